@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Core and runs the sample host program under Wine. Installs what is missing first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QE_BUILD_DIR:-$root/build}
+
+bash "$root/tools/install-deps.sh"
+source "$root/tools/wine-env.sh"
+
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
+cmake --build "$build" --target SampleHost
+cd "$build/bin"
+"$root/tools/wine-run" ./SampleHost.exe "$@"

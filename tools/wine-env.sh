@@ -1,0 +1,24 @@
+# Sourced by the project's commands: a display, a persistent Wine server and a ready Wine prefix.
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+
+if [ -z "${DISPLAY:-}" ]; then
+  export DISPLAY=:99
+fi
+qe_display=${DISPLAY#:}
+qe_display=${qe_display%%.*}
+qe_lock=/tmp/.X${qe_display}-lock
+if ! { [ -f "$qe_lock" ] && kill -0 "$(tr -d ' ' <"$qe_lock")" 2>/dev/null; }; then
+  rm -f "$qe_lock" "/tmp/.X11-unix/X${qe_display}"
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${qe_display}" ] && break; sleep 0.1; done
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix in $WINEPREFIX (once)..."
+  wineboot -i >/dev/null 2>&1 </dev/null || true
+fi
+wineserver -p >/dev/null 2>&1 </dev/null
+# Start Wine's helper processes now, detached from the output of what runs later.
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
