@@ -1,0 +1,83 @@
+#pragma once
+// Private to Core: what the 8-bit and 16-bit text functions share. Each family is written once as
+// a template over the character type; TextTraits supplies what differs between the two widths.
+#include "core/text/CharactersPrivate.h"
+#include "core/text/StringAlloc.h"
+
+#include <string.h>
+
+namespace QuennelEngine {
+
+class CString;
+class CWString;
+
+template <class CH> struct TextTraits;
+
+template <> struct TextTraits<char> {
+  typedef CString String;
+  typedef signed char Signed; // 8-bit characters compare as signed values
+  static int Class(char c) { return chClassOf(c); }
+  static char Lower(char c) { return chLower(c); }
+  static char Upper(char c) { return chUpper(c); }
+  static char *Alloc(int ct) { return strAlloc(ct); }
+  static void Free(char *p) { strFree(p); }
+};
+
+template <> struct TextTraits<unsigned short> {
+  typedef CWString String;
+  typedef unsigned short Signed; // 16-bit units compare unsigned
+  static int Class(unsigned short c) { return wchClassOf(c); }
+  static unsigned short Lower(unsigned short c) { return wchLower(c); }
+  static unsigned short Upper(unsigned short c) { return wchUpper(c); }
+  static unsigned short *Alloc(int ct) { return wstrAlloc(ct); }
+  static void Free(unsigned short *p) { wstrFree(p); }
+};
+
+inline int TextLength(const char *p)
+{
+  return p ? (int)strlen(p) : 0;
+}
+
+inline int TextLength(const unsigned short *p)
+{
+  if (!p) return 0;
+  const unsigned short *pEnd = p;
+  while (*pEnd) pEnd++;
+  return (int)(pEnd - p);
+}
+
+// Case folding selected at compile time: folded for the plain functions, raw for the S forms.
+template <class CH, bool bCaseSensitive> struct Folding {
+  static CH Fold(CH c) { return bCaseSensitive ? c : TextTraits<CH>::Lower(c); }
+};
+
+} // namespace QuennelEngine
+
+namespace QuennelEngine {
+namespace TextBuffer {
+
+// A new buffer with a copy of exactly `ct` characters of `p` (which must exist).
+template <class CH> CH *CopyOf(const CH *p, int ct)
+{
+  CH *pNew = TextTraits<CH>::Alloc(ct);
+  if (ct > 0) memcpy(pNew, p, ct * sizeof(CH));
+  return pNew;
+}
+
+// Replaces the buffer held in `p` by a copy of `pText`; safe when pText points into the old buffer.
+template <class CH> void Assign(CH *&p, const CH *pText)
+{
+  CH *pNew = CopyOf(pText, TextLength(pText));
+  TextTraits<CH>::Free(p);
+  p = pNew;
+}
+
+// Replaces the buffer held in `p` by `pNew`, which it takes over.
+template <class CH> void Take(CH *&p, CH *pNew)
+{
+  TextTraits<CH>::Free(p);
+  p = pNew;
+}
+
+} // namespace TextBuffer
+} // namespace QuennelEngine

@@ -1,0 +1,52 @@
+#pragma once
+// CWString: a 16-bit (UTF-16, Basic Multilingual Plane) zero-terminated text on the heap, with
+// the same design as CString: one pointer, deep copies, one shared empty array.
+#include "core/platform/Platform.h"
+
+#include <type_traits>
+
+namespace QuennelEngine {
+
+class CORE_API CWString {
+public:
+  // The text, never null.
+  unsigned short *wstr_String;
+
+  CWString();
+  CWString(const unsigned short *wstrText);
+  // From a UTF-16 literal (u"..."), which has the same representation.
+  CWString(const char16_t *wstrText);
+  CWString(const CWString &wstr);
+  CWString(CWString &&wstr) noexcept;
+  // A buffer for `ctLength` characters whose first character is the terminator.
+  explicit CWString(int ctLength);
+  // `ctCount` copies of `wch`.
+  CWString(unsigned short wch, int ctCount);
+  // Exactly the first `ctCount` characters of `wstrText`, which must exist.
+  CWString(const unsigned short *wstrText, int ctCount);
+  ~CWString();
+
+  // Sets the empty text without freeing what was held (for raw memory that holds no buffer).
+  void Construct(void);
+  // Frees the text and sets the empty text.
+  void Clear(void);
+
+  CWString &operator=(const unsigned short *wstrText);
+  CWString &operator=(const CWString &wstr);
+  CWString &operator=(CWString &&wstr) noexcept;
+
+  // The character at `i`, or 0 if `i` is negative or past the end.
+  unsigned short GetChar(int i) const;
+  template <class I, class = typename std::enable_if<std::is_integral<I>::value>::type>
+  unsigned short operator[](I i) const
+  {
+    return GetChar((int)i);
+  }
+
+  operator const unsigned short *() const { return wstr_String; }
+  const unsigned short *ConstData(void) const { return wstr_String; }
+  int Length(void) const;
+  bool IsEmpty(void) const { return wstr_String[0] == 0; }
+};
+
+} // namespace QuennelEngine
