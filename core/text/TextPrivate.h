@@ -3,13 +3,12 @@
 // a template over the character type; TextTraits supplies what differs between the two widths.
 #include "core/text/CharactersPrivate.h"
 #include "core/text/StringAlloc.h"
+#include "core/text/String.h"
+#include "core/text/WString.h"
 
 #include <string.h>
 
 namespace QuennelEngine {
-
-class CString;
-class CWString;
 
 template <class CH> struct TextTraits;
 
@@ -20,7 +19,9 @@ template <> struct TextTraits<char> {
   static char Lower(char c) { return chLower(c); }
   static char Upper(char c) { return chUpper(c); }
   static char *Alloc(int ct) { return strAlloc(ct); }
+  static char *Resize(char *p, int ct) { return strResize(p, ct); }
   static void Free(char *p) { strFree(p); }
+  static char *&Buffer(CString &s) { return s.str_String; }
 };
 
 template <> struct TextTraits<unsigned short> {
@@ -30,7 +31,9 @@ template <> struct TextTraits<unsigned short> {
   static unsigned short Lower(unsigned short c) { return wchLower(c); }
   static unsigned short Upper(unsigned short c) { return wchUpper(c); }
   static unsigned short *Alloc(int ct) { return wstrAlloc(ct); }
+  static unsigned short *Resize(unsigned short *p, int ct) { return wstrResize(p, ct); }
   static void Free(unsigned short *p) { wstrFree(p); }
+  static unsigned short *&Buffer(CWString &s) { return s.wstr_String; }
 };
 
 inline int TextLength(const char *p)
@@ -44,6 +47,15 @@ inline int TextLength(const unsigned short *p)
   const unsigned short *pEnd = p;
   while (*pEnd) pEnd++;
   return (int)(pEnd - p);
+}
+
+// A String that takes over a freshly allocated buffer.
+template <class CH> typename TextTraits<CH>::String Adopt(CH *p)
+{
+  typename TextTraits<CH>::String s;
+  TextTraits<CH>::Free(TextTraits<CH>::Buffer(s));
+  TextTraits<CH>::Buffer(s) = p;
+  return s;
 }
 
 // Case folding selected at compile time: folded for the plain functions, raw for the S forms.
