@@ -96,6 +96,37 @@ unsigned short strGetWChar(const char *str, int iPosition)
   return strReadWChar(str, iPosition);
 }
 
+// Decodes the `ctBytes` bytes at `pb` into `pwch`, which has room for one unit per byte;
+// returns the units written.
+static int DecodeUTF8Text(const unsigned char *pb, int ctBytes, unsigned short *pwch)
+{
+  const unsigned char *pbEnd = pb + ctBytes;
+  unsigned short *pwchOut = pwch;
+  while (pb < pbEnd) {
+    // ASCII is the common case: widen four bytes at a time while none has its top bit set.
+    while (pbEnd - pb >= 4) {
+      unsigned long ul;
+      memcpy(&ul, pb, 4);
+      if (ul & 0x80808080UL) break;
+      pwchOut[0] = pb[0];
+      pwchOut[1] = pb[1];
+      pwchOut[2] = pb[2];
+      pwchOut[3] = pb[3];
+      pwchOut += 4;
+      pb += 4;
+    }
+    if (pb >= pbEnd) break;
+    if (pb[0] < 0x80) {
+      *pwchOut++ = *pb++;
+      continue;
+    }
+    int ctTaken;
+    *pwchOut++ = DecodeUTF8(pb, ctTaken);
+    pb += ctTaken;
+  }
+  return (int)(pwchOut - pwch);
+}
+
 CWString strUTF8ToUTF16(const char *str)
 {
   if (str == nullptr) {
@@ -103,18 +134,29 @@ CWString strUTF8ToUTF16(const char *str)
     return CWString();
   }
   const unsigned char *pb = (const unsigned char *)str;
-  int ctBytes = (int)strlen(str);
-  // Every character takes at least one byte, so the byte count bounds the result.
-  unsigned short *pwch = wstrAlloc(ctBytes);
+  // Short texts are decoded on the stack while their end is found, then allocated once at
+  // their exact size.
+  const int ctStack = 256;
+  unsigned short awchStack[ctStack];
   int ct = 0;
-  for (;;) {
-    // ASCII runs are the common case: copy them without decoding.
-    while (pb[0] != 0 && pb[0] < 0x80) pwch[ct++] = *pb++;
-    if (pb[0] == 0) break;
+  while (ct < ctStack && *pb != 0) {
+    if (*pb < 0x80) {
+      awchStack[ct++] = *pb++;
+      continue;
+    }
     int ctTaken;
-    pwch[ct++] = DecodeUTF8(pb, ctTaken);
+    awchStack[ct++] = DecodeUTF8(pb, ctTaken);
     pb += ctTaken;
   }
+  if (*pb == 0) {
+    unsigned short *pwch = wstrAlloc(ct);
+    memcpy(pwch, awchStack, ct * sizeof(unsigned short));
+    return Adopt(pwch);
+  }
+  // Longer texts: every character takes at least one byte, so the byte count bounds the result.
+  int ctBytes = (int)strlen(str);
+  unsigned short *pwch = wstrAlloc(ctBytes);
+  ct = DecodeUTF8Text((const unsigned char *)str, ctBytes, pwch);
   if (ct < ctBytes) pwch = wstrResize(pwch, ct);
   return Adopt(pwch);
 }

@@ -45,6 +45,12 @@ public:
   const char *ConstData(void) const { return str_String; }
   int Length(void) const;
   bool IsEmpty(void) const { return str_String[0] == 0; }
+
+private:
+  // Core's text functions hand over buffers they allocated, without a detour through the empty text.
+  friend struct TextAccess;
+  struct Adopted {};
+  CString(char *pBuffer, Adopted) : str_String(pBuffer) {}
 };
 
 } // namespace QuennelEngine

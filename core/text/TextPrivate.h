@@ -49,13 +49,16 @@ inline int TextLength(const unsigned short *p)
   return (int)(pEnd - p);
 }
 
+// Builds the string types around buffers that Core allocated.
+struct TextAccess {
+  static CString Adopt(char *p) { return CString(p, CString::Adopted()); }
+  static CWString Adopt(unsigned short *p) { return CWString(p, CWString::Adopted()); }
+};
+
 // A String that takes over a freshly allocated buffer.
-template <class CH> typename TextTraits<CH>::String Adopt(CH *p)
+template <class CH> inline typename TextTraits<CH>::String Adopt(CH *p)
 {
-  typename TextTraits<CH>::String s;
-  TextTraits<CH>::Free(TextTraits<CH>::Buffer(s));
-  TextTraits<CH>::Buffer(s) = p;
-  return s;
+  return TextAccess::Adopt(p);
 }
 
 // Case folding selected at compile time: folded for the plain functions, raw for the S forms.

@@ -47,6 +47,12 @@ public:
   const unsigned short *ConstData(void) const { return wstr_String; }
   int Length(void) const;
   bool IsEmpty(void) const { return wstr_String[0] == 0; }
+
+private:
+  // Core's text functions hand over buffers they allocated, without a detour through the empty text.
+  friend struct TextAccess;
+  struct Adopted {};
+  CWString(unsigned short *pBuffer, Adopted) : wstr_String(pBuffer) {}
 };
 
 } // namespace QuennelEngine
