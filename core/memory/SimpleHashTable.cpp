@@ -1,0 +1,155 @@
+#include "core/memory/SimpleHashTable.h"
+
+#include "core/frame/CodeGuard.h"
+#include "core/memory/Memory.h"
+
+#include <string.h>
+
+namespace QuennelEngine {
+
+CSimpleHashTable::CSimpleHashTable(CompareFunction pCompare, HashFunction pHash,
+                                   RehashFunction pRehash, long ctStep, long ctCompartments,
+                                   long ctGrowthFactor)
+    : compare(pCompare), hash(pHash), rehash(pRehash), used(0), step(ctStep), count(0),
+      compartments(nullptr), sht_ctInitial(ctCompartments > 0 ? ctCompartments : ctStep),
+      sht_ctGrowthFactor(ctGrowthFactor)
+{
+  if (ctStep <= 0 || pCompare == nullptr || pHash == nullptr) corLogGuardBreach();
+  if (step < 0) step = 0;
+  if (sht_ctInitial < 0) sht_ctInitial = 0;
+  if (sht_ctGrowthFactor < 1) sht_ctGrowthFactor = 1;
+  Allocate(sht_ctInitial);
+}
+
+CSimpleHashTable::CSimpleHashTable(const CSimpleHashTable &sht)
+    : compare(sht.compare), hash(sht.hash), rehash(sht.rehash), used(sht.used), step(sht.step),
+      count(0), compartments(nullptr), sht_ctInitial(sht.sht_ctInitial),
+      sht_ctGrowthFactor(sht.sht_ctGrowthFactor)
+{
+  Allocate(sht.count);
+  if (count > 0) memcpy(compartments, sht.compartments, count * sizeof(SimpleHashCompartment));
+  used = sht.used;
+}
+
+CSimpleHashTable &CSimpleHashTable::operator=(const CSimpleHashTable &sht)
+{
+  if (this == &sht) return *this;
+  compare = sht.compare;
+  hash = sht.hash;
+  rehash = sht.rehash;
+  step = sht.step;
+  sht_ctInitial = sht.sht_ctInitial;
+  sht_ctGrowthFactor = sht.sht_ctGrowthFactor;
+  Allocate(sht.count);
+  if (count > 0) memcpy(compartments, sht.compartments, count * sizeof(SimpleHashCompartment));
+  used = sht.used;
+  return *this;
+}
+
+CSimpleHashTable::~CSimpleHashTable()
+{
+  memFree(compartments);
+}
+
+void CSimpleHashTable::Allocate(long ctCompartments)
+{
+  memFree(compartments);
+  compartments = nullptr;
+  count = ctCompartments;
+  used = 0;
+  if (count == 0) return;
+  compartments = (SimpleHashCompartment *)memMAlloc(count * sizeof(SimpleHashCompartment));
+  // Every slot -1: all bytes 0xFF.
+  memset((void *)compartments, 0xFF, count * sizeof(SimpleHashCompartment));
+}
+
+void CSimpleHashTable::ExpandTable(void)
+{
+  long ctGrown = count * sht_ctGrowthFactor;
+  if (ctGrown < count + step) ctGrown = count + step;
+  Allocate(ctGrown);
+}
+
+void CSimpleHashTable::ResetTable(void)
+{
+  Allocate(sht_ctInitial);
+}
+
+long CSimpleHashTable::GetCompartment(unsigned long ulHash) const
+{
+  return count > 0 ? (long)(ulHash % (unsigned long)count) : -1;
+}
+
+bool CSimpleHashTable::HasRoomForOne(void) const
+{
+  // used / (5 x count) <= 0.85, in integers: 100 x used <= 85 x 5 x count.
+  return count > 0 && 100LL * used <= 85LL * SHT_SLOTS * count;
+}
+
+void CSimpleHashTable::AddObject(const void *pvObject, long slValue)
+{
+  if (slValue < 0) {
+    // -1 marks an empty slot; negative values cannot be stored.
+    corLogGuardBreach();
+    return;
+  }
+  for (;;) {
+    if (HasRoomForOne()) {
+      long iHome = GetCompartment(hash(pvObject));
+      for (long i = 0; i < count; i++) {
+        long *psl = compartments[(iHome + i) % count].shc_aslValues;
+        for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
+          if (psl[iSlot] == -1) {
+            psl[iSlot] = slValue;
+            used++;
+            return;
+          }
+        }
+      }
+    }
+    if (step <= 0 && sht_ctGrowthFactor <= 1) {
+      // A table that cannot grow can never hold the object.
+      corLogGuardBreach();
+      return;
+    }
+    // Too full: grow, let the owner add everything again, then retry.
+    ExpandTable();
+    if (rehash != nullptr) rehash();
+  }
+}
+
+SimpleHashSlot CSimpleHashTable::FindObjectSlot(const void *pvObject) const
+{
+  SimpleHashSlot shs;
+  if (count == 0) return shs;
+  long iHome = GetCompartment(hash(pvObject));
+  for (long i = 0; i < count; i++) {
+    long iCompartment = (iHome + i) % count;
+    const long *psl = compartments[iCompartment].shc_aslValues;
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
+      if (psl[iSlot] == -1) return shs;
+      if (compare(psl[iSlot], pvObject)) {
+        shs.shs_iCompartment = iCompartment;
+        shs.shs_iSlot = iSlot;
+        return shs;
+      }
+    }
+  }
+  return shs;
+}
+
+long CSimpleHashTable::FindObject(const void *pvObject) const
+{
+  return GetSlotValue(FindObjectSlot(pvObject));
+}
+
+long CSimpleHashTable::GetSlotValue(const SimpleHashSlot &shs) const
+{
+  if (shs.shs_iCompartment < 0 || shs.shs_iCompartment >= count || shs.shs_iSlot < 0 ||
+      shs.shs_iSlot >= SHT_SLOTS) {
+    return -1;
+  }
+  return compartments[shs.shs_iCompartment].shc_aslValues[shs.shs_iSlot];
+}
+
+} // namespace QuennelEngine

@@ -1,0 +1,18 @@
+#pragma once
+// CExclusiveMainThread: while it lives, no other library thread is active and none can become
+// active, be created or be terminated. Threads that finish a run may still mark themselves idle.
+// The holder must not create, wake or terminate threads itself: it would wait on itself.
+#include "core/platform/Platform.h"
+
+namespace QuennelEngine {
+
+class CORE_API CExclusiveMainThread {
+public:
+  // Returns once no other thread is active, holding the activity lock.
+  CExclusiveMainThread();
+  ~CExclusiveMainThread();
+  CExclusiveMainThread(const CExclusiveMainThread &) = delete;
+  CExclusiveMainThread &operator=(const CExclusiveMainThread &) = delete;
+};
+
+} // namespace QuennelEngine
