@@ -13,3 +13,5 @@
 #include "core/threads/ExclusiveMainThread.h"
 #include "core/threads/BaseThread.h"
 #include "core/streams/DataBlock.h"
+#include "core/memory/List.h"
+#include "core/memory/SimpleHashTable.h"

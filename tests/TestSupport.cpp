@@ -10,5 +10,20 @@ long CGuardBreachCounter::Count() const
   return corGetGuardBreachCount() - gbc_ctStart;
 }
 
+CThreadServices::CThreadServices()
+{
+  thrStartMultiThreading();
+  thrStartMultiThreadingSystem();
+}
+
+CThreadServices::~CThreadServices()
+{
+  bool bAllEnded = WaitUntil(AllThreadsEnded, 10000);
+  if (bAllEnded) {
+    thrStopMultiThreadingSystem();
+    thrStopMultiThreading();
+  }
+}
+
 } // namespace Test
 } // namespace QuennelEngine
