@@ -12,3 +12,7 @@
 #include "core/text/FileNames.h"
 #include "core/text/Conversion.h"
 #include "core/text/SmartString.h"
+#include "core/text/Formatter.h"
+#include "core/text/Scanner.h"
+#include "core/text/FormatArgs.h"
+#include "core/text/Translation.h"
