@@ -15,3 +15,7 @@
 #include "core/streams/DataBlock.h"
 #include "core/memory/List.h"
 #include "core/memory/SimpleHashTable.h"
+#include "core/frame/Exception.h"
+#include "core/frame/LockOutputs.h"
+#include "core/platform/SysConsole.h"
+#include "core/platform/SysFiles.h"

@@ -1,6 +1,6 @@
 #include "core/frame/CodeGuard.h"
 
-#include <stdio.h>
+#include "core/frame/Console.h"
 
 namespace QuennelEngine {
 
@@ -32,7 +32,7 @@ void corLogGuardBreach(void)
 {
   if (!IsNewGuardSite(QE_RETURN_ADDRESS())) return;
   __atomic_add_fetch(&_ctGuardBreaches, 1, __ATOMIC_SEQ_CST);
-  fputs("Code guard was activated due to application malfunction. Please report.\n", stderr);
+  conErrorF("Code guard was activated due to application malfunction. Please report.\n");
 }
 
 long corGetGuardBreachCount(void)
