@@ -19,3 +19,7 @@
 #include "core/frame/LockOutputs.h"
 #include "core/platform/SysConsole.h"
 #include "core/platform/SysFiles.h"
+#include "core/streams/Stream.h"
+#include "core/streams/DummyStream.h"
+#include "core/streams/MemoryStream.h"
+#include "core/streams/TextCodec.h"

@@ -7,6 +7,8 @@
 
 namespace QuennelEngine {
 
+class CStream;
+
 class CORE_API CString {
 public:
   // The text, never null.
@@ -40,6 +42,11 @@ public:
   {
     return GetChar((int)i);
   }
+
+  // The stream form: a 32-bit length, then the characters without a terminator. Reading refuses
+  // a length that is negative or larger than what the stream still holds.
+  void Read_t(CStream &strm);
+  void Write_t(CStream &strm) const;
 
   operator const char *() const { return str_String; }
   const char *ConstData(void) const { return str_String; }

@@ -7,6 +7,8 @@
 
 namespace QuennelEngine {
 
+class CStream;
+
 class CORE_API CWString {
 public:
   // The text, never null.
@@ -42,6 +44,13 @@ public:
   {
     return GetChar((int)i);
   }
+
+  // The stream form: a 32-bit word of the length (low 29 bits) and the encoding (top 3 bits: 0
+  // single bytes, used when every character is 127 or less; 1 big-endian units; 2 little-endian
+  // units, written otherwise), then the characters. Reading refuses a length the stream cannot
+  // hold and an unknown encoding.
+  void Read_t(CStream &strm);
+  void Write_t(CStream &strm) const;
 
   operator const unsigned short *() const { return wstr_String; }
   const unsigned short *ConstData(void) const { return wstr_String; }

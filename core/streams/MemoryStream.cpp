@@ -1,0 +1,133 @@
+#include "core/streams/MemoryStream.h"
+
+#include "core/frame/Exception.h"
+#include "core/memory/Memory.h"
+#include "core/streams/Stream.h"
+
+#include <limits.h>
+#include <string.h>
+
+namespace QuennelEngine {
+
+static const long _slGranularity = 4096;
+
+CMemoryStream::CMemoryStream() : ms_pubData(nullptr), ms_slPosition(0), ms_slCapacity(0), ms_slSize(0)
+{
+}
+
+CMemoryStream::~CMemoryStream()
+{
+  memFree(ms_pubData);
+}
+
+CString CMemoryStream::GetDescription(void)
+{
+  return CString("<memory stream>");
+}
+
+void CMemoryStream::Throw_t(const char *strMessage)
+{
+  throw CFileException(strMessage, "<memory stream>");
+}
+
+void CMemoryStream::CopyOut_t(void *pvBuffer, long slSize, bool bAdvance)
+{
+  if (slSize < 0) Throw_t("Invalid size!");
+  if (slSize == 0) return;
+  long slLeft = ms_slSize - ms_slPosition;
+  if (slLeft <= 0) Throw_t("EOF reached!");
+  if (slSize > slLeft) {
+    // Deliver what is there, then report the end.
+    memcpy(pvBuffer, ms_pubData + ms_slPosition, slLeft);
+    if (bAdvance) ms_slPosition = ms_slSize;
+    Throw_t("EOF reached!");
+  }
+  memcpy(pvBuffer, ms_pubData + ms_slPosition, slSize);
+  if (bAdvance) ms_slPosition += slSize;
+}
+
+void CMemoryStream::Peek_t(void *pvBuffer, long slSize)
+{
+  CopyOut_t(pvBuffer, slSize, false);
+}
+
+void CMemoryStream::Read_t(void *pvBuffer, long slSize)
+{
+  CopyOut_t(pvBuffer, slSize, true);
+}
+
+void CMemoryStream::Write_t(const void *pvBuffer, long slSize)
+{
+  if (slSize < 0) Throw_t("Invalid size!");
+  if (slSize == 0) return;
+  if (slSize > ms_slCapacity - ms_slPosition) {
+    if (slSize > LONG_MAX - ms_slSize - _slGranularity) Throw_t("Could not resize stream!");
+    long slCapacity = (ms_slSize + slSize + _slGranularity - 1) / _slGranularity * _slGranularity;
+    if (ms_pubData == nullptr) {
+      ms_pubData = (unsigned char *)memMAlloc(slCapacity);
+      ms_slPosition = 0;
+    } else {
+      ms_pubData = (unsigned char *)memReAlloc(ms_pubData, slCapacity);
+    }
+    ms_slCapacity = slCapacity;
+  }
+  memcpy(ms_pubData + ms_slPosition, pvBuffer, slSize);
+  ms_slPosition += slSize;
+  if (ms_slPosition > ms_slSize) SetSize_t(ms_slPosition);
+}
+
+void CMemoryStream::Write_t(CStream &strmSource)
+{
+  // The source's whole content, from its start; its position is kept.
+  long slSize = strmSource.GetSize();
+  if (slSize <= 0) return;
+  long slSourcePosition = strmSource.GetPosition();
+  unsigned char *pub = (unsigned char *)memMAlloc(slSize);
+  try {
+    strmSource.SeekBeg_t(0);
+    strmSource.Read_t(pub, slSize);
+    strmSource.SeekBeg_t(slSourcePosition);
+    Write_t(pub, slSize);
+  } catch (...) {
+    memFree(pub);
+    throw;
+  }
+  memFree(pub);
+}
+
+void CMemoryStream::SeekBeg_t(long slOffset)
+{
+  if (slOffset < 0) Throw_t("Trying to seek before stream SOF!");
+  if (slOffset > ms_slSize) Throw_t("Trying to seek beyond stream EOF!");
+  ms_slPosition = slOffset;
+}
+
+void CMemoryStream::SeekEnd_t(long slOffset)
+{
+  if (slOffset < 0) Throw_t("Trying to seek beyond stream EOF!");
+  if (slOffset > ms_slSize) Throw_t("Trying to seek before stream SOF!");
+  ms_slPosition = ms_slSize - slOffset;
+}
+
+void CMemoryStream::SeekCur_t(long slOffset)
+{
+  // Compared against the room on each side, so no sum can wrap.
+  if (slOffset < -ms_slPosition) Throw_t("Trying to seek before stream SOF!");
+  if (slOffset > ms_slSize - ms_slPosition) Throw_t("Trying to seek beyond stream EOF!");
+  ms_slPosition += slOffset;
+}
+
+void CMemoryStream::SetSize_t(long slSize)
+{
+  if (slSize < 0) Throw_t("Could not resize stream!");
+  if (slSize > ms_slCapacity) {
+    ms_pubData = (unsigned char *)memReAlloc(ms_pubData, slSize);
+    ms_slCapacity = slSize;
+  }
+  ms_slSize = slSize;
+  if (ms_slPosition > ms_slSize) ms_slPosition = ms_slSize;
+}
+
+void CMemoryStream::ReadAhead_t(long) {}
+
+} // namespace QuennelEngine
