@@ -23,3 +23,5 @@
 #include "core/streams/DummyStream.h"
 #include "core/streams/MemoryStream.h"
 #include "core/streams/TextCodec.h"
+#include "core/frame/ErrorTable.h"
+#include "core/frame/OldMessages.h"

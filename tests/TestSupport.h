@@ -2,6 +2,8 @@
 // Helpers shared by the test programs.
 #include "core/Core.h"
 
+#include <string>
+
 namespace QuennelEngine {
 namespace Test {
 
@@ -39,6 +41,31 @@ public:
   CThreadServices();
   ~CThreadServices();
 };
+
+// Child processes: a test that must see a process end (fatal errors, crashes) runs this program
+// again with a named body. QE_CHILD(Name) { ...; return exitCode; } defines a body.
+typedef int (*ChildBody)(void);
+class CChildRegistrar {
+public:
+  CChildRegistrar(const char *strName, ChildBody pBody);
+};
+#define QE_CHILD(NAME)                                                                             \
+  static int QeChild_##NAME(void);                                                                 \
+  static QuennelEngine::Test::CChildRegistrar _qeChildRegistrar_##NAME(#NAME, QeChild_##NAME);     \
+  static int QeChild_##NAME(void)
+
+// Runs the named body; the exit code (-1 for an unknown name).
+int RunChildBody(const char *strName);
+
+struct ChildResult {
+  bool cr_bTimedOut;
+  unsigned long cr_ulExitCode;
+  std::string cr_strOutput; // standard output and standard error together
+};
+// Starts the child in unattended mode (plus `strEnvironment`: NAME=VALUE pairs separated by
+// new lines), waits at most `ulMilliseconds` (then kills it) and collects its output.
+ChildResult RunChild(const char *strName, unsigned long ulMilliseconds = 30000,
+                     const char *strEnvironment = "");
 
 } // namespace Test
 } // namespace QuennelEngine
