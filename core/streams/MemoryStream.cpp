@@ -11,6 +11,18 @@ namespace QuennelEngine {
 
 static const long _slGranularity = 4096;
 
+// Copies bytes; the common small values are moved inline instead of through the C runtime.
+static inline void CopyBytes(void *pvTarget, const void *pvSource, long slSize)
+{
+  switch (slSize) {
+  case 1: __builtin_memcpy(pvTarget, pvSource, 1); break;
+  case 2: __builtin_memcpy(pvTarget, pvSource, 2); break;
+  case 4: __builtin_memcpy(pvTarget, pvSource, 4); break;
+  case 8: __builtin_memcpy(pvTarget, pvSource, 8); break;
+  default: memcpy(pvTarget, pvSource, slSize); break;
+  }
+}
+
 CMemoryStream::CMemoryStream() : ms_pubData(nullptr), ms_slPosition(0), ms_slCapacity(0), ms_slSize(0)
 {
 }
@@ -42,7 +54,7 @@ void CMemoryStream::CopyOut_t(void *pvBuffer, long slSize, bool bAdvance)
     if (bAdvance) ms_slPosition = ms_slSize;
     Throw_t("EOF reached!");
   }
-  memcpy(pvBuffer, ms_pubData + ms_slPosition, slSize);
+  CopyBytes(pvBuffer, ms_pubData + ms_slPosition, slSize);
   if (bAdvance) ms_slPosition += slSize;
 }
 
@@ -71,7 +83,7 @@ void CMemoryStream::Write_t(const void *pvBuffer, long slSize)
     }
     ms_slCapacity = slCapacity;
   }
-  memcpy(ms_pubData + ms_slPosition, pvBuffer, slSize);
+  CopyBytes(ms_pubData + ms_slPosition, pvBuffer, slSize);
   ms_slPosition += slSize;
   if (ms_slPosition > ms_slSize) SetSize_t(ms_slPosition);
 }
