@@ -133,6 +133,12 @@ unsigned long sysGetLastError(void)
   return GetLastError();
 }
 
+bool sysIsRunningOnWine(void)
+{
+  HMODULE hNtDll = GetModuleHandleA("ntdll.dll");
+  return hNtDll != nullptr && GetProcAddress(hNtDll, "wine_get_version") != nullptr;
+}
+
 void sysExit(int iCode)
 {
   fflush(nullptr);

@@ -387,11 +387,15 @@ void CStream::PutLine_t(const char *strLine)
   PutWChar_t(10);
 }
 
+void CStream::PutTextW_t(const unsigned short *wstrText)
+{
+  if (wstrText == nullptr) return;
+  for (; *wstrText != 0; wstrText++) PutWChar_t(*wstrText);
+}
+
 void CStream::PutLineW_t(const unsigned short *wstrLine)
 {
-  if (wstrLine != nullptr) {
-    for (; *wstrLine != 0; wstrLine++) PutWChar_t(*wstrLine);
-  }
+  PutTextW_t(wstrLine);
   PutWChar_t(10);
 }
 

@@ -39,6 +39,15 @@ public:
   // A memory stream holding the source's bytes from its current position to its end (the source
   // is read), positioned at 0.
   void CreateMemoryStream_t(CStream &strmSource);
+  // Opens a soft path for reading ("r"), writing ("w") or appending ("a"), from disk or from a
+  // group archive; the codec becomes 8-bit.
+  void OpenFile_t(const char *strFileName, const char *strMode);
+  // Opens a disk file (mode "r", "w" or "a"); 0 (the stream unchanged) when it cannot be opened.
+  int CreateFileStream(const CString &strFileName, const char *strMode);
+  // Opens an entry of a group archive for reading; 0 (the stream unchanged) when it cannot.
+  int CreateZipStream(const CString &strName);
+  // A memory stream holding the whole file.
+  void CreateMemoryStream_t(const char *strFileName);
   // Takes over an implementation (the handle owns it from now on).
   void SetImplementation(CStreamImp *pImp);
   CStreamImp *GetImplementation(void) const { return strm_pImp; }
@@ -128,6 +137,7 @@ public:
   }
   // Writes UTF-8 text through the codec (line feeds become CR LF), without a line end.
   void PutText_t(const char *strText);
+  void PutTextW_t(const unsigned short *wstrText);
 
   // A character read with line normalisation; false when none could be read.
   bool ReadNormalizedChar_t(unsigned short &wch);

@@ -75,8 +75,12 @@ void CWString::Read_t(CStream &strm)
 void CWString::Write_t(CStream &strm) const
 {
   long slCount = Length();
+  // Single bytes only when every character survives being widened back: control characters
+  // other than line feed would come back as 31, so such texts are written as units.
   bool bBytes = true;
-  for (long i = 0; i < slCount && bBytes; i++) bBytes = wstr_String[i] <= 127;
+  for (long i = 0; i < slCount && bBytes; i++) {
+    bBytes = wstr_String[i] <= 127 && chASCIIToUTF16((char)wstr_String[i]) == wstr_String[i];
+  }
   unsigned long ulWord = (unsigned long)slCount | (bBytes ? 0 : 0x40000000UL);
   strm.WriteValue_t(ulWord);
   if (bBytes) {

@@ -42,18 +42,9 @@ CORE_API bool wstrHasTailS(const unsigned short *wstr, const unsigned short *wst
 // 1 <= c < L compares as the unit at c-1 of the table, others as themselves. Empty removes it.
 CORE_API void wstrSetCollation(const unsigned short *wstrTable);
 
-// Case-insensitive equality (strCompare, wstrCompare).
-CORE_API bool operator==(const CString &strA, const CString &strB);
-CORE_API bool operator==(const CString &strA, const char *strB);
-CORE_API bool operator==(const char *strA, const CString &strB);
-CORE_API bool operator!=(const CString &strA, const CString &strB);
-CORE_API bool operator!=(const CString &strA, const char *strB);
-CORE_API bool operator!=(const char *strA, const CString &strB);
-CORE_API bool operator==(const CWString &wstrA, const CWString &wstrB);
-CORE_API bool operator==(const CWString &wstrA, const unsigned short *wstrB);
-CORE_API bool operator==(const unsigned short *wstrA, const CWString &wstrB);
-CORE_API bool operator!=(const CWString &wstrA, const CWString &wstrB);
-CORE_API bool operator!=(const CWString &wstrA, const unsigned short *wstrB);
-CORE_API bool operator!=(const unsigned short *wstrA, const CWString &wstrB);
+// Reads one CWString (in its stream form) from the file and makes it the collation table.
+CORE_API void strLoadCollation_t(const char *strFileName);
+
+// The equality operators of CString and CWString are declared with the classes.
 
 } // namespace QuennelEngine

@@ -47,6 +47,11 @@ public:
   // a length that is negative or larger than what the stream still holds.
   void Read_t(CStream &strm);
   void Write_t(CStream &strm) const;
+  // Reads a text file (8-bit or UTF-16 by its text header; line ends become line feeds) into the
+  // string as UTF-8.
+  void LoadText_t(const char *strFileName);
+  // Writes the string's bytes to a new file as they are.
+  void SaveText_t(const char *strFileName) const;
 
   operator const char *() const { return str_String; }
   const char *ConstData(void) const { return str_String; }
@@ -59,5 +64,13 @@ private:
   struct Adopted {};
   CString(char *pBuffer, Adopted) : str_String(pBuffer) {}
 };
+
+// Case-insensitive equality (strCompare): comparing with a text never compares pointers.
+CORE_API bool operator==(const CString &strA, const CString &strB);
+CORE_API bool operator==(const CString &strA, const char *strB);
+CORE_API bool operator==(const char *strA, const CString &strB);
+CORE_API bool operator!=(const CString &strA, const CString &strB);
+CORE_API bool operator!=(const CString &strA, const char *strB);
+CORE_API bool operator!=(const char *strA, const CString &strB);
 
 } // namespace QuennelEngine

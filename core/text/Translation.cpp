@@ -4,6 +4,9 @@
 
 namespace QuennelEngine {
 
+CString str_strLocaleDir;
+CString str_strCurrentLocale;
+
 const char *strTranslate(const char *str)
 {
   if (str == nullptr) return "";

@@ -51,6 +51,12 @@ public:
   // hold and an unknown encoding.
   void Read_t(CStream &strm);
   void Write_t(CStream &strm) const;
+  // Reads the characters of a text file of any encoding (line ends become line feeds).
+  void LoadText_t(const char *strFileName);
+  // Reads the characters from the stream's position to its end (line ends become line feeds).
+  void LoadText_t(CStream &strm);
+  // Writes a new UTF-16 text file: the byte order mark, then the text with CR LF line ends.
+  void SaveText_t(const char *strFileName) const;
 
   operator const unsigned short *() const { return wstr_String; }
   const unsigned short *ConstData(void) const { return wstr_String; }
@@ -63,5 +69,13 @@ private:
   struct Adopted {};
   CWString(unsigned short *pBuffer, Adopted) : wstr_String(pBuffer) {}
 };
+
+// Case-insensitive equality (wstrCompare): comparing with a text never compares pointers.
+CORE_API bool operator==(const CWString &wstrA, const CWString &wstrB);
+CORE_API bool operator==(const CWString &wstrA, const unsigned short *wstrB);
+CORE_API bool operator==(const unsigned short *wstrA, const CWString &wstrB);
+CORE_API bool operator!=(const CWString &wstrA, const CWString &wstrB);
+CORE_API bool operator!=(const CWString &wstrA, const unsigned short *wstrB);
+CORE_API bool operator!=(const unsigned short *wstrA, const CWString &wstrB);
 
 } // namespace QuennelEngine

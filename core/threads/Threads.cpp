@@ -97,12 +97,19 @@ static unsigned long __stdcall ThreadWrapper(void *pvHandle)
   pth->th_pFunction(pth->th_pvArgument);
 
   RegistryRemove(pth);
+  // Everything that uses library code (the registry mutex, the heap) happens while this thread
+  // still counts as active: once the count drops, the main thread may run the mutexes without
+  // atomic operations.
+  SysHandle hThread = pth->th_hThread;
   TakeActivityLock();
-  if (pth->th_bActive) LowerActiveCount();
+  const long bActive = pth->th_bActive;
+  pth->th_bActive = 0;
   ReleaseActivityLock();
-  // The system handle stays open until here so priorities and suspension can use it safely.
-  sysCloseHandle(pth->th_hThread);
   memFree(pth);
+  sysCloseHandle(hThread);
+  TakeActivityLock();
+  if (bActive) LowerActiveCount();
+  ReleaseActivityLock();
   return 0;
 }
 

@@ -210,6 +210,7 @@ TEST(StringStreaming, RoundTripsAndRefusesBadLengths)
   CString("hello").Write_t(strm);
   CWString(u"plain").Write_t(strm);
   CWString(u"café").Write_t(strm);
+  CWString(u"a\tb").Write_t(strm); // a tab would not survive as a byte
   std::string str = Bytes(strm);
   EXPECT_EQ(str.substr(0, 9), std::string("\x05\0\0\0hello", 9));
   EXPECT_EQ(str.substr(9, 9), std::string("\x05\0\0\0plain", 9));
@@ -217,10 +218,12 @@ TEST(StringStreaming, RoundTripsAndRefusesBadLengths)
   EXPECT_EQ(str.substr(22, 8), std::string("c\0a\0f\0\xE9\0", 8));
   strm.SeekBeg_t(0);
   CString strRead;
-  CWString wstrA, wstrB;
+  CWString wstrA, wstrB, wstrTab;
   strRead.Read_t(strm);
   wstrA.Read_t(strm);
   wstrB.Read_t(strm);
+  wstrTab.Read_t(strm);
+  EXPECT_EQ(wstrCompareS(wstrTab, (const unsigned short *)u"a\tb"), 0);
   EXPECT_STREQ(strRead, "hello");
   EXPECT_EQ(wstrA, CWString(u"plain"));
   EXPECT_EQ(wstrB, CWString(u"café"));

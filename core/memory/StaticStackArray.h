@@ -1,0 +1,135 @@
+#pragma once
+// CStaticStackArray<T>: a growable array of values. Four words, in this order: the elements
+// allocated, the elements, the elements in use and the allocation step (16 unless set); a new
+// array allocates nothing. Growing adds at least the step and at least half the elements in use,
+// so pushing many elements stays linear. Elements move when the array grows: do not keep pointers
+// to them across a Push.
+#include "core/memory/Memory.h"
+
+#include <new>
+#include <utility>
+
+namespace QuennelEngine {
+
+template <class T> class CStaticStackArray {
+public:
+  CStaticStackArray() : sa_ctAllocated(0), sa_pElements(nullptr), sa_ctUsed(0), sa_ctStep(16) {}
+  CStaticStackArray(const CStaticStackArray &sa) : CStaticStackArray() { *this = sa; }
+  CStaticStackArray(CStaticStackArray &&sa) noexcept : CStaticStackArray() { Swap(sa); }
+  ~CStaticStackArray() { Clear(); }
+
+  CStaticStackArray &operator=(const CStaticStackArray &sa)
+  {
+    if (this == &sa) return *this;
+    PopAll();
+    Reserve(sa.sa_ctUsed);
+    for (long i = 0; i < sa.sa_ctUsed; i++) new (&sa_pElements[i]) T(sa.sa_pElements[i]);
+    sa_ctUsed = sa.sa_ctUsed;
+    return *this;
+  }
+  CStaticStackArray &operator=(CStaticStackArray &&sa) noexcept
+  {
+    Swap(sa);
+    return *this;
+  }
+  void Swap(CStaticStackArray &sa) noexcept
+  {
+    std::swap(sa_ctAllocated, sa.sa_ctAllocated);
+    std::swap(sa_pElements, sa.sa_pElements);
+    std::swap(sa_ctUsed, sa.sa_ctUsed);
+    std::swap(sa_ctStep, sa.sa_ctStep);
+  }
+
+  void SetAllocationStep(long ctStep) { sa_ctStep = ctStep > 0 ? ctStep : 1; }
+  long GetAllocationStep(void) const { return sa_ctStep; }
+  long Count(void) const { return sa_ctUsed; }
+  bool IsEmpty(void) const { return sa_ctUsed == 0; }
+
+  // Room for `ct` elements without growing.
+  void Reserve(long ct)
+  {
+    if (ct <= sa_ctAllocated) return;
+    T *pNew = (T *)memMAlloc(ct * sizeof(T));
+    for (long i = 0; i < sa_ctUsed; i++) {
+      new (&pNew[i]) T(std::move(sa_pElements[i]));
+      sa_pElements[i].~T();
+    }
+    memFree(sa_pElements);
+    sa_pElements = pNew;
+    sa_ctAllocated = ct;
+  }
+
+  // A new default element at the end.
+  T &Push(void)
+  {
+    Grow(1);
+    return *new (&sa_pElements[sa_ctUsed++]) T();
+  }
+  // `ct` new default elements at the end; the first of them.
+  T *Push(long ct)
+  {
+    Grow(ct);
+    T *p = &sa_pElements[sa_ctUsed];
+    for (long i = 0; i < ct; i++) new (&sa_pElements[sa_ctUsed++]) T();
+    return p;
+  }
+  T &Push(const T &value)
+  {
+    Grow(1);
+    return *new (&sa_pElements[sa_ctUsed++]) T(value);
+  }
+  T &Push(T &&value)
+  {
+    Grow(1);
+    return *new (&sa_pElements[sa_ctUsed++]) T(std::move(value));
+  }
+  // Removes the last element.
+  void Pop(void)
+  {
+    if (sa_ctUsed > 0) sa_pElements[--sa_ctUsed].~T();
+  }
+  // Removes every element, keeping the allocation.
+  void PopAll(void)
+  {
+    while (sa_ctUsed > 0) sa_pElements[--sa_ctUsed].~T();
+  }
+  // Removes every element and frees the allocation.
+  void Clear(void)
+  {
+    PopAll();
+    memFree(sa_pElements);
+    sa_pElements = nullptr;
+    sa_ctAllocated = 0;
+  }
+  // Removes the element at `i`, keeping the order of the others.
+  void Delete(long i)
+  {
+    if (i < 0 || i >= sa_ctUsed) return;
+    for (long j = i; j + 1 < sa_ctUsed; j++) sa_pElements[j] = std::move(sa_pElements[j + 1]);
+    Pop();
+  }
+
+  T &operator[](long i) { return sa_pElements[i]; }
+  const T &operator[](long i) const { return sa_pElements[i]; }
+  T &Top(void) { return sa_pElements[sa_ctUsed - 1]; }
+  T *begin(void) { return sa_pElements; }
+  T *end(void) { return sa_pElements + sa_ctUsed; }
+  const T *begin(void) const { return sa_pElements; }
+  const T *end(void) const { return sa_pElements + sa_ctUsed; }
+
+private:
+  void Grow(long ct)
+  {
+    long ctNeeded = sa_ctUsed + ct;
+    if (ctNeeded <= sa_ctAllocated) return;
+    long ctGrown = sa_ctAllocated + (sa_ctStep > sa_ctUsed / 2 ? sa_ctStep : sa_ctUsed / 2);
+    Reserve(ctGrown > ctNeeded ? ctGrown : ctNeeded);
+  }
+
+  long sa_ctAllocated;
+  T *sa_pElements;
+  long sa_ctUsed;
+  long sa_ctStep;
+};
+
+} // namespace QuennelEngine
