@@ -19,6 +19,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix in $WINEPREFIX (once)..."
   wineboot -i >/dev/null 2>&1 </dev/null || true
 fi
-wineserver -p >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null || true
 # Start Wine's helper processes now, detached from the output of what runs later.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
