@@ -153,3 +153,49 @@ long CSimpleHashTable::GetSlotValue(const SimpleHashSlot &shs) const
 }
 
 } // namespace QuennelEngine
+
+#include "core/frame/Console.h"
+#include "core/text/Translation.h"
+
+namespace QuennelEngine {
+
+void CSimpleHashTable::DumpHashTableUsage(const void *pvBase, long slStride) const
+{
+  const long ctSlots = count * SHT_SLOTS;
+  long actByUse[SHT_SLOTS + 1] = {};
+  for (long i = 0; i < count; i++) {
+    int ctUsed = 0;
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) ctUsed += compartments[i].shc_aslValues[iSlot] != -1;
+    actByUse[ctUsed]++;
+  }
+  conTraceF(strTranslate("DOZUSimpleHashTable.Compartments=Compartments %1\n"), ARG_INT, count);
+  conTraceF(strTranslate("DOZUSimpleHashTable.Slots=Slots %1/%2 (%3%%)\n"), ARG_INT, used, ARG_INT,
+            ctSlots, 0xABCD4007, ctSlots > 0 ? 100.0 * used / ctSlots : 0.0, ".1f");
+  for (int ctUsed = 0; ctUsed <= SHT_SLOTS; ctUsed++) {
+    conTraceF(strTranslate("DOZUSimpleHashTable.UsedSlots=Compartments with %1 used slots - %2\n"),
+              ARG_INT, ctUsed, ARG_INT, actByUse[ctUsed]);
+  }
+  conTraceF(strTranslate("DOZUSimpleHashTable.Dump=Dumping compartments usage:\n"));
+  // Per compartment: '-' an empty slot, '#' an object at home here, '+' one that overflowed here.
+  long ctAtHome = 0;
+  for (long i = 0; i < count; i++) {
+    char strSlots[SHT_SLOTS + 1] = {};
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
+      long slValue = compartments[i].shc_aslValues[iSlot];
+      if (slValue == -1) {
+        strSlots[iSlot] = '-';
+        continue;
+      }
+      const void *pvObject = (const char *)pvBase + slValue * slStride;
+      bool bHome = GetCompartment(hash(pvObject)) == i;
+      ctAtHome += bHome;
+      strSlots[iSlot] = bHome ? '#' : '+';
+    }
+    conTraceF("%1: %2\n", ARG_INT, i, ARG_TEXT, strSlots);
+  }
+  conTraceF(strTranslate("DOZUSimpleHashTable.Objects=%1/%2 (%3%%) objects are in own compartment\n"),
+            ARG_INT, ctAtHome, ARG_INT, used, 0xABCD4007, used > 0 ? 100.0 * ctAtHome / used : 0.0,
+            ".1f");
+}
+
+} // namespace QuennelEngine

@@ -2,6 +2,7 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/text/Compare.h"
+#include "core/text/FormatArgs.h"
 #include "core/text/Search.h"
 #include "core/text/TextPrivate.h"
 
@@ -448,6 +449,9 @@ CString &operator+=(CString &str, const char *strTail)
 }
 CString strFromPsz(const char *str) { return CString(str); }
 CString strFromChar(char ch) { return E8::FromChar(ch); }
+CString strFromIndex(int i) { return strFormat("%1", i); }
+CString strFromFloat(float f) { return strFormat("%1", f); }
+CString strFromObjPtr(const void *pv) { return strFormat("%1", fmtSpec(pv, "#010X")); }
 CString strUndecorated(const char *str) { return E8::Undecorated(str); }
 int strLengthUndecorated(const char *str) { return E8::LengthUndecorated(str); }
 
@@ -571,6 +575,9 @@ CWString &operator+=(CWString &wstr, const unsigned short *wstrTail)
 }
 CWString wstrFromPsz(const unsigned short *wstr) { return CWString(wstr); }
 CWString wstrFromChar(unsigned short wch) { return E16::FromChar(wch); }
+CWString wstrFromIndex(int i) { return wstrFormat(u"%1", i); }
+CWString wstrFromFloat(float f) { return wstrFormat(u"%1", f); }
+CWString wstrFromObjPtr(const void *pv) { return wstrFormat(u"%1", fmtSpec(pv, "#010X")); }
 CWString wstrUndecorated(const unsigned short *wstr) { return E16::Undecorated(wstr); }
 int wstrLengthUndecorated(const unsigned short *wstr) { return E16::LengthUndecorated(wstr); }
 

@@ -63,6 +63,10 @@ CORE_API CString &operator+=(CString &str, const char *strTail);
 
 CORE_API CString strFromPsz(const char *str);
 CORE_API CString strFromChar(char ch);
+// "%1" of a 32-bit integer, of a float, and of a pointer with the specification "#010X".
+CORE_API CString strFromIndex(int i);
+CORE_API CString strFromFloat(float f);
+CORE_API CString strFromObjPtr(const void *pv);
 
 // `str` without its caret markup codes (^A ^B ^C ^F ^I ^b ^i ^o ^r, ^^, ^a.. ^f.., ^c......).
 CORE_API CString strUndecorated(const char *str);
@@ -117,6 +121,9 @@ CORE_API CWString operator+(const unsigned short *wstrA, const CWString &wstrB);
 CORE_API CWString &operator+=(CWString &wstr, const unsigned short *wstrTail);
 CORE_API CWString wstrFromPsz(const unsigned short *wstr);
 CORE_API CWString wstrFromChar(unsigned short wch);
+CORE_API CWString wstrFromIndex(int i);
+CORE_API CWString wstrFromFloat(float f);
+CORE_API CWString wstrFromObjPtr(const void *pv);
 CORE_API CWString wstrUndecorated(const unsigned short *wstr);
 CORE_API int wstrLengthUndecorated(const unsigned short *wstr);
 

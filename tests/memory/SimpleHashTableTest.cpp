@@ -134,3 +134,29 @@ TEST(SimpleHashTable, InitialSizeGeometricGrowthAndNoCompartments)
   EXPECT_EQ(shtEmpty.GetUsedCount(), 0);
   EXPECT_EQ(gbc.Count(), 2);
 }
+
+TEST(SimpleHashTable, DumpShowsHomesAndOverflow)
+{
+  Fixture f;
+  CSimpleHashTable sht(CompareIndex, HashObject, Rehash, 2);
+  _psht = &sht;
+  _ulForcedHash = 0;
+  for (unsigned long ul = 0; ul < 6; ul++) Add(sht, ul); // five at home in 0, one spills into 1
+  long ctBefore = conGetTotalLinesCount();
+  {
+    CLockOutputs lo;
+    sht.DumpHashTableUsage(_aulObjects.data(), sizeof(unsigned long));
+  }
+  CString strAll;
+  for (long i = conGetTotalLinesCount() - ctBefore - 1; i >= 0; i--) {
+    long iType;
+    CString strLine;
+    conGetLine(i, iType, strLine);
+    strAll += strLine;
+  }
+  EXPECT_NE(strFindSubstr(strAll, "Compartments 2\n"), -1) << strAll;
+  EXPECT_NE(strFindSubstr(strAll, "Slots 6/10 (60.0%)\n"), -1) << strAll;
+  EXPECT_NE(strFindSubstr(strAll, "Compartments with 5 used slots - 1\n"), -1);
+  EXPECT_NE(strFindSubstr(strAll, "0: #####\n1: +----\n"), -1) << strAll;
+  EXPECT_NE(strFindSubstr(strAll, "5/6 (83.3%) objects are in own compartment"), -1) << strAll;
+}

@@ -159,6 +159,12 @@ TEST(Editing, TrimConvertConcatAndUndecorate)
   EXPECT_STREQ(strFromPsz("p"), "p");
   EXPECT_STREQ(strFromChar('c'), "c");
   EXPECT_STREQ(strFromChar(0), "");
+  EXPECT_STREQ(strFromIndex(-42), "-42");
+  EXPECT_STREQ(strFromFloat(1.5f), "1.5");
+  EXPECT_STREQ(strFromObjPtr((const void *)0x12AB), "0x000012AB");
+  EXPECT_STREQ(strFromObjPtr((const void *)0x80000000), "0x80000000");
+  EXPECT_EQ(wstrFromIndex(7), CWString(u"7"));
+  EXPECT_EQ(wstrFromObjPtr((const void *)0xFF), CWString(u"0x000000FF"));
 
   EXPECT_STREQ(strUndecorated("^bBold^r and ^^caret"), "Bold and ^caret");
   EXPECT_STREQ(strUndecorated("^cFF0000red^C"), "red");
