@@ -11,6 +11,8 @@
 #include "core/memory/List.h"
 #include "core/memory/SimpleHashTable.h"
 #include "core/memory/StaticStackArray.h"
+#include "core/memory/StaticArray.h"
+#include "core/memory/DynamicContainer.h"
 #include "core/memory/PileAllocator.h"
 #include "core/memory/MemoryPool.h"
 #include "core/memory/MemoryHeap.h"
@@ -32,6 +34,12 @@
 #include "core/frame/ErrorTable.h"
 #include "core/frame/OldMessages.h"
 #include "core/frame/StartupSettings.h"
+#include "core/frame/Startup.h"
+#include "core/frame/Version.h"
+#include "core/frame/Assert.h"
+#include "core/frame/Service.h"
+#include "core/frame/ServiceLog.h"
+#include "core/frame/PerFrame.h"
 
 // Streams and files.
 #include "core/streams/DataBlock.h"
@@ -48,6 +56,7 @@
 
 // Metadata.
 #include "core/meta/MetaSettings.h"
+#include "core/meta/Module.h"
 
 // Time and platform services.
 #include "core/platform/Time.h"

@@ -133,6 +133,11 @@ unsigned long sysGetLastError(void)
   return GetLastError();
 }
 
+void sysBreakIntoDebugger(void)
+{
+  if (IsDebuggerPresent()) DebugBreak();
+}
+
 bool sysIsRunningOnWine(void)
 {
   HMODULE hNtDll = GetModuleHandleA("ntdll.dll");

@@ -47,6 +47,8 @@ CORE_API CString sysGetErrorText(unsigned long ulCode);
 CORE_API unsigned long sysGetLastError(void);
 // Ends the process with the exit code.
 [[noreturn]] CORE_API void sysExit(int iCode);
+// Breaks into the debugger when one is attached; otherwise does nothing.
+CORE_API void sysBreakIntoDebugger(void);
 // True when the library runs on Wine rather than on Windows itself.
 CORE_API bool sysIsRunningOnWine(void);
 // Hooks around message windows (the window system locks painting while one is open).

@@ -56,10 +56,6 @@ CORE_API CString strToValidChar(const char *str);
 CORE_API CString strReverse(const char *str);
 
 CORE_API CString strConcat(const char *strA, const char *strB);
-CORE_API CString operator+(const CString &strA, const CString &strB);
-CORE_API CString operator+(const CString &strA, const char *strB);
-CORE_API CString operator+(const char *strA, const CString &strB);
-CORE_API CString &operator+=(CString &str, const char *strTail);
 
 CORE_API CString strFromPsz(const char *str);
 CORE_API CString strFromChar(char ch);
@@ -115,10 +111,6 @@ CORE_API CWString wstrToUpper(const unsigned short *wstr);
 CORE_API CWString wstrToValidChar(const unsigned short *wstr);
 CORE_API CWString wstrReverse(const unsigned short *wstr);
 CORE_API CWString wstrConcat(const unsigned short *wstrA, const unsigned short *wstrB);
-CORE_API CWString operator+(const CWString &wstrA, const CWString &wstrB);
-CORE_API CWString operator+(const CWString &wstrA, const unsigned short *wstrB);
-CORE_API CWString operator+(const unsigned short *wstrA, const CWString &wstrB);
-CORE_API CWString &operator+=(CWString &wstr, const unsigned short *wstrTail);
 CORE_API CWString wstrFromPsz(const unsigned short *wstr);
 CORE_API CWString wstrFromChar(unsigned short wch);
 CORE_API CWString wstrFromIndex(int i);

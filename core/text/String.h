@@ -73,4 +73,10 @@ CORE_API bool operator!=(const CString &strA, const CString &strB);
 CORE_API bool operator!=(const CString &strA, const char *strB);
 CORE_API bool operator!=(const char *strA, const CString &strB);
 
+// Concatenation.
+CORE_API CString operator+(const CString &strA, const CString &strB);
+CORE_API CString operator+(const CString &strA, const char *strB);
+CORE_API CString operator+(const char *strA, const CString &strB);
+CORE_API CString &operator+=(CString &str, const char *strTail);
+
 } // namespace QuennelEngine

@@ -16,3 +16,4 @@
 #include "core/text/Scanner.h"
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
+#include "core/text/Ident.h"

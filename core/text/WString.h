@@ -78,4 +78,10 @@ CORE_API bool operator!=(const CWString &wstrA, const CWString &wstrB);
 CORE_API bool operator!=(const CWString &wstrA, const unsigned short *wstrB);
 CORE_API bool operator!=(const unsigned short *wstrA, const CWString &wstrB);
 
+// Concatenation.
+CORE_API CWString operator+(const CWString &wstrA, const CWString &wstrB);
+CORE_API CWString operator+(const CWString &wstrA, const unsigned short *wstrB);
+CORE_API CWString operator+(const unsigned short *wstrA, const CWString &wstrB);
+CORE_API CWString &operator+=(CWString &wstr, const unsigned short *wstrTail);
+
 } // namespace QuennelEngine

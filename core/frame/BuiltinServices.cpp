@@ -1,0 +1,19 @@
+// The services of the library itself, all in "Group.Application". Their start and stop functions
+// belong to the subsystems that own them.
+#include "core/frame/Service.h"
+#include "core/threads/Threads.h"
+
+namespace QuennelEngine {
+
+static CService _svcPerFrameUpdates("PerFrameUpdates", "Application", 10, 100, nullptr, nullptr);
+static CService _svcResource("Resource", "Application", 11, 100, nullptr, nullptr);
+static CService _svcResourceBrowseInfo("ResourceBrowseInfo", "Application", 0, 100, nullptr, nullptr);
+static CService _svcResourceLoader("ResourceLoader", "Application", 0, 2, nullptr, nullptr);
+static CService _svcMultiThreading("MultiThreading", "Application", 0, 0, thrStartMultiThreading,
+                                   thrStopMultiThreading);
+static CService _svcWindow("Window", "Application", 0, 2, nullptr, nullptr);
+static CService _svcMultiThreadingSystem("MultiThreading_System", "Application", 0, 0,
+                                         thrStartMultiThreadingSystem, thrStopMultiThreadingSystem);
+static CService _svcWindowSystem("Window_System", "Application", 0, 2, nullptr, nullptr);
+
+} // namespace QuennelEngine
