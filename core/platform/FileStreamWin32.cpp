@@ -465,20 +465,9 @@ void CFileStreamWin32::Write_t(const void *pvBuffer, long slSize)
 void CFileStreamWin32::Write_t(CStream &strmSource)
 {
   WriteOut_t();
-  long slSize = strmSource.GetSize();
-  if (slSize <= 0) return;
-  long slSourcePosition = strmSource.GetPosition();
-  unsigned char *pub = (unsigned char *)memMAlloc(slSize);
-  try {
-    strmSource.SeekBeg_t(0);
-    strmSource.Read_t(pub, slSize);
-    strmSource.SeekBeg_t(slSourcePosition);
-    WriteDirect_t(pub, slSize);
-  } catch (...) {
-    memFree(pub);
-    throw;
-  }
-  memFree(pub);
+  CDataBlock db;
+  strmSource.ReadWhole_t(db);
+  WriteDirect_t(db.GetData(), db.GetSize());
 }
 
 void CFileStreamWin32::SetPosition_t(__int64 llPosition)

@@ -90,21 +90,9 @@ void CMemoryStream::Write_t(const void *pvBuffer, long slSize)
 
 void CMemoryStream::Write_t(CStream &strmSource)
 {
-  // The source's whole content, from its start; its position is kept.
-  long slSize = strmSource.GetSize();
-  if (slSize <= 0) return;
-  long slSourcePosition = strmSource.GetPosition();
-  unsigned char *pub = (unsigned char *)memMAlloc(slSize);
-  try {
-    strmSource.SeekBeg_t(0);
-    strmSource.Read_t(pub, slSize);
-    strmSource.SeekBeg_t(slSourcePosition);
-    Write_t(pub, slSize);
-  } catch (...) {
-    memFree(pub);
-    throw;
-  }
-  memFree(pub);
+  CDataBlock db;
+  strmSource.ReadWhole_t(db);
+  Write_t(db.GetData(), db.GetSize());
 }
 
 void CMemoryStream::SeekBeg_t(long slOffset)

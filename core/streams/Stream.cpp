@@ -126,6 +126,13 @@ void CStream::ReadDataBlock_t(CDataBlock &db, long slMaximum)
   if (slSize > 0) Read_t(db.GetData(), slSize);
 }
 
+void CStream::ReadWhole_t(CDataBlock &db)
+{
+  long slPosition = GetPosition();
+  ReadDataBlock_t(db);
+  SeekBeg_t(slPosition);
+}
+
 void CStream::WriteDataBlock_t(CDataBlock &db)
 {
   Write_t(db.GetData(), db.GetSize());

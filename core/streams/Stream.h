@@ -91,6 +91,8 @@ public:
   // The stream from its start (at most `slMaximum` bytes unless -1) into the block.
   void ReadDataBlock_t(CDataBlock &db, long slMaximum = -1);
   void WriteDataBlock_t(CDataBlock &db);
+  // The whole stream, from its start, into the block; the position is kept.
+  void ReadWhole_t(CDataBlock &db);
 
   // Positions at the next occurrence of the pattern (1 to 32767 bytes) and returns its position;
   // -1 (back at the start position) if there is none.
