@@ -40,6 +40,9 @@
 #include "core/frame/Service.h"
 #include "core/frame/ServiceLog.h"
 #include "core/frame/PerFrame.h"
+#include "core/frame/Profiler.h"
+#include "core/frame/ProfileSample.h"
+#include "core/platform/DynamicLoader.h"
 
 // Streams and files.
 #include "core/streams/DataBlock.h"
