@@ -11,3 +11,6 @@ cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target SampleHost
 cd "$build/bin"
 "$root/tools/wine-run" ./SampleHost.exe "$@"
+echo
+echo "== The log it left: $build/Temp/SampleHost.log"
+cat "$build/Temp/SampleHost.log"

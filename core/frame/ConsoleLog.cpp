@@ -4,6 +4,7 @@
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Exception.h"
 #include "core/platform/SysFiles.h"
+#include "core/streams/FileSystem.h"
 #include "core/text/Editing.h"
 #include "core/text/FileNames.h"
 #include "core/text/Translation.h"
@@ -28,11 +29,12 @@ void conOpenLog_t(long iOutput, const char *strFileName, const char *strMode)
   if (!ValidLogOutput(iOutput) || strFileName == nullptr || strMode == nullptr) return;
   CSyncLock sl(&con_smMutex);
   conCloseLog(iOutput);
+  // File names are soft paths, like every file of the engine.
   CString strDir = strFileDir(strFileName);
-  if (!strDir.IsEmpty() && !sysCreateDirectories(strDir)) {
+  if (!strDir.IsEmpty() && !filCreateDirectoryPath(strDir)) {
     ThrowFormat_t("Cannot create directory '%1'.", strDir);
   }
-  FILE *pf = sysOpenCFile(strFileName, CString(strMode) + "+");
+  FILE *pf = sysOpenCFile(filSoftToHardPath(strFileName), CString(strMode) + "+");
   if (pf == nullptr) return;
   fseek(pf, 0, SEEK_END);
   if (ftell(pf) == 0) {
@@ -99,10 +101,10 @@ void conBackupLog(const char *strFileName)
   if (strFileName == nullptr) return;
   try {
     // Without a log to back up, the previous backup is kept rather than deleted for nothing.
-    if (!sysFileExists(strFileName)) return;
+    if (!filExistsOnDisk(strFileName)) return;
     CString strBackup = strNoFileExt(strFileName) + ".old";
-    if (sysFileExists(strBackup)) sysDeleteFile(strBackup);
-    sysRenameFile(strFileName, strBackup);
+    if (filExistsOnDisk(strBackup)) filDeleteFile_t(strBackup);
+    filRenameFile_t(strFileName, strBackup);
   } catch (CException &) {
     // A backup that cannot be made is not worth stopping for.
   }
