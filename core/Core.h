@@ -69,4 +69,6 @@
 #include "core/platform/SysMemory.h"
 #include "core/platform/SysConsole.h"
 #include "core/platform/SysFiles.h"
+#include "core/platform/SysLocale.h"
+#include "core/platform/SysModules.h"
 #include "core/platform/FileStreamWin32.h"

@@ -17,3 +17,5 @@
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
 #include "core/text/Ident.h"
+#include "core/text/TransString.h"
+#include "core/text/Tags.h"
