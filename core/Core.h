@@ -72,3 +72,7 @@
 #include "core/platform/SysLocale.h"
 #include "core/platform/SysModules.h"
 #include "core/platform/FileStreamWin32.h"
+#include "core/platform/KeyIdentifiers.h"
+#include "core/platform/Window.h"
+#include "core/platform/MessageLoop.h"
+#include "core/platform/CrashReport.h"

@@ -1,6 +1,7 @@
 // The services of the library itself, all in "Group.Application". Their start and stop functions
 // belong to the subsystems that own them.
 #include "core/frame/Service.h"
+#include "core/platform/MessageLoop.h"
 #include "core/threads/Threads.h"
 
 namespace QuennelEngine {
@@ -11,9 +12,11 @@ static CService _svcResourceBrowseInfo("ResourceBrowseInfo", "Application", 0, 1
 static CService _svcResourceLoader("ResourceLoader", "Application", 0, 2, nullptr, nullptr);
 static CService _svcMultiThreading("MultiThreading", "Application", 0, 0, thrStartMultiThreading,
                                    thrStopMultiThreading);
-static CService _svcWindow("Window", "Application", 0, 2, nullptr, nullptr);
+static CService _svcWindow("Window", "Application", 0, 2, wndStartWindowService,
+                            wndStopWindowService);
 static CService _svcMultiThreadingSystem("MultiThreading_System", "Application", 0, 0,
                                          thrStartMultiThreadingSystem, thrStopMultiThreadingSystem);
-static CService _svcWindowSystem("Window_System", "Application", 0, 2, nullptr, nullptr);
+static CService _svcWindowSystem("Window_System", "Application", 0, 2, wndStartWindowSystemService,
+                                  wndStopWindowSystemService);
 
 } // namespace QuennelEngine

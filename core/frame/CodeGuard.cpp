@@ -1,6 +1,9 @@
 #include "core/frame/CodeGuard.h"
 
 #include "core/frame/Console.h"
+#include "core/platform/CrashReport.h"
+#include "core/streams/FileSystem.h"
+#include "core/text/FileNames.h"
 
 namespace QuennelEngine {
 
@@ -33,6 +36,8 @@ void corLogGuardBreach(void)
   if (!IsNewGuardSite(QE_RETURN_ADDRESS())) return;
   __atomic_add_fetch(&_ctGuardBreaches, 1, __ATOMIC_SEQ_CST);
   conErrorF("Code guard was activated due to application malfunction. Please report.\n");
+  // The stack that led here goes beside the program, for the report.
+  rptDumpCurrentStack(strNoFileExt(filSysGetModulePath()) + "_CodeGuard.rpt");
 }
 
 long corGetGuardBreachCount(void)

@@ -6,6 +6,7 @@
 #include "core/frame/StartupSettings.h"
 #include "core/frame/Version.h"
 #include "core/platform/Calendar.h"
+#include "core/platform/CrashReport.h"
 #include "core/platform/Timer.h"
 #include "core/streams/FileSystem.h"
 #include "core/text/Characters.h"
@@ -33,9 +34,16 @@ static StartupState &State(void)
   return _ss;
 }
 
+static void InstallCrashHandler(void)
+{
+  rptSetVersionText(verVersionToString(corGetCoreVersion()));
+  rptInitExceptionHandler();
+}
+
 StartupHooks &corGetStartupHooks(void)
 {
-  static StartupHooks _sh = {};
+  static StartupHooks _sh = {InstallCrashHandler, rptCloseExceptionHandler, nullptr, nullptr,
+                             nullptr, nullptr};
   return _sh;
 }
 

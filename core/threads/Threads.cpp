@@ -2,10 +2,12 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
+#include "core/frame/Exception.h"
 #include "core/memory/Memory.h"
 #include "core/threads/ExclusiveMainThread.h"
 #include "core/threads/SyncLock.h"
 
+#include <exception>
 #include <string.h>
 
 namespace QuennelEngine {
@@ -94,7 +96,16 @@ static void RegistryRemove(ThreadHandle *pth)
 static unsigned long __stdcall ThreadWrapper(void *pvHandle)
 {
   ThreadHandle *pth = (ThreadHandle *)pvHandle;
-  pth->th_pFunction(pth->th_pvArgument);
+  // An exception cannot cross the thread's entry point: it is reported and the thread ends.
+  try {
+    pth->th_pFunction(pth->th_pvArgument);
+  } catch (CException &ex) {
+    conErrorF("Uncaught exception on a library thread: %1\n", ARG_TEXT, ex.GetDescription());
+  } catch (std::exception &ex) {
+    conErrorF("Uncaught exception on a library thread: %1\n", ARG_TEXT, ex.what());
+  } catch (...) {
+    conErrorF("Uncaught exception on a library thread.\n");
+  }
 
   RegistryRemove(pth);
   // Everything that uses library code (the registry mutex, the heap) happens while this thread
