@@ -263,7 +263,7 @@ template <class CH> inline int ReadPlaceholder(const CH *&pch)
   return i > MAX_PLACEHOLDER ? 0 : i;
 }
 
-// A character of one width as the other: through the Part 1.1 converters across widths.
+// A character of one width as the other: through the character converters across widths.
 template <class TO> inline TO ConvertChar(char c);
 template <> inline char ConvertChar<char>(char c)
 {
