@@ -56,6 +56,11 @@
 #include "core/streams/FileSystem.h"
 #include "core/streams/ReplaceHistory.h"
 #include "core/streams/ZipArchives.h"
+#include "core/streams/CRC.h"
+#include "core/streams/Signature.h"
+#include "core/streams/SignedStream.h"
+#include "core/streams/Compressor.h"
+#include "core/streams/FileCRCTable.h"
 
 // Metadata.
 #include "core/meta/MetaSettings.h"

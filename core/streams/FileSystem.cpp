@@ -170,14 +170,18 @@ void filInitializeStreams_t(const char *strAppPath)
   Time tmStart = timUptimeNow();
   filSysAnalyzeAppPath(strAppPath);
   conLogF(strTranslate("DOZUStream.LoadingGroupFiles=Loading group files...\n"));
-  try {
-    if (corIsStartupFlagSet("attachedzip")) filAddArchive(filGetSoftExePath() + filGetExeName());
-    if (!corIsStartupFlagSet("nozips")) {
-      for (const CString &strArchive : filFindFiles("", "*.gro")) filAddArchive(strArchive);
+  // A damaged archive is reported and left out; the others are still mounted.
+  auto AddArchive = [](const CString &strArchive) {
+    try {
+      filAddArchive(strArchive);
+    } catch (CException &ex) {
+      conErrorF(strTranslate("DOZUStream.GroupFileError=There were group file errors:\n%1"),
+                ARG_TEXT, ex.GetDescription());
     }
-  } catch (CException &ex) {
-    conErrorF(strTranslate("DOZUStream.GroupFileError=There were group file errors:\n%1"), ARG_TEXT,
-              ex.GetDescription());
+  };
+  if (corIsStartupFlagSet("attachedzip")) AddArchive(filGetSoftExePath() + filGetExeName());
+  if (!corIsStartupFlagSet("nozips")) {
+    for (const CString &strArchive : filFindFiles("", "*.gro")) AddArchive(strArchive);
   }
   filLoadReplaceHistory_t();
   conLogF(strTranslate("DOZUStream.Init=Stream initialization: %1 sec.\n"), ARG_FLOAT,

@@ -48,6 +48,13 @@ public:
   int CreateZipStream(const CString &strName);
   // A memory stream holding the whole file.
   void CreateMemoryStream_t(const char *strFileName);
+  // A signed stream over `strm` (not owned) in place of the current implementation, for reading
+  // ("r") or writing ("w", with the signature type `slType`); throws CFileException when the
+  // header is bad (the stream is then unchanged).
+  void CreateSignedStream(CStream &strm, const char *strMode, long slType);
+  // The same over a disk file that the signed stream owns; 0 (the stream unchanged) when the file
+  // cannot be opened.
+  int CreateSignedStream(const char *strFileName, const char *strMode, long slType);
   // Takes over an implementation (the handle owns it from now on).
   void SetImplementation(CStreamImp *pImp);
   CStreamImp *GetImplementation(void) const { return strm_pImp; }
