@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <stdio.h>
+
 namespace QuennelEngine {
 namespace Test {
 
@@ -8,6 +10,18 @@ CGuardBreachCounter::CGuardBreachCounter() : gbc_ctStart(corGetGuardBreachCount(
 long CGuardBreachCounter::Count() const
 {
   return corGetGuardBreachCount() - gbc_ctStart;
+}
+
+std::string ReadSystemFile(const char *strPath)
+{
+  std::string str;
+  FILE *pf = fopen(strPath, "rb");
+  if (pf == nullptr) return str;
+  char ach[4096];
+  size_t ct;
+  while ((ct = fread(ach, 1, sizeof(ach), pf)) > 0) str.append(ach, ct);
+  fclose(pf);
+  return str;
 }
 
 CThreadServices::CThreadServices()

@@ -17,6 +17,20 @@ private:
   long gbc_ctStart;
 };
 
+// The description of the CException that `fn` throws, or "" if it throws none.
+template <class F> std::string ThrownBy(F fn)
+{
+  try {
+    fn();
+  } catch (CException &ex) {
+    return ex.GetDescription();
+  }
+  return "";
+}
+
+// The bytes of a file by its system path (read with the C runtime, past the library).
+std::string ReadSystemFile(const char *strPath);
+
 // Polls `fnDone` until it is true or `ulMilliseconds` have passed; true if it became true.
 template <class F> bool WaitUntil(F fnDone, unsigned long ulMilliseconds)
 {

@@ -14,15 +14,6 @@
 namespace QuennelEngine {
 namespace Test {
 
-template <class F> std::string ThrownBy(F fn)
-{
-  try {
-    fn();
-  } catch (CException &ex) {
-    return ex.GetDescription();
-  }
-  return "";
-}
 
 inline std::string CurrentDir(void)
 {

@@ -21,17 +21,6 @@ CString Line(long iLine, long *piType = nullptr)
   return str;
 }
 
-std::string ReadFile(const char *strPath)
-{
-  std::string str;
-  FILE *pf = fopen(strPath, "rb");
-  if (!pf) return str;
-  char ach[4096];
-  size_t ct;
-  while ((ct = fread(ach, 1, sizeof(ach), pf)) > 0) str.append(ach, ct);
-  fclose(pf);
-  return str;
-}
 
 // Redirects standard output into a file while it lives.
 class CCaptureStdOut {
@@ -52,7 +41,7 @@ public:
   std::string Text()
   {
     FlushFileBuffers(cso_hFile);
-    return ReadFile("capture.tmp");
+    return ReadSystemFile("capture.tmp");
   }
 
 private:
@@ -110,7 +99,7 @@ TEST(Console, OutputsFollowTheirFiltersAndTags)
     EXPECT_NE(str.find("\nuntagged\n"), std::string::npos) << str;
   }
   conCloseLog(COT_LOG3);
-  std::string strLog = ReadFile("Temp/ConsoleFilters.log");
+  std::string strLog = ReadSystemFile("Temp/ConsoleFilters.log");
   EXPECT_NE(strLog.find("WRN:  to output 1"), std::string::npos);
   EXPECT_EQ(strLog.find("trace line"), std::string::npos); // slot 3 lets everything but trace
   EXPECT_EQ(conGetOutputFilter(COT_LOG3), 0xFFFFFFFDu);
@@ -151,7 +140,7 @@ TEST(Console, DumpWritesHeaderMissingLinesAndWidenedTags)
   conOpenLog(COT_LOG4, "Temp/ConsoleDump.log", "w");
   conDumpBuffer(COT_LOG4);
   conCloseLog(COT_LOG4);
-  std::string str = ReadFile("Temp/ConsoleDump.log");
+  std::string str = ReadSystemFile("Temp/ConsoleDump.log");
   EXPECT_EQ(str.compare(0, 3, "\xEF\xBB\xBF"), 0);
   EXPECT_NE(str.find("        -------- START OF LOG --------"), std::string::npos);
   CString strMissing = strFormat("(first %1 lines missing)", conGetDroppedLinesCount());
@@ -168,7 +157,7 @@ TEST(Console, LogFilesGetTheMarkOnceAndBackups)
   conOpenLog(COT_LOG5, "Temp/Marked.log", "a");
   conLogF("second\n");
   conCloseLog(COT_LOG5);
-  std::string str = ReadFile("Temp/Marked.log");
+  std::string str = ReadSystemFile("Temp/Marked.log");
   EXPECT_EQ(str.compare(0, 3, "\xEF\xBB\xBF"), 0);
   EXPECT_EQ(str.find("\xEF\xBB\xBF", 3), std::string::npos);
   EXPECT_NE(str.find("LOG:"), std::string::npos);

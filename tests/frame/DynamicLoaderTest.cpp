@@ -11,15 +11,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-template <class F> std::string ThrownBy(F fn)
-{
-  try {
-    fn();
-  } catch (CException &ex) {
-    return ex.GetDescription();
-  }
-  return "";
-}
 
 // Makes the test program's folder (where TestModule.dll is built) the root of soft paths.
 class CRootAtProgram {

@@ -111,24 +111,12 @@ static void ExpectInOrder(const std::string &strLog, std::initializer_list<const
   }
 }
 
-static std::string ReadLog(void)
-{
-  std::string str;
-  FILE *pf = fopen("Temp/Startup/Host.log", "rb");
-  if (!pf) return str;
-  char ach[4096];
-  size_t ct;
-  while ((ct = fread(ach, 1, sizeof(ach), pf)) > 0) str.append(ach, ct);
-  fclose(pf);
-  return str;
-}
-
 TEST(Startup, HostRunsThroughBothEntryPoints)
 {
   ChildResult cr = RunChild("HostRun");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u) << cr.cr_strOutput;
-  std::string strLog = ReadLog();
+  std::string strLog = ReadSystemFile("Temp/Startup/Host.log");
   ExpectInOrder(strLog, {"Core version: $Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$",
                          "Command: ", " -x y", "Initializing timer.", "Binary name: ",
                          "Application directory: ", "Loading group files...",
@@ -139,7 +127,7 @@ TEST(Startup, HostRunsThroughBothEntryPoints)
   cr = RunChild("HostRunNoTimer");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u);
-  strLog = ReadLog();
+  strLog = ReadSystemFile("Temp/Startup/Host.log");
   ExpectInOrder(strLog, {"Core version: ", "Initializing timer.", "Application directory: <forbidden>",
                          "host main runs", "Core is shutting down"});
   // Without the timer there is no closing timestamp.
@@ -148,7 +136,7 @@ TEST(Startup, HostRunsThroughBothEntryPoints)
   cr = RunChild("HostWinMain");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u);
-  strLog = ReadLog();
+  strLog = ReadSystemFile("Temp/Startup/Host.log");
   ExpectInOrder(strLog, {"Command: ", "first second arg", "host main runs with 3 arguments",
                          "Core is shutting down"});
 }

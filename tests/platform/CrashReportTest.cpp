@@ -15,17 +15,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-std::string ReadFile(const char *strName)
-{
-  std::string str;
-  FILE *pf = fopen(strName, "rb");
-  if (pf == nullptr) return str;
-  char ach[4096];
-  size_t ct;
-  while ((ct = fread(ach, 1, sizeof(ach), pf)) > 0) str.append(ach, ct);
-  fclose(pf);
-  return str;
-}
 
 bool Contains(const std::string &str, const char *strPart)
 {
@@ -121,7 +110,7 @@ TEST(CrashReports, AccessViolationLeavesAFullReport)
   ChildResult cr = RunCrashingChild("CrashAccessViolation");
   ASSERT_FALSE(cr.cr_bTimedOut) << cr.cr_strOutput;
   EXPECT_EQ(cr.cr_ulExitCode, 0xC0000005u);
-  std::string str = ReadFile(strReport.c_str());
+  std::string str = ReadSystemFile(strReport.c_str());
   ASSERT_FALSE(str.empty()) << cr.cr_strOutput;
 
   EXPECT_EQ(str.rfind("//=====================================================\n", 0), 0u);
@@ -151,7 +140,7 @@ TEST(CrashReports, AccessViolationLeavesAFullReport)
     << strWalk;
   EXPECT_TRUE(Contains(str, "\n\ndumper line 42\n\n"));
 
-  std::string strLog = ReadFile("Temp/CrashAV.log");
+  std::string strLog = ReadSystemFile("Temp/CrashAV.log");
   EXPECT_TRUE(std::regex_search(strLog, std::regex(": Crashed. \\(free memory: \\d+ MB\\)")))
     << strLog;
   EXPECT_TRUE(Contains(cr.cr_strOutput, "The application has malfunctioned and it will now close."));
@@ -159,7 +148,7 @@ TEST(CrashReports, AccessViolationLeavesAFullReport)
   // A second crash appends its report.
   cr = RunCrashingChild("CrashAccessViolation");
   ASSERT_FALSE(cr.cr_bTimedOut);
-  std::string strTwice = ReadFile(strReport.c_str());
+  std::string strTwice = ReadSystemFile(strReport.c_str());
   EXPECT_EQ(strTwice.rfind(str, 0), 0u);
   EXPECT_TRUE(Contains(strTwice.substr(str.size()), "ACCESS_VIOLATION"));
   DeleteFileA(strReport.c_str());
@@ -172,7 +161,7 @@ TEST(CrashReports, StackOverflowIsReportedFromAFreshStack)
   ChildResult cr = RunCrashingChild("CrashStackOverflow");
   ASSERT_FALSE(cr.cr_bTimedOut) << cr.cr_strOutput;
   EXPECT_EQ(cr.cr_ulExitCode, 0xC00000FDu);
-  std::string str = ReadFile(strReport.c_str());
+  std::string str = ReadSystemFile(strReport.c_str());
   EXPECT_TRUE(Contains(str, "\nException code: C00000FD STACK_OVERFLOW\n")) << str;
   EXPECT_TRUE(Contains(str, "\nmanual stack frame walk end:\n"));
   // The walk of an overflowed stack is long but bounded.
@@ -183,7 +172,7 @@ TEST(CrashReports, StackOverflowIsReportedFromAFreshStack)
   for (size_t i = iBegin; i < iEnd; i++) ctLines += str[i] == '\n';
   EXPECT_GE(ctLines, 10);
   EXPECT_LE(ctLines, 103);
-  EXPECT_TRUE(Contains(ReadFile("Temp/CrashSO.log"), ": Crashed."));
+  EXPECT_TRUE(Contains(ReadSystemFile("Temp/CrashSO.log"), ": Crashed."));
   DeleteFileA(strReport.c_str());
 }
 
@@ -194,7 +183,7 @@ TEST(CrashReports, StealthModeWritesNoFileButStillTells)
   ChildResult cr = RunCrashingChild("CrashStealth");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(GetFileAttributesA(strReport.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_TRUE(Contains(ReadFile("Temp/CrashStealth.log"), ": Crashed."));
+  EXPECT_TRUE(Contains(ReadSystemFile("Temp/CrashStealth.log"), ": Crashed."));
   EXPECT_TRUE(Contains(cr.cr_strOutput, "The application has malfunctioned"));
 
   EXPECT_FALSE(dbgIsStealthModeEnabled());
@@ -218,7 +207,7 @@ TEST(CrashReports, UncaughtCppExceptionsFromHostCoreAndThreads)
     ChildResult cr = RunCrashingChild(ca.ca_strChild);
     ASSERT_FALSE(cr.cr_bTimedOut) << ca.ca_strChild;
     EXPECT_EQ(cr.cr_ulExitCode, RPT_UNCAUGHT_CPP_EXCEPTION);
-    std::string str = ReadFile(strReport.c_str());
+    std::string str = ReadSystemFile(strReport.c_str());
     EXPECT_TRUE(Contains(str, "\nException code: E0435050 UNCAUGHT_CPP_EXCEPTION\n"))
       << ca.ca_strChild << "\n" << str << cr.cr_strOutput;
     EXPECT_TRUE(Contains(str, (std::string("\nUncaught C++ exception: ") + ca.ca_strDescription +
@@ -232,7 +221,7 @@ TEST(CrashReports, UncaughtCppExceptionsFromHostCoreAndThreads)
   EXPECT_EQ(cr.cr_ulExitCode, 0u) << cr.cr_strOutput;
   EXPECT_TRUE(Contains(cr.cr_strOutput, "Uncaught exception on a library thread: thrown on a thread"))
     << cr.cr_strOutput;
-  EXPECT_TRUE(ReadFile(strReport.c_str()).empty());
+  EXPECT_TRUE(ReadSystemFile(strReport.c_str()).empty());
 }
 
 TEST(CrashReports, HandlerInstallationAndNames)
@@ -412,7 +401,7 @@ TEST(CrashReports, StackDumpsAppendAndStealthSkipsThem)
   conGetLine(0, iType, strLine);
   EXPECT_STREQ(strLine, "Dumping stack to 'Temp/Dumps/Stack.rpt'.\n");
   EXPECT_EQ(iType, CMT_TRACE);
-  std::string str = ReadFile(strFile);
+  std::string str = ReadSystemFile(strFile);
   EXPECT_EQ(str.rfind("\xEF\xBB\xBF\n-------", 0), 0u);
   std::regex reHeader("\n-{59}\nDumping stack at: \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\n"
                       "Version: \\$Version: [^\n]*\\$\n-{59}\n");

@@ -11,15 +11,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-template <class F> std::string ThrownBy(F fn)
-{
-  try {
-    fn();
-  } catch (CException &ex) {
-    return ex.GetDescription();
-  }
-  return "";
-}
 
 // Gives each test a fresh root directory under the working directory, removed afterwards.
 class FileSystem : public testing::Test {

@@ -8,15 +8,6 @@ using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
 // Runs `fn` and returns the description of the CException it throws ("" if none).
-template <class F> std::string ThrownBy(F fn)
-{
-  try {
-    fn();
-  } catch (CException &ex) {
-    return ex.GetDescription();
-  }
-  return "";
-}
 
 TEST(Stream, ClosedHandleRefusesEverything)
 {

@@ -5,18 +5,10 @@
 #include <string>
 
 using namespace QuennelEngine;
+using QuennelEngine::Test::ThrownBy;
 
 namespace {
 
-template <class F> std::string ThrownBy(F fn)
-{
-  try {
-    fn();
-  } catch (CException &ex) {
-    return ex.GetDescription();
-  }
-  return "";
-}
 
 std::string Bytes(CStream &strm)
 {
