@@ -51,6 +51,25 @@ private:
 
 } // namespace
 
+// The console works before main: this program's static initialisers print through it.
+static long _iStaticLine = [] {
+  conLogF("printed by a static initialiser\n");
+  return conGetTotalLinesCount();
+}();
+
+TEST(Console, UsableFromStaticInitialisers)
+{
+  EXPECT_GE(_iStaticLine, 1);
+  long iAbsolute = _iStaticLine - 1;
+  long iType;
+  CString strLine;
+  conGetLine(conAbsToRelLineIndex(iAbsolute) - 1, iType, strLine);
+  // The ring may have dropped it since; when it is still there it is the static one.
+  if (conGetLinesCount() == conGetTotalLinesCount()) {
+    EXPECT_STREQ(strLine, "printed by a static initialiser\n");
+  }
+}
+
 TEST(Console, LinesOfDifferentTypesAreFinishedByTheNext)
 {
   long ctTotal = conGetTotalLinesCount();
