@@ -95,9 +95,9 @@ void CSimpleHashTable::AddObject(const void *pvObject, long slValue)
   }
   for (;;) {
     if (HasRoomForOne()) {
-      long iHome = GetCompartment(hash(pvObject));
+      long iCompartment = GetCompartment(hash(pvObject));
       for (long i = 0; i < count; i++) {
-        long *psl = compartments[(iHome + i) % count].shc_aslValues;
+        long *psl = compartments[iCompartment].shc_aslValues;
         for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
           if (psl[iSlot] == -1) {
             psl[iSlot] = slValue;
@@ -105,6 +105,7 @@ void CSimpleHashTable::AddObject(const void *pvObject, long slValue)
             return;
           }
         }
+        if (++iCompartment == count) iCompartment = 0;
       }
     }
     if (step <= 0 && sht_ctGrowthFactor <= 1) {
@@ -122,9 +123,9 @@ SimpleHashSlot CSimpleHashTable::FindObjectSlot(const void *pvObject) const
 {
   SimpleHashSlot shs;
   if (count == 0) return shs;
-  long iHome = GetCompartment(hash(pvObject));
+  long iCompartment = GetCompartment(hash(pvObject));
+  // Probing walks the compartments in order and wraps once, without a division per step.
   for (long i = 0; i < count; i++) {
-    long iCompartment = (iHome + i) % count;
     const long *psl = compartments[iCompartment].shc_aslValues;
     for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
       if (psl[iSlot] == -1) return shs;
@@ -134,13 +135,25 @@ SimpleHashSlot CSimpleHashTable::FindObjectSlot(const void *pvObject) const
         return shs;
       }
     }
+    if (++iCompartment == count) iCompartment = 0;
   }
   return shs;
 }
 
 long CSimpleHashTable::FindObject(const void *pvObject) const
 {
-  return GetSlotValue(FindObjectSlot(pvObject));
+  if (count == 0) return -1;
+  const SimpleHashCompartment *pshc = compartments + GetCompartment(hash(pvObject));
+  const SimpleHashCompartment *pshcEnd = compartments + count;
+  for (long i = 0; i < count; i++) {
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
+      long slValue = pshc->shc_aslValues[iSlot];
+      if (slValue == -1) return -1;
+      if (compare(slValue, pvObject)) return slValue;
+    }
+    if (++pshc == pshcEnd) pshc = compartments;
+  }
+  return -1;
 }
 
 long CSimpleHashTable::GetSlotValue(const SimpleHashSlot &shs) const
