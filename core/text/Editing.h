@@ -59,7 +59,7 @@ CORE_API CString strConcat(const char *strA, const char *strB);
 
 CORE_API CString strFromPsz(const char *str);
 CORE_API CString strFromChar(char ch);
-// "%1" of a 32-bit integer, of a float, and of a pointer with the specification "#010X".
+// "%1" of a 32-bit integer, of a float, and of a pointer formatted as "#010X".
 CORE_API CString strFromIndex(int i);
 CORE_API CString strFromFloat(float f);
 CORE_API CString strFromObjPtr(const void *pv);
