@@ -18,7 +18,7 @@ static_assert(sizeof(void *) == 4 && sizeof(unsigned int) == 4,
 
 // Placeholders above this are invalid, so a long run of digits cannot overflow the index.
 const int MAX_PLACEHOLDER = 1000;
-// Widths and precisions above this make a specification invalid (they could not be honoured).
+// Widths and precisions above this make a format specification invalid (they could not be honoured).
 const int MAX_SPEC_NUMBER = 0xFFFF;
 
 enum ArgType {
@@ -162,7 +162,7 @@ private:
   Arg al_aCache[CT_CACHE];
 };
 
-// A parsed specification.
+// A parsed format specification ("04X", ".2f", "q").
 struct Spec {
   unsigned long ulFlags = 0;
   int iWidth = -1;     // -1 when absent
@@ -174,7 +174,7 @@ inline bool IsDigit(unsigned int c)
   return c - '0' <= 9u;
 }
 
-// Parses a specification (null is the empty one); false if it is invalid.
+// Parses a format specification (null is the empty one); false if it is invalid.
 inline bool ParseSpec(const char *strSpec, Spec &spec)
 {
   spec = Spec();
