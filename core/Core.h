@@ -13,6 +13,7 @@
 #include "core/memory/StaticStackArray.h"
 #include "core/memory/StaticArray.h"
 #include "core/memory/DynamicContainer.h"
+#include "core/memory/DynamicStackArray.h"
 #include "core/memory/PileAllocator.h"
 #include "core/memory/MemoryPool.h"
 #include "core/memory/MemoryHeap.h"

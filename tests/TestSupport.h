@@ -7,7 +7,7 @@
 namespace QuennelEngine {
 namespace Test {
 
-// Counts the guard breaches reported while it lives (each call site reports only once per process).
+// Counts the guard breaches reported while it lives (every breach, also repeated ones).
 class CGuardBreachCounter {
 public:
   CGuardBreachCounter();

@@ -13,11 +13,24 @@ template <class T> class CDynamicContainer {
 public:
   CDynamicContainer() : dc_ctAllocated(0), dc_apElements(nullptr), dc_ctUsed(0), dc_ctStep(16) {}
   CDynamicContainer(const CDynamicContainer &dc) : CDynamicContainer() { *this = dc; }
+  CDynamicContainer(CDynamicContainer &&dc) noexcept : CDynamicContainer() { Swap(dc); }
   ~CDynamicContainer() { Clear(); }
+  CDynamicContainer &operator=(CDynamicContainer &&dc) noexcept
+  {
+    Swap(dc);
+    return *this;
+  }
+  void Swap(CDynamicContainer &dc) noexcept
+  {
+    std::swap(dc_ctAllocated, dc.dc_ctAllocated);
+    std::swap(dc_apElements, dc.dc_apElements);
+    std::swap(dc_ctUsed, dc.dc_ctUsed);
+    std::swap(dc_ctStep, dc.dc_ctStep);
+  }
   CDynamicContainer &operator=(const CDynamicContainer &dc)
   {
     if (this == &dc) return *this;
-    Clear();
+    PopAll();
     Reserve(dc.dc_ctUsed);
     if (dc.dc_ctUsed > 0) memcpy(dc_apElements, dc.dc_apElements, dc.dc_ctUsed * sizeof(T *));
     dc_ctUsed = dc.dc_ctUsed;
@@ -30,7 +43,7 @@ public:
   void Reserve(long ct)
   {
     if (ct <= dc_ctAllocated) return;
-    dc_apElements = (T **)memReAlloc(dc_apElements, ct * sizeof(T *));
+    dc_apElements = (T **)memReAlloc(dc_apElements, memElementBytes(ct, sizeof(T *)));
     dc_ctAllocated = ct;
   }
   // Appends a pointer (the object stays the caller's).
@@ -60,6 +73,8 @@ public:
     }
     return false;
   }
+  // Forgets every pointer (nothing is deleted), keeping the array.
+  void PopAll(void) { dc_ctUsed = 0; }
   // Forgets every pointer (nothing is deleted) and frees the array.
   void Clear(void)
   {

@@ -49,6 +49,13 @@ CORE_API void memFree(void *p);
 // memSize(p) is already `size`; otherwise the result's mark is clear. Size 0 gives a minimal
 // block. Never returns null.
 CORE_API void *memReAlloc(void *p, size_t size);
+// Bytes of `ct` elements of `size` bytes, for the containers. A count whose bytes do not fit a
+// size_t (or a negative one) gives the largest size, which no heap has: the allocation then ends
+// in the out-of-memory error instead of handing out a block shorter than the elements.
+inline size_t memElementBytes(long ct, size_t size)
+{
+  return (ct < 0 || (size_t)ct > (size_t)-1 / size) ? (size_t)-1 : (size_t)ct * size;
+}
 // Usable size of a block (0 for null).
 CORE_API size_t memSize(const void *p);
 // memSize plus the header word (0 for null).

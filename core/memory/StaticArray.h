@@ -4,6 +4,7 @@
 #include "core/memory/Memory.h"
 
 #include <new>
+#include <utility>
 
 namespace QuennelEngine {
 
@@ -11,13 +12,29 @@ template <class T> class CStaticArray {
 public:
   CStaticArray() : sa_ctCount(0), sa_pElements(nullptr) {}
   CStaticArray(const CStaticArray &sa) : CStaticArray() { *this = sa; }
+  CStaticArray(CStaticArray &&sa) noexcept : CStaticArray() { Swap(sa); }
   ~CStaticArray() { Clear(); }
   CStaticArray &operator=(const CStaticArray &sa)
   {
     if (this == &sa) return *this;
-    New(sa.sa_ctCount);
-    for (long i = 0; i < sa_ctCount; i++) sa_pElements[i] = sa.sa_pElements[i];
+    Clear();
+    if (sa.sa_ctCount <= 0) return *this;
+    sa_pElements = (T *)memMAlloc(memElementBytes(sa.sa_ctCount, sizeof(T)));
+    // The count follows the constructions, so a throwing copy leaves only live elements.
+    for (; sa_ctCount < sa.sa_ctCount; sa_ctCount++) {
+      new (&sa_pElements[sa_ctCount]) T(sa.sa_pElements[sa_ctCount]);
+    }
     return *this;
+  }
+  CStaticArray &operator=(CStaticArray &&sa) noexcept
+  {
+    Swap(sa);
+    return *this;
+  }
+  void Swap(CStaticArray &sa) noexcept
+  {
+    std::swap(sa_ctCount, sa.sa_ctCount);
+    std::swap(sa_pElements, sa.sa_pElements);
   }
 
   // Replaces the elements by `ct` default ones.
@@ -25,9 +42,8 @@ public:
   {
     Clear();
     if (ct <= 0) return;
-    sa_pElements = (T *)memMAlloc(ct * sizeof(T));
-    for (long i = 0; i < ct; i++) new (&sa_pElements[i]) T();
-    sa_ctCount = ct;
+    sa_pElements = (T *)memMAlloc(memElementBytes(ct, sizeof(T)));
+    for (; sa_ctCount < ct; sa_ctCount++) new (&sa_pElements[sa_ctCount]) T();
   }
   void Clear(void)
   {
@@ -41,6 +57,8 @@ public:
   const T &operator[](long i) const { return sa_pElements[i]; }
   T *begin(void) { return sa_pElements; }
   T *end(void) { return sa_pElements + sa_ctCount; }
+  const T *begin(void) const { return sa_pElements; }
+  const T *end(void) const { return sa_pElements + sa_ctCount; }
 
 private:
   long sa_ctCount;

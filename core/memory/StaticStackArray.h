@@ -3,7 +3,7 @@
 // allocated, the elements, the elements in use and the allocation step (16 unless set); a new
 // array allocates nothing. Growing adds at least the step and at least half the elements in use,
 // so pushing many elements stays linear. Elements move when the array grows: do not keep pointers
-// to them across a Push.
+// to them across a Push (pushing one of the array's own elements is safe: it is copied first).
 #include "core/memory/Memory.h"
 
 #include <new>
@@ -23,8 +23,7 @@ public:
     if (this == &sa) return *this;
     PopAll();
     Reserve(sa.sa_ctUsed);
-    for (long i = 0; i < sa.sa_ctUsed; i++) new (&sa_pElements[i]) T(sa.sa_pElements[i]);
-    sa_ctUsed = sa.sa_ctUsed;
+    for (long i = 0; i < sa.sa_ctUsed; i++) Construct(sa.sa_pElements[i]);
     return *this;
   }
   CStaticStackArray &operator=(CStaticStackArray &&sa) noexcept
@@ -49,7 +48,7 @@ public:
   void Reserve(long ct)
   {
     if (ct <= sa_ctAllocated) return;
-    T *pNew = (T *)memMAlloc(ct * sizeof(T));
+    T *pNew = (T *)memMAlloc(memElementBytes(ct, sizeof(T)));
     for (long i = 0; i < sa_ctUsed; i++) {
       new (&pNew[i]) T(std::move(sa_pElements[i]));
       sa_pElements[i].~T();
@@ -63,25 +62,38 @@ public:
   T &Push(void)
   {
     Grow(1);
-    return *new (&sa_pElements[sa_ctUsed++]) T();
+    T *p = new (&sa_pElements[sa_ctUsed]) T();
+    sa_ctUsed++;
+    return *p;
   }
   // `ct` new default elements at the end; the first of them.
   T *Push(long ct)
   {
+    if (ct <= 0) return end();
     Grow(ct);
     T *p = &sa_pElements[sa_ctUsed];
-    for (long i = 0; i < ct; i++) new (&sa_pElements[sa_ctUsed++]) T();
+    for (long i = 0; i < ct; i++) {
+      new (&sa_pElements[sa_ctUsed]) T();
+      sa_ctUsed++;
+    }
     return p;
   }
+  // A copy of `value` at the end; `value` may be an element of this array.
   T &Push(const T &value)
   {
+    if (sa_ctUsed < sa_ctAllocated) return Construct(value);
+    // Growing frees the old elements, `value` among them if it is one: copy it first.
+    T copy(value);
     Grow(1);
-    return *new (&sa_pElements[sa_ctUsed++]) T(value);
+    return Construct(std::move(copy));
   }
+  // `value` moved to the end; `value` may be an element of this array.
   T &Push(T &&value)
   {
+    if (sa_ctUsed < sa_ctAllocated) return Construct(std::move(value));
+    T moved(std::move(value));
     Grow(1);
-    return *new (&sa_pElements[sa_ctUsed++]) T(std::move(value));
+    return Construct(std::move(moved));
   }
   // Removes the last element.
   void Pop(void)
@@ -112,12 +124,20 @@ public:
   T &operator[](long i) { return sa_pElements[i]; }
   const T &operator[](long i) const { return sa_pElements[i]; }
   T &Top(void) { return sa_pElements[sa_ctUsed - 1]; }
+  const T &Top(void) const { return sa_pElements[sa_ctUsed - 1]; }
   T *begin(void) { return sa_pElements; }
   T *end(void) { return sa_pElements + sa_ctUsed; }
   const T *begin(void) const { return sa_pElements; }
   const T *end(void) const { return sa_pElements + sa_ctUsed; }
 
 private:
+  // Constructs the next element in room that is already allocated.
+  template <class V> T &Construct(V &&value)
+  {
+    T *p = new (&sa_pElements[sa_ctUsed]) T(std::forward<V>(value));
+    sa_ctUsed++;
+    return *p;
+  }
   void Grow(long ct)
   {
     long ctNeeded = sa_ctUsed + ct;

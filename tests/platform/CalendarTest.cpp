@@ -83,7 +83,7 @@ TEST(CalendarText, RefusesFieldsOutOfRange)
   for (const char *str : astrBad)
     EXPECT_EQ(timFromString(str), Time()) << str;
   EXPECT_EQ(timFromString(nullptr), Time());
-  EXPECT_EQ(gbc.Count(), 1); // one call site, reported once
+  EXPECT_EQ(gbc.Count(), (long)(sizeof(astrBad) / sizeof(astrBad[0])) + 1); // one per bad text
 }
 
 TEST(CalendarText, HoursMinutesSeconds)
@@ -101,7 +101,7 @@ TEST(CalendarText, HoursMinutesSeconds)
   CGuardBreachCounter gbc;
   EXPECT_STREQ(timFloatToHMS(NAN), "00:00:00");
   EXPECT_STREQ(timFloatToHMS(1.0e20f), "00:00:00");
-  EXPECT_EQ(gbc.Count(), 1);
+  EXPECT_EQ(gbc.Count(), 2);
 }
 
 TEST(CalendarDOS, DecodesZipDatesAndRefusesBadFields)
@@ -131,7 +131,7 @@ TEST(CalendarDOS, DecodesZipDatesAndRefusesBadFields)
   };
   for (unsigned long ul : aulBad)
     EXPECT_EQ(timDOSToUTC(ul), Time()) << std::hex << ul;
-  EXPECT_EQ(gbc.Count(), 1);
+  EXPECT_EQ(gbc.Count(), (long)(sizeof(aulBad) / sizeof(aulBad[0])));
 }
 
 TEST(CalendarFormat, DirectivesRetryAndLocale)
@@ -167,7 +167,7 @@ TEST(CalendarFormat, DirectivesRetryAndLocale)
   EXPECT_STREQ(timFormat(tm, "ab%Qcd"), "");
   EXPECT_STREQ(timFormat(tm, "abc%"), "");
   EXPECT_STREQ(timFormat(tm, "%#"), "");
-  EXPECT_EQ(gbc.Count(), 1);
+  EXPECT_EQ(gbc.Count(), 3);
 
   // The process keeps the locale it had.
   EXPECT_EQ(strLocaleBefore, setlocale(LC_ALL, nullptr));
