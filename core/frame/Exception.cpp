@@ -3,6 +3,7 @@
 #include "core/memory/Memory.h"
 #include "core/text/Editing.h"
 
+#include <exception>
 #include <new>
 #include <stdarg.h>
 #include <stdio.h>
@@ -100,6 +101,36 @@ void ThrowF_t_old(const char *strFormat, ...)
   va_end(args);
   _strBuffer[sizeof(_strBuffer) - 1] = 0;
   throw (char *)_strBuffer;
+}
+
+// Copies at most ctSize - 1 characters and terminates.
+static void CopyCut(char *pchBuffer, size_t ctSize, const char *str)
+{
+  if (ctSize == 0) return;
+  size_t i = 0;
+  for (; i + 1 < ctSize && str != nullptr && str[i] != 0; i++) pchBuffer[i] = str[i];
+  pchBuffer[i] = 0;
+}
+
+const char *dbgDescribeCurrentException(char *pchBuffer, size_t ctSize)
+{
+  const char *str = "no exception is being handled";
+  // The texts are copied before the handlers' exception objects go.
+  if (std::exception_ptr pex = std::current_exception()) {
+    try {
+      std::rethrow_exception(pex);
+    } catch (const CException &ex) {
+      CopyCut(pchBuffer, ctSize, ex.GetDescription());
+      return pchBuffer;
+    } catch (const std::exception &ex) {
+      CopyCut(pchBuffer, ctSize, ex.what());
+      return pchBuffer;
+    } catch (...) {
+      str = "an exception of an unknown type";
+    }
+  }
+  CopyCut(pchBuffer, ctSize, str);
+  return pchBuffer;
 }
 
 } // namespace QuennelEngine

@@ -49,6 +49,13 @@ private:
 // The old form: printf-style conversions into a 256-character buffer, thrown as `char *`.
 [[noreturn]] CORE_API void ThrowF_t_old(const char *strFormat, ...);
 
+// Describes the exception being handled, for code that must not let it pass (window procedures,
+// thread entry points, the terminate handler): a library exception's description, a standard
+// exception's what(), or a fixed text for an exception of an unknown type or when none is being
+// handled. Call it inside a catch block or a terminate handler. Copies the text into `pchBuffer`
+// (cut to `ctSize` and always terminated) and returns the buffer; allocates nothing.
+CORE_API const char *dbgDescribeCurrentException(char *pchBuffer, size_t ctSize);
+
 // The type-safe front of ThrowF_t: ThrowFormat_t("Cannot open %1", strName).
 template <class... Args> [[noreturn]] void ThrowFormat_t(const char *strFmt, const Args &...args)
 {

@@ -443,6 +443,10 @@ void prfReleaseSectionNames(const void *pvBegin, const void *pvEnd)
   ReleaseNames(&_prf_pnRoot, (uintptr_t)pvBegin, (uintptr_t)pvEnd);
 }
 
+// Sections named by literals of an unloaded library must not be found by reused addresses.
+static const bool _prf_bUnloadedCallbackRegistered =
+    (sysAddLibraryUnloadedCallback(prfReleaseSectionNames), true);
+
 // ---- Frames and reports ----
 
 long prfIncFrameCounter(void)

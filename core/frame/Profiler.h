@@ -142,7 +142,8 @@ CORE_API void _prfIncCounter(float fValue, const char *strName = nullptr, long c
 
 // Nodes whose name pointers lie in [pvBegin, pvEnd), the image of a library leaving the process,
 // are re-keyed to their own copies of their texts: they keep their figures and are no longer
-// found by pointers into that range. CDynamicLoader calls this when it unloads a library.
+// found by pointers into that range. Registered with the dynamic loader, which calls it when a
+// library leaves the process.
 CORE_API void prfReleaseSectionNames(const void *pvBegin, const void *pvEnd);
 
 // ---- Frames and reports ----

@@ -129,7 +129,7 @@ static ReserveAtLoad _mem_ralReserve;
   _mem_pvReserveGeneral = _mem_pvReserveStrings = nullptr;
   InsufficientMemoryCallback pCallback = GetErrorInsufficientMemoryCallback();
   if (pCallback != nullptr) pCallback(size > 0x7FFFFFFFUL ? 0x7FFFFFFFL : (long)size);
-  conFatalErrorF(strMessage, 0xABCD0004, (unsigned long)size);
+  conFatalErrorF(strMessage, ARG_UINT, (unsigned long)size);
 }
 
 // ---- Core paths, called with the mutex held ----

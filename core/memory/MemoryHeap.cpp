@@ -17,6 +17,7 @@
 #include "core/memory/MemoryHeap.h"
 
 #include "core/frame/CodeGuard.h"
+#include "core/frame/Console.h"
 #include "core/memory/Memory.h"
 
 #include <new>
@@ -326,21 +327,22 @@ long CMemoryHeap::CountFreeBlocks(int iClass) const
 
 void CMemoryHeap::DumpFreeLists(MemoryTraceFunction pTrace) const
 {
+  if (pTrace == nullptr) pTrace = conTraceF;
   for (int iClass = 0; iClass < MH_CTCLASSES; iClass++) {
     long ct = CountFreeBlocks(iClass);
     if (ct == 0) continue;
-    pTrace("\n-> Free List %1(%2)", 0xABCD0003, iClass, 0xABCD0003, ct);
+    pTrace("\n-> Free List %1(%2)", ARG_INT, iClass, ARG_INT, ct);
     if (iClass < MH_CTEXACTCLASSES) {
-      pTrace(" (block size == %1)\n", 0xABCD0004, (unsigned long)(16 + 8 * iClass));
+      pTrace(" (block size == %1)\n", ARG_UINT, (unsigned long)(16 + 8 * iClass));
     } else {
       int iLog = iClass - 53;
       unsigned long ulUpper = iLog >= 31 ? 0xFFFFFFFFUL : 2UL << iLog;
-      pTrace(" ( %1 <= block size < %2)\n", 0xABCD0004, 1UL << iLog, 0xABCD0004, ulUpper);
+      pTrace(" ( %1 <= block size < %2)\n", ARG_UINT, 1UL << iLog, ARG_UINT, ulUpper);
     }
     pTrace("    Pos   Size\n");
     long iPos = 1;
     for (char *pb = mh_apchFree[iClass]; pb != nullptr; pb = NextFree(pb), iPos++) {
-      pTrace("  %1. %2\n", 0xABCD0003, iPos, 0xABCD0004, (unsigned long)SizeOf(Header(pb)));
+      pTrace("  %1. %2\n", ARG_INT, iPos, ARG_UINT, (unsigned long)SizeOf(Header(pb)));
     }
   }
 }
@@ -363,7 +365,7 @@ struct DumpLine {
   {
     if (dl_ct == 0) return;
     dl_ach[dl_ct] = 0;
-    dl_pTrace("%1\n", 0xABCD0009, dl_ach);
+    dl_pTrace("%1\n", ARG_TEXT, dl_ach);
     dl_ct = 0;
   }
 };
@@ -371,8 +373,9 @@ struct DumpLine {
 
 void CMemoryHeap::DumpMemory(MemoryTraceFunction pTrace) const
 {
-  pTrace("\n-> Memory Heap (BEGIN memory dump, Ptr=%1, CoreSize=%2 B)\n", 0xABCD000B,
-         (void *)mh_pchCore, 0xABCD0004, (unsigned long)mh_slCore);
+  if (pTrace == nullptr) pTrace = conTraceF;
+  pTrace("\n-> Memory Heap (BEGIN memory dump, Ptr=%1, CoreSize=%2 B)\n", ARG_POINTER,
+         (void *)mh_pchCore, ARG_UINT, (unsigned long)mh_slCore);
   pTrace("Legend: '#' occupied, '*' header, '0' free\n");
   DumpLine dl;
   dl.dl_pTrace = pTrace;

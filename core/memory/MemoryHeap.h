@@ -2,12 +2,12 @@
 // CMemoryHeap: a heap with size-class free lists over one contiguous core that grows in place
 // through a CMemoryPool. Not locked: each heap belongs to one owner. No entry point of Memory.h
 // routes general allocations through it.
-#include "core/frame/Console.h"
 #include "core/memory/MemoryPool.h"
 
 namespace QuennelEngine {
 
-// Where the dumps go: conTraceF, or anything that takes the same tagged arguments.
+// Where the dumps go: anything that takes a format and tagged arguments as conTraceF does; null
+// stands for conTraceF.
 typedef void (*MemoryTraceFunction)(const char *strFormat, ...);
 
 // The result of a consistency walk over a heap's core and free lists.
@@ -49,9 +49,9 @@ public:
   long CountFreeBlocks(int iClass) const;
 
   // Prints every non-empty free list through `pTrace`.
-  void DumpFreeLists(MemoryTraceFunction pTrace = conTraceF) const;
+  void DumpFreeLists(MemoryTraceFunction pTrace = nullptr) const;
   // Prints a map of the core through `pTrace`, one character per byte, 100 per line.
-  void DumpMemory(MemoryTraceFunction pTrace = conTraceF) const;
+  void DumpMemory(MemoryTraceFunction pTrace = nullptr) const;
   // Walks the core block by block and every free list; true when all is consistent.
   bool Check(MemoryHeapWalk &mhw) const;
 

@@ -395,30 +395,9 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS *pep)
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-void DescribeCurrentException(char *pch, size_t ctSize)
-{
-  const char *str = "terminate was called without an exception";
-  std::exception_ptr pex = std::current_exception();
-  // The texts are copied before the handlers' exception objects go.
-  if (pex) {
-    try {
-      std::rethrow_exception(pex);
-    } catch (const CException &ex) {
-      lstrcpynA(pch, ex.GetDescription(), (int)ctSize);
-      return;
-    } catch (const std::exception &ex) {
-      lstrcpynA(pch, ex.what(), (int)ctSize);
-      return;
-    } catch (...) {
-      str = "an exception of an unknown type";
-    }
-  }
-  lstrcpynA(pch, str, (int)ctSize);
-}
-
 [[noreturn]] void OnTerminate(void)
 {
-  DescribeCurrentException(_achCppDescription, sizeof(_achCppDescription));
+  dbgDescribeCurrentException(_achCppDescription, sizeof(_achCppDescription));
   ULONG_PTR aulArguments[1] = {(ULONG_PTR)_achCppDescription};
   RaiseException(RPT_UNCAUGHT_CPP_EXCEPTION, EXCEPTION_NONCONTINUABLE, 1, aulArguments);
   // Only if a filter claimed to continue a non-continuable exception.

@@ -11,7 +11,6 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Exception.h"
-#include "core/frame/Profiler.h"
 #include "core/memory/Memory.h"
 #include "core/streams/FileSystem.h"
 #include "core/text/Conversion.h"
@@ -125,13 +124,44 @@ void CDynamicLoader::Open_t(const char *strFileName)
   }
 }
 
+// Constant-initialised, so registering works before any constructor of this library has run.
+static const int _ctMaxUnloadedCallbacks = 16;
+static LibraryUnloadedCallback volatile _apUnloadedCallbacks[_ctMaxUnloadedCallbacks];
+
+void sysAddLibraryUnloadedCallback(LibraryUnloadedCallback pCallback)
+{
+  if (pCallback == nullptr) {
+    corLogGuardBreach();
+    return;
+  }
+  for (int i = 0; i < _ctMaxUnloadedCallbacks; i++) {
+    LibraryUnloadedCallback pExpected = nullptr;
+    if (__atomic_compare_exchange_n(&_apUnloadedCallbacks[i], &pExpected, pCallback, false,
+                                    __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST) ||
+        pExpected == pCallback) {
+      return;
+    }
+  }
+  corLogGuardBreach();
+}
+
+// Tells the registered functions that the image in [pvBegin, pvEnd) has left the process.
+static void NotifyLibraryUnloaded(const void *pvBegin, const void *pvEnd)
+{
+  for (int i = 0; i < _ctMaxUnloadedCallbacks; i++) {
+    LibraryUnloadedCallback pCallback = __atomic_load_n(&_apUnloadedCallbacks[i], __ATOMIC_SEQ_CST);
+    if (pCallback == nullptr) break;
+    pCallback(pvBegin, pvEnd);
+  }
+}
+
 void CDynamicLoader::Close(void)
 {
   if (!dl_pImp->IsLoaded()) return;
   const void *pvBegin;
   const void *pvEnd;
   dl_pImp->GetImageRange(pvBegin, pvEnd);
-  if (dl_pImp->Close()) prfReleaseSectionNames(pvBegin, pvEnd);
+  if (dl_pImp->Close()) NotifyLibraryUnloaded(pvBegin, pvEnd);
 }
 
 bool CDynamicLoader::IsLoaded(void) const

@@ -3,8 +3,9 @@
 //
 // CDynamicLoader owns one platform object that holds the system's handle; destroying the loader
 // closes the library. Opening never lets the system show a dialog for a missing library or a
-// failing drive. When a library actually leaves the process, the profiler's sections named by
-// literals inside it are re-keyed (prfReleaseSectionNames), since those addresses may be reused.
+// failing drive. When a library actually leaves the process, the functions registered with
+// sysAddLibraryUnloadedCallback are told its address range (the profiler re-keys the sections
+// named by literals inside it, since those addresses may be reused).
 #include "core/platform/Platform.h"
 
 namespace QuennelEngine {
@@ -27,6 +28,13 @@ public:
   static void *operator new(size_t size);
   static void operator delete(void *p);
 };
+
+// Told the address range of a library's image once the library has left the process.
+typedef void (*LibraryUnloadedCallback)(const void *pvBegin, const void *pvEnd);
+// Registers a function to tell about every library that leaves the process from now on; usable
+// from static initialisers. At most 16 are kept (a guard breach refuses more); registering one
+// twice keeps one.
+CORE_API void sysAddLibraryUnloadedCallback(LibraryUnloadedCallback pCallback);
 
 // A new platform object for this system.
 CORE_API CDynamicLoaderImp *sysCreateDynamicLoaderImp(void);

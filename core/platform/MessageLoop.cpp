@@ -10,6 +10,7 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/platform/KeyIdentifiers.h"
+#include "core/platform/WindowPrivate.h"
 #include "core/platform/SysConsole.h"
 
 #include <windows.h>

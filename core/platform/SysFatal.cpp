@@ -1,12 +1,13 @@
 #include "core/platform/SysFatal.h"
 
 #include "core/frame/Console.h"
+#include "core/text/Translation.h"
 
 namespace QuennelEngine {
 
 void sysFatalSystemError(const char *strCall, unsigned long ulError)
 {
-  conFatalErrorF("System call %1 failed with error %2.", 0xABCD0009, strCall, 0xABCD0004, ulError);
+  conFatalErrorF(strTranslate("DOZUSystem.CallFailed=System call %1 failed with error %2."), ARG_TEXT, strCall, ARG_UINT, ulError);
 }
 
 } // namespace QuennelEngine

@@ -19,7 +19,9 @@
 #include "core/frame/OldMessages.h"
 #include "core/memory/Memory.h"
 #include "core/platform/KeyIdentifiers.h"
+#include "core/platform/WindowPrivate.h"
 #include "core/text/Conversion.h"
+#include "core/text/Translation.h"
 
 #include <windows.h>
 #include <windowsx.h>
@@ -264,12 +266,10 @@ int CallCallback(CWindow *pwnd, const WindowEvent &we)
   if (pwnd->wnd_pCallback == nullptr) return 0;
   try {
     return pwnd->wnd_pCallback(*pwnd, we, pwnd->wnd_pvCallbackData);
-  } catch (const CException &ex) {
-    conErrorF("Window event %1 failed: %2\n", ARG_INT, we.we_eType, ARG_TEXT, ex.GetDescription());
-  } catch (const std::exception &ex) {
-    conErrorF("Window event %1 failed: %2\n", ARG_INT, we.we_eType, ARG_TEXT, ex.what());
   } catch (...) {
-    conErrorF("Window event %1 failed with an unknown exception.\n", ARG_INT, we.we_eType);
+    char achWhy[256];
+    conErrorF(strTranslate("DOZUWindow.EventFailed=Window event %1 failed: %2\n"), ARG_INT,
+              we.we_eType, ARG_TEXT, dbgDescribeCurrentException(achWhy, sizeof(achWhy)));
   }
   return 0;
 }
@@ -504,12 +504,10 @@ LRESULT CALLBACK LibraryWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
   CWindowPin wp(pwnd);
   try {
     return HandleMessage(pwnd, hWnd, uMsg, wParam, lParam);
-  } catch (const CException &ex) {
-    conErrorF("Window message %1 failed: %2\n", ARG_UINT, uMsg, ARG_TEXT, ex.GetDescription());
-  } catch (const std::exception &ex) {
-    conErrorF("Window message %1 failed: %2\n", ARG_UINT, uMsg, ARG_TEXT, ex.what());
   } catch (...) {
-    conErrorF("Window message %1 failed with an unknown exception.\n", ARG_UINT, uMsg);
+    char achWhy[256];
+    conErrorF(strTranslate("DOZUWindow.MessageFailed=Window message %1 failed: %2\n"), ARG_UINT,
+              uMsg, ARG_TEXT, dbgDescribeCurrentException(achWhy, sizeof(achWhy)));
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "core/frame/Console.h"
 #include "core/frame/Exception.h"
 #include "core/memory/Memory.h"
+#include "core/text/Translation.h"
 #include "core/threads/ExclusiveMainThread.h"
 #include "core/threads/SyncLock.h"
 
@@ -99,12 +100,10 @@ static unsigned long __stdcall ThreadWrapper(void *pvHandle)
   // An exception cannot cross the thread's entry point: it is reported and the thread ends.
   try {
     pth->th_pFunction(pth->th_pvArgument);
-  } catch (CException &ex) {
-    conErrorF("Uncaught exception on a library thread: %1\n", ARG_TEXT, ex.GetDescription());
-  } catch (std::exception &ex) {
-    conErrorF("Uncaught exception on a library thread: %1\n", ARG_TEXT, ex.what());
   } catch (...) {
-    conErrorF("Uncaught exception on a library thread.\n");
+    char achWhy[256];
+    conErrorF(strTranslate("DOZUThreads.Uncaught=Uncaught exception on a library thread: %1\n"),
+              ARG_TEXT, dbgDescribeCurrentException(achWhy, sizeof(achWhy)));
   }
 
   RegistryRemove(pth);

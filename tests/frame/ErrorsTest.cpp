@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 using namespace QuennelEngine;
@@ -38,6 +39,33 @@ TEST(Exceptions, DescriptionsAndCopies)
     FAIL();
   } catch (char *pch) {
     EXPECT_EQ(strlen(pch), 255u); // cut and always terminated
+  }
+}
+
+// What window procedures, thread entry points and the terminate handler print of an exception.
+TEST(Exceptions, DescribedInFlightWhateverTheirType)
+{
+  char ach[64];
+  EXPECT_STREQ(dbgDescribeCurrentException(ach, sizeof(ach)), "no exception is being handled");
+  try {
+    ThrowFormat_t("Cannot open %1", "Data/Level.wld");
+  } catch (...) {
+    EXPECT_STREQ(dbgDescribeCurrentException(ach, sizeof(ach)), "Cannot open Data/Level.wld");
+  }
+  try {
+    throw std::runtime_error("a standard one");
+  } catch (...) {
+    EXPECT_STREQ(dbgDescribeCurrentException(ach, sizeof(ach)), "a standard one");
+  }
+  try {
+    throw 42;
+  } catch (...) {
+    EXPECT_STREQ(dbgDescribeCurrentException(ach, sizeof(ach)), "an exception of an unknown type");
+    // Cut to the buffer, always terminated; a buffer of nothing is left alone.
+    char achSmall[5] = "zzzz";
+    EXPECT_STREQ(dbgDescribeCurrentException(achSmall, sizeof(achSmall)), "an e");
+    EXPECT_EQ(dbgDescribeCurrentException(achSmall, 0), achSmall);
+    EXPECT_STREQ(achSmall, "an e");
   }
 }
 
