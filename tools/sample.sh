@@ -5,6 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QE_BUILD_DIR:-$root/build}
 
 bash "$root/tools/install-deps.sh"
+bash "$root/tools/can-run-32bit.sh"
 source "$root/tools/wine-env.sh"
 
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
