@@ -4,6 +4,7 @@
 #include "core/platform/CrashReport.h"
 #include "core/streams/FileSystem.h"
 #include "core/text/FileNames.h"
+#include "core/text/Translation.h"
 
 namespace QuennelEngine {
 
@@ -46,7 +47,8 @@ void corLogGuardBreach(const char *strFile, int iLine)
 {
   __atomic_add_fetch(&_ctGuardBreaches, 1, __ATOMIC_SEQ_CST);
   if (!IsNewGuardSite(GuardSiteKey(strFile, iLine))) return;
-  conErrorF("Code guard was activated due to application malfunction. Please report.\n");
+  conErrorF(strTranslate("DOZUCore.CodeGuard=Code guard was activated due to application malfunction. "
+                         "Please report.\n"));
   // The stack that led here goes beside the program, for the report.
   rptDumpCurrentStack(strNoFileExt(filSysGetModulePath()) + "_CodeGuard.rpt");
 }

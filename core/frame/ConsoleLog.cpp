@@ -32,7 +32,7 @@ void conOpenLog_t(long iOutput, const char *strFileName, const char *strMode)
   // File names are soft paths, like every file of the engine.
   CString strDir = strFileDir(strFileName);
   if (!strDir.IsEmpty() && !filCreateDirectoryPath(strDir)) {
-    ThrowFormat_t("Cannot create directory '%1'.", strDir);
+    ThrowFormat_t(strTranslate("DOZUConsole.CreateDirectory=Cannot create directory '%1'."), strDir);
   }
   FILE *pf = sysOpenCFile(filSoftToHardPath(strFileName), CString(strMode) + "+");
   if (pf == nullptr) return;

@@ -53,9 +53,9 @@ void InfoMessage_old(const char *strFormat, ...)
 void dbgMakeFatalError(long iValue)
 {
   if (iValue == 0) {
-    conFatalErrorF("dbgMakeFatalError()\n");
+    conFatalErrorF(strTranslate("DOZUCore.MakeFatalError=dbgMakeFatalError()\n"));
   } else {
-    conWarningF("dbgMakeFatalError(0) will crash the application!\n");
+    conWarningF(strTranslate("DOZUCore.MakeFatalErrorWarning=dbgMakeFatalError(0) will crash the application!\n"));
   }
 }
 

@@ -9,6 +9,7 @@
 #include "core/meta/Module.h"
 #include "core/text/Compare.h"
 #include "core/text/FormatArgs.h"
+#include "core/text/Translation.h"
 
 namespace QuennelEngine {
 
@@ -206,7 +207,7 @@ void svcStartService(CService *psvc)
     return;
   }
   if (psvc->IsStarted()) {
-    conErrorF("Can't start service '%1' because it is already started.\n", ARG_TEXT, psvc->svc_idID);
+    conErrorF(strTranslate("DOZUService.AlreadyStarted=Can't start service '%1' because it is already started.\n"), ARG_TEXT, psvc->svc_idID);
     return;
   }
   Append(SLK_STARTING, psvc, psvc->svc_pModule, psvc->svc_idGroup, psvc->svc_iRunLevel, 1);
@@ -230,7 +231,7 @@ void svcStopService(CService *psvc)
     return;
   }
   if (!psvc->IsStarted()) {
-    conErrorF("Can't stop service '%1' because it isn't running.\n", ARG_TEXT, psvc->svc_idID);
+    conErrorF(strTranslate("DOZUService.NotRunning=Can't stop service '%1' because it isn't running.\n"), ARG_TEXT, psvc->svc_idID);
     return;
   }
   Append(SLK_STOPPING, psvc, psvc->svc_pModule, psvc->svc_idGroup, psvc->svc_iRunLevel, 1);
@@ -249,7 +250,7 @@ void svcStartService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF("Can't start service '%1' because it isn't registered properly.\n", ARG_TEXT,
+    conErrorF(strTranslate("DOZUService.StartNotRegistered=Can't start service '%1' because it isn't registered properly.\n"), ARG_TEXT,
               strConvertIDToString(idService));
     return;
   }
@@ -260,7 +261,7 @@ void svcStopService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF("Can't stop service '%1' because it isn't registered properly.\n", ARG_TEXT,
+    conErrorF(strTranslate("DOZUService.StopNotRegistered=Can't stop service '%1' because it isn't registered properly.\n"), ARG_TEXT,
               strConvertIDToString(idService));
     return;
   }
@@ -271,7 +272,7 @@ void svcRestartService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF("Can't restart service '%1' because it isn't registered properly.\n", ARG_TEXT,
+    conErrorF(strTranslate("DOZUService.RestartNotRegistered=Can't restart service '%1' because it isn't registered properly.\n"), ARG_TEXT,
               strConvertIDToString(idService));
     return;
   }

@@ -4,6 +4,7 @@
 #include "core/frame/Service.h"
 #include "core/meta/Module.h"
 #include "core/threads/SyncLock.h"
+#include "core/text/Translation.h"
 
 namespace QuennelEngine {
 
@@ -54,11 +55,11 @@ ServiceLogEntry *CServiceLog::GetNextLogEntry(ServiceLogEntry *psle)
 
 void CServiceLog::DumpToLogFile(void)
 {
-  conInfoF("\nStarting service log history dump.\n\n");
+  conInfoF(strTranslate("DOZUService.DumpStart=\nStarting service log history dump.\n\n"));
   for (ServiceLogEntry *psle = GetNextLogEntry(nullptr); psle != nullptr; psle = GetNextLogEntry(psle)) {
     svcDumpLogEntry(psle, sl_bSkipEmpty);
   }
-  conInfoF("\nDump of service log history complete.\n\n");
+  conInfoF(strTranslate("DOZUService.DumpEnd=\nDump of service log history complete.\n\n"));
 }
 
 CServiceLog *svcAssignServiceLog(CServiceLog *psl)

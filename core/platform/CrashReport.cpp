@@ -25,6 +25,7 @@
 #include "core/text/Conversion.h"
 #include "core/text/FileNames.h"
 #include "core/text/FormatArgs.h"
+#include "core/text/Translation.h"
 
 #include <windows.h>
 
@@ -351,7 +352,7 @@ void HandleCrash(const CrashJob &cj)
   unsigned long long ullFree = 0;
   sysGetPhysicalMemory(ullTotal, ullFree);
   CString strNow = timToString(timUTCToLocal(timUTCNow()));
-  conLogF("%1: Crashed. (free memory: %2 MB)\n", ARG_TEXT, strNow.str_String, ARG_UINT,
+  conLogF(strTranslate("DOZUCrashReport.Crashed=%1: Crashed. (free memory: %2 MB)\n"), ARG_TEXT, strNow.str_String, ARG_UINT,
           (unsigned int)(ullFree / (1024 * 1024)));
   sysMessage("The application has malfunctioned and it will now close.\nWe apologize for the "
              "inconvenience.\nPlease send error log to the technical support.");
@@ -629,7 +630,7 @@ QE_NOINLINE long Overflow(long iDepth)
 void dbgMakeAccessViolation(long iValue)
 {
   if (iValue != 0) {
-    conWarningF("dbgMakeAccessViolation(0) will crash the application!\n");
+    conWarningF(strTranslate("DOZUCrashReport.AccessViolation=dbgMakeAccessViolation(0) will crash the application!\n"));
     return;
   }
   *(volatile int *)_piNowhere = 0;
@@ -638,7 +639,7 @@ void dbgMakeAccessViolation(long iValue)
 void dbgMakeStackOverflow(long iValue)
 {
   if (iValue != 0) {
-    conWarningF("dbgMakeStackOverflow(0) will crash the application!\n");
+    conWarningF(strTranslate("DOZUCrashReport.StackOverflow=dbgMakeStackOverflow(0) will crash the application!\n"));
     return;
   }
   Overflow(0);

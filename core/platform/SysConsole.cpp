@@ -3,6 +3,7 @@
 #include "core/frame/Console.h"
 #include "core/text/Conversion.h"
 #include "core/text/Editing.h"
+#include "core/text/Translation.h"
 
 #include <windows.h>
 
@@ -68,7 +69,7 @@ SysMessageAnswer sysMessageBox(const char *strText, const char *strTitle, SysMes
                                SysMessageIcon smi, SysMessageAnswer smaDefault)
 {
   if (sysIsUnattended()) {
-    conWarningF("Unattended: message window \"%1\" answered %2:\n%3\n", ARG_TEXT, strTitle,
+    conWarningF(strTranslate("DOZUSystem.Unattended=Unattended: message window \"%1\" answered %2:\n%3\n"), ARG_TEXT, strTitle,
                 ARG_TEXT, ButtonName(smaDefault), ARG_TEXT, strText);
     return smaDefault;
   }

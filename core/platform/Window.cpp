@@ -183,7 +183,7 @@ void RegisterClassOnce(const wchar_t *wstrClass, bool &bRegistered)
   wc.hbrBackground = nullptr;
   wc.lpszClassName = wstrClass;
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    conFatalErrorF("Could not register class '%1'\n", ARG_WTEXT, (const unsigned short *)wstrClass);
+    conFatalErrorF(strTranslate("DOZUWindow.RegisterClass=Could not register class '%1'\n"), ARG_WTEXT, (const unsigned short *)wstrClass);
   }
   bRegistered = true;
 }
@@ -715,7 +715,7 @@ CWindow *wndCreateWindow(CWindow *pwndParent, const char *strText, const CTRect 
   HWND hWnd = CreateWindowExW(dwExStyle, bOwnBackground ? WND_CLASS_OWNBACKGROUND : WND_CLASS_DEFAULT,
                               (LPCWSTR)wstrText.wstr_String, dwStyle, rc.rc_iLeft, rc.rc_iTop,
                               rc.Width(), rc.Height(), hParent, nullptr, CoreInstance(), nullptr);
-  if (hWnd == nullptr) FatalError_old("Could not create window '%1'", ARG_TEXT, strText);
+  if (hWnd == nullptr) conFatalErrorF(strTranslate("DOZUWindow.CreateWindow=Could not create window '%1'"), ARG_TEXT, strText);
 
   CWindow *pwnd = NewRecord();
   pwnd->wnd_ulFlags = ulFlags;

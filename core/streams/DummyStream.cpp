@@ -1,6 +1,7 @@
 #include "core/streams/DummyStream.h"
 
 #include "core/frame/Exception.h"
+#include "core/text/Translation.h"
 
 namespace QuennelEngine {
 
@@ -12,42 +13,42 @@ CDummyStream::CDummyStream() : ds_strDescription("<dummy stream>") {}
 
 void CDummyStream::Peek_t(void *, long)
 {
-  ThrowF_t("Cannot peek into dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummyPeek=Cannot peek into dummy stream!"));
 }
 
 void CDummyStream::Read_t(void *, long)
 {
-  ThrowF_t("Cannot read from dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummyRead=Cannot read from dummy stream!"));
 }
 
 void CDummyStream::Write_t(CStream &)
 {
-  ThrowF_t("Cannot write to dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummyWrite=Cannot write to dummy stream!"));
 }
 
 void CDummyStream::Write_t(const void *, long)
 {
-  ThrowF_t("Cannot write to dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummyWrite=Cannot write to dummy stream!"));
 }
 
 void CDummyStream::SeekBeg_t(long)
 {
-  ThrowF_t("Cannot seek in dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummySeek=Cannot seek in dummy stream!"));
 }
 
 void CDummyStream::SeekEnd_t(long)
 {
-  ThrowF_t("Cannot seek in dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummySeek=Cannot seek in dummy stream!"));
 }
 
 void CDummyStream::SeekCur_t(long)
 {
-  ThrowF_t("Cannot seek in dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummySeek=Cannot seek in dummy stream!"));
 }
 
 void CDummyStream::SetSize_t(long)
 {
-  ThrowF_t("Cannot set size to dummy stream!");
+  ThrowF_t(strTranslate("DOZUStream.DummySetSize=Cannot set size to dummy stream!"));
 }
 
 void CDummyStream::ReadAhead_t(long) {}

@@ -33,7 +33,8 @@ namespace ThreadsPrivate {
 void TakeActivityLock(void)
 {
   if (!_thr_seActivityLock.IsInitialized()) {
-    conFatalErrorF("Threads are used before the multithreading service has started.");
+    conFatalErrorF(strTranslate(
+        "DOZUThreads.NotStarted=Threads are used before the multithreading service has started."));
   }
   _thr_seActivityLock.WaitEvent();
 }
@@ -316,8 +317,8 @@ void thrStopMultiThreadingSystem(void)
     _thr_hMainThread = nullptr;
     thr_ulMainThreadID = 0xFFFFFFFFUL;
   } else {
-    conErrorF("Some threads weren't deleted in time of stoping 'Service.MultiThreading_System' "
-              "service.\n");
+    conErrorF(strTranslate("DOZUThreads.NotDeleted=Some threads weren't deleted in time of stoping "
+                           "'Service.MultiThreading_System' service.\n"));
   }
 }
 
