@@ -290,14 +290,11 @@ void PutText(SINK &sink, const Spec &spec, const TCH *pch)
 // The working buffer's digit positions; a value that needs more prints nothing.
 const int CT_FLOAT_DIGIT_POSITIONS = 90;
 
-// Reported the first time only, whichever character width and call site meets it.
-volatile long _bFloatBufferOverflowReported = 0;
-
+// One reporting line for every character width and call site: the code guard prints it the first
+// time only, and counts every overflow.
 void ReportFloatBufferOverflow(void)
 {
-  if (__atomic_exchange_n(&_bFloatBufferOverflowReported, 1, __ATOMIC_RELAXED) == 0) {
-    corLogGuardBreach();
-  }
+  corLogGuardBreach();
 }
 
 // Eight significant digits of a finite, positive float: the value is about
