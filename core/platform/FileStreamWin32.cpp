@@ -1,11 +1,22 @@
 // Disk streams and the read cache they share.
 //
 // The cache holds 10 blocks of 32 KiB for all disk streams of the process, kept in a recency list
-// (least recently used first). A read takes the block of its position (issuing a read when the
-// block is not cached) and requests the block after it without waiting, so that the disk works
-// ahead while the caller processes. Reads of overlapped streams run in the system; a block is
-// only reused after its pending read has been collected, also when its stream closes. Everything
-// about the cache happens under the file-system lock.
+// (least recently used first). A small read takes the block of its position (reading it when it
+// is not cached) and requests the block after it without waiting, so that the disk works ahead
+// while the caller processes. A request of half a block or more takes what is cached at its
+// position and reads the rest straight into the caller's buffer in one transfer, whatever the
+// alignment of its start.
+//
+// The file-system lock covers the cache's bookkeeping only, never a disk transfer, so that one
+// thread's read does not wait for another thread's disk. A reader pins the blocks it works with
+// under the lock (claiming a free one gives it to the reader's stream, pinned); while pinned, a
+// block is neither reused nor emptied, and its reader fills it, waits for it and copies from it
+// with the lock released. A block whose overlapped read is still running is not reused either;
+// one whose read has finished is collected (without waiting) when it is taken for another use.
+// When every block is busy, a read goes past the cache instead of waiting for one.
+//
+// Blocks are found by their stream and offset, and a stream is read by one thread at a time, so a
+// pinned block has one reader.
 #include "core/platform/FileStreamWin32.h"
 
 #include "core/frame/CodeGuard.h"
@@ -15,6 +26,7 @@
 #include "core/memory/List.h"
 #include "core/memory/Memory.h"
 #include "core/platform/SysConsole.h"
+#include "core/platform/SysDiskStreamPrivate.h"
 #include "core/streams/FileSystem.h"
 #include "core/streams/Stream.h"
 #include "core/text/Compare.h"
@@ -28,9 +40,22 @@
 
 namespace QuennelEngine {
 
+void (*fil_pfnBeforeDiskRead)(void) = nullptr;
+
 static const long _slBlockSize = 32768;
 static const int _ctBlocks = 10;
 static const long _slEmptyOffset = -100 * _slBlockSize;
+// Requests of at least this many bytes past the cached part are read straight into the caller's
+// buffer: one transfer of the caller's size costs less than block reads and copies.
+static const long _slDirectSize = _slBlockSize / 2;
+// One stream's read-ahead takes at most half the cache, so it cannot push out every block of the
+// other streams.
+static const int _ctMostAhead = _ctBlocks / 2;
+
+static inline void BeforeDiskRead(void)
+{
+  if (fil_pfnBeforeDiskRead != nullptr) fil_pfnBeforeDiskRead();
+}
 
 struct CacheBlock {
   CFileStreamWin32 *cb_pfsOwner;
@@ -38,17 +63,20 @@ struct CacheBlock {
   long cb_slOffset;     // file offset of the block, or the empty mark
   unsigned char *cb_pubData;
   OVERLAPPED cb_ov;
-  bool cb_bPending;     // a read was issued and not yet collected
+  bool cb_bPending;     // an overlapped read was issued and not yet collected
   long cb_ctValid;      // bytes the read delivered
+  long cb_ctPins;       // readers working with the block outside the lock
   CListNode cb_lnRecency;
 };
 
-
+// Functions marked "locked" run under the file-system lock; the others run without it, on a block
+// that the caller has pinned.
 struct ReadCache {
   CacheBlock rc_acb[_ctBlocks];
   CListHead rc_lhRecency;
   bool rc_bReady = false;
 
+  // Locked.
   void Prepare(void)
   {
     if (rc_bReady) return;
@@ -62,6 +90,7 @@ struct ReadCache {
       cb.cb_ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
       cb.cb_bPending = false;
       cb.cb_ctValid = 0;
+      cb.cb_ctPins = 0;
       rc_lhRecency.AddTail(cb.cb_lnRecency);
     }
     rc_bReady = true;
@@ -75,6 +104,7 @@ struct ReadCache {
     return -1;
   }
 
+  // Locked.
   void MarkUsed(long iBlock)
   {
     CacheBlock &cb = rc_acb[iBlock];
@@ -82,6 +112,7 @@ struct ReadCache {
     rc_lhRecency.AddTail(cb.cb_lnRecency);
   }
 
+  // Locked; only for a block that no other reader has pinned.
   void Empty(long iBlock)
   {
     CacheBlock &cb = rc_acb[iBlock];
@@ -90,6 +121,83 @@ struct ReadCache {
     cb.cb_slOffset = _slEmptyOffset;
     cb.cb_bPending = false;
     cb.cb_ctValid = 0;
+    cb.cb_ctPins = 0;
+  }
+
+  // Locked: the stream's block at the offset (now the most recently used), or -1. The stream's
+  // hint is set to it unless `bRemember` is cleared (for a look ahead of the position).
+  long Find(CFileStreamWin32 *pfs, long slOffset, bool bRemember = true)
+  {
+    long iHint = pfs->fs_iLastBlock;
+    if (iHint >= 0 && iHint < _ctBlocks && rc_acb[iHint].cb_pfsOwner == pfs &&
+        rc_acb[iHint].cb_slOffset == slOffset) {
+      MarkUsed(iHint);
+      return iHint;
+    }
+    for (long i = 0; i < _ctBlocks; i++) {
+      if (rc_acb[i].cb_pfsOwner == pfs && rc_acb[i].cb_slOffset == slOffset) {
+        MarkUsed(i);
+        if (bRemember) pfs->fs_iLastBlock = i;
+        return i;
+      }
+    }
+    return -1;
+  }
+
+  // Locked: the least recently used block that nobody works with, given to the stream for the
+  // offset and pinned, its read still to be issued; -1 when every block is pinned or still
+  // being read into.
+  long Claim(CFileStreamWin32 *pfs, long slOffset, bool bRemember = true)
+  {
+    for (CListNode *pln = rc_lhRecency.GetFirst(); pln->Succ() != nullptr; pln = pln->Succ()) {
+      long iBlock = IndexOf(pln);
+      CacheBlock &cb = rc_acb[iBlock];
+      if (cb.cb_ctPins > 0) continue;
+      if (cb.cb_bPending) {
+        // The system still writes into this one; waiting here would hold everybody up.
+        if (!HasOverlappedIoCompleted(&cb.cb_ov)) continue;
+        DWORD dwRead = 0;
+        GetOverlappedResult(cb.cb_hFile, &cb.cb_ov, &dwRead, FALSE); // nobody needs its outcome
+      }
+      Empty(iBlock);
+      cb.cb_pfsOwner = pfs;
+      cb.cb_hFile = (HANDLE)pfs->fs_hFile;
+      cb.cb_slOffset = slOffset;
+      cb.cb_ctPins = 1;
+      MarkUsed(iBlock);
+      if (bRemember) pfs->fs_iLastBlock = iBlock;
+      strm_ctDiskBytes += _slBlockSize;
+      return iBlock;
+    }
+    return -1;
+  }
+
+  // Starts the read of a claimed block (overlapped streams) or does it (synchronous ones); false
+  // when the system refuses it.
+  bool Issue(long iBlock)
+  {
+    CacheBlock &cb = rc_acb[iBlock];
+    CFileStreamWin32 *pfs = cb.cb_pfsOwner;
+    BeforeDiskRead();
+    DWORD dwRead = 0;
+    if (!pfs->fs_bAsync) {
+      bool bOK = pfs->ReadAt(cb.cb_pubData, cb.cb_slOffset, _slBlockSize, dwRead);
+      cb.cb_ctValid = (long)dwRead;
+      cb.cb_bPending = false;
+      return bOK;
+    }
+    ResetEvent(cb.cb_ov.hEvent);
+    cb.cb_ov.Offset = (DWORD)cb.cb_slOffset;
+    cb.cb_ov.OffsetHigh = 0;
+    cb.cb_ov.Internal = 0;
+    cb.cb_ov.InternalHigh = 0;
+    if (ReadFile(cb.cb_hFile, cb.cb_pubData, _slBlockSize, &dwRead, &cb.cb_ov)) {
+      cb.cb_ctValid = (long)dwRead;
+      cb.cb_bPending = false;
+      return true;
+    }
+    cb.cb_bPending = GetLastError() == ERROR_IO_PENDING;
+    return cb.cb_bPending;
   }
 
   // Waits for the block's pending read; false if it failed.
@@ -116,112 +224,39 @@ struct ReadCache {
     return true;
   }
 
-  [[noreturn]] void ReadFailed_t(long iBlock)
+  // Locked: a reader is done with the block; a failed one is emptied.
+  void Unpin(long iBlock, bool bOK)
   {
-    CString strDescription = "Error reading from file.";
-    if (iBlock >= 0 && iBlock < _ctBlocks) {
-      if (rc_acb[iBlock].cb_pfsOwner) strDescription = rc_acb[iBlock].cb_pfsOwner->GetDescription();
-      Empty(iBlock);
-    } else {
-      corLogGuardBreach();
-    }
-    CallErrorReadingCallback(strDescription);
-    ThrowF_t("Error reading from file.");
-  }
-
-  // The block holding `slOffset` of the stream's file, its read issued (and not necessarily
-  // finished); -1 when the offset is not a block of the file, or when `bNoWait` is set and the
-  // block to reuse is still busy.
-  long TakeBlock_t(CFileStreamWin32 *pfs, long slOffset, bool bNoWait)
-  {
-    Prepare();
-    if (slOffset < 0 || slOffset >= pfs->fs_slFileSize || (slOffset % _slBlockSize) != 0) return -1;
-    long iHint = pfs->fs_iLastBlock;
-    if (iHint >= 0 && iHint < _ctBlocks && rc_acb[iHint].cb_pfsOwner == pfs &&
-        rc_acb[iHint].cb_slOffset == slOffset) {
-      MarkUsed(iHint);
-      return iHint;
-    }
-    for (long i = 0; i < _ctBlocks; i++) {
-      if (rc_acb[i].cb_pfsOwner == pfs && rc_acb[i].cb_slOffset == slOffset) {
-        MarkUsed(i);
-        pfs->fs_iLastBlock = i;
-        return i;
-      }
-    }
-    long iBlock = IndexOf(rc_lhRecency.GetFirst());
     CacheBlock &cb = rc_acb[iBlock];
-    if (cb.cb_bPending) {
-      if (bNoWait && !HasOverlappedIoCompleted(&cb.cb_ov)) return -1;
-      Collect(iBlock); // its own failure matters to nobody now
+    if (cb.cb_ctPins <= 0) {
+      corLogGuardBreach();
+      return;
     }
-    Empty(iBlock);
-    cb.cb_pfsOwner = pfs;
-    cb.cb_hFile = (HANDLE)pfs->fs_hFile;
-    cb.cb_slOffset = slOffset;
-    cb.cb_bPending = true;
-    MarkUsed(iBlock);
-    pfs->fs_iLastBlock = iBlock;
-    strm_ctDiskBytes += _slBlockSize;
-
-    DWORD dwRead = 0;
-    if (!pfs->fs_bAsync) {
-      if (!pfs->ReadAt(cb.cb_pubData, slOffset, _slBlockSize, dwRead)) ReadFailed_t(iBlock);
-      cb.cb_ctValid = (long)dwRead;
-      cb.cb_bPending = false;
-      return iBlock;
-    }
-    ResetEvent(cb.cb_ov.hEvent);
-    cb.cb_ov.Offset = (DWORD)slOffset;
-    cb.cb_ov.OffsetHigh = 0;
-    cb.cb_ov.Internal = 0;
-    cb.cb_ov.InternalHigh = 0;
-    if (ReadFile(cb.cb_hFile, cb.cb_pubData, _slBlockSize, &dwRead, &cb.cb_ov)) {
-      cb.cb_ctValid = (long)dwRead;
-      cb.cb_bPending = false;
-    } else if (GetLastError() != ERROR_IO_PENDING) {
-      ReadFailed_t(iBlock);
-    }
-    return iBlock;
+    cb.cb_ctPins--;
+    if (!bOK && cb.cb_ctPins == 0) Empty(iBlock);
   }
 
-  bool IsCached(CFileStreamWin32 *pfs, long slOffset)
-  {
-    for (long i = 0; i < _ctBlocks; i++) {
-      if (rc_acb[i].cb_pfsOwner == pfs && rc_acb[i].cb_slOffset == slOffset) return true;
-    }
-    return false;
-  }
-
-  // Reads whole blocks straight into the caller's buffer, past the cache; false on failure.
-  bool ReadDirect(CFileStreamWin32 *pfs, void *pvBuffer, long slOffset, long slSize)
-  {
-    DWORD dwRead = 0;
-    BOOL bOK;
-    strm_ctDiskBytes += slSize;
-    if (!pfs->fs_bAsync) {
-      bOK = pfs->ReadAt(pvBuffer, slOffset, slSize, dwRead);
-    } else {
-      OVERLAPPED ov = {};
-      ov.Offset = (DWORD)slOffset;
-      ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-      bOK = ReadFile((HANDLE)pfs->fs_hFile, pvBuffer, slSize, &dwRead, &ov);
-      if (!bOK && GetLastError() == ERROR_IO_PENDING) {
-        bOK = GetOverlappedResult((HANDLE)pfs->fs_hFile, &ov, &dwRead, TRUE);
-      }
-      CloseHandle(ov.hEvent);
-    }
-    return bOK && (long)dwRead == slSize;
-  }
-
-  // A closing stream gives its blocks back, after their reads have finished.
+  // A closing stream gives its blocks back, after their reads have finished. Runs without the
+  // lock held by the caller; takes it for the bookkeeping only.
   void Release(CFileStreamWin32 *pfs)
   {
+    CSyncLock sl(filGetSyncMutex());
     if (!rc_bReady) return;
+    long aiWait[_ctBlocks];
+    int ctWait = 0;
     for (long i = 0; i < _ctBlocks; i++) {
-      if (rc_acb[i].cb_pfsOwner != pfs) continue;
-      Collect(i);
-      Empty(i);
+      CacheBlock &cb = rc_acb[i];
+      if (cb.cb_pfsOwner != pfs || !cb.cb_bPending) continue;
+      cb.cb_ctPins++; // nobody reuses it while its read runs out
+      aiWait[ctWait++] = i;
+    }
+    if (ctWait > 0) {
+      sl.Unlock();
+      for (int i = 0; i < ctWait; i++) Collect(aiWait[i]);
+      sl.Lock();
+    }
+    for (long i = 0; i < _ctBlocks; i++) {
+      if (rc_acb[i].cb_pfsOwner == pfs) Empty(i);
     }
   }
 };
@@ -232,10 +267,22 @@ static ReadCache &Cache(void)
   return _rc;
 }
 
+CStreamImp *sysOpenDiskStream_t(const CString &strFileName, const char *strMode)
+{
+  CFileStreamWin32 *pfs = new CFileStreamWin32;
+  try {
+    pfs->Open_t(strFileName, strMode);
+  } catch (CException &) {
+    delete pfs;
+    throw;
+  }
+  return pfs;
+}
+
 CFileStreamWin32::CFileStreamWin32()
-    : fs_pFile(nullptr), fs_hFile(INVALID_HANDLE_VALUE), fs_slPosition(0), fs_pubWriteCache(nullptr),
-      fs_ctCached(0), fs_slCacheSize(0), fs_bAsync(false), fs_iLastBlock(-1), fs_slFileSize(0),
-      fs_slSystemPosition(0)
+    : fs_pFile(nullptr), fs_hFile(INVALID_HANDLE_VALUE), fs_slPosition(0),
+      fs_pubWriteCache(nullptr), fs_ctCached(0), fs_slCacheSize(0), fs_bAsync(false),
+      fs_iLastBlock(-1), fs_slFileSize(0), fs_slSystemPosition(0), fs_hDirectEvent(nullptr)
 {
 }
 
@@ -255,10 +302,13 @@ void CFileStreamWin32::Close(void)
   fs_pubWriteCache = nullptr;
   fs_ctCached = 0;
   if (fs_hFile != INVALID_HANDLE_VALUE) {
-    CSyncLock sl(filGetSyncMutex());
     Cache().Release(this);
     CloseHandle((HANDLE)fs_hFile);
     fs_hFile = INVALID_HANDLE_VALUE;
+  }
+  if (fs_hDirectEvent != nullptr) {
+    CloseHandle((HANDLE)fs_hDirectEvent);
+    fs_hDirectEvent = nullptr;
   }
   if (fs_pFile != nullptr) {
     fclose(fs_pFile);
@@ -330,47 +380,116 @@ void CFileStreamWin32::Open_t(const CString &strFileName, const char *strMode)
   }
 }
 
+void CFileStreamWin32::ReadFailed_t(void)
+{
+  CallErrorReadingCallback(GetDescription());
+  ThrowF_t("Error reading from file.");
+}
+
 void CFileStreamWin32::Read_t(void *pvBuffer, long slSize)
 {
-  CSyncLock sl(filGetSyncMutex());
   WriteOut_t();
   if (slSize < 0) Throw_t("Invalid size!");
   if (slSize > fs_slFileSize - fs_slPosition) Throw_t("Reading past the end of file.");
   unsigned char *pub = (unsigned char *)pvBuffer;
   ReadCache &rc = Cache();
   while (slSize > 0) {
-    long slBlockStart = fs_slPosition & ~(_slBlockSize - 1);
-    // Whole blocks that are not cached go straight to the caller: no copy, no cache churn.
-    if (slBlockStart == fs_slPosition && slSize >= _slBlockSize &&
-        !rc.IsCached(this, slBlockStart)) {
-      long slDirect = slSize & ~(_slBlockSize - 1);
-      if (!rc.ReadDirect(this, pub, fs_slPosition, slDirect)) {
-        CallErrorReadingCallback(GetDescription());
-        ThrowF_t("Error reading from file.");
+    if (slSize >= _slDirectSize) {
+      // What the cache holds at the position is copied; the rest goes straight to the caller.
+      bool bCached;
+      {
+        CSyncLock sl(filGetSyncMutex());
+        rc.Prepare();
+        bCached = rc.Find(this, fs_slPosition & ~(_slBlockSize - 1)) >= 0;
+        if (!bCached) strm_ctDiskBytes += slSize;
       }
-      pub += slDirect;
-      slSize -= slDirect;
-      fs_slPosition += slDirect;
-      continue;
+      if (!bCached) {
+        ReadDirect_t(pub, slSize);
+        fs_slPosition += slSize;
+        return;
+      }
     }
-    long iBlock = rc.TakeBlock_t(this, slBlockStart, false);
-    if (iBlock < 0) ThrowF_t("Internal error reading after the end of file.");
-    // Keep the disk busy with the next block while this one is used.
-    rc.TakeBlock_t(this, slBlockStart + _slBlockSize, true);
-    if (!rc.Collect(iBlock)) rc.ReadFailed_t(iBlock);
-    CacheBlock &cb = rc.rc_acb[iBlock];
-    if (cb.cb_slOffset != slBlockStart) ThrowF_t("Error while determining sector extents!");
-    // The disk must have delivered the whole block as far as the file goes.
-    long slExpected = fs_slFileSize - slBlockStart < _slBlockSize ? fs_slFileSize - slBlockStart
-                                                                  : _slBlockSize;
-    if (cb.cb_ctValid < slExpected) rc.ReadFailed_t(iBlock);
-    long slInBlock = fs_slPosition - slBlockStart;
-    long slCopy = _slBlockSize - slInBlock < slSize ? _slBlockSize - slInBlock : slSize;
-    memcpy(pub, cb.cb_pubData + slInBlock, slCopy);
-    pub += slCopy;
-    slSize -= slCopy;
-    fs_slPosition += slCopy;
+    long slCopied = ReadThroughCache_t(pub, slSize);
+    pub += slCopied;
+    slSize -= slCopied;
+    fs_slPosition += slCopied;
   }
+}
+
+long CFileStreamWin32::ReadThroughCache_t(unsigned char *pubBuffer, long slSize)
+{
+  ReadCache &rc = Cache();
+  const long slBlockStart = fs_slPosition & ~(_slBlockSize - 1);
+  const long slInBlock = fs_slPosition - slBlockStart;
+  const long slCopy = _slBlockSize - slInBlock < slSize ? _slBlockSize - slInBlock : slSize;
+  const long slNext = slBlockStart + _slBlockSize;
+
+  CSyncLock sl(filGetSyncMutex());
+  rc.Prepare();
+  bool bFill = false;
+  long iBlock = rc.Find(this, slBlockStart);
+  if (iBlock >= 0) {
+    rc.rc_acb[iBlock].cb_ctPins++;
+  } else {
+    iBlock = rc.Claim(this, slBlockStart);
+    if (iBlock < 0) {
+      // Every block is busy with other readers: this piece goes past the cache rather than wait.
+      strm_ctDiskBytes += slCopy;
+      sl.Unlock();
+      ReadDirect_t(pubBuffer, slCopy);
+      return slCopy;
+    }
+    bFill = true;
+  }
+  // Keep the disk busy with the next block while this one is used.
+  long iAhead = -1;
+  if (slNext < fs_slFileSize && rc.Find(this, slNext, false) < 0) {
+    iAhead = rc.Claim(this, slNext, false);
+  }
+  sl.Unlock();
+
+  CacheBlock &cb = rc.rc_acb[iBlock];
+  bool bOK = !bFill || rc.Issue(iBlock);
+  bool bAheadOK = true;
+  if (iAhead >= 0 && fs_bAsync) bAheadOK = rc.Issue(iAhead);
+  bOK = bOK && rc.Collect(iBlock);
+  // The disk must have delivered the whole block as far as the file goes.
+  long slExpected = fs_slFileSize - slBlockStart < _slBlockSize ? fs_slFileSize - slBlockStart
+                                                                : _slBlockSize;
+  bOK = bOK && cb.cb_ctValid >= slExpected;
+  if (bOK) memcpy(pubBuffer, cb.cb_pubData + slInBlock, slCopy);
+  // A synchronous read ahead comes after the copy, so that this read is not delayed by it.
+  if (iAhead >= 0 && !fs_bAsync) bAheadOK = rc.Issue(iAhead);
+
+  sl.Lock();
+  rc.Unpin(iBlock, bOK);
+  // A failed read-ahead is only forgotten: the read that needs the block reports the failure.
+  if (iAhead >= 0) rc.Unpin(iAhead, bAheadOK);
+  sl.Unlock();
+  if (!bOK) ReadFailed_t();
+  return slCopy;
+}
+
+void CFileStreamWin32::ReadDirect_t(void *pvBuffer, long slSize)
+{
+  BeforeDiskRead();
+  DWORD dwRead = 0;
+  BOOL bOK;
+  if (!fs_bAsync) {
+    unsigned long ulRead = 0;
+    bOK = ReadAt(pvBuffer, fs_slPosition, slSize, ulRead);
+    dwRead = ulRead;
+  } else {
+    if (fs_hDirectEvent == nullptr) fs_hDirectEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED ov = {};
+    ov.Offset = (DWORD)fs_slPosition;
+    ov.hEvent = (HANDLE)fs_hDirectEvent;
+    bOK = ReadFile((HANDLE)fs_hFile, pvBuffer, slSize, &dwRead, &ov);
+    if (!bOK && GetLastError() == ERROR_IO_PENDING) {
+      bOK = GetOverlappedResult((HANDLE)fs_hFile, &ov, &dwRead, TRUE);
+    }
+  }
+  if (!bOK || (long)dwRead != slSize) ReadFailed_t();
 }
 
 void CFileStreamWin32::Peek_t(void *pvBuffer, long slSize)
@@ -382,16 +501,27 @@ void CFileStreamWin32::Peek_t(void *pvBuffer, long slSize)
 
 void CFileStreamWin32::ReadAhead_t(long slSize)
 {
-  CSyncLock sl(filGetSyncMutex());
   WriteOut_t();
   long slLeft = fs_slFileSize - fs_slPosition;
   if (slSize > slLeft) slSize = slLeft;
   ReadCache &rc = Cache();
-  for (long slOffset = fs_slPosition & ~(_slBlockSize - 1); slOffset < fs_slPosition + slSize;
-       slOffset += _slBlockSize) {
-    long iBlock = rc.TakeBlock_t(this, slOffset, true);
+  int ctAhead = 0;
+  for (long slOffset = fs_slPosition & ~(_slBlockSize - 1);
+       slOffset < fs_slPosition + slSize && ctAhead < _ctMostAhead; slOffset += _slBlockSize) {
+    CSyncLock sl(filGetSyncMutex());
+    rc.Prepare();
+    if (rc.Find(this, slOffset) >= 0) continue;
+    long iBlock = rc.Claim(this, slOffset);
     if (iBlock < 0) break;
-    if (rc.rc_acb[iBlock].cb_slOffset != slOffset) ThrowF_t("Error while determining sector extents!");
+    ctAhead++;
+    sl.Unlock();
+    bool bOK = rc.Issue(iBlock);
+    sl.Lock();
+    rc.Unpin(iBlock, bOK);
+    if (!bOK) {
+      sl.Unlock();
+      ReadFailed_t();
+    }
   }
 }
 

@@ -1,12 +1,18 @@
 #pragma once
-// CFileStreamWin32: a disk file as a stream. Reads go through one cache shared by every disk
-// stream of the process (10 blocks of 32 KiB with one block of read-ahead, overlapped with the
-// caller's processing); writes are gathered in a cache of fil_iWriteCacheSize KiB per stream.
+// CFileStreamWin32: a disk file as a stream. Small reads go through one cache shared by every
+// disk stream of the process (10 blocks of 32 KiB with one block of read-ahead, overlapped with
+// the caller's processing); large ones go straight into the caller's buffer. Writes are gathered
+// in a cache of fil_iWriteCacheSize KiB per stream. A stream belongs to one thread at a time;
+// any number of streams may be read at once from different threads.
 #include "core/streams/StreamImp.h"
 
 #include <stdio.h>
 
 namespace QuennelEngine {
+
+// Called on the reading thread just before each disk transfer that a read starts (null: none).
+// Transfers run outside the file-system lock; tests use this to stand in for a slow disk.
+CORE_API extern void (*fil_pfnBeforeDiskRead)(void);
 
 class CORE_API CFileStreamWin32 : public CStreamImp {
 public:
@@ -44,6 +50,12 @@ public:
 private:
   friend struct ReadCache;
   [[noreturn]] void Throw_t(const char *strMessage);
+  [[noreturn]] void ReadFailed_t(void);
+  // Copies what the position needs from its cache block (at most to the block's end), reading
+  // the block first if it is not cached; returns the bytes copied.
+  long ReadThroughCache_t(unsigned char *pubBuffer, long slSize);
+  // Reads at the position straight into the buffer, past the cache.
+  void ReadDirect_t(void *pvBuffer, long slSize);
   void WriteOut_t(void);
   void WriteDirect_t(const void *pvBuffer, long slSize);
   void SetPosition_t(__int64 llPosition);
@@ -64,6 +76,7 @@ private:
   long fs_iLastBlock;
   long fs_slFileSize;
   long fs_slSystemPosition; // where the handle's own position is (-1: unknown)
+  void *fs_hDirectEvent;    // for overlapped reads past the cache (made on first use)
 };
 
 } // namespace QuennelEngine

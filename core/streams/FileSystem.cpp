@@ -7,12 +7,12 @@
 #include "core/frame/Exception.h"
 #include "core/frame/StartupSettings.h"
 #include "core/memory/List.h"
+#include "core/platform/SysDiskStreamPrivate.h"
 #include "core/platform/Timer.h"
 #include "core/streams/FileSystemPrivate.h"
 #include "core/streams/ReplaceHistory.h"
 #include "core/streams/Stream.h"
 #include "core/streams/ZipArchives.h"
-#include "core/platform/FileStreamWin32.h"
 #include "core/text/Characters.h"
 #include "core/text/Compare.h"
 #include "core/text/Editing.h"
@@ -452,14 +452,13 @@ void CStream::OpenFile_t(const char *strFileName, const char *strMode)
 
 int CStream::CreateFileStream(const CString &strFileName, const char *strMode)
 {
-  CFileStreamWin32 *pfs = new CFileStreamWin32;
+  CStreamImp *pImp;
   try {
-    pfs->Open_t(strFileName, CString(strMode) + "b");
+    pImp = sysOpenDiskStream_t(strFileName, CString(strMode) + "b");
   } catch (CException &) {
-    delete pfs;
     return 0;
   }
-  SetImplementation(pfs);
+  SetImplementation(pImp);
   return 1;
 }
 

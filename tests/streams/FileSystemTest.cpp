@@ -456,3 +456,248 @@ TEST_F(FileSystem, TextFilesOfTheStringTypes)
   EXPECT_EQ(wstrCompare((const unsigned short *)u"b", (const unsigned short *)u"a"), -1);
   wstrSetCollation(nullptr);
 }
+
+namespace {
+// Bytes that tell where they lie: a piece read from the wrong block or offset does not match.
+unsigned char ContentAt(int iFile, long slOffset)
+{
+  unsigned long ul = (unsigned long)slOffset;
+  return (unsigned char)((ul ^ (ul >> 8) ^ (ul >> 16)) * (2 * iFile + 1) + iFile);
+}
+
+std::string MakeContent(int iFile, long slSize)
+{
+  std::string str(slSize, '\0');
+  for (long i = 0; i < slSize; i++) str[i] = (char)ContentAt(iFile, i);
+  return str;
+}
+
+// The first offset where the bytes differ from the file's content, or -1.
+long FirstMismatch(int iFile, long slOffset, const unsigned char *pub, long slSize)
+{
+  for (long i = 0; i < slSize; i++) {
+    if (pub[i] != ContentAt(iFile, slOffset + i)) return slOffset + i;
+  }
+  return -1;
+}
+
+// One thread's read held up inside its disk transfer until the test lets it go.
+struct StalledRead {
+  CString sr_strFile;
+  long sr_slSize = 0;
+  unsigned long volatile sr_ulThread = 0;
+  long volatile sr_bStalled = 0;
+  long volatile sr_bReleased = 0;
+  long volatile sr_bReleasedInTime = 0;
+  long volatile sr_bOK = 0;
+};
+StalledRead *_psrStalled = nullptr;
+
+void StallTheStalledReader(void)
+{
+  StalledRead &sr = *_psrStalled;
+  if (sysGetCurrentThreadID() != sr.sr_ulThread || sr.sr_bStalled) return;
+  sr.sr_bStalled = 1;
+  sr.sr_bReleasedInTime = WaitUntil([&] { return sr.sr_bReleased != 0; }, 10000);
+}
+
+void ReadWhileStalled(void *pv)
+{
+  StalledRead &sr = *(StalledRead *)pv;
+  sr.sr_ulThread = sysGetCurrentThreadID();
+  try {
+    CStream strm;
+    strm.OpenFile_t(sr.sr_strFile, "r");
+    std::string str(sr.sr_slSize, '\0');
+    strm.SeekBeg_t(1234);
+    strm.Read_t(&str[0], sr.sr_slSize);
+    sr.sr_bOK = FirstMismatch(0, 1234, (const unsigned char *)str.data(), sr.sr_slSize) < 0;
+  } catch (CException &) {
+  }
+}
+} // namespace
+
+TEST_F(FileSystem, AReadDoesNotWaitForAnotherThreadsDiskTransfer)
+{
+  CThreadServices ts;
+  WriteFile("loader.bin", MakeContent(0, 300000));
+  WriteFile("main.bin", MakeContent(1, 5000));
+  // Through the cache (a small read) and past it (a large one), synchronous and overlapped.
+  for (int bOverlap = 0; bOverlap < 2; bOverlap++) {
+    for (long slSize : {100L, 70000L}) {
+      SCOPED_TRACE(strFormat("overlap %1, %2 bytes", bOverlap, slSize).str_String);
+      fil_bAsynchronousReads = bOverlap;
+      // Left alive if the reader never ends, so that it cannot touch freed memory.
+      StalledRead *psr = new StalledRead;
+      psr->sr_strFile = "loader.bin";
+      psr->sr_slSize = slSize;
+      _psrStalled = psr;
+      fil_pfnBeforeDiskRead = StallTheStalledReader;
+      thrCreateThread(psr, ReadWhileStalled);
+      EXPECT_TRUE(WaitUntil([&] { return psr->sr_bStalled != 0; }, 10000));
+      // The other thread is inside its transfer: this read must get through meanwhile.
+      CStream strm;
+      strm.OpenFile_t("main.bin", "r");
+      unsigned char aub[300];
+      strm.SeekBeg_t(4000);
+      strm.Read_t(aub, sizeof(aub));
+      EXPECT_EQ(FirstMismatch(1, 4000, aub, sizeof(aub)), -1);
+      strm.Close();
+      psr->sr_bReleased = 1;
+      bool bEnded = WaitUntil(AllThreadsEnded, 20000);
+      EXPECT_TRUE(bEnded);
+      fil_pfnBeforeDiskRead = nullptr;
+      EXPECT_EQ(psr->sr_bReleasedInTime, 1) << "the read waited for the other thread's transfer";
+      EXPECT_EQ(psr->sr_bOK, 1);
+      if (bEnded) delete psr;
+    }
+  }
+  fil_bAsynchronousReads = -1;
+}
+
+TEST_F(FileSystem, UnalignedLargeReadsGoStraightToTheCaller)
+{
+  const long slFile = 400000;
+  WriteFile("seq.bin", MakeContent(2, slFile));
+  for (int bOverlap = 0; bOverlap < 2; bOverlap++) {
+    SCOPED_TRACE(bOverlap ? "overlapped" : "synchronous");
+    fil_bAsynchronousReads = bOverlap;
+    CStream strm;
+    strm.OpenFile_t("seq.bin", "r");
+    std::string str(65536, '\0');
+    const unsigned char *pub = (const unsigned char *)str.data();
+    // From an odd start, each request is one transfer of its own size: no block is read twice
+    // and none is read ahead only to be passed by.
+    strm.SeekBeg_t(1234);
+    long ctDisk = strm_ctDiskBytes;
+    strm.Read_t(&str[0], 65536);
+    EXPECT_EQ(strm_ctDiskBytes - ctDisk, 65536);
+    EXPECT_EQ(FirstMismatch(2, 1234, pub, 65536), -1);
+    strm.Read_t(&str[0], 16384);
+    EXPECT_EQ(strm_ctDiskBytes - ctDisk, 65536 + 16384);
+    EXPECT_EQ(FirstMismatch(2, 1234 + 65536, pub, 16384), -1);
+
+    // A small read caches its block and the next; a large read then takes what is cached and
+    // reads only the rest.
+    strm.SeekBeg_t(200000);
+    ctDisk = strm_ctDiskBytes;
+    strm.Read_t(&str[0], 100);
+    EXPECT_EQ(strm_ctDiskBytes - ctDisk, 2 * 32768);
+    EXPECT_EQ(FirstMismatch(2, 200000, pub, 100), -1);
+    strm.Read_t(&str[0], 65536);
+    EXPECT_EQ(FirstMismatch(2, 200100, pub, 65536), -1);
+    // The two cached blocks are copied (the second reading the block after it ahead), and the
+    // last 3492 bytes come from that block, with one more block read ahead.
+    EXPECT_EQ(strm_ctDiskBytes - ctDisk, 4 * 32768);
+    // The end of the file, unaligned and large.
+    strm.SeekBeg_t(slFile - 20001);
+    strm.Read_t(&str[0], 20001);
+    EXPECT_EQ(FirstMismatch(2, slFile - 20001, pub, 20001), -1);
+    EXPECT_TRUE(strm.IsAtEOF_t());
+  }
+  fil_bAsynchronousReads = -1;
+}
+
+namespace {
+const int _ctStressFiles = 3;
+const long _aslStressSize[_ctStressFiles] = {300007, 150001, 99999};
+
+struct StressReader {
+  int sr_iThread = 0;
+  long sr_ctRounds = 0;
+  std::string sr_strError; // the first fault found
+  long volatile sr_bDone = 0;
+};
+
+// Reads at random offsets with random sizes, from the shared file 0 and from the thread's own
+// file, checking every byte; streams are closed and reopened at random while others read.
+void ReadAtRandom(void *pv)
+{
+  StressReader &sr = *(StressReader *)pv;
+  unsigned long ulSeed = 12345 + 7919 * sr.sr_iThread;
+  auto Random = [&](unsigned long ulRange) {
+    ulSeed = ulSeed * 1103515245UL + 12345UL;
+    return (ulSeed >> 8) % ulRange;
+  };
+  const int iOwnFile = 1 + sr.sr_iThread % (_ctStressFiles - 1);
+  std::string strBuffer(120000, '\0');
+  unsigned char *pub = (unsigned char *)&strBuffer[0];
+  try {
+    CStream astrm[2];
+    int aiFile[2] = {0, iOwnFile};
+    for (int i = 0; i < 2; i++) astrm[i].OpenFile_t(strFormat("stress%1.bin", aiFile[i]), "r");
+    for (long iRound = 0; iRound < sr.sr_ctRounds && sr.sr_strError.empty(); iRound++) {
+      int iStream = (int)Random(2);
+      CStream &strm = astrm[iStream];
+      const int iFile = aiFile[iStream];
+      const long slFile = _aslStressSize[iFile];
+      unsigned long ulWhat = Random(100);
+      if (ulWhat < 3) {
+        strm.Close();
+        strm.OpenFile_t(strFormat("stress%1.bin", iFile), "r");
+        continue;
+      }
+      long slOffset = (long)Random(slFile);
+      if (ulWhat < 8) {
+        strm.SeekBeg_t(slOffset);
+        strm.ReadAhead_t((long)Random(200000));
+        continue;
+      }
+      // Mostly small reads through the cache, some large ones past it.
+      long slSize = ulWhat < 75 ? 1 + (long)Random(6000) : 16384 + (long)Random(100000);
+      if (slSize > slFile - slOffset) slSize = slFile - slOffset;
+      strm.SeekBeg_t(slOffset);
+      if (ulWhat < 15) {
+        strm.Peek_t(pub, slSize);
+        if (strm.GetPosition() != slOffset) sr.sr_strError = "a peek moved the position";
+      } else {
+        strm.Read_t(pub, slSize);
+        if (strm.GetPosition() != slOffset + slSize) sr.sr_strError = "a read moved wrongly";
+      }
+      long slBad = FirstMismatch(iFile, slOffset, pub, slSize);
+      if (slBad >= 0) {
+        sr.sr_strError = strFormat("file %1: reading %2 bytes at %3, wrong byte at %4", iFile,
+                                   slSize, slOffset, slBad)
+                           .str_String;
+      }
+    }
+  } catch (CException &ex) {
+    sr.sr_strError = ex.GetDescription();
+  }
+  sr.sr_bDone = 1;
+}
+} // namespace
+
+TEST_F(FileSystem, ThreadsReadAtRandomThroughTheSharedCache)
+{
+  CThreadServices ts;
+  for (int i = 0; i < _ctStressFiles; i++) {
+    WriteFile(strFormat("stress%1.bin", i), MakeContent(i, _aslStressSize[i]));
+  }
+  const int ctThreads = 4;
+  for (int bOverlap = 0; bOverlap < 2; bOverlap++) {
+    SCOPED_TRACE(bOverlap ? "overlapped" : "synchronous");
+    fil_bAsynchronousReads = bOverlap;
+    // Left alive if a reader never ends, so that it cannot touch freed memory.
+    StressReader *asr = new StressReader[ctThreads];
+    for (int i = 0; i < ctThreads; i++) {
+      asr[i].sr_iThread = i;
+      asr[i].sr_ctRounds = 1500;
+      thrCreateThread(&asr[i], ReadAtRandom);
+    }
+    // The main thread reads too, as a game's would while its loaders work.
+    StressReader srMain;
+    srMain.sr_iThread = ctThreads;
+    srMain.sr_ctRounds = 500;
+    ReadAtRandom(&srMain);
+    EXPECT_EQ(srMain.sr_strError, "");
+    bool bEnded = WaitUntil(AllThreadsEnded, 120000);
+    ASSERT_TRUE(bEnded) << "a reader hangs";
+    for (int i = 0; i < ctThreads; i++) {
+      EXPECT_EQ(asr[i].sr_bDone, 1);
+      EXPECT_EQ(asr[i].sr_strError, "") << "thread " << i;
+    }
+    delete[] asr;
+  }
+  fil_bAsynchronousReads = -1;
+}
