@@ -1,7 +1,10 @@
-// The file CRC table: records in an array that grows in steps, and a name index of buckets with
-// a row of slots each (the hash of the name and the index of its record). Indices, not pointers,
-// so that growing the array never leaves the index pointing at freed memory. A full bucket widens
-// every bucket by the growth step, and the records are entered again.
+// The file CRC table: records in an array that grows in steps, and a name index beside it. The
+// index is an open-addressed table of slots (a keyed hash of the name and the index of its
+// record), kept at most half full and doubled when it would fill further, so a lookup looks at a
+// few slots and growing costs the number of records, whatever names come in. The keyed hash is
+// what makes "whatever names" true: the names come from lists made elsewhere, and a hash that a
+// list can be prepared to collide in would make every lookup walk all the records. Indices, not
+// pointers, so that growing the record array never leaves the index pointing at freed memory.
 #include "core/streams/FileCRCTable.h"
 
 #include "core/frame/Exception.h"
@@ -9,9 +12,11 @@
 #include "core/memory/StaticStackArray.h"
 #include "core/streams/CRC.h"
 #include "core/streams/Stream.h"
+#include "core/text/CharactersPrivate.h"
 #include "core/text/Compare.h"
-#include "core/text/Hash.h"
+#include "core/text/KeyedHashPrivate.h"
 #include "core/text/Matching.h"
+#include "core/text/Translation.h"
 #include "core/threads/SyncLock.h"
 
 #include <utility>
@@ -22,9 +27,8 @@ int CRCT_bGatherCRCs = 0;
 
 namespace {
 
-const long _ctInitialBuckets = 50;
-const long _ctInitialSlots = 10;
-const long _ctSlotStep = 10;
+// The first index has room for 256 names (about the 500 slots the table always started with).
+const unsigned long _ctInitialSlots = 512;
 // What a CRC of 0 becomes for a name that is excluded from comparison.
 const unsigned long _ulExcludedCRC = 0x12345678UL;
 
@@ -42,8 +46,8 @@ struct IndexSlot {
 struct FileCRCTable {
   CStaticStackArray<FileCRCRecord> fct_afcr;
   IndexSlot *fct_pis = nullptr;
-  long fct_ctBuckets = 0;
-  long fct_ctSlots = 0; // per bucket
+  unsigned long fct_ctSlots = 0; // a power of two
+  long fct_ctProbes = 0;         // slots looked at, for the tests of the index's cost
   CStaticStackArray<CString> fct_astrExcluded;
 };
 
@@ -55,58 +59,84 @@ FileCRCTable &Table(void)
   return *_pfct;
 }
 
-void AllocateIndex(FileCRCTable &fct, long ctBuckets, long ctSlots)
+// The index's hash: folded as strCompare folds, so names that compare equal hash equal.
+unsigned long HashName(const char *strName)
+{
+  CKeyedHash kh;
+  for (const char *pch = strName; *pch != 0; pch++)
+    kh.Add((unsigned char)chLower(*pch));
+  return kh.Finish();
+}
+
+IndexSlot *AllocateSlots(unsigned long ctSlots)
+{
+  IndexSlot *pis = (IndexSlot *)memMAlloc(ctSlots * sizeof(IndexSlot));
+  for (unsigned long i = 0; i < ctSlots; i++)
+    pis[i].is_iRecord = -1;
+  return pis;
+}
+
+void AllocateIndex(FileCRCTable &fct, unsigned long ctSlots)
 {
   memFree(fct.fct_pis);
-  fct.fct_ctBuckets = ctBuckets;
+  fct.fct_pis = AllocateSlots(ctSlots);
   fct.fct_ctSlots = ctSlots;
-  long ct = ctBuckets * ctSlots;
-  fct.fct_pis = (IndexSlot *)memMAlloc(ct * sizeof(IndexSlot));
-  for (long i = 0; i < ct; i++)
-    fct.fct_pis[i].is_iRecord = -1;
 }
 
 void EnsureIndex(FileCRCTable &fct)
 {
-  if (fct.fct_pis == nullptr) AllocateIndex(fct, _ctInitialBuckets, _ctInitialSlots);
+  if (fct.fct_pis == nullptr) AllocateIndex(fct, _ctInitialSlots);
 }
 
-bool TryToEnter(FileCRCTable &fct, unsigned long ulHash, long iRecord)
+// The free slot where a hash goes.
+IndexSlot &FreeSlotFor(IndexSlot *pis, unsigned long ctSlots, unsigned long ulHash, long &ctProbes)
 {
-  IndexSlot *pis = fct.fct_pis + (ulHash % fct.fct_ctBuckets) * fct.fct_ctSlots;
-  for (long i = 0; i < fct.fct_ctSlots; i++) {
-    if (pis[i].is_iRecord >= 0) continue;
-    pis[i].is_ulHash = ulHash;
-    pis[i].is_iRecord = iRecord;
-    return true;
+  unsigned long i = ulHash & (ctSlots - 1);
+  for (; pis[i].is_iRecord >= 0; i = (i + 1) & (ctSlots - 1))
+    ctProbes++;
+  ctProbes++;
+  return pis[i];
+}
+
+// Doubles the index; the stored hashes place every record again without rehashing its name.
+void GrowIndex(FileCRCTable &fct)
+{
+  const unsigned long ctNew = fct.fct_ctSlots * 2;
+  IndexSlot *pisNew = AllocateSlots(ctNew);
+  for (unsigned long i = 0; i < fct.fct_ctSlots; i++) {
+    const IndexSlot &is = fct.fct_pis[i];
+    if (is.is_iRecord >= 0) FreeSlotFor(pisNew, ctNew, is.is_ulHash, fct.fct_ctProbes) = is;
   }
-  return false;
+  memFree(fct.fct_pis);
+  fct.fct_pis = pisNew;
+  fct.fct_ctSlots = ctNew;
 }
 
 void Enter(FileCRCTable &fct, unsigned long ulHash, long iRecord)
 {
   EnsureIndex(fct);
-  while (!TryToEnter(fct, ulHash, iRecord)) {
-    // Every bucket gets wider and the records are entered again (the new one last).
-    AllocateIndex(fct, fct.fct_ctBuckets, fct.fct_ctSlots + _ctSlotStep);
-    for (long i = 0; i < fct.fct_afcr.Count(); i++) {
-      if (i != iRecord) TryToEnter(fct, strGetHash(fct.fct_afcr[i].fcr_strName), i);
-    }
-  }
+  // At most half full: the records counted include the one being entered.
+  while ((unsigned long)fct.fct_afcr.Count() * 2 > fct.fct_ctSlots)
+    GrowIndex(fct);
+  IndexSlot &is = FreeSlotFor(fct.fct_pis, fct.fct_ctSlots, ulHash, fct.fct_ctProbes);
+  is.is_ulHash = ulHash;
+  is.is_iRecord = iRecord;
 }
 
 long Find(FileCRCTable &fct, const char *strName, unsigned long ulHash)
 {
   if (fct.fct_pis == nullptr) return -1;
-  const IndexSlot *pis = fct.fct_pis + (ulHash % fct.fct_ctBuckets) * fct.fct_ctSlots;
-  // Slots fill from the front and are never freed one by one.
-  for (long i = 0; i < fct.fct_ctSlots && pis[i].is_iRecord >= 0; i++) {
-    if (pis[i].is_ulHash == ulHash &&
-        strCompare(fct.fct_afcr[pis[i].is_iRecord].fcr_strName, strName) == 0) {
-      return pis[i].is_iRecord;
+  // Slots are never freed one by one, so a free slot ends the search.
+  const unsigned long ulMask = fct.fct_ctSlots - 1;
+  for (unsigned long i = ulHash & ulMask;; i = (i + 1) & ulMask) {
+    fct.fct_ctProbes++;
+    const IndexSlot &is = fct.fct_pis[i];
+    if (is.is_iRecord < 0) return -1;
+    if (is.is_ulHash == ulHash &&
+        strCompare(fct.fct_afcr[is.is_iRecord].fcr_strName, strName) == 0) {
+      return is.is_iRecord;
     }
   }
-  return -1;
 }
 
 bool IsExcluded(FileCRCTable &fct, const char *strName)
@@ -118,9 +148,8 @@ bool IsExcluded(FileCRCTable &fct, const char *strName)
 }
 
 // The record of the name, added (active, with the CRC) when it is new.
-long Record(FileCRCTable &fct, const CString &strName, unsigned long ulCRC)
+long Record(FileCRCTable &fct, const CString &strName, unsigned long ulHash, unsigned long ulCRC)
 {
-  unsigned long ulHash = strGetHash(strName);
   long iRecord = Find(fct, strName, ulHash);
   if (iRecord >= 0) {
     FileCRCRecord &fcr = fct.fct_afcr[iRecord];
@@ -153,7 +182,7 @@ void CRCT_Init(void)
   CSyncLock sl(&_crct_smLock);
   FileCRCTable &fct = Table();
   fct.fct_afcr.Clear();
-  AllocateIndex(fct, _ctInitialBuckets, _ctInitialSlots);
+  AllocateIndex(fct, _ctInitialSlots);
 }
 
 void CRCT_Clear(void)
@@ -163,7 +192,6 @@ void CRCT_Clear(void)
   fct.fct_afcr.Clear();
   memFree(fct.fct_pis);
   fct.fct_pis = nullptr;
-  fct.fct_ctBuckets = 0;
   fct.fct_ctSlots = 0;
 }
 
@@ -178,7 +206,7 @@ void CRCT_AddFile_t(const CString &strName, unsigned long ulCRC)
 {
   if (!CRCT_bGatherCRCs) return;
   CSyncLock sl(&_crct_smLock);
-  Record(Table(), strName, ulCRC);
+  Record(Table(), strName, HashName(strName), ulCRC);
 }
 
 void CRCT_MakeFileList_t(CStream &strmOut)
@@ -204,7 +232,7 @@ unsigned long CRCT_MakeCRCForFiles_t(CStream &strmIn)
   strmIn.ReadValue_t(ctNames);
   // Each name takes at least its 4-byte length.
   if (ctNames < 0 || ctNames > (strmIn.GetSize() - strmIn.GetPosition()) / 4) {
-    ThrowF_t("Invalid file list.");
+    ThrowF_t(strTranslate("DOZUFileCRCTable.BadList=Invalid file list."));
   }
   unsigned long ulCRC = 0xFFFFFFFFUL;
   for (long i = 0; i < ctNames; i++) {
@@ -214,8 +242,10 @@ unsigned long CRCT_MakeCRCForFiles_t(CStream &strmIn)
     {
       CSyncLock sl(&_crct_smLock);
       FileCRCTable &fct = Table();
-      long iRecord = Find(fct, strName, strGetHash(strName));
-      if (iRecord < 0) iRecord = Record(fct, strName, 0);
+      const unsigned long ulHash = HashName(strName);
+      // A known name keeps its active flag; only an unknown one is recorded (active).
+      long iRecord = Find(fct, strName, ulHash);
+      if (iRecord < 0) iRecord = Record(fct, strName, ulHash, 0);
       ulFileCRC = fct.fct_afcr[iRecord].fcr_ulCRC;
     }
     for (int iShift = 24; iShift >= 0; iShift -= 8) {
@@ -242,6 +272,12 @@ long CRCT_GetFileCount(void)
 {
   CSyncLock sl(&_crct_smLock);
   return Table().fct_afcr.Count();
+}
+
+long CRCT_GetProbeCount(void)
+{
+  CSyncLock sl(&_crct_smLock);
+  return Table().fct_ctProbes;
 }
 
 bool CRCT_GetFile(long iFile, CString &strName, unsigned long &ulCRC, bool &bActive)

@@ -11,7 +11,7 @@ class CStream;
 // Recording is on while non-zero.
 CORE_API extern int CRCT_bGatherCRCs;
 
-// Sets up an empty table (50 buckets of 10 slots in the name index).
+// Sets up an empty table.
 CORE_API void CRCT_Init(void);
 // Frees the index and every record.
 CORE_API void CRCT_Clear(void);
@@ -34,5 +34,7 @@ CORE_API void CRCT_ClearExcludedPatterns(void);
 // The records (for diagnostics and tests): count, and a record's name, CRC and active flag.
 CORE_API long CRCT_GetFileCount(void);
 CORE_API bool CRCT_GetFile(long iFile, CString &strName, unsigned long &ulCRC, bool &bActive);
+// The slots of the name index looked at since the process started (for tests of its cost).
+CORE_API long CRCT_GetProbeCount(void);
 
 } // namespace QuennelEngine

@@ -302,12 +302,14 @@ template <class CH> struct LineBuffer {
   long lb_ct = 0;
   long lb_ctAllocated = 0;
   ~LineBuffer() { memFree(lb_p); }
-  // Room for `ct` more characters (in steps of 256).
+  // Room for `ct` more characters. Grows by half at least, so a long line costs linear time.
   CH *Reserve(long ct)
   {
     if (lb_ct + ct > lb_ctAllocated) {
-      lb_ctAllocated = (lb_ct + ct + 256) / 256 * 256;
-      lb_p = (CH *)memReAlloc(lb_p, lb_ctAllocated * sizeof(CH));
+      long ctNeeded = (lb_ct + ct + 256) / 256 * 256;
+      long ctGrown = lb_ctAllocated + lb_ctAllocated / 2;
+      lb_ctAllocated = ctGrown > ctNeeded ? ctGrown : ctNeeded;
+      lb_p = (CH *)memReAlloc(lb_p, memElementBytes(lb_ctAllocated, sizeof(CH)));
     }
     return lb_p + lb_ct;
   }

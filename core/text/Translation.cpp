@@ -12,9 +12,17 @@
 // leaves. Between the two waits the writer flips the counter that arriving readers use, so that
 // a steady stream of readers cannot hold a wait up.
 //
+// The index is a table of buckets over one array of entries: a bucket is the range of entries
+// whose key hash falls in it, sorted by (hash, length, characters). A lookup scans a short range
+// and halves a long one, so keys that collide in the text hash (which is easy to do on purpose)
+// cost a few comparisons more, never a walk over all of them. The index is built by placing the
+// entries into their buckets in load order and sorting each bucket stably, which also brings the
+// definitions of one key together with the one loaded last at the end.
+//
 // The texts of keys and translations go to a pool that is never freed (equal texts are stored
 // once, so reloading the same tables does not grow it): a translation handed out stays valid
-// after its table is unloaded.
+// after its table is unloaded. The pool finds equal texts through a keyed hash, so a table of
+// colliding texts cannot lengthen its probes either.
 #include "core/text/Translation.h"
 
 #include "core/frame/CodeGuard.h"
@@ -29,10 +37,12 @@
 #include "core/text/Compare.h"
 #include "core/text/Editing.h"
 #include "core/text/FileNames.h"
+#include "core/text/KeyedHashPrivate.h"
 #include "core/text/Search.h"
 #include "core/text/StringAlloc.h"
 #include "core/threads/SyncLock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string.h>
 
@@ -53,7 +63,8 @@ inline unsigned long AddToHash(unsigned long ulHash, char ch)
 inline unsigned long HashKey(const char *pch, long ct)
 {
   unsigned long ulHash = 0;
-  for (long i = 0; i < ct; i++) ulHash = AddToHash(ulHash, pch[i]);
+  for (long i = 0; i < ct; i++)
+    ulHash = AddToHash(ulHash, pch[i]);
   return ulHash;
 }
 
@@ -69,22 +80,30 @@ struct TransTable {
   CStaticStackArray<TransPair> tt_atp;
 };
 
-// An entry of the published index; the entries of a chain are linked by their index.
+// An entry of the published index.
 struct TransSlot {
   unsigned long tsl_ulHash;
-  long tsl_iNext; // -1 ends the chain
   long tsl_ctKey;
   const char *tsl_pchKey;
   const char *tsl_pchTranslation;
 };
 
-// The published index, in one block: this header, the slots, the chain heads.
+// The published index, in one block: this header, the entries, the bucket starts (one more
+// than there are buckets: bucket i is the entries from start i up to start i + 1).
 struct TransIndex {
-  unsigned long ti_ctChains;
+  unsigned long ti_ctBuckets;
   long ti_ctSlots;
+  long ti_ctMostCompares; // the most key comparisons one lookup can take
   TransSlot *ti_ats;
-  long *ti_aiHeads;
+  long *ti_aiStarts;
 };
+
+// Buckets up to this size are scanned; longer ones are searched by halving.
+const long _ctScanned = 8;
+
+// Work counters for the tests of the store's cost (written under _smStore).
+long _ctPoolProbes = 0;
+long _ctIndexCompares = 0;
 
 // Texts that live until the process ends, each stored once.
 class CTextPool {
@@ -93,15 +112,23 @@ public:
   const char *Store(const char *pch, long ct)
   {
     if ((tp_ctUsed + 1) * 2 > (long)tp_ctSlots) Grow();
-    unsigned long i = Home(HashKey(pch, ct));
-    for (; tp_apchSlots[i] != nullptr; i = (i + 1) & (tp_ctSlots - 1)) {
-      const char *pchStored = tp_apchSlots[i];
-      if (strncmp(pchStored, pch, ct) == 0 && pchStored[ct] == 0) return pchStored;
+    CKeyedHash kh;
+    kh.Add(pch, ct);
+    const unsigned long ulHash = kh.Finish();
+    unsigned long i = ulHash & (tp_ctSlots - 1);
+    for (; tp_aps[i].ps_pch != nullptr; i = (i + 1) & (tp_ctSlots - 1)) {
+      _ctPoolProbes++;
+      const PoolSlot &ps = tp_aps[i];
+      if (ps.ps_ulHash == ulHash && strncmp(ps.ps_pch, pch, ct) == 0 && ps.ps_pch[ct] == 0) {
+        return ps.ps_pch;
+      }
     }
+    _ctPoolProbes++;
     char *pchNew = Allocate(ct + 1);
     memcpy(pchNew, pch, ct);
     pchNew[ct] = 0;
-    tp_apchSlots[i] = pchNew;
+    tp_aps[i].ps_ulHash = ulHash;
+    tp_aps[i].ps_pch = pchNew;
     tp_ctUsed++;
     return pchNew;
   }
@@ -109,30 +136,28 @@ public:
 private:
   static const long BLOCK_SIZE = 65536;
 
-  unsigned long Home(unsigned long ulHash) const
-  {
-    // The text hash keeps little in its low bits: mix before masking.
-    ulHash ^= ulHash >> 16;
-    ulHash *= 0x45D9F3BUL;
-    ulHash ^= ulHash >> 16;
-    return ulHash & (tp_ctSlots - 1);
-  }
+  struct PoolSlot {
+    unsigned long ps_ulHash;
+    const char *ps_pch; // null: free
+  };
 
+  // Doubles the slots; the stored hashes place the texts again without reading them.
   void Grow(void)
   {
-    const char **apchOld = tp_apchSlots;
+    PoolSlot *apsOld = tp_aps;
     unsigned long ctOld = tp_ctSlots;
     tp_ctSlots = ctOld == 0 ? 1024 : ctOld * 2;
-    tp_apchSlots = (const char **)memMAlloc(tp_ctSlots * sizeof(const char *));
-    memset(tp_apchSlots, 0, tp_ctSlots * sizeof(const char *));
+    tp_aps = (PoolSlot *)memMAlloc(tp_ctSlots * sizeof(PoolSlot));
+    memset(tp_aps, 0, tp_ctSlots * sizeof(PoolSlot));
     for (unsigned long iOld = 0; iOld < ctOld; iOld++) {
-      const char *pch = apchOld[iOld];
-      if (pch == nullptr) continue;
-      unsigned long i = Home(HashKey(pch, (long)strlen(pch)));
-      while (tp_apchSlots[i] != nullptr) i = (i + 1) & (tp_ctSlots - 1);
-      tp_apchSlots[i] = pch;
+      if (apsOld[iOld].ps_pch == nullptr) continue;
+      unsigned long i = apsOld[iOld].ps_ulHash & (tp_ctSlots - 1);
+      for (; tp_aps[i].ps_pch != nullptr; i = (i + 1) & (tp_ctSlots - 1))
+        _ctPoolProbes++;
+      _ctPoolProbes++;
+      tp_aps[i] = apsOld[iOld];
     }
-    memFree(apchOld);
+    memFree(apsOld);
   }
 
   char *Allocate(long ct)
@@ -148,7 +173,7 @@ private:
     return pch;
   }
 
-  const char **tp_apchSlots = nullptr;
+  PoolSlot *tp_aps = nullptr;
   unsigned long tp_ctSlots = 0; // a power of two
   long tp_ctUsed = 0;
   char *tp_pchBlock = nullptr;
@@ -187,13 +212,40 @@ inline bool SameKey(const char *pchA, const char *pchB, long ct)
   return true;
 }
 
-const char *FindInIndex(const TransIndex *pti, const char *pchKey, long ctKey,
-                        unsigned long ulHash)
+// The order of the entries in a bucket: by hash, then length, then characters.
+inline int CompareKeys(unsigned long ulHashA, long ctA, const char *pchA, unsigned long ulHashB,
+                       long ctB, const char *pchB)
 {
-  for (long i = pti->ti_aiHeads[ulHash % pti->ti_ctChains]; i >= 0; i = pti->ti_ats[i].tsl_iNext) {
-    const TransSlot &tsl = pti->ti_ats[i];
-    if (tsl.tsl_ulHash == ulHash && tsl.tsl_ctKey == ctKey && SameKey(tsl.tsl_pchKey, pchKey, ctKey)) {
-      return tsl.tsl_pchTranslation;
+  if (ulHashA != ulHashB) return ulHashA < ulHashB ? -1 : 1;
+  if (ctA != ctB) return ctA < ctB ? -1 : 1;
+  return memcmp(pchA, pchB, ctA);
+}
+
+const char *FindInIndex(const TransIndex *pti, const char *pchKey, long ctKey, unsigned long ulHash)
+{
+  const unsigned long iBucket = ulHash % pti->ti_ctBuckets;
+  long iFirst = pti->ti_aiStarts[iBucket];
+  long iEnd = pti->ti_aiStarts[iBucket + 1];
+  if (iEnd - iFirst <= _ctScanned) {
+    for (long i = iFirst; i < iEnd; i++) {
+      const TransSlot &tsl = pti->ti_ats[i];
+      if (tsl.tsl_ulHash == ulHash && tsl.tsl_ctKey == ctKey &&
+          SameKey(tsl.tsl_pchKey, pchKey, ctKey)) {
+        return tsl.tsl_pchTranslation;
+      }
+    }
+    return nullptr;
+  }
+  while (iFirst < iEnd) {
+    const long iMiddle = iFirst + (iEnd - iFirst) / 2;
+    const TransSlot &tsl = pti->ti_ats[iMiddle];
+    const int iOrder =
+        CompareKeys(tsl.tsl_ulHash, tsl.tsl_ctKey, tsl.tsl_pchKey, ulHash, ctKey, pchKey);
+    if (iOrder == 0) return tsl.tsl_pchTranslation;
+    if (iOrder < 0) {
+      iFirst = iMiddle + 1;
+    } else {
+      iEnd = iMiddle;
     }
   }
   return nullptr;
@@ -212,7 +264,7 @@ const char *LookUp(const char *pchKey, long ctKey, unsigned long ulHash)
   return pch;
 }
 
-unsigned long ChainCountFor(long ctEntries)
+unsigned long BucketCountFor(long ctEntries)
 {
   static const unsigned long aulPrimes[] = {
       53UL,     97UL,      193UL,     389UL,     769UL,      1543UL,     3079UL,
@@ -225,45 +277,85 @@ unsigned long ChainCountFor(long ctEntries)
   return ulWanted | 1;
 }
 
+// The most key comparisons a lookup in a bucket of `ct` entries takes.
+long MostComparesFor(long ct)
+{
+  if (ct <= _ctScanned) return ct;
+  long ctCompares = 0;
+  for (; ct > 0; ct /= 2)
+    ctCompares++;
+  return ctCompares;
+}
+
 // An index over every loaded pair (a later table's translation replaces an earlier one's), or
 // null when no table holds anything.
 TransIndex *BuildIndex(const TransStore &tst)
 {
   long ctPairs = 0;
-  for (const TransTable *ptt : tst.tst_aptt) ctPairs += ptt->tt_atp.Count();
+  for (const TransTable *ptt : tst.tst_aptt)
+    ctPairs += ptt->tt_atp.Count();
   if (ctPairs == 0) return nullptr;
-  const unsigned long ctChains = ChainCountFor(ctPairs);
+  const unsigned long ctBuckets = BucketCountFor(ctPairs);
   TransIndex *pti = (TransIndex *)memMAlloc(sizeof(TransIndex) + ctPairs * sizeof(TransSlot) +
-                                            ctChains * sizeof(long));
-  pti->ti_ctChains = ctChains;
-  pti->ti_ctSlots = 0;
+                                            (ctBuckets + 1) * sizeof(long));
+  pti->ti_ctBuckets = ctBuckets;
+  pti->ti_ctMostCompares = 0;
   pti->ti_ats = (TransSlot *)(pti + 1);
-  pti->ti_aiHeads = (long *)(pti->ti_ats + ctPairs);
-  for (unsigned long i = 0; i < ctChains; i++) pti->ti_aiHeads[i] = -1;
+  pti->ti_aiStarts = (long *)(pti->ti_ats + ctPairs);
+  long *aiStarts = pti->ti_aiStarts;
+
+  // Bucket sizes, then starts, then every pair placed in load order.
+  for (unsigned long i = 0; i <= ctBuckets; i++)
+    aiStarts[i] = 0;
+  for (const TransTable *ptt : tst.tst_aptt) {
+    for (const TransPair &tp : ptt->tt_atp)
+      aiStarts[tp.tp_ulHash % ctBuckets + 1]++;
+  }
+  for (unsigned long i = 0; i < ctBuckets; i++)
+    aiStarts[i + 1] += aiStarts[i];
+  long *aiNext = (long *)memMAlloc(ctBuckets * sizeof(long));
+  memcpy(aiNext, aiStarts, ctBuckets * sizeof(long));
   for (const TransTable *ptt : tst.tst_aptt) {
     for (const TransPair &tp : ptt->tt_atp) {
-      long &iHead = pti->ti_aiHeads[tp.tp_ulHash % ctChains];
-      long i = iHead;
-      for (; i >= 0; i = pti->ti_ats[i].tsl_iNext) {
-        const TransSlot &tsl = pti->ti_ats[i];
-        if (tsl.tsl_ulHash == tp.tp_ulHash && tsl.tsl_ctKey == tp.tp_ctKey &&
-            memcmp(tsl.tsl_pchKey, tp.tp_pchKey, tp.tp_ctKey) == 0) {
-          break;
-        }
-      }
-      if (i >= 0) {
-        pti->ti_ats[i].tsl_pchTranslation = tp.tp_pchTranslation;
-        continue;
-      }
-      TransSlot &tsl = pti->ti_ats[pti->ti_ctSlots];
+      TransSlot &tsl = pti->ti_ats[aiNext[tp.tp_ulHash % ctBuckets]++];
       tsl.tsl_ulHash = tp.tp_ulHash;
-      tsl.tsl_iNext = iHead;
       tsl.tsl_ctKey = tp.tp_ctKey;
       tsl.tsl_pchKey = tp.tp_pchKey;
       tsl.tsl_pchTranslation = tp.tp_pchTranslation;
-      iHead = pti->ti_ctSlots++;
     }
   }
+  memFree(aiNext);
+
+  // Each bucket sorted (stably: equal keys stay in load order) and closed up so that only the
+  // last definition of a key remains; buckets move to the front as earlier ones shrink.
+  auto Before = [](const TransSlot &tslA, const TransSlot &tslB) {
+    _ctIndexCompares++;
+    return CompareKeys(tslA.tsl_ulHash, tslA.tsl_ctKey, tslA.tsl_pchKey, tslB.tsl_ulHash,
+                       tslB.tsl_ctKey, tslB.tsl_pchKey) < 0;
+  };
+  long iWrite = 0;
+  for (unsigned long iBucket = 0; iBucket < ctBuckets; iBucket++) {
+    const long iFirst = aiStarts[iBucket];
+    const long iEnd = aiStarts[iBucket + 1];
+    aiStarts[iBucket] = iWrite;
+    if (iEnd - iFirst > 1) std::stable_sort(pti->ti_ats + iFirst, pti->ti_ats + iEnd, Before);
+    for (long i = iFirst; i < iEnd; i++) {
+      const TransSlot &tsl = pti->ti_ats[i];
+      if (i + 1 < iEnd) {
+        const TransSlot &tslNext = pti->ti_ats[i + 1];
+        _ctIndexCompares++;
+        if (CompareKeys(tsl.tsl_ulHash, tsl.tsl_ctKey, tsl.tsl_pchKey, tslNext.tsl_ulHash,
+                        tslNext.tsl_ctKey, tslNext.tsl_pchKey) == 0) {
+          continue;
+        }
+      }
+      pti->ti_ats[iWrite++] = tsl;
+    }
+    const long ctCompares = MostComparesFor(iWrite - aiStarts[iBucket]);
+    if (ctCompares > pti->ti_ctMostCompares) pti->ti_ctMostCompares = ctCompares;
+  }
+  aiStarts[ctBuckets] = iWrite;
+  pti->ti_ctSlots = iWrite;
   return pti;
 }
 
@@ -318,9 +410,30 @@ long FindTable(const TransStore &tst, const char *strFileName)
   return -1;
 }
 
+// Turns every backslash-n of the line into a line feed, left to right, in one pass (replacing
+// them one by one would copy a long line once for each).
+void UnescapeLineFeeds(CString &strLine)
+{
+  char *pch = strLine.str_String;
+  long iRead = 0;
+  while (pch[iRead] != 0 && !(pch[iRead] == '\\' && pch[iRead + 1] == 'n'))
+    iRead++;
+  if (pch[iRead] == 0) return;
+  long iWrite = iRead;
+  while (pch[iRead] != 0) {
+    if (pch[iRead] == '\\' && pch[iRead + 1] == 'n') {
+      pch[iWrite++] = '\n';
+      iRead += 2;
+    } else {
+      pch[iWrite++] = pch[iRead++];
+    }
+  }
+  pch[iWrite] = 0;
+}
+
 void AddLine(TransStore &tst, TransTable &tt, CString &strLine)
 {
-  strReplaceSubstrSA(strLine, "\\n", "\n");
+  UnescapeLineFeeds(strLine);
   const int iEquals = strFindCharS(strLine, '=');
   if (iEquals < 0) return;
   TransPair &tp = tt.tt_atp.Push();
@@ -353,7 +466,8 @@ void ObtainTables_t(const CString &strDir, bool bSubtree)
     srtQuickSort(astrFiles.begin(), astrFiles.Count(), sizeof(CString), CompareNames);
   }
   CStoreChange sc;
-  for (const CString &str : astrFiles) strLoadTranslationTable_t(str);
+  for (const CString &str : astrFiles)
+    strLoadTranslationTable_t(str);
 }
 
 bool SameFirstTwoLetters(const char *strA, const char *strB)
@@ -470,7 +584,8 @@ void strReloadTranslationTables_t(void)
 {
   CStoreChange sc;
   TransStore &tst = Store();
-  for (TransTable *ptt : tst.tst_aptt) delete ptt;
+  for (TransTable *ptt : tst.tst_aptt)
+    delete ptt;
   tst.tst_aptt.PopAll();
   tst.tst_bChanged = true;
   // The root holds the tables of every locale in its folders: only its own files are loaded.
@@ -495,8 +610,21 @@ CStaticStackArray<CString> strGetLoadedTranslationTables(void)
 {
   CSyncLock sl(&_smStore);
   CStaticStackArray<CString> astr;
-  for (const TransTable *ptt : Store().tst_aptt) astr.Push(ptt->tt_strFileName);
+  for (const TransTable *ptt : Store().tst_aptt)
+    astr.Push(ptt->tt_strFileName);
   return astr;
+}
+
+TranslationWork strGetTranslationWork(void)
+{
+  CSyncLock sl(&_smStore);
+  TranslationWork tw;
+  tw.tw_ctPoolProbes = _ctPoolProbes;
+  tw.tw_ctIndexCompares = _ctIndexCompares;
+  // Indexes are replaced and freed under the mutex only.
+  const TransIndex *pti = _ptiPublished.load();
+  tw.tw_ctMostLookupCompares = pti != nullptr ? pti->ti_ctMostCompares : 0;
+  return tw;
 }
 
 CString strGetCurrentLocaleDir(void)

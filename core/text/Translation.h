@@ -45,6 +45,15 @@ CORE_API void strReloadTransTables(const char *strLocale);
 // The file names of the loaded tables, in load order.
 CORE_API CStaticStackArray<CString> strGetLoadedTranslationTables(void);
 
+// What the translation store has done, for tests of its cost.
+struct TranslationWork {
+  long tw_ctPoolProbes;         // slots the text pool looked at while storing texts
+  long tw_ctIndexCompares;      // key comparisons made while building indexes
+  long tw_ctMostLookupCompares; // the most key comparisons a lookup in the loaded tables takes
+};
+// The counters so far (the first two count since the process started).
+CORE_API TranslationWork strGetTranslationWork(void);
+
 // The locales root without a current locale, otherwise root + locale + "/".
 CORE_API CString strGetCurrentLocaleDir(void);
 // Chooses the current locale among the folders of the locales root: the one named like the

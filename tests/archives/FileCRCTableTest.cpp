@@ -146,7 +146,7 @@ TEST_F(FileCRCTable, CombinedCRCOfAList)
   EXPECT_EQ(CRCT_bGatherCRCs, 0);
   EXPECT_EQ(CRCOf("other"), 0UL);
   EXPECT_NE(ThrownBy([] { CRCForList(List({"a"}, 5)); }), "");
-  EXPECT_NE(ThrownBy([] { CRCForList(List({"a"}, 0x7FFFFFFF)); }), "");
+  EXPECT_EQ(ThrownBy([] { CRCForList(List({"a"}, 0x7FFFFFFF)); }), "Invalid file list.");
   EXPECT_NE(ThrownBy([] { CRCForList(List({}).substr(0, 2)); }), "");
   EXPECT_EQ(CRCT_bGatherCRCs, 0);
 }
@@ -183,4 +183,66 @@ TEST_F(FileCRCTable, TheIndexGrowsAndIsSharedByThreads)
   EXPECT_EQ(CRCT_GetFileCount(), 3000);
   EXPECT_EQ(CRCOf("T1/file1499.bin"), 1500UL);
   EXPECT_EQ(CRCOf("T0/file0.bin"), 1UL);
+}
+
+namespace {
+// Names that all have one strGetHash, whatever the case: seven pairs of characters after a fixed
+// head, each pair one of four whose (first * 16 + second) is the same, so that every pair leaves
+// the hash where any other would.
+CString CollidingName(long i)
+{
+  static const char *const astrPairs[4] = {"AQ", "BA", "C1", "D!"};
+  CString str = "Data/";
+  for (int iPair = 0; iPair < 7; iPair++, i /= 4)
+    str += astrPairs[i % 4];
+  return str + ".BIN";
+}
+} // namespace
+
+TEST_F(FileCRCTable, NamesThatCollideInTheTextHashCostLinearWork)
+{
+  const long ctNames = 16000;
+  std::vector<CString> astrNames;
+  for (long i = 0; i <= ctNames; i++) {
+    astrNames.push_back(CollidingName(i));
+    ASSERT_EQ(strGetHash(astrNames[i]), strGetHash(astrNames[0])) << astrNames[i].str_String;
+  }
+  const long ctProbesBefore = CRCT_GetProbeCount();
+  for (long i = 0; i < ctNames; i++)
+    CRCT_AddFile_t(astrNames[i], (unsigned long)i + 1);
+  // Found again in another case: no new records, the CRCs stay.
+  for (long i = 0; i < ctNames; i++)
+    CRCT_AddFile_t(strToLower(astrNames[i]), 0);
+  ASSERT_EQ(CRCT_GetFileCount(), ctNames);
+
+  // A list from elsewhere naming all of them and one more that collides as well.
+  CStream strm;
+  strm.CreateMemoryStream();
+  strm.WriteValue_t(ctNames + 1);
+  std::string strExpected;
+  for (long i = 0; i <= ctNames; i++) {
+    astrNames[i].Write_t(strm);
+    const unsigned long ulCRC = i < ctNames ? (unsigned long)i + 1 : 0;
+    for (int iShift = 24; iShift >= 0; iShift -= 8)
+      strExpected += (char)(ulCRC >> iShift);
+  }
+  strm.SeekBeg_t(0);
+  EXPECT_EQ(CRCT_MakeCRCForFiles_t(strm),
+            crcCalculate(strExpected.data(), (long)strExpected.size()));
+  ASSERT_EQ(CRCT_GetFileCount(), ctNames + 1);
+
+  // A few slots per operation and per record moved while growing; walking the colliding names
+  // would cost thousands per operation.
+  const long ctOperations = 3 * ctNames + 1;
+  EXPECT_LT(CRCT_GetProbeCount() - ctProbesBefore, 32 * ctOperations);
+  // The records keep the order in which they came.
+  for (long i : {0L, 1L, 4095L, 9999L, ctNames - 1, ctNames}) {
+    CString strName;
+    unsigned long ulCRC;
+    bool bActive;
+    ASSERT_TRUE(CRCT_GetFile(i, strName, ulCRC, bActive));
+    EXPECT_STREQ(strName, astrNames[i]);
+    EXPECT_EQ(ulCRC, i < ctNames ? (unsigned long)i + 1 : 0UL);
+    EXPECT_TRUE(bActive);
+  }
 }

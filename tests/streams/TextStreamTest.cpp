@@ -94,6 +94,27 @@ TEST(TextStream, LinesInEveryLineEndStyle)
   EXPECT_NE(ThrownBy([&] { strm.GetLineW_t(); }), "");
 }
 
+// One line of megabytes: the line buffer must grow geometrically (growing by a fixed step copies
+// the line once per step, which takes minutes at this size and runs into the test's time limit).
+TEST(TextStream, VeryLongLinesInEveryEncoding)
+{
+  CStream strm;
+  const long ctLong = 4 << 20;
+  std::string strLong(ctLong, 'y');
+  Open(strm, strLong + "\nend\n");
+  EXPECT_EQ(strm.GetLine_t().Length(), ctLong);
+  EXPECT_STREQ(strm.GetLine_t(), "end");
+
+  std::string strWide("\xFF\xFE", 2);
+  for (long i = 0; i < ctLong / 4; i++) strWide.append("z\0", 2);
+  strWide.append("\n\0", 2);
+  Open(strm, strWide);
+  strm.ReadTextHeader_t();
+  CWString wstr = strm.GetLineW_t();
+  EXPECT_EQ(wstr.Length(), ctLong / 4);
+  EXPECT_EQ(wstr.wstr_String[ctLong / 4 - 1], (unsigned short)u'z');
+}
+
 TEST(TextStream, WritingInEveryEncoding)
 {
   CStream strm;

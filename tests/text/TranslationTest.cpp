@@ -19,7 +19,8 @@ namespace {
 std::string Table(const char *strCount, std::initializer_list<const char *> astrLines)
 {
   std::string str = std::string(strCount) + "\r\n";
-  for (const char *strLine : astrLines) str += std::string(strLine) + "\r\n";
+  for (const char *strLine : astrLines)
+    str += std::string(strLine) + "\r\n";
   return str;
 }
 
@@ -56,7 +57,8 @@ protected:
   }
   void TearDown() override
   {
-    for (const CString &str : strGetLoadedTranslationTables()) strUnloadTranslationTable_t(str);
+    for (const CString &str : strGetLoadedTranslationTables())
+      strUnloadTranslationTable_t(str);
     str_strLocaleDir = tr_strOldLocaleDir;
     strSetCurrentLocale(tr_strOldLocale);
     CString strSoft = CString("$") + filGetSysRootDir();
@@ -208,7 +210,8 @@ TEST_F(Translation, ObtainingTablesFromDirectories)
   EXPECT_EQ(strGetLoadedTranslationTables().Count(), 2);
   EXPECT_STREQ(strTranslate("T.A=x"), "a");
   EXPECT_STREQ(strTranslate("T.E=x"), "x");
-  for (const CString &str : strGetLoadedTranslationTables()) strUnloadTranslationTable_t(str);
+  for (const CString &str : strGetLoadedTranslationTables())
+    strUnloadTranslationTable_t(str);
   strObtainTranslationTables_t("");
   CStaticStackArray<CString> astr = strGetLoadedTranslationTables();
   ASSERT_EQ(astr.Count(), 2);
@@ -360,7 +363,8 @@ void TranslateInALoop(void *pv)
 TEST_F(Translation, ReadersOnOtherThreadsDuringReloads)
 {
   std::string strBase = Table("3000", {"Menu.Start=Start"});
-  for (int i = 0; i < 3000; i++) strBase += "Filler.Key" + std::to_string(i) + "=Value\r\n";
+  for (int i = 0; i < 3000; i++)
+    strBase += "Filler.Key" + std::to_string(i) + "=Value\r\n";
   WriteFile(Loc("Game.tbl"), strBase);
   WriteFile(Loc("English/Game.tbl"), Table("1", {"Menu.Start=Go"}));
   strReloadTransTables("");
@@ -370,7 +374,8 @@ TEST_F(Translation, ReadersOnOtherThreadsDuringReloads)
   thrCreateThread(&rs, TranslateInALoop);
   thrCreateThread(&rs, TranslateInALoop);
   ASSERT_TRUE(WaitUntil([&] { return rs.rs_ctReads > 100; }, 10000));
-  for (int i = 0; i < 60; i++) strReloadTransTables(i % 2 == 0 ? "English" : "");
+  for (int i = 0; i < 60; i++)
+    strReloadTransTables(i % 2 == 0 ? "English" : "");
   long ctReadsDuring = rs.rs_ctReads;
   rs.rs_bStop = true;
   EXPECT_TRUE(WaitUntil(AllThreadsEnded, 10000));
@@ -385,7 +390,8 @@ TEST(TransString, HeadersAreUniqueWithinATickAndAcrossThreads)
   static std::string astr[2][2000];
   auto Make = [](void *pv) {
     std::string *pstr = (std::string *)pv;
-    for (int i = 0; i < 2000; i++) pstr[i] = CTransString().ts_strHeader.ConstData();
+    for (int i = 0; i < 2000; i++)
+      pstr[i] = CTransString().ts_strHeader.ConstData();
   };
   thrCreateThread(astr[0], Make);
   Make(astr[1]);
@@ -393,4 +399,85 @@ TEST(TransString, HeadersAreUniqueWithinATickAndAcrossThreads)
   std::set<std::string> setAll(astr[0], astr[0] + 2000);
   setAll.insert(astr[1], astr[1] + 2000);
   EXPECT_EQ(setAll.size(), 4000u);
+}
+
+namespace {
+// Keys that all have one strGetHashS: seven pairs of characters after a fixed head, each pair
+// one of five whose (first * 16 + second) is the same, so that every pair leaves the hash where
+// any other would.
+std::string CollidingKey(long i)
+{
+  static const char *const astrPairs[5] = {"Aq", "Ba", "CQ", "DA", "E1"};
+  std::string str = "Collide.";
+  for (int iPair = 0; iPair < 7; iPair++, i /= 5)
+    str += astrPairs[i % 5];
+  return str;
+}
+} // namespace
+
+TEST_F(Translation, KeysThatCollideInTheTextHash)
+{
+  const long ctKeys = 30000;
+  std::string strBase = std::to_string(ctKeys) + "\r\n", strOver = "1\r\n";
+  for (long i = 0; i < ctKeys; i++) {
+    const std::string strKey = CollidingKey(i);
+    ASSERT_EQ(strGetHashS(strKey.c_str()), strGetHashS(CollidingKey(0).c_str())) << strKey;
+    strBase += strKey + "=Value " + std::to_string(i) + "\r\n";
+    if (i % 7 == 0) strOver += strKey + "=Over " + std::to_string(i) + "\r\n";
+  }
+  WriteFile("collide.tbl", strBase);
+  WriteFile("over.tbl", strOver);
+  // The wrong answers over every key, with or without over.tbl loaded.
+  auto CountWrong = [&](bool bOver) {
+    long ctWrong = 0;
+    for (long i = 0; i < ctKeys; i++) {
+      const std::string strKey = CollidingKey(i);
+      const std::string strWanted = (bOver && i % 7 == 0 ? "Over " : "Value ") + std::to_string(i);
+      if (strTranslate(("DOZU" + strKey + "=x").c_str()) != strWanted) ctWrong++;
+      const char *pch = strFindTranslation(strKey.c_str());
+      if (pch == nullptr || pch != strWanted) ctWrong++;
+    }
+    // Keys that collide as well but are in no table.
+    for (long i = ctKeys; i < ctKeys + 100; i++) {
+      if (strcmp(strTranslate((CollidingKey(i) + "=x").c_str()), "x") != 0) ctWrong++;
+    }
+    return ctWrong;
+  };
+
+  const TranslationWork twBefore = strGetTranslationWork();
+  strLoadTranslationTable_t("collide.tbl");
+  const TranslationWork twLoaded = strGetTranslationWork();
+  // Storing 60000 texts and sorting 30000 keys: a few probes per text and about log2(30000)
+  // comparisons per key, where walking the colliding ones would take thousands each.
+  EXPECT_LT(twLoaded.tw_ctPoolProbes - twBefore.tw_ctPoolProbes, 16 * 2 * ctKeys);
+  EXPECT_LT(twLoaded.tw_ctIndexCompares - twBefore.tw_ctIndexCompares, 64 * ctKeys);
+  EXPECT_LE(twLoaded.tw_ctMostLookupCompares, 16);
+  EXPECT_EQ(CountWrong(false), 0);
+
+  // Overriding, and uncovering again, inside the one crowded bucket.
+  strLoadTranslationTable_t("over.tbl");
+  EXPECT_LE(strGetTranslationWork().tw_ctMostLookupCompares, 16);
+  EXPECT_EQ(CountWrong(true), 0);
+  strUnloadTranslationTable_t("over.tbl");
+  EXPECT_EQ(CountWrong(false), 0);
+  const TranslationWork twAfter = strGetTranslationWork();
+  EXPECT_LT(twAfter.tw_ctIndexCompares - twBefore.tw_ctIndexCompares, 3 * 64 * ctKeys);
+}
+
+TEST_F(Translation, LongLinesOfEscapedLineFeeds)
+{
+  // Four megabytes of backslash-n in one line: replacing them one at a time copied the whole
+  // line for each, which would take many minutes.
+  const size_t ctEscapes = 2000000;
+  std::string strLine = "Long\\nKey=";
+  strLine.reserve(strLine.size() + 2 * ctEscapes);
+  for (size_t i = 0; i < ctEscapes; i++)
+    strLine += "\\n";
+  WriteFile("long.tbl", Table("2", {strLine.c_str(), "Mix.Key=a\\\\n\\nb\\"}));
+  strLoadTranslationTable_t("long.tbl");
+  const char *pch = strTranslate("DOZULong\nKey=x");
+  EXPECT_EQ(strlen(pch), ctEscapes);
+  EXPECT_EQ(strspn(pch, "\n"), ctEscapes);
+  // Left to right: a backslash before a backslash-n stays.
+  EXPECT_STREQ(strTranslate("Mix.Key=x"), "a\\\n\nb\\");
 }
