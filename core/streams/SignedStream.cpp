@@ -123,7 +123,9 @@ void CSignedStream::Open_t(CStream &strm, const char *strMode, long slType, bool
   ss_slPayloadSize =
       slBlocks / slStride * ss_slBlockSize + (slRest > 0 ? slRest - ss_slSignatureSize : 0);
   ss_slPosition = 0;
-  ss_dbBlock.Allocate(ss_slBlockSize);
+  // No block holds more than the payload: a short stream with large blocks needs no more.
+  long slBuffer = ss_slPayloadSize < ss_slBlockSize ? ss_slPayloadSize : ss_slBlockSize;
+  ss_dbBlock.Allocate(slBuffer > 0 ? slBuffer : 1);
   ss_ulFlags |= SSF_READING;
 }
 

@@ -14,8 +14,18 @@
 // Entries record where their local header is; the offset of the data behind it is settled when
 // the entry is first opened and cached in the table.
 //
+// Sizes are checked against each other too, so that a damaged size field is refused when the
+// archive is mounted instead of sizing what readers allocate or opening as an empty file: a
+// stored entry's packed size is its size; deflate expands a byte to at most 1032 (a 258-byte
+// match per two bits), so a deflated entry cannot be larger than that of its packed size, plus a
+// little for the smallest streams; an empty entry has the CRC-32 of nothing, 0; and an empty
+// deflated entry needs only a few bytes (2 from zlib, 5 as one empty stored block, a few more
+// after flushes), so more than 32 is taken for damage. The limits are generous on purpose: they
+// must never refuse an archive a real tool wrote.
+//
 // Archive records live on the heap and are never moved, so entries and open streams point at
-// them. The tables change only under the file-system lock, which every reader takes too.
+// them. The tables change only under the file-system lock, which every reader takes too. An
+// archive's file is read under its own lock (see ZipArchivesPrivate.h for the order of the two).
 #include "core/streams/ZipArchives.h"
 
 #include "core/frame/CodeGuard.h"
@@ -51,6 +61,10 @@ const long _slLocalHeaderSize = 30;
 // again of data appended after the archive.
 const long _slEndSearch = 0x20014;
 const long _slMaxNameLength = 512;
+// What a deflated entry's sizes may be: see the opening note.
+const unsigned long _ulMaxDeflateRatio = 1032;
+const unsigned long _ulDeflateSlack = 1024;
+const unsigned long _ulMaxEmptyDeflate = 32;
 
 struct ZipTables {
   CStaticStackArray<ZipArchive *> zt_apza;
@@ -161,6 +175,17 @@ bool FindEndOfDirectory_t(CStream &strm, long slFileSize, HeapBlock &hbTail, lon
     }
   }
   return bFound;
+}
+
+// True when an entry's sizes and CRC-32 can belong together (see the opening note).
+bool SizesAgree(unsigned long ulMethod, unsigned long ulPacked, unsigned long ulSize,
+                unsigned long ulCRC)
+{
+  if (ulSize == 0 && ulCRC != 0) return false;
+  if (ulMethod == 0) return ulPacked == ulSize;
+  if (ulSize == 0) return ulPacked <= _ulMaxEmptyDeflate;
+  return (unsigned __int64)ulSize <=
+         (unsigned __int64)ulPacked * _ulMaxDeflateRatio + _ulDeflateSlack;
 }
 
 // A DOS date and time as a calendar time; 0 when the fields are not a valid date.
@@ -275,13 +300,19 @@ bool IndexArchive_t(ZipArchive &za, CStaticStackArray<ZipEntry> &azeNew,
         (ulMethod == 0 && ulPacked != ulSize)) {
       ThrowFormat_t("%1/%2: Damaged entry", strArchive, strName);
     }
+    unsigned long ulCRC = Get32(pub + 16);
+    if (!SizesAgree(ulMethod, ulPacked, ulSize, ulCRC)) {
+      ThrowFormat_t(strTranslate("DOZUZipStream.InconsistentSizes=%1/%2: Damaged entry "
+                                 "(its sizes do not agree)"),
+                    strArchive, strName);
+    }
     ZipEntry &ze = azeNew.Push();
     ze.ze_pza = &za;
     ze.ze_strName = std::move(strName);
     ze.ze_slPackedSize = (long)ulPacked;
     ze.ze_slSize = (long)ulSize;
     ze.ze_slOffset = (long)ulOffset;
-    ze.ze_ulCRC = Get32(pub + 16);
+    ze.ze_ulCRC = ulCRC;
     ze.ze_ulFlags = ZEF_NEEDS_LOCAL_HEADER | (ulMethod == 0 ? ZEF_STORED : 0);
     ze.ze_uwTime = (unsigned short)Get16(pub + 12);
     ze.ze_uwDate = (unsigned short)Get16(pub + 14);
@@ -605,30 +636,53 @@ CStaticStackArray<CString> filZipEntryFindDirs(const CString &strDir, const CStr
   return astr;
 }
 
+void filReadZipArchive_t(ZipArchive &za, long slOffset, void *pv, long slSize)
+{
+  CSyncLock sl(&za.za_smFile);
+  ReadAt_t(*za.za_pstrm, za.za_slBase + slOffset, pv, slSize);
+}
+
 void filOpenZipEntry_t(const CString &strName, ZipEntry &ze)
 {
   ZipTables &zt = Tables();
-  long i = FindEntry(zt, strName);
-  if (i < 0) ThrowFormat_t("File not found: %1", strName);
-  ZipEntry &zeTable = zt.zt_aze[i];
-  ZipArchive &za = *zeTable.ze_pza;
-  if (zeTable.ze_ulFlags & ZEF_NEEDS_LOCAL_HEADER) {
-    unsigned char aubHeader[_slLocalHeaderSize];
-    ReadAt_t(*za.za_pstrm, za.za_slBase + zeTable.ze_slOffset, aubHeader, _slLocalHeaderSize);
-    if (Get32(aubHeader) != _ulLocalHeaderSignature) {
-      ThrowFormat_t("%1/%2: Wrong signature for 'local file header'", za.za_strName,
-                    zeTable.ze_strName);
-    }
-    __int64 llData = (__int64)zeTable.ze_slOffset + _slLocalHeaderSize + Get16(aubHeader + 26) +
-                     Get16(aubHeader + 28);
-    if (llData + zeTable.ze_slPackedSize > za.za_slDirOffset) {
-      ThrowFormat_t("%1/%2: Damaged entry", za.za_strName, zeTable.ze_strName);
-    }
-    zeTable.ze_slOffset = (long)llData;
-    zeTable.ze_ulFlags &= ~ZEF_NEEDS_LOCAL_HEADER;
+  ZipArchive *pza;
+  {
+    CSyncLock sl(filGetSyncMutex());
+    long i = FindEntry(zt, strName);
+    if (i < 0) ThrowFormat_t("File not found: %1", strName);
+    ze = zt.zt_aze[i];
+    pza = ze.ze_pza;
+    // Counted at once: the record must stay alive while its file is read below.
+    pza->za_ctStreams++;
   }
-  ze = zeTable;
-  za.za_ctStreams++;
+  if (!(ze.ze_ulFlags & ZEF_NEEDS_LOCAL_HEADER)) return;
+  ZipArchive &za = *pza;
+  try {
+    unsigned char aubHeader[_slLocalHeaderSize];
+    filReadZipArchive_t(za, ze.ze_slOffset, aubHeader, _slLocalHeaderSize);
+    if (Get32(aubHeader) != _ulLocalHeaderSignature) {
+      ThrowFormat_t("%1/%2: Wrong signature for 'local file header'", za.za_strName, ze.ze_strName);
+    }
+    __int64 llData = (__int64)ze.ze_slOffset + _slLocalHeaderSize + Get16(aubHeader + 26) +
+                     Get16(aubHeader + 28);
+    if (llData + ze.ze_slPackedSize > za.za_slDirOffset) {
+      ThrowFormat_t("%1/%2: Damaged entry", za.za_strName, ze.ze_strName);
+    }
+    ze.ze_slOffset = (long)llData;
+    ze.ze_ulFlags &= ~ZEF_NEEDS_LOCAL_HEADER;
+  } catch (CException &) {
+    CSyncLock sl(filGetSyncMutex());
+    filReleaseZipArchive(pza);
+    throw;
+  }
+  // Cached for later openings, unless the table changed meanwhile (another thread that opened
+  // the entry at the same time stores the same offset).
+  CSyncLock sl(filGetSyncMutex());
+  long i = FindEntry(zt, ze.ze_strName);
+  if (i >= 0 && zt.zt_aze[i].ze_pza == pza && zt.zt_aze[i].ze_iSequence == ze.ze_iSequence) {
+    zt.zt_aze[i].ze_slOffset = ze.ze_slOffset;
+    zt.zt_aze[i].ze_ulFlags &= ~ZEF_NEEDS_LOCAL_HEADER;
+  }
 }
 
 void filMarkZipEntryVerified(const ZipEntry &ze)

@@ -42,5 +42,9 @@ CORE_API CStaticStackArray<CString> filGetZipEntryFindFiles(const CString &strDi
                                                             const CString &strPattern);
 CORE_API CStaticStackArray<CString> filZipEntryFindDirs(const CString &strDir,
                                                         const CString &strPattern);
+// How often entry streams have started inflating again from an entry's start after having
+// inflated part of it (seeking back beyond what they keep), since the process started. For
+// diagnostics and tests.
+CORE_API long filGetZipInflationRestarts(void);
 
 } // namespace QuennelEngine

@@ -1,7 +1,13 @@
 #pragma once
-// Private to the group archives: the records their index and their streams share. Everything
-// here is read and changed under the file-system lock (filGetSyncMutex).
+// Private to the group archives: the records their index and their streams share. The tables
+// and the records' bookkeeping are read and changed under the file-system lock (filGetSyncMutex);
+// an archive's file is read under that archive's own lock, so that streams of different files
+// (and the inflation of other entries) do not wait for one another's transfers.
+//
+// Lock order: an archive's file lock may be held while the file-system lock is taken (the disk
+// stream takes it for its cache, bookkeeping takes it briefly), never the other way round.
 #include "core/text/String.h"
+#include "core/threads/SyncMutex.h"
 
 namespace QuennelEngine {
 
@@ -17,6 +23,9 @@ struct ZipArchive {
   long za_slDirOffset; // the central directory, relative to the base: entry data lies before it
   long za_ctStreams;   // open entry streams
   bool za_bUnmounted;
+  // Held for every seek-and-read of za_pstrm once the archive is mounted: the streams of its
+  // entries share the file and its position.
+  CSyncMutex za_smFile;
 };
 
 enum ZipEntryFlags {
@@ -38,10 +47,15 @@ struct ZipEntry {
   long ze_iSequence; // position in its archive's central directory
 };
 
-// Finds an entry for reading (under the file-system lock, which the caller holds): the data
-// offset is settled from the local header on first use, and the archive counts one more stream.
-// Throws "File not found: %1" and the messages of damaged headers.
+// Finds an entry for reading and copies it into `ze`: the data offset is settled from the local
+// header on first use, and the archive counts one more stream (released with
+// filReleaseZipArchive). The caller holds no lock: this takes the file-system lock for the tables
+// and the archive's file lock for the header. Throws "File not found: %1" and the messages of
+// damaged headers; nothing is counted then.
 void filOpenZipEntry_t(const CString &strName, ZipEntry &ze);
+// Reads `slSize` bytes of the archive at `slOffset` (relative to the ZIP data) under the
+// archive's file lock; the caller holds no file-system lock. Not counted as effective bytes.
+void filReadZipArchive_t(ZipArchive &za, long slOffset, void *pv, long slSize);
 // The entry's CRC-32 matched: later streams need not check it again. The archive file is open
 // without write sharing for as long as it is mounted, so its bytes cannot change meanwhile (the
 // caller holds the file-system lock).

@@ -1,16 +1,25 @@
 // CZipStream: an entry of a group archive as a read-only stream, opened through
 // CStream::CreateZipStream. Deflated entries inflate on the fly straight into the caller's
-// buffer; going forwards skips by inflating, going backwards starts again from the entry's start.
-// The entry's CRC-32 is checked once a read reaches its end after everything before was produced
-// in order; an entry that passed is not checked again while it is mounted. Every read holds the
-// file-system lock: the streams of one archive share its file.
+// buffer; going forwards skips by inflating. Going backwards by a little (a line reader's
+// read-ahead, a peek) is served from the inflater's own window, the last 32 KiB it produced: it
+// is copied out only when a read goes back, so reading forwards costs nothing extra. Going back
+// further starts again from the entry's start. The entry's CRC-32 is checked once a read reaches
+// its end after everything before was produced in order; an entry that passed is not checked
+// again while it is mounted.
+//
+// The streams of one archive share its file: every seek-and-read of it holds the archive's own
+// lock, and only for the transfer. Inflation and copying run under no lock (a stream is used by
+// one thread at a time), and the file-system lock is taken only for the shared bookkeeping
+// (opening, marking an entry verified, letting go of the archive).
 #include "core/frame/Console.h"
 #include "core/frame/Exception.h"
 #include "core/memory/Memory.h"
+#include "core/platform/SysThreads.h"
 #include "core/streams/CRC.h"
 #include "core/streams/FileSystem.h"
 #include "core/streams/Stream.h"
 #include "core/streams/StreamImp.h"
+#include "core/streams/ZipArchives.h"
 #include "core/streams/ZipArchivesPrivate.h"
 #include "core/threads/SyncLock.h"
 
@@ -60,6 +69,8 @@ private:
   // Inflates the next `slSize` bytes of the entry into `pub` (null: dropped).
   void Inflate_t(unsigned char *pub, long slSize, const char *strError);
   void RestartInflation(void);
+  // Copies the inflater's window into the history; false when `slPosition` is not in it.
+  bool TakeHistory(long slPosition);
   // Feeds delivered bytes at `slPosition` to the entry's CRC; checks it at the end.
   void CheckCRC_t(const unsigned char *pub, long slPosition, long slSize);
 
@@ -68,6 +79,7 @@ private:
   ZipEntry zs_ze;
   z_stream zs_zstrm;
   unsigned char *zs_pubInput; // compressed input, refilled from the archive
+  long zs_slInputSize;
   long zs_slPosition;
   long zs_slInputOffset;  // of the next compressed byte, relative to the entry's data
   long zs_slInflated;     // bytes the inflater has produced since it started
@@ -75,16 +87,27 @@ private:
   unsigned long zs_ulCRC; // register over the entry's bytes 0 to zs_slCRCEnd
   long zs_slCRCEnd;
   bool zs_bCRCVerified;
-  // Bytes a peek inflated ahead of the position, kept for the read that follows it.
-  unsigned char zs_aubPeeked[256];
-  long zs_slPeekedAt;
-  long zs_ctPeeked;
+  // A copy of the inflater's window: the entry's bytes from zs_slHistoryStart to
+  // zs_slHistoryEnd (allocated on the first read that goes back). They stay valid when inflation
+  // moves on or starts again, as an entry's bytes do not change.
+  unsigned char *zs_pubHistory;
+  long zs_slHistoryStart;
+  long zs_slHistoryEnd;
 };
 
-// Compressed input is fetched in large pieces: each piece costs a locked read through the disk
-// cache, and ends an inflate call, which then copies up to 32 KiB of output into its window.
+// Compressed input is fetched in large pieces: each piece costs a read of the archive under its
+// lock, and ends an inflate call, which then copies up to 32 KiB of output into its window.
 static const long _slInputSize = 65536;
 static const long _slSkipPiece = 4096;
+// The inflater's window for raw deflate data (window bits 15).
+static const long _slWindowSize = 1L << MAX_WBITS;
+
+static long volatile _ctInflationRestarts = 0;
+
+long filGetZipInflationRestarts(void)
+{
+  return _ctInflationRestarts;
+}
 
 static voidpf ZAlloc(voidpf, uInt ctItems, uInt slItem)
 {
@@ -97,25 +120,28 @@ static void ZFree(voidpf, voidpf pv)
 }
 
 CZipStream::CZipStream()
-    : zs_bOpen(false), zs_pza(nullptr), zs_ze(), zs_zstrm(), zs_pubInput(nullptr), zs_slPosition(0),
-      zs_slInputOffset(0), zs_slInflated(0), zs_bInflateEnded(false), zs_ulCRC(0xFFFFFFFFUL),
-      zs_slCRCEnd(0), zs_bCRCVerified(false), zs_slPeekedAt(0), zs_ctPeeked(0)
+    : zs_bOpen(false), zs_pza(nullptr), zs_ze(), zs_zstrm(), zs_pubInput(nullptr),
+      zs_slInputSize(0), zs_slPosition(0), zs_slInputOffset(0), zs_slInflated(0),
+      zs_bInflateEnded(false), zs_ulCRC(0xFFFFFFFFUL), zs_slCRCEnd(0), zs_bCRCVerified(false),
+      zs_pubHistory(nullptr), zs_slHistoryStart(0), zs_slHistoryEnd(0)
 {
 }
 
 CZipStream::~CZipStream()
 {
-  CSyncLock sl(filGetSyncMutex());
   if (zs_pubInput != nullptr) {
     inflateEnd(&zs_zstrm);
     memFree(zs_pubInput);
   }
-  filReleaseZipArchive(zs_pza);
+  memFree(zs_pubHistory);
+  if (zs_pza != nullptr) {
+    CSyncLock sl(filGetSyncMutex());
+    filReleaseZipArchive(zs_pza);
+  }
 }
 
 void CZipStream::Open_t(const CString &strName)
 {
-  CSyncLock sl(filGetSyncMutex());
   filOpenZipEntry_t(strName, zs_ze);
   zs_pza = zs_ze.ze_pza;
   zs_bCRCVerified = (zs_ze.ze_ulFlags & ZEF_VERIFIED) != 0;
@@ -125,7 +151,10 @@ void CZipStream::Open_t(const CString &strName)
     // Raw deflate data: no zlib header.
     if (inflateInit2(&zs_zstrm, -MAX_WBITS) != Z_OK)
       throw CSimpleException("Canot init inflation.");
-    zs_pubInput = (unsigned char *)memMAlloc(_slInputSize);
+    // Never more input buffer than the entry has packed bytes.
+    zs_slInputSize = zs_ze.ze_slPackedSize < _slInputSize ? zs_ze.ze_slPackedSize : _slInputSize;
+    if (zs_slInputSize < 1) zs_slInputSize = 1;
+    zs_pubInput = (unsigned char *)memMAlloc(zs_slInputSize);
     RestartInflation();
   }
   zs_slPosition = 0;
@@ -142,17 +171,8 @@ void CZipStream::ThrowFile_t(const char *strMessage)
   throw CFileException(strMessage, zs_ze.ze_strName);
 }
 
-// Raw reads of the archive file: the handle counts what entry streams deliver, not this.
-static void ReadArchive_t(ZipArchive &za, long slOffset, void *pv, long slSize)
-{
-  CStreamImp *pImp = za.za_pstrm->GetImplementation();
-  pImp->SeekBeg_t(za.za_slBase + slOffset);
-  pImp->Read_t(pv, slSize);
-}
-
 void CZipStream::Read_t(void *pvBuffer, long slSize)
 {
-  CSyncLock sl(filGetSyncMutex());
   if (!zs_bOpen || slSize == 0) return;
   if (slSize < 0) ThrowFile_t("Invalid size!");
   unsigned char *pub = (unsigned char *)pvBuffer;
@@ -180,33 +200,28 @@ void CZipStream::Read_t(void *pvBuffer, long slSize)
 
 void CZipStream::Peek_t(void *pvBuffer, long slSize)
 {
-  CSyncLock sl(filGetSyncMutex());
+  // The read that usually follows finds the peeked bytes in the history.
   long slPosition = zs_slPosition;
   Read_t(pvBuffer, slSize);
-  long slDelivered = zs_slPosition - slPosition;
   zs_slPosition = slPosition;
-  // The inflater has moved past these bytes: keep them for the read that usually follows, so
-  // that it does not start inflating again from the entry's start.
-  if (!(zs_ze.ze_ulFlags & ZEF_STORED) && slDelivered > 0 &&
-      slDelivered <= (long)sizeof(zs_aubPeeked)) {
-    memcpy(zs_aubPeeked, pvBuffer, slDelivered);
-    zs_slPeekedAt = slPosition;
-    zs_ctPeeked = slDelivered;
-  }
 }
 
 void CZipStream::ReadStored_t(unsigned char *pub, long slPosition, long slSize)
 {
-  ReadArchive_t(*zs_pza, zs_ze.ze_slOffset + slPosition, pub, slSize);
+  filReadZipArchive_t(*zs_pza, zs_ze.ze_slOffset + slPosition, pub, slSize);
   CheckCRC_t(pub, slPosition, slSize);
 }
 
 void CZipStream::ReadDeflated_t(unsigned char *pub, long slPosition, long slSize)
 {
-  if (zs_ctPeeked > 0 && slPosition >= zs_slPeekedAt && slPosition < zs_slPeekedAt + zs_ctPeeked) {
-    long slTake = zs_slPeekedAt + zs_ctPeeked - slPosition;
+  // Bytes the inflater has already passed come from the history while it holds them.
+  while (slSize > 0 && slPosition < zs_slInflated) {
+    if (slPosition < zs_slHistoryStart || slPosition >= zs_slHistoryEnd) {
+      if (!TakeHistory(slPosition)) break;
+    }
+    long slTake = zs_slHistoryEnd - slPosition;
     if (slTake > slSize) slTake = slSize;
-    memcpy(pub, zs_aubPeeked + (slPosition - zs_slPeekedAt), slTake);
+    memcpy(pub, zs_pubHistory + (slPosition - zs_slHistoryStart), slTake);
     pub += slTake;
     slPosition += slTake;
     slSize -= slTake;
@@ -218,8 +233,30 @@ void CZipStream::ReadDeflated_t(unsigned char *pub, long slPosition, long slSize
   Inflate_t(pub, slSize, "Error reading from zip");
 }
 
+bool CZipStream::TakeHistory(long slPosition)
+{
+  // The window holds the inflater's last output only while its count agrees with ours.
+  if (slPosition < zs_slInflated - _slWindowSize || (long)zs_zstrm.total_out != zs_slInflated) {
+    return false;
+  }
+  // The window holds at most 32 KiB of what was inflated, which never passes the entry's size.
+  if (zs_pubHistory == nullptr) {
+    long slHistorySize = zs_ze.ze_slSize < _slWindowSize ? zs_ze.ze_slSize : _slWindowSize;
+    zs_pubHistory = (unsigned char *)memMAlloc(slHistorySize > 0 ? slHistorySize : 1);
+  }
+  uInt ctHistory = 0;
+  if (inflateGetDictionary(&zs_zstrm, zs_pubHistory, &ctHistory) != Z_OK) {
+    zs_slHistoryStart = zs_slHistoryEnd = 0;
+    return false;
+  }
+  zs_slHistoryEnd = zs_slInflated;
+  zs_slHistoryStart = zs_slInflated - (long)ctHistory;
+  return slPosition >= zs_slHistoryStart;
+}
+
 void CZipStream::RestartInflation(void)
 {
+  if (zs_slInflated > 0) sysInterlockedIncrement(&_ctInflationRestarts);
   inflateReset(&zs_zstrm);
   zs_zstrm.next_in = zs_pubInput;
   zs_zstrm.avail_in = 0;
@@ -247,8 +284,8 @@ void CZipStream::Inflate_t(unsigned char *pub, long slSize, const char *strError
         if (zs_bInflateEnded) throw CSimpleException(strError);
         if (zs_zstrm.avail_in == 0 && zs_slInputOffset < zs_ze.ze_slPackedSize) {
           long slLeft = zs_ze.ze_slPackedSize - zs_slInputOffset;
-          long slRead = slLeft < _slInputSize ? slLeft : _slInputSize;
-          ReadArchive_t(*zs_pza, zs_ze.ze_slOffset + zs_slInputOffset, zs_pubInput, slRead);
+          long slRead = slLeft < zs_slInputSize ? slLeft : zs_slInputSize;
+          filReadZipArchive_t(*zs_pza, zs_ze.ze_slOffset + zs_slInputOffset, zs_pubInput, slRead);
           zs_slInputOffset += slRead;
           zs_zstrm.next_in = zs_pubInput;
           zs_zstrm.avail_in = (uInt)slRead;
@@ -289,6 +326,7 @@ void CZipStream::CheckCRC_t(const unsigned char *pub, long slPosition, long slSi
   if (zs_slCRCEnd < zs_ze.ze_slSize) return;
   if ((zs_ulCRC ^ 0xFFFFFFFFUL) == zs_ze.ze_ulCRC) {
     zs_bCRCVerified = true;
+    CSyncLock sl(filGetSyncMutex());
     if (!zs_pza->za_bUnmounted) filMarkZipEntryVerified(zs_ze);
     return;
   }

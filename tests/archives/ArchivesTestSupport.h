@@ -14,7 +14,6 @@
 namespace QuennelEngine {
 namespace Test {
 
-
 inline std::string CurrentDir(void)
 {
   char str[MAX_PATH];
@@ -126,6 +125,40 @@ inline std::string RawDeflate(const std::string &str)
   strOut.resize(zs.total_out);
   deflateEnd(&zs);
   return strOut;
+}
+
+// A little-endian field of a ZIP file's bytes.
+inline unsigned long GetZip32(const std::string &str, size_t sl)
+{
+  unsigned long ul = 0;
+  for (int i = 3; i >= 0; i--)
+    ul = ul << 8 | (unsigned char)str[sl + i];
+  return ul;
+}
+inline void SetZip32(std::string &str, size_t sl, unsigned long ul)
+{
+  for (int i = 0; i < 4; i++)
+    str[sl + i] = (char)(ul >> (8 * i) & 0xFF);
+}
+
+// Offsets of an entry's central directory header fields.
+enum CentralField {
+  CF_CRC = 16,
+  CF_PACKED_SIZE = 20,
+  CF_SIZE = 24,
+};
+
+// Where the central directory header of `strName` starts in a ZIP file's bytes (npos if none).
+inline size_t CentralHeaderOf(const std::string &strZip, const std::string &strName)
+{
+  const std::string strSignature("PK\x01\x02", 4);
+  for (size_t sl = strZip.find(strSignature); sl != std::string::npos;
+       sl = strZip.find(strSignature, sl + 4)) {
+    if (sl + 46 > strZip.size()) break;
+    size_t slName = (unsigned char)strZip[sl + 28] | (unsigned char)strZip[sl + 29] << 8;
+    if (strZip.compare(sl + 46, slName, strName) == 0 && slName == strName.size()) return sl;
+  }
+  return std::string::npos;
 }
 
 // Builds small ZIP files field by field, for the damage no tool would write.

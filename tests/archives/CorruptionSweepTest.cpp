@@ -117,6 +117,82 @@ TEST_F(CorruptionSweep, Archives)
   filClearArchives();
 }
 
+TEST_F(CorruptionSweep, DamagedSizeFields)
+{
+  // Every entry's sizes set to values near the true ones, at the limits of what deflate can
+  // expand to, and at the limits of a 32-bit size. Mounting refuses them or the entry's reading
+  // ends cleanly; what readers allocate by the entry's size stays within what its data can hold.
+  std::string strText;
+  for (int i = 0; i < 40; i++)
+    strText += "sizes are checked against each other; ";
+  ZipBuilder zb;
+  zb.Add("deflated.txt", strText).Add("stored.bin", strText.substr(0, 300), false).Build();
+  std::vector<std::pair<std::string, std::string>> aArchives = {
+      {zb.zb_strBytes, "deflated.txt"},
+      {zb.zb_strBytes, "stored.bin"},
+      {TestData("py_deflated.zip"), "Textures/Sub/b.tex"},
+      {TestData("py_deflated.zip"), "empty.txt"},
+      {TestData("infozip.zip"), "empty.txt"}};
+  long ctRefused = 0, ctCases = 0;
+  for (const auto &archive : aArchives) {
+    const std::string &strGood = archive.first;
+    const std::string strName = archive.second;
+    SCOPED_TRACE(strName);
+    const size_t slHeader = CentralHeaderOf(strGood, strName);
+    ASSERT_NE(slHeader, std::string::npos);
+    const unsigned long ulPacked = GetZip32(strGood, slHeader + CF_PACKED_SIZE);
+    const unsigned long ulSize = GetZip32(strGood, slHeader + CF_SIZE);
+    const unsigned long aulValues[] = {0,
+                                       1,
+                                       ulSize - 1,
+                                       ulSize + 1,
+                                       ulPacked - 1,
+                                       ulPacked + 1,
+                                       ulPacked * 1032 + 1024,
+                                       ulPacked * 1032 + 1025,
+                                       0x7FFFFFF0UL,
+                                       0x7FFFFFFFUL,
+                                       0x80000000UL,
+                                       0xFFFFFFFFUL};
+    for (int iField = 0; iField < 2; iField++) {
+      for (unsigned long ulValue : aulValues) {
+        ctCases++;
+        std::string str = strGood;
+        SetZip32(str, slHeader + (iField == 0 ? CF_SIZE : CF_PACKED_SIZE), ulValue);
+        filClearArchives();
+        WriteRootFile("sizes.gro", str);
+        {
+          CLockOutputs lo;
+          try {
+            filAddArchive("sizes.gro");
+          } catch (CException &) {
+            ctRefused++;
+            continue;
+          }
+        }
+        CStream strm;
+        if (!strm.CreateZipStream(strName.c_str())) continue;
+        // What the whole entry would take in memory: never more than its data can inflate to.
+        EXPECT_LE((__int64)strm.GetSize(), (__int64)ulPacked * 1032 + 1024 + 1)
+            << "value " << ulValue;
+        try {
+          // The way loaders take a whole entry: a block of its size, read at once.
+          CStream strmMemory;
+          strmMemory.CreateMemoryStream_t(strm);
+          std::string strRead = ReadToEnd(strmMemory);
+          // Only the true sizes read cleanly: the CRC-32 and the end of the data see to it.
+          EXPECT_EQ(GetZip32(str, slHeader + CF_SIZE), ulSize) << "value " << ulValue;
+          EXPECT_EQ(strRead.size(), (size_t)ulSize) << "value " << ulValue;
+        } catch (CException &) {
+        }
+      }
+    }
+  }
+  filClearArchives();
+  _ctSweepCases += ctCases;
+  EXPECT_GT(ctRefused, 0);
+}
+
 TEST_F(CorruptionSweep, SignedStreams)
 {
   // Four blocks of 50 bytes and a short fifth.

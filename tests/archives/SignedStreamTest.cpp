@@ -214,6 +214,23 @@ TEST(SignedStream, TheHeaderIsCheckedBeforeAnythingIsAllocated)
   SignedReader sr(str);
   EXPECT_EQ(ReadToEnd(sr.sr_strm, 1), "abc");
   sr.sr_strm.Finish_t();
+
+  // The largest blocks over a short payload, and over none: the block buffer is sized by what
+  // the stream holds, and every block still fits it.
+  std::string strShort = Header(4, 65536, 1) + "hello" + std::string(4, '\0');
+  Put32(strShort, 21, crcCalculate("hello", 5));
+  SignedReader srShort(strShort);
+  char ach[5];
+  srShort.sr_strm.Peek_t(ach, 5);
+  EXPECT_EQ(std::string(ach, 5), "hello");
+  EXPECT_EQ(ReadToEnd(srShort.sr_strm, 2), "hello");
+  EXPECT_EQ(ThrownBy([&] { srShort.sr_strm.Read_t(ach, 1); }),
+            "Reading past end of file. (<memory stream>)");
+  srShort.sr_strm.Finish_t();
+  SignedReader srEmpty(Header(4, 65536, 1));
+  EXPECT_EQ(ThrownBy([&] { srEmpty.sr_strm.Read_t(ach, 1); }),
+            "Reading past end of file. (<memory stream>)");
+  srEmpty.sr_strm.Finish_t();
 }
 
 TEST(SignedStream, RefusedOperations)

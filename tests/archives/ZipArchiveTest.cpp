@@ -335,3 +335,77 @@ TEST_F(ArchiveRoot, StreamInitialisationMountsEveryGoodGroupFile)
   filSysAnalyzeAppPath(strOldExe);
   filSetSysRootDir(strRoot);
 }
+
+TEST_F(ArchiveRoot, EntriesWhoseSizesDisagreeAreRefusedWhenMounting)
+{
+  // Archives written by Python, then damaged here one field at a time. What readers allocate is
+  // sized by an entry's size, so a damaged one must not get past mounting.
+  Mount("both.zip", "both.gro");
+  const std::string strDeflated = TestData("py_deflated.zip");
+  const std::string strStored = TestData("py_stored.zip");
+  const size_t slBig = CentralHeaderOf(strDeflated, "Data/big.bin");
+  const size_t slReadme = CentralHeaderOf(strDeflated, "readme.txt");
+  const size_t slEmpty = CentralHeaderOf(strDeflated, "empty.txt");
+  const size_t slStoredReadme = CentralHeaderOf(strStored, "readme.txt");
+  ASSERT_NE(slBig, std::string::npos);
+  ASSERT_NE(slReadme, std::string::npos);
+  ASSERT_NE(slEmpty, std::string::npos);
+  ASSERT_NE(slStoredReadme, std::string::npos);
+  const unsigned long ulBigPacked = GetZip32(strDeflated, slBig + CF_PACKED_SIZE);
+  ASSERT_LT(ulBigPacked, 300000u);
+  ASSERT_EQ(GetZip32(strDeflated, slEmpty + CF_SIZE), 0u);
+  ASSERT_EQ(GetZip32(strDeflated, slEmpty + CF_CRC), 0u);
+
+  auto Damaged = [&](const std::string &strGood, size_t slField, unsigned long ulValue) {
+    std::string str = strGood;
+    SetZip32(str, slField, ulValue);
+    WriteRootFile("bad.gro", str);
+    CLockOutputs lo;
+    return ThrownBy([] { filAddArchive("bad.gro"); });
+  };
+  const std::string strBigRefused = "bad.gro/Data/big.bin: Damaged entry (its sizes do not agree)";
+  // Near 2 GiB: mounted, the first read of it would have sized a 2 GiB block.
+  EXPECT_EQ(Damaged(strDeflated, slBig + CF_SIZE, 0x7FFFFFF0), strBigRefused);
+  // Just beyond what the packed bytes can inflate to, and just within it.
+  const unsigned long ulMost = ulBigPacked * 1032 + 1024;
+  EXPECT_EQ(Damaged(strDeflated, slBig + CF_SIZE, ulMost + 1), strBigRefused);
+  EXPECT_EQ(Damaged(strDeflated, slBig + CF_SIZE, ulMost), "");
+  {
+    // Allowed by its sizes, the entry still cannot be read: its data ends early.
+    CStream strm;
+    strm.OpenFile_t("Data/big.bin", "r");
+    EXPECT_EQ(strm.GetSize(), (long)ulMost);
+    std::string strPiece(65536, '\0');
+    EXPECT_EQ(ThrownBy([&] {
+                for (int i = 0; i < 8; i++)
+                  strm.Read_t(&strPiece[0], 65536);
+              }),
+              "Error reading from zip");
+  }
+  filClearArchives();
+  Mount("both.zip", "both.gro");
+
+  // A size damaged to 0 would open as an empty file: the CRC-32 of nothing is 0.
+  EXPECT_EQ(Damaged(strDeflated, slReadme + CF_SIZE, 0),
+            "bad.gro/readme.txt: Damaged entry (its sizes do not agree)");
+  EXPECT_EQ(Damaged(strStored, slStoredReadme + CF_SIZE, 0), "bad.gro/readme.txt: Damaged entry");
+  // Also with the CRC-32 damaged to 0: far more packed bytes than an empty stream needs.
+  std::string strBothZero = strDeflated;
+  SetZip32(strBothZero, slBig + CF_CRC, 0);
+  EXPECT_EQ(Damaged(strBothZero, slBig + CF_SIZE, 0), strBigRefused);
+  // An empty entry with the CRC-32 of something.
+  EXPECT_EQ(Damaged(strDeflated, slEmpty + CF_CRC, 0x12345678),
+            "bad.gro/empty.txt: Damaged entry (its sizes do not agree)");
+
+  // None of them changed what was mounted.
+  EXPECT_EQ(filGetZipArchiveCount(), 1);
+  EXPECT_EQ(ReadFileContent("both.txt"), "from the archive");
+  // The undamaged archives mount, their empty entries included (Info-ZIP stores them).
+  filClearArchives();
+  for (const char *strArchive : {"py_deflated.zip", "infozip.zip", "infozip_stored.zip"}) {
+    SCOPED_TRACE(strArchive);
+    EXPECT_EQ(MountError(strArchive, "good.gro"), "");
+    EXPECT_EQ(ReadFileContent("empty.txt"), "");
+    filClearArchives();
+  }
+}

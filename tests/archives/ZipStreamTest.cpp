@@ -218,3 +218,189 @@ TEST_F(ZipStream, TwoThreadsReadEntriesOfOneArchive)
   EXPECT_EQ(aer[0].er_bOK, 1);
   EXPECT_EQ(aer[1].er_bOK, 1);
 }
+
+namespace {
+// 10000 numbered lines of 64 bytes: a text of 640 KB.
+std::string NumberedLines(void)
+{
+  std::string str;
+  char ach[80];
+  for (unsigned long i = 0; i < 10000; i++) {
+    snprintf(ach, sizeof(ach), "line %05lu of a long text that is read line by line: %08lx.\r\n", i,
+             (i * 2654435761UL) & 0xFFFFFFFFUL);
+    str += ach;
+  }
+  return str;
+}
+} // namespace
+
+TEST_F(ZipStream, ReadingLinesGoesBackWithoutInflatingAgain)
+{
+  const std::string strText = NumberedLines();
+  ASSERT_EQ(strText.size(), 640000u);
+  ZipBuilder zb;
+  zb.Add("lines.txt", strText).Build();
+  WriteRootFile("lines.gro", zb.zb_strBytes);
+  {
+    CLockOutputs lo;
+    filAddArchive("lines.gro");
+  }
+  CStream strm;
+  strm.OpenFile_t("lines.txt", "r");
+  strm.ReadTextHeader_t();
+  const long ctRestarts = filGetZipInflationRestarts();
+  // The line reader reads ahead and goes back to the line's end, every line.
+  size_t slAt = 0;
+  for (int i = 0; i < 10000; i++) {
+    size_t slEnd = strText.find("\r\n", slAt);
+    ASSERT_STREQ(strm.GetLine_t(), strText.substr(slAt, slEnd - slAt).c_str()) << "line " << i;
+    slAt = slEnd + 2;
+  }
+  EXPECT_TRUE(strm.IsAtEOF_t());
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 0);
+
+  // Back by less than the 32 KiB the inflater keeps: no restart.
+  const long slSize = (long)strText.size();
+  char ach[2000];
+  strm.SeekEnd_t(30000);
+  strm.Read_t(ach, 2000);
+  EXPECT_EQ(std::string(ach, 2000), strText.substr(slSize - 30000, 2000));
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 0);
+  // Further back: inflation starts again, and delivers the right bytes.
+  strm.SeekEnd_t(60000);
+  strm.Read_t(ach, 1000);
+  EXPECT_EQ(std::string(ach, 1000), strText.substr(slSize - 60000, 1000));
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 1);
+  // Partly behind the inflater and partly ahead of it.
+  strm.SeekCur_t(-500);
+  strm.Read_t(ach, 2000);
+  EXPECT_EQ(std::string(ach, 2000), strText.substr(slSize - 59500, 2000));
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 1);
+  // Onwards from there inflation goes on; back to the start it starts again.
+  strm.SeekEnd_t(1000);
+  strm.Read_t(ach, 1000);
+  EXPECT_EQ(std::string(ach, 1000), strText.substr(slSize - 1000));
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 1);
+  strm.SeekBeg_t(0);
+  strm.Read_t(ach, 2000);
+  EXPECT_EQ(std::string(ach, 2000), strText.substr(0, 2000));
+  EXPECT_EQ(filGetZipInflationRestarts() - ctRestarts, 2);
+  // And the whole entry once more, which also checks its CRC-32 again from the start.
+  strm.SeekBeg_t(0);
+  EXPECT_EQ(ReadToEnd(strm, 3333), strText);
+}
+
+namespace {
+struct LockHolder {
+  long volatile lh_bHolding = 0;
+  long volatile lh_bRelease = 0;
+  long volatile lh_bReleasedOnRequest = 0;
+};
+
+// Holds the file-system lock until asked to let go; a reader that waits for it instead gets it
+// after 20 seconds, and the test fails rather than hangs.
+void HoldFileSystemLock(void *pv)
+{
+  LockHolder *plh = (LockHolder *)pv;
+  CSyncLock sl(filGetSyncMutex());
+  plh->lh_bHolding = 1;
+  plh->lh_bReleasedOnRequest = WaitUntil([plh] { return plh->lh_bRelease != 0; }, 20000);
+}
+} // namespace
+
+TEST_F(ZipStream, InflatingHoldsNoFileSystemLock)
+{
+  Mount("py_deflated.zip", "test.gro");
+  CStream strm;
+  strm.OpenFile_t("Data/big.bin", "r");
+  // The first read fetches 64 KiB of compressed input: far more than what follows inflates from.
+  std::string str(20000, '\0');
+  strm.Read_t(&str[0], 2000);
+  CThreadServices ts;
+  LockHolder lh;
+  thrCreateThread(&lh, HoldFileSystemLock);
+  ASSERT_TRUE(WaitUntil([&] { return lh.lh_bHolding != 0; }, 10000));
+  // Onwards by inflating, and back into what was inflated, while another thread holds the lock.
+  strm.Read_t(&str[0], 20000);
+  std::string strBack(1000, '\0');
+  strm.SeekBeg_t(500);
+  strm.Read_t(&strBack[0], 1000);
+  lh.lh_bRelease = 1;
+  ASSERT_TRUE(WaitUntil(AllThreadsEnded, 30000));
+  EXPECT_EQ(lh.lh_bReleasedOnRequest, 1);
+  EXPECT_EQ(str, zs_strBig.substr(2000, 20000));
+  EXPECT_EQ(strBack, zs_strBig.substr(500, 1000));
+}
+
+namespace {
+struct RandomReader {
+  const std::string *rr_pstrBig;
+  const std::string *rr_pstrSmall;
+  unsigned long rr_ulSeed;
+  long volatile rr_ctChecked = 0;
+  long volatile rr_bFailed = 0;
+};
+
+// Reads pieces of two entries of one archive: onwards, a little back, or anywhere, checking
+// every piece against the content.
+void ReadAtRandom(void *pv)
+{
+  RandomReader *prr = (RandomReader *)pv;
+  try {
+    CStream astrm[2];
+    astrm[0].OpenFile_t("Data/big.bin", "r");
+    astrm[1].OpenFile_t("Textures/Sub/b.tex", "r");
+    const std::string *apstr[2] = {prr->rr_pstrBig, prr->rr_pstrSmall};
+    unsigned long ul = prr->rr_ulSeed;
+    std::string strPiece(5000, '\0');
+    for (int i = 0; i < 300; i++) {
+      ul = ul * 1664525UL + 1013904223UL;
+      int iEntry = (ul >> 8) % 4 == 0 ? 1 : 0;
+      CStream &strm = astrm[iEntry];
+      const std::string &strExpected = *apstr[iEntry];
+      const long slSize = (long)strExpected.size();
+      long slAt = strm.GetPosition();
+      unsigned long ulKind = (ul >> 20) % 8;
+      if (ulKind >= 4 && ulKind < 7) slAt -= (long)((ul >> 4) % 20000);
+      if (ulKind == 7) slAt = (long)((ul >> 4) % (unsigned long)slSize);
+      if (slAt < 0 || slAt >= slSize) slAt = 0;
+      long slPiece = 1 + (long)((ul >> 12) % 5000);
+      if (slPiece > slSize - slAt) slPiece = slSize - slAt;
+      strm.SeekBeg_t(slAt);
+      strm.Read_t(&strPiece[0], slPiece);
+      if (strPiece.compare(0, slPiece, strExpected, slAt, slPiece) != 0) {
+        prr->rr_bFailed = 1;
+        return;
+      }
+      prr->rr_ctChecked++;
+    }
+  } catch (CException &) {
+    prr->rr_bFailed = 1;
+  }
+}
+} // namespace
+
+TEST_F(ZipStream, TwoThreadsSeekAndReadInOneArchive)
+{
+  for (const char *strArchive : {"py_deflated.zip", "py_stored.zip"}) {
+    SCOPED_TRACE(strArchive);
+    Mount(strArchive, "test.gro");
+    std::string strB = ReadFileContent("Textures/Sub/b.tex");
+    {
+      CThreadServices ts;
+      RandomReader arr[2];
+      for (int i = 0; i < 2; i++) {
+        arr[i].rr_pstrBig = &zs_strBig;
+        arr[i].rr_pstrSmall = &strB;
+        arr[i].rr_ulSeed = 77 + 1000 * i;
+        thrCreateThread(&arr[i], ReadAtRandom);
+      }
+      ASSERT_TRUE(WaitUntil(AllThreadsEnded, 120000));
+      for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(arr[i].rr_bFailed, 0) << "reader " << i;
+        EXPECT_EQ(arr[i].rr_ctChecked, 300) << "reader " << i;
+      }
+    }
+    filClearArchives();
+  }
+}
