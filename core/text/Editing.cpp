@@ -190,6 +190,7 @@ template <class CH> struct Edit {
     const int ctOld = TextLength(pOld);
     const int ctNew = TextLength(pNew);
     if (ctOld == 0) return false;
+    if (bAll && !bBackward) return ReplaceAll<bCaseSensitive>(s, pOld, ctOld, pNew, ctNew);
     bool bReplaced = false;
     int iFrom = 0;
     for (;;) {
@@ -205,6 +206,42 @@ template <class CH> struct Edit {
       if (!bAll) break;
     }
     return bReplaced;
+  }
+
+  // Every occurrence from left to right, the text rebuilt once: rebuilding it for each one would
+  // cost time quadratic in their number. Matches do not overlap, as when searching on after each
+  // inserted text.
+  template <bool bCaseSensitive>
+  static bool ReplaceAll(String &s, const CH *pOld, int ctOld, const CH *pNew, int ctNew)
+  {
+    const CH *p = T::Buffer(s);
+    const int ct = TextLength(p);
+    long long llLength = ct;
+    int ctFound = 0;
+    for (int i = FindFrom<bCaseSensitive>(p, 0, pOld); i >= 0;
+         i = FindFrom<bCaseSensitive>(p, i + ctOld, pOld)) {
+      ctFound++;
+      llLength += ctNew - ctOld;
+    }
+    if (ctFound == 0) return false;
+    if (llLength > 0x7FFFFFF0LL / (long long)sizeof(CH)) {
+      corLogGuardBreach(); // the result could not be a text
+      return false;
+    }
+    CH *pResult = T::Alloc((int)llLength);
+    CH *pOut = pResult;
+    int iCopied = 0;
+    for (int i = FindFrom<bCaseSensitive>(p, 0, pOld); i >= 0;
+         i = FindFrom<bCaseSensitive>(p, i + ctOld, pOld)) {
+      if (i > iCopied) memcpy(pOut, p + iCopied, (i - iCopied) * sizeof(CH));
+      pOut += i - iCopied;
+      if (ctNew > 0) memcpy(pOut, pNew, ctNew * sizeof(CH));
+      pOut += ctNew;
+      iCopied = i + ctOld;
+    }
+    if (ct > iCopied) memcpy(pOut, p + iCopied, (ct - iCopied) * sizeof(CH));
+    TextBuffer::Take(T::Buffer(s), pResult);
+    return true;
   }
 
   template <bool bCaseSensitive> static int LastOf(const CH *p, const CH *pOld)

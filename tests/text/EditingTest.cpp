@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace QuennelEngine;
 
 static const unsigned short *W(const char16_t *wstr)
@@ -125,6 +127,33 @@ TEST(Editing, ReplaceAndRemoveForms)
   EXPECT_FALSE(strRemoveHeadS(str, "stone"));
   EXPECT_FALSE(strRemoveHead(str, "Stones"));
   EXPECT_FALSE(strRemoveTail(str, "long Stone"));
+}
+
+// Replacing every occurrence works left to right without overlaps, and rebuilds the text once:
+// 200,000 occurrences rebuilt one by one copy about 80 G characters, far past the time limit.
+TEST(Editing, ReplaceAllIsOnePassWithoutOverlaps)
+{
+  CString str = "aaaaa";
+  EXPECT_TRUE(strReplaceSubstrA(str, "aa", "b"));
+  EXPECT_STREQ(str, "bba");
+  str = "AbabX";
+  EXPECT_TRUE(strReplaceSubstrA(str, "AB", ""));
+  EXPECT_STREQ(str, "X");
+  str = "abc";
+  EXPECT_FALSE(strReplaceSubstrA(str, "abcd", "x"));
+  EXPECT_STREQ(str, "abc");
+  EXPECT_TRUE(strReplaceSubstrSA(str, "abc", "abcabc"));
+  EXPECT_STREQ(str, "abcabc");
+  CWString wstr(W(u"\u0416x\u0416"));
+  EXPECT_TRUE(wstrReplaceSubstrA(wstr, W(u"\u0416"), W(u"yy")));
+  EXPECT_TRUE(wstr == CWString(W(u"yyxyy")));
+
+  std::string strMany;
+  for (int i = 0; i < 200000; i++) strMany += "k=";
+  str = strMany.c_str();
+  EXPECT_TRUE(strReplaceSubstrA(str, "=", "\\n"));
+  EXPECT_EQ(str.Length(), 600000);
+  EXPECT_EQ(std::string(str.str_String).substr(0, 9), "k\\nk\\nk\\n");
 }
 
 TEST(Editing, TrimConvertConcatAndUndecorate)
