@@ -307,6 +307,13 @@ void CGeneralHeap::ShrinkBlock(char *pb, size_t slBlock, size_t slWanted)
 
 void *CGeneralHeap::Alloc(size_t slSize)
 {
+  void *p = AllocBlock(slSize);
+  if (p != nullptr) gh_mhs.mhs_ctAllocations++;
+  return p;
+}
+
+void *CGeneralHeap::AllocBlock(size_t slSize)
+{
   size_t slBlock = BlockSizeFor(slSize);
   if (slBlock == 0) return nullptr;
   if (slBlock >= _slDedicated) return AllocDedicated(slBlock);

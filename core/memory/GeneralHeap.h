@@ -101,6 +101,8 @@ private:
   GeneralHeapRegion *NewRegion(size_t slBlock, bool bDedicated);
   void ReleaseRegion(GeneralHeapRegion *prg);
   void *AllocDedicated(size_t slBlock);
+  // Alloc without counting the allocation.
+  void *AllocBlock(size_t slSize);
   bool CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &ghw) const;
 
   GeneralHeapRegion *gh_prgFirst = nullptr;       // every region, newest first

@@ -19,6 +19,7 @@ struct MemoryHeapStats {
   long mhs_ctUsedBlocks;
   long mhs_ctFreeBlocks;
   long mhs_ctRegions;
+  long mhs_ctAllocations; // blocks handed out since the heap started (wraps around)
 };
 
 // What memGetMemSizeInfo reports, all taken at one moment under the memory mutex.

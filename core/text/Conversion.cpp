@@ -3,6 +3,8 @@
 #include "core/frame/CodeGuard.h"
 #include "core/text/TextPrivate.h"
 
+#include <stdint.h>
+
 namespace QuennelEngine {
 
 static inline bool IsContinuation(unsigned char b)
@@ -96,6 +98,23 @@ unsigned short strGetWChar(const char *str, int iPosition)
   return strReadWChar(str, iPosition);
 }
 
+// True when all four bytes of `ul` are ASCII characters other than the terminator: a zero byte
+// borrows into its top bit when one is taken from every byte.
+static inline bool IsPlainASCIIWord(unsigned int ul)
+{
+  return (((ul - 0x01010101u) | ul) & 0x80808080u) == 0;
+}
+
+// Widens the four ASCII bytes of `ul`, in memory order, to four 16-bit units at `pwch`: two
+// stores of two units each instead of four.
+static inline void WidenASCIIWord(unsigned int ul, unsigned short *pwch)
+{
+  unsigned int ulLow = (ul & 0xFFu) | ((ul & 0xFF00u) << 8);
+  unsigned int ulHigh = ((ul >> 16) & 0xFFu) | ((ul >> 8) & 0xFF0000u);
+  __builtin_memcpy(pwch, &ulLow, 4);
+  __builtin_memcpy(pwch + 2, &ulHigh, 4);
+}
+
 // Decodes the `ctBytes` bytes at `pb` into `pwch`, which has room for one unit per byte;
 // returns the units written.
 static int DecodeUTF8Text(const unsigned char *pb, int ctBytes, unsigned short *pwch)
@@ -103,15 +122,14 @@ static int DecodeUTF8Text(const unsigned char *pb, int ctBytes, unsigned short *
   const unsigned char *pbEnd = pb + ctBytes;
   unsigned short *pwchOut = pwch;
   while (pb < pbEnd) {
-    // ASCII is the common case: widen four bytes at a time while none has its top bit set.
+    // ASCII is the common case: widen four bytes at a time while none has its top bit set. The
+    // length bounds every read here, so the words need not be aligned, and no byte before the
+    // end is the terminator.
     while (pbEnd - pb >= 4) {
-      unsigned long ul;
-      memcpy(&ul, pb, 4);
-      if (ul & 0x80808080UL) break;
-      pwchOut[0] = pb[0];
-      pwchOut[1] = pb[1];
-      pwchOut[2] = pb[2];
-      pwchOut[3] = pb[3];
+      unsigned int ul;
+      __builtin_memcpy(&ul, pb, 4);
+      if (ul & 0x80808080u) break;
+      WidenASCIIWord(ul, pwchOut);
       pwchOut += 4;
       pb += 4;
     }
@@ -139,7 +157,22 @@ CWString strUTF8ToUTF16(const char *str)
   const int ctStack = 256;
   unsigned short awchStack[ctStack];
   int ct = 0;
-  while (ct < ctStack && *pb != 0) {
+  while (ct < ctStack) {
+    // Runs of ASCII go a word at a time. The end is not known yet, so words are read from
+    // aligned addresses only: the one that holds the terminator never reaches into another page.
+    if (((uintptr_t)pb & 3) == 0) {
+      while (ct <= ctStack - 4) {
+        unsigned int ul;
+        __builtin_memcpy(&ul, pb, 4);
+        if (!IsPlainASCIIWord(ul)) break;
+        WidenASCIIWord(ul, awchStack + ct);
+        ct += 4;
+        pb += 4;
+      }
+      if (ct == ctStack) break;
+    }
+    // One character at a time up to the next aligned word, and whatever stopped the words.
+    if (*pb == 0) break;
     if (*pb < 0x80) {
       awchStack[ct++] = *pb++;
       continue;
@@ -153,11 +186,14 @@ CWString strUTF8ToUTF16(const char *str)
     memcpy(pwch, awchStack, ct * sizeof(unsigned short));
     return Adopt(pwch);
   }
-  // Longer texts: every character takes at least one byte, so the byte count bounds the result.
-  int ctBytes = (int)strlen(str);
-  unsigned short *pwch = wstrAlloc(ctBytes);
-  ct = DecodeUTF8Text((const unsigned char *)str, ctBytes, pwch);
-  if (ct < ctBytes) pwch = wstrResize(pwch, ct);
+  // Longer texts go on from where the stack ended: every character takes at least one byte, so
+  // the bytes left bound the rest of the result.
+  int ctRest = (int)strlen((const char *)pb);
+  int ctBound = ct + ctRest;
+  unsigned short *pwch = wstrAlloc(ctBound);
+  memcpy(pwch, awchStack, ct * sizeof(unsigned short));
+  ct += DecodeUTF8Text(pb, ctRest, pwch + ct);
+  if (ct < ctBound) pwch = wstrResize(pwch, ct);
   return Adopt(pwch);
 }
 

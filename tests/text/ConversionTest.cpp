@@ -1,12 +1,34 @@
 #include "TestSupport.h"
 
+#include "core/platform/SysMemory.h"
+
 #include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
 
 using namespace QuennelEngine;
 
 static const unsigned short *W(const char16_t *wstr)
 {
   return reinterpret_cast<const unsigned short *>(wstr);
+}
+
+static std::u16string U(const CWString &wstr)
+{
+  return std::u16string(reinterpret_cast<const char16_t *>(wstr.ConstData()), wstr.Length());
+}
+
+// What strUTF8ToUTF16 must give: the text decoded one character at a time by strReadWChar.
+static std::u16string DecodedOneByOne(const char *str)
+{
+  std::u16string wstr;
+  int iPos = 0;
+  for (;;) {
+    unsigned short wch = strReadWChar(str, iPos);
+    if (wch == 0) return wstr;
+    wstr.push_back((char16_t)wch);
+  }
 }
 
 TEST(FileNames, PartsOfPaths)
@@ -104,4 +126,120 @@ TEST(Conversion, RoundTripsAndNarrowing)
   EXPECT_STREQ(wchUTF16ToUTF8(0xE9), "\xC3\xA9");
   EXPECT_STREQ(wchUTF16ToUTF8(0), "");
   EXPECT_STREQ(strUTF16ToUTF8(W(u"")), "");
+}
+
+TEST(Conversion, ASCIIRunsEndingAtEveryAlignmentDecodeAsOneByOne)
+{
+  // Whatever ends a run of ASCII (the terminator, a sequence, a broken byte), at every start
+  // alignment and run length, around the end of the stack buffer too, and with ASCII after it.
+  static const char *const astrStops[] = {
+      "",                 // the terminator
+      "\xC3\xA9",         // a two-byte sequence
+      "\xE2\x82\xAC",     // a three-byte sequence
+      "\x80",             // a lone continuation byte
+      "\xC3(",            // a lead byte without its continuation
+      "\xFF\xFE",         // bytes that start nothing
+      "\xF0\x9F\x98\x80", // beyond the 16-bit range
+      "\xE0\x80\x80",     // overlong
+  };
+  alignas(8) char ach[400];
+  int ctCases = 0;
+  for (int iOffset = 0; iOffset < 8; iOffset++) {
+    for (int ctRun = 0; ctRun < 280; ctRun++) {
+      if (ctRun == 24) ctRun = 244; // the short runs, then those around the 256 units
+      for (const char *strStop : astrStops) {
+        for (int bAfter = 0; bAfter < 2; bAfter++) {
+          char *pch = ach + iOffset;
+          for (int i = 0; i < ctRun; i++)
+            pch[i] = (char)(1 + (i * 37 + iOffset) % 127); // every value from 1 to 127
+          int ct = ctRun;
+          strcpy(pch + ct, strStop);
+          ct += (int)strlen(strStop);
+          if (bAfter) {
+            strcpy(pch + ct, "tail text");
+            ct += 9;
+          }
+          pch[ct] = 0;
+          std::u16string wstrExpected = DecodedOneByOne(pch);
+          if (U(strUTF8ToUTF16(pch)) != wstrExpected) {
+            ADD_FAILURE() << "offset " << iOffset << ", run " << ctRun << ", stop \\x" << std::hex
+                          << (int)(unsigned char)strStop[0] << ", after " << bAfter;
+            return;
+          }
+          ctCases++;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(ctCases, 8 * (24 + 36) * 8 * 2);
+
+  // A few spelled out, so the model above cannot hide a fault shared with it.
+  EXPECT_EQ(U(strUTF8ToUTF16("abcd\x80")), u"abcd\x1F");
+  EXPECT_EQ(U(strUTF8ToUTF16("abcdefg\xC3\xA9h")), u"abcdefg\u00E9h");
+  EXPECT_EQ(U(strUTF8ToUTF16("abc\xE2\x82\xAC"
+                             "defgh")),
+            u"abc\u20ACdefgh");
+  EXPECT_EQ(U(strUTF8ToUTF16("\x7F\x01\x7F\x01\x7F")), u"\x7F\x01\x7F\x01\x7F");
+}
+
+TEST(Conversion, LongMixedTextsDecodeAsOneByOne)
+{
+  // Beyond the stack buffer the rest is decoded with the length known; texts of ASCII runs of
+  // random length between sequences, valid and broken, at every start alignment.
+  static const char *const astrPieces[] = {"\xC3\xA9",         "\xE2\x82\xAC", "\x80",    "\xC3(",
+                                           "\xF0\x9F\x98\x80", "\xEF\xBF\xBF", "\xDF\xBF"};
+  unsigned int ulSeed = 12345;
+  auto Random = [&](unsigned int ulRange) {
+    ulSeed = ulSeed * 1103515245u + 12345u;
+    return (ulSeed >> 16) % ulRange;
+  };
+  alignas(8) char ach[3000];
+  for (int iText = 0; iText < 64; iText++) {
+    char *pch = ach + (iText & 7);
+    int ctTarget = 200 + (int)Random(2600);
+    int ct = 0;
+    while (ct < ctTarget) {
+      int ctRun = (int)Random(40);
+      for (int i = 0; i < ctRun && ct < ctTarget; i++)
+        pch[ct++] = (char)(' ' + Random(95));
+      const char *strPiece = astrPieces[Random(7)];
+      int ctPiece = (int)strlen(strPiece);
+      if (ct + ctPiece > ctTarget) break;
+      memcpy(pch + ct, strPiece, ctPiece);
+      ct += ctPiece;
+    }
+    pch[ct] = 0;
+    std::u16string wstrExpected = DecodedOneByOne(pch);
+    CWString wstr = strUTF8ToUTF16(pch);
+    ASSERT_EQ(U(wstr), wstrExpected) << "text " << iText;
+    EXPECT_EQ(wstrLen(wstr.ConstData()), (int)wstrExpected.size());
+  }
+  // Plain ASCII over the stack buffer's length needs no shrinking.
+  std::string strLong(1000, 'x');
+  strLong[999] = 'y';
+  EXPECT_EQ(U(strUTF8ToUTF16(strLong.c_str())), std::u16string(999, u'x') + u"y");
+}
+
+TEST(Conversion, DecodingNeverReadsIntoThePageAfterTheTerminator)
+{
+  // A text that ends on the last byte of an accessible page: the page after it has no access,
+  // so a read beyond the word that holds the terminator would fault.
+  size_t slPage = sysGetPageSize();
+  char *pchBase = (char *)sysReserveMemory(2 * slPage);
+  ASSERT_NE(pchBase, nullptr);
+  ASSERT_TRUE(sysCommitMemory(pchBase, slPage));
+  char *pchEnd = pchBase + slPage - 1; // the terminator's place
+  for (int ct = 0; ct < 12; ct++) {
+    char *pch = pchEnd - ct;
+    for (int i = 0; i < ct; i++)
+      pch[i] = (char)('a' + i);
+    *pchEnd = 0;
+    EXPECT_EQ((int)U(strUTF8ToUTF16(pch)).size(), ct);
+    if (ct >= 2) {
+      // A two-byte sequence that the terminator cuts off.
+      pchEnd[-1] = (char)0xC3;
+      EXPECT_EQ(U(strUTF8ToUTF16(pch)).back(), u'\x1F');
+    }
+  }
+  sysReleaseMemory(pchBase);
 }
