@@ -9,11 +9,11 @@ using namespace QuennelEngine::Bench;
 int main()
 {
   CLockOutputs lo;
-  double dOurs = NsPerOp(200000, [] { conLogF("short line %1\n", ARG_INT, 17); });
-  printf("%-44s %9.1f ns   %.2f M lines/s\n", "conLogF, all outputs filtered out", dOurs,
-         1000.0 / dOurs);
-  dOurs = NsPerOp(200000, [] { conLog("short line %1\n", 17); });
-  printf("%-44s %9.1f ns   %.2f M lines/s\n", "conLog (typed), all outputs filtered out", dOurs,
-         1000.0 / dOurs);
+  Spread s = MeasureNs(100000, [] { conLogF("short line %1\n", ARG_INT, 17); });
+  Report("conLogF, all outputs filtered out", s);
+  printf("  %.2f M lines/s\n", 1000.0 / s.dMedian);
+  s = MeasureNs(100000, [] { conLog("short line %1\n", 17); });
+  Report("conLog (typed), all outputs filtered out", s);
+  printf("  %.2f M lines/s\n", 1000.0 / s.dMedian);
   return 0;
 }

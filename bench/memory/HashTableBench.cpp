@@ -63,13 +63,21 @@ int main()
     map[_aidKeys[i]] = i;
     mapText[_aidKeys[i]] = i;
   }
-  int i = 0;
+  int iOurs = 0, iMap = 0;
   volatile long slSink = 0;
-  double dMap = NsPerOp(2000000, [&] { slSink += map.find(_aidKeys[(i++ * 7) % _ctKeys])->second; });
-  double dPointer = NsPerOp(2000000, [&] { slSink += shtPointer.FindObject(_aidKeys[(i++ * 7) % _ctKeys]); });
-  double dText = NsPerOp(2000000, [&] { slSink += shtText.FindObject(astrCopies[(i++ * 7) % _ctKeys]); });
-  double dMapText = NsPerOp(2000000, [&] { slSink += mapText.find(astrCopies[(i++ * 7) % _ctKeys])->second; });
-  Report("CSimpleHashTable by interned pointer", dPointer, "unordered_map<const char*>", dMap);
-  Report("CSimpleHashTable by text (hash + compare)", dText, "the map with the same hash", dMapText);
+  const long ctIter = 1000000;
+  CompareAndReport(
+      "CSimpleHashTable by interned pointer", ctIter,
+      [&] { slSink += shtPointer.FindObject(_aidKeys[(iOurs++ * 7) % _ctKeys]); },
+      "unordered_map<const char*>",
+      [&] { slSink += map.find(_aidKeys[(iMap++ * 7) % _ctKeys])->second; });
+  CompareAndReport(
+      "CSimpleHashTable by text (hash + compare)", ctIter,
+      [&] { slSink += shtText.FindObject(astrCopies[(iOurs++ * 7) % _ctKeys]); },
+      "the map with the same hash",
+      [&] { slSink += mapText.find(astrCopies[(iMap++ * 7) % _ctKeys])->second; });
+  // The table calls the hash and the comparison its owner gave it through pointers, on every
+  // probe; the map inlines its functors. That difference is the table's design, not its code.
+  printf("(CSimpleHashTable calls its caller-supplied hash and compare through pointers)\n");
   return 0;
 }

@@ -24,20 +24,32 @@ MemoryTypeStats *Provider(const CDataType *pdt)
   return pdt == nullptr ? &_mtsUnknown : (MemoryTypeStats *)pdt;
 }
 
-template <class A, class F> double PairLoop(long ct, A fnAlloc, F fnFree)
+// Nanoseconds per free and allocation of one round of turnover in the window of live blocks: the
+// window is filled before the clock starts and emptied after it stops.
+template <class A, class F> double PairRound(long ct, A fnAlloc, F fnFree)
 {
   for (int i = 0; i < _ctWindow; i++)
     _apvWindow[i] = fnAlloc(_aslSizes[i]);
   unsigned long i = 0;
-  double dNs = NsPerOp(ct, [&]() {
+  auto fnStep = [&]() {
     void *&pv = _apvWindow[i & (_ctWindow - 1)];
     fnFree(pv);
     pv = fnAlloc(_aslSizes[i & (_ctSizes - 1)]);
     i++;
-  });
+  };
+  double dNs = TimeRound(ct, fnStep);
   for (int j = 0; j < _ctWindow; j++)
     fnFree(_apvWindow[j]);
   return dNs;
+}
+
+// Interleaved rounds of two functions that each measure one round; each runs once first, so
+// first-use costs land in neither side.
+template <class A, class B> Comparison CompareRounds(A fnOurs, B fnReference)
+{
+  fnOurs();
+  fnReference();
+  return Interleave(ctDefaultRounds, fnOurs, fnReference);
 }
 
 } // namespace
@@ -49,65 +61,64 @@ int main()
     ulRandom = ulRandom * 1103515245 + 12345;
     _aslSizes[i] = 16 + (ulRandom >> 8) % 241;
   }
-  const long ct = 2000000;
+  const long ct = 500000; // per round
 
   // Pairs of 16 to 256 bytes: each block freed right after it is taken.
-  unsigned long iPair = 0;
-  double dCrtPair = NsPerOp(ct, [&]() {
-    void *pv = malloc(_aslSizes[iPair++ & (_ctSizes - 1)]);
-    Keep(pv);
-    free(pv);
-  });
-  double dOursPair =
-      NsPerOp(ct, [&]() { memFree(memMAlloc(_aslSizes[iPair++ & (_ctSizes - 1)])); });
-  Report("memMAlloc/memFree pair, 16-256 B", dOursPair, "malloc/free pair", dCrtPair);
+  unsigned long iPair = 0, iCrtPair = 0;
+  CompareAndReport(
+      "memMAlloc/memFree pair, 16-256 B", ct,
+      [&]() { memFree(memMAlloc(_aslSizes[iPair++ & (_ctSizes - 1)])); }, "malloc/free pair",
+      [&]() {
+        void *pv = malloc(_aslSizes[iCrtPair++ & (_ctSizes - 1)]);
+        Keep(pv);
+        free(pv);
+      });
 
   // The same sizes turning over in a window of live blocks, so blocks are freed between others.
-  double dCrt = PairLoop(
-      ct, [](size_t sl) { return malloc(sl); }, [](void *pv) { free(pv); });
-  double dOurs = PairLoop(
-      ct, [](size_t sl) { return memMAlloc(sl); }, [](void *pv) { memFree(pv); });
-  Report("memMAlloc/memFree turnover of 64 blocks", dOurs, "malloc/free turnover", dCrt);
+  auto OursAlloc = [](size_t sl) { return memMAlloc(sl); };
+  auto OursFree = [](void *pv) { memFree(pv); };
+  auto CrtAlloc = [](size_t sl) { return malloc(sl); };
+  auto CrtFree = [](void *pv) { free(pv); };
+  Comparison c = CompareRounds([&] { return PairRound(ct, OursAlloc, OursFree); },
+                               [&] { return PairRound(ct, CrtAlloc, CrtFree); });
+  Report("memMAlloc/memFree turnover of 64 blocks", c, "malloc/free turnover");
 
-  // The turnover with per-type statistics: single objects of one type.
-  // Measured in alternation, best of three each, so a burst of load elsewhere hits both alike.
+  // The turnover with per-type statistics: single objects of one type, against the untyped one.
   memSetTypeStatsProvider(Provider);
   const CDataType *pdt = (const CDataType *)&_mtsType;
-  double dTyped = 1e30, dUntyped = 1e30;
-  for (int iRound = 0; iRound < 3; iRound++) {
-    double d = PairLoop(
-        ct / 2, [pdt](size_t sl) { return memMAllocSingle(sl, pdt); },
-        [pdt](void *pv) { memFreeSingle(pv, pdt); });
-    if (d < dTyped) dTyped = d;
-    d = PairLoop(
-        ct / 2, [](size_t sl) { return memMAlloc(sl); }, [](void *pv) { memFree(pv); });
-    if (d < dUntyped) dUntyped = d;
-  }
+  c = CompareRounds(
+      [&] {
+        return PairRound(
+            ct, [pdt](size_t sl) { return memMAllocSingle(sl, pdt); },
+            [pdt](void *pv) { memFreeSingle(pv, pdt); });
+      },
+      [&] { return PairRound(ct, OursAlloc, OursFree); });
   memSetTypeStatsProvider(nullptr);
-  Report("memMAllocSingle/memFreeSingle with a type", dTyped, "untyped turnover", dUntyped);
+  Report("memMAllocSingle/memFreeSingle with a type", c, "untyped turnover");
+  // The ratio is untyped / typed per round, so the cost is its inverse less one.
   printf("%-44s %8.1f%%   (goal: at most 15%%)\n", "  statistics cost",
-         (dTyped / dUntyped - 1) * 100);
+         c.sRatio.dMedian > 0 ? (1 / c.sRatio.dMedian - 1) * 100 : 0.0);
 
-  // Pile pieces given back all at once, against malloc of the same pieces freed one by one.
+  // Pile pieces given back all at once, against malloc of the same pieces freed one by one;
+  // nanoseconds per piece.
   const int ctPieces = 1000;
+  const long ctPileRounds = 400;
   static void *apvPieces[ctPieces];
   CPileAllocator pa;
-  double dPile = NsPerOp(2000,
-                         [&]() {
-                           for (int i = 0; i < ctPieces; i++)
-                             Keep(pa.Allocate((long)_aslSizes[i & 255] / 4));
-                           pa.FreeAll();
-                         }) /
-                 ctPieces;
-  double dMalloc = NsPerOp(2000,
-                           [&]() {
-                             for (int i = 0; i < ctPieces; i++)
-                               apvPieces[i] = malloc(_aslSizes[i & 255] / 4);
-                             for (int i = 0; i < ctPieces; i++)
-                               free(apvPieces[i]);
-                           }) /
-                   ctPieces;
-  Report("CPileAllocator::Allocate (FreeAll per 1000)", dPile, "malloc + free", dMalloc);
+  auto fnPile = [&]() {
+    for (int i = 0; i < ctPieces; i++)
+      Keep(pa.Allocate((long)_aslSizes[i & 255] / 4));
+    pa.FreeAll();
+  };
+  auto fnMalloc = [&]() {
+    for (int i = 0; i < ctPieces; i++)
+      apvPieces[i] = malloc(_aslSizes[i & 255] / 4);
+    for (int i = 0; i < ctPieces; i++)
+      free(apvPieces[i]);
+  };
+  c = CompareRounds([&] { return TimeRound(ctPileRounds, fnPile) / ctPieces; },
+                    [&] { return TimeRound(ctPileRounds, fnMalloc) / ctPieces; });
+  Report("CPileAllocator::Allocate (FreeAll per 1000)", c, "malloc + free");
 
   // Mixed sizes on the size-class heap: mostly 8-128 bytes, one in eight 256 B-4 KiB.
   const int ctMixed = 4096;
@@ -121,46 +132,44 @@ int main()
   CMemoryHeap *pmh = memCreateCPUMemoryHeap(&mp);
   auto HeapAlloc = [&](size_t sl) { return pmh->Allocate(sl); };
   auto HeapFree = [&](void *pv) { pmh->Free(pv); };
-  auto CrtAlloc = [](size_t sl) { return malloc(sl); };
-  auto CrtFree = [](void *pv) { free(pv); };
 
-  // A batch of 1000 blocks taken, then freed in a scattered order.
+  // A batch of 1000 blocks taken, then freed in a scattered order; nanoseconds per block.
   static void *apvBatch[1000];
   unsigned long iBatch = 0;
-  auto Batch = [&](auto fnAlloc, auto fnFree) {
-    return NsPerOp(1000,
-                   [&]() {
-                     for (int i = 0; i < 1000; i++)
-                       apvBatch[i] = fnAlloc(aslMixed[(iBatch + i) & (ctMixed - 1)]);
-                     for (int i = 0; i < 1000; i++)
-                       fnFree(apvBatch[(i * 7919) % 1000]);
-                     iBatch += 1000;
-                   }) /
-           1000;
+  auto BatchRound = [&](auto fnAlloc, auto fnFree) {
+    auto fnBatch = [&]() {
+      for (int i = 0; i < 1000; i++)
+        apvBatch[i] = fnAlloc(aslMixed[(iBatch + i) & (ctMixed - 1)]);
+      for (int i = 0; i < 1000; i++)
+        fnFree(apvBatch[(i * 7919) % 1000]);
+      iBatch += 1000;
+    };
+    return TimeRound(200, fnBatch) / 1000;
   };
-  double dHeapBatch = Batch(HeapAlloc, HeapFree);
-  double dCrtBatch = Batch(CrtAlloc, CrtFree);
-  Report("CMemoryHeap batch of 1000, scattered frees", dHeapBatch, "malloc/free batch", dCrtBatch);
+  c = CompareRounds([&] { return BatchRound(HeapAlloc, HeapFree); },
+                    [&] { return BatchRound(CrtAlloc, CrtFree); });
+  Report("CMemoryHeap batch of 1000, scattered frees", c, "malloc/free batch");
 
   // 512 live blocks turning over at random.
   static void *apvMixed[512];
-  auto Turnover = [&](auto fnAlloc, auto fnFree) {
+  auto TurnoverRound = [&](auto fnAlloc, auto fnFree) {
     for (int i = 0; i < 512; i++)
       apvMixed[i] = fnAlloc(aslMixed[i]);
     unsigned long i = 0;
-    double dNs = NsPerOp(ct, [&]() {
+    auto fnStep = [&]() {
       void *&pv = apvMixed[(i * 7919) & 511];
       fnFree(pv);
       pv = fnAlloc(aslMixed[i & (ctMixed - 1)]);
       i++;
-    });
+    };
+    double dNs = TimeRound(ct, fnStep);
     for (int j = 0; j < 512; j++)
       fnFree(apvMixed[j]);
     return dNs;
   };
-  double dHeap = Turnover(HeapAlloc, HeapFree);
-  double dMixedCrt = Turnover(CrtAlloc, CrtFree);
-  Report("CMemoryHeap turnover of 512 blocks", dHeap, "malloc/free turnover", dMixedCrt);
+  c = CompareRounds([&] { return TurnoverRound(HeapAlloc, HeapFree); },
+                    [&] { return TurnoverRound(CrtAlloc, CrtFree); });
+  Report("CMemoryHeap turnover of 512 blocks", c, "malloc/free turnover");
   memDestroyMemoryHeap(pmh);
 
   printf("\nGoals: memMAlloc pairs >= 3x, pile >= 10x, CMemoryHeap mixed >= 5x the C runtime.\n");

@@ -9,6 +9,8 @@
 
 #include "core/Core.h"
 
+#include <vector>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Bench;
 
@@ -91,30 +93,25 @@ int main()
   while (sysPeekEvents()) sysUpdate();
 
   // ---- An empty queue ----
-  const long ctEmpty = 4000;
-  double dPeek = 1e30, dStatus = 1e30, dUpdate = 1e30;
-  for (int iRound = 0; iRound < 3; iRound++) {
-    double d = NsPerOp(ctEmpty, [] {
-      MSG msg;
-      BOOL b = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
-      Keep(b);
-    });
-    if (d < dPeek) dPeek = d;
-    d = NsPerOp(ctEmpty, [] {
-      DWORD dw = GetQueueStatus(QS_ALLINPUT);
-      Keep(dw);
-    });
-    if (d < dStatus) dStatus = d;
-    d = NsPerOp(ctEmpty, [] {
-      int i = sysUpdate();
-      Keep(i);
-    });
-    if (d < dUpdate) dUpdate = d;
-  }
-  Report("sysUpdate, empty queue", dUpdate, "PeekMessageW, empty", dPeek);
-  Report("", dUpdate, "GetQueueStatus", dStatus);
-  printf("sysUpdate, empty queue: %.2f us (goal: at most 5 us; the system's own empty peek: %.2f us)\n",
-         dUpdate / 1000.0, dPeek / 1000.0);
+  const long ctEmpty = 2000; // per round
+  auto fnUpdate = [] {
+    int i = sysUpdate();
+    Keep(i);
+  };
+  Comparison cPeek = CompareNs(ctEmpty, fnUpdate, [] {
+    MSG msg;
+    BOOL b = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    Keep(b);
+  });
+  Report("sysUpdate, empty queue", cPeek, "PeekMessageW, empty");
+  Comparison cStatus = CompareNs(ctEmpty, fnUpdate, [] {
+    DWORD dw = GetQueueStatus(QS_ALLINPUT);
+    Keep(dw);
+  });
+  Report("sysUpdate, empty queue", cStatus, "GetQueueStatus");
+  printf("sysUpdate, empty queue: %.2f us (goal: at most 5 us; the system's own empty peek: %.2f "
+         "us)\n",
+         cPeek.sOurs.dMedian / 1000.0, cPeek.sReference.dMedian / 1000.0);
 
   // ---- Posted messages ----
   WNDCLASSW wc = {};
@@ -126,34 +123,34 @@ int main()
                                nullptr, GetModuleHandleW(nullptr), nullptr);
   HWND hOurs = (HWND)wndGetWindowHandle(pwnd).wh_hWnd;
   const long ctPosted = 3000;
-  double dPost = 1e30;
-  for (int iRound = 0; iRound < 3; iRound++) {
+  // Posting alone, microseconds per message.
+  std::vector<double> adPost;
+  for (int iRound = 0; iRound < ctDefaultRounds; iRound++) {
     double dStart = Now();
     PostMix(hBare, ctPosted);
-    double d = Now() - dStart;
+    adPost.push_back((Now() - dStart) * 1e6 / ctPosted);
     BareDrain();
-    if (d < dPost) dPost = d;
   }
-  // Rounds alternate between the two, so that load from other processes hits both alike.
-  double dBare = 1e30, dOurs = 1e30;
+  Spread sPost = Summarise(adPost);
+  // Dispatching, microseconds per message, sysUpdate against the bare system loop.
   _ctEvents = 0;
   long ctDelivered = 0;
-  for (int iRound = 0; iRound < 5; iRound++) {
-    double d = DispatchSeconds(hBare, ctPosted, BareDrain);
-    if (d < dBare) dBare = d;
-    long ctBefore = _ctEvents;
-    d = DispatchSeconds(hOurs, ctPosted, [] { sysUpdate(); });
-    ctDelivered += _ctEvents - ctBefore;
-    if (d < dOurs) dOurs = d;
-  }
-  printf("%-44s %9.0f /s   %-22s %9.0f /s\n", "posted messages dispatched by sysUpdate",
-         ctPosted / dOurs, "bare Peek/Dispatch", ctPosted / dBare);
+  Comparison cDispatch = Interleave(
+      ctDefaultRounds,
+      [&] {
+        long ctBefore = _ctEvents;
+        double d = DispatchSeconds(hOurs, ctPosted, [] { sysUpdate(); });
+        ctDelivered += _ctEvents - ctBefore;
+        return d * 1e6 / ctPosted;
+      },
+      [&] { return DispatchSeconds(hBare, ctPosted, BareDrain) * 1e6 / ctPosted; });
+  Report("posted message dispatched by sysUpdate", cDispatch, "bare Peek/Dispatch", "us");
+  Report("PostMessageW", sPost, "us");
   printf("  events delivered by sysUpdate: %ld for %ld messages posted (and the characters "
-         "that key-downs type)\n", ctDelivered, 5 * ctPosted);
-  printf("  per message: sysUpdate %.2f us, bare loop %.2f us (library's share %.2f us); "
-         "PostMessageW %.2f us\n",
-         dOurs * 1e6 / ctPosted, dBare * 1e6 / ctPosted, (dOurs - dBare) * 1e6 / ctPosted,
-         dPost * 1e6 / ctPosted);
+         "that key-downs type)\n",
+         ctDelivered, (long)ctDefaultRounds * ctPosted);
+  printf("  per message: library's share %.2f us; %.0f messages/s through sysUpdate\n",
+         cDispatch.sOurs.dMedian - cDispatch.sReference.dMedian, 1e6 / cDispatch.sOurs.dMedian);
 
   // The library's translation and dispatch alone: the same messages handed to the window
   // procedure without the system queue in between (and without the system's character
@@ -161,24 +158,24 @@ int main()
   MSG amsg[3] = {{hOurs, WM_KEYDOWN, 'W', 1 | (17 << 16), 0, {0, 0}},
                  {hOurs, WM_KEYUP, 'W', (LPARAM)(1 | (17 << 16) | (3u << 30)), 0, {0, 0}},
                  {hOurs, WM_MOUSEMOVE, 0, MAKELPARAM(5, 6), 0, {0, 0}}};
-  long iMsg = 0;
-  double dDirect = NsPerOp(30000, [&] {
-    MSG &msg = amsg[iMsg++ % 3];
-    msg.lParam ^= msg.message == WM_MOUSEMOVE ? 1 : 0; // motion that moves
-    DispatchMessageW(&msg);
-  });
-  iMsg = 0;
   MSG amsgBare[3] = {amsg[0], amsg[1], amsg[2]};
   for (MSG &msg : amsgBare) msg.hwnd = hBare;
-  double dDirectBare = NsPerOp(30000, [&] {
-    MSG &msg = amsgBare[iMsg++ % 3];
-    DispatchMessageW(&msg);
-  });
-  printf("%-44s %9.0f /s   %-22s %9.0f /s\n", "translated and dispatched, no queue",
-         1e9 / dDirect, "bare window procedure", 1e9 / dDirectBare);
+  long iMsg = 0, iMsgBare = 0;
+  Comparison cDirect = CompareNs(
+      10000,
+      [&] {
+        MSG &msg = amsg[iMsg++ % 3];
+        msg.lParam ^= msg.message == WM_MOUSEMOVE ? 1 : 0; // motion that moves
+        DispatchMessageW(&msg);
+      },
+      [&] {
+        MSG &msg = amsgBare[iMsgBare++ % 3];
+        DispatchMessageW(&msg);
+      });
+  Report("translated and dispatched, no queue", cDirect, "bare window procedure");
   printf("translated and dispatched: %.0f messages/s without the queue, %.0f/s through it "
          "(goal: at least 100000/s)\n",
-         1e9 / dDirect, ctPosted / dOurs);
+         1e9 / cDirect.sOurs.dMedian, 1e6 / cDispatch.sOurs.dMedian);
   BareDrain();
 
   // ---- Idle ----

@@ -15,7 +15,7 @@ int main()
     strConvertStringToID(astrNames[i]);
   }
   int i = 0;
-  double dKnown = NsPerOp(1000000, [&] { Keep(strConvertStringToID(astrNames[i++ % 1000])); });
-  printf("%-44s %9.1f ns\n", "strConvertStringToID, known text (1000 ids)", dKnown);
+  Spread s = MeasureNs(1000000, [&] { Keep(strConvertStringToID(astrNames[i++ % 1000])); });
+  Report("strConvertStringToID, known text (1000 ids)", s);
   return 0;
 }

@@ -17,33 +17,30 @@ int main()
 {
   thrStartMultiThreading();
   thrStartMultiThreadingSystem();
-  const long ctIter = 5000000;
   CSyncMutex sm;
   CRITICAL_SECTION cs;
   InitializeCriticalSection(&cs);
 
-  double dRef = NsPerOp(ctIter, [&] {
+  const long ctRound = 2000000;
+  auto fnCritical = [&] {
     EnterCriticalSection(&cs);
     LeaveCriticalSection(&cs);
-  });
-  double dOurs = NsPerOp(ctIter, [&] {
+  };
+  auto fnMutex = [&] {
     sm.Lock();
     sm.Unlock();
-  });
-  Report("CSyncMutex lock+unlock, single-thread mode", dOurs, "CRITICAL_SECTION", dRef);
+  };
+  CompareAndReport("CSyncMutex lock+unlock, single-thread mode", ctRound, fnMutex,
+                   "CRITICAL_SECTION", fnCritical);
 
   // A worker that counts as active switches every mutex to its atomic path.
   _seRelease.InitEvent(CSyncEvent::SEF_MANUALRESET);
   thrCreateThread(nullptr, ParkedWorker);
-  dOurs = NsPerOp(ctIter, [&] {
-    sm.Lock();
-    sm.Unlock();
-  });
-  Report("CSyncMutex lock+unlock, worker active", dOurs, "CRITICAL_SECTION", dRef);
-  dOurs = NsPerOp(ctIter, [&] {
-    CSyncLock sl(&sm);
-  });
-  Report("CSyncLock scope, worker active", dOurs, "CRITICAL_SECTION", dRef);
+  CompareAndReport("CSyncMutex lock+unlock, worker active", ctRound, fnMutex, "CRITICAL_SECTION",
+                   fnCritical);
+  CompareAndReport(
+      "CSyncLock scope, worker active", ctRound, [&] { CSyncLock sl(&sm); }, "CRITICAL_SECTION",
+      fnCritical);
   _seRelease.SetEvent();
   while (thrCountThreads() > 0) sysSleep(1);
 
