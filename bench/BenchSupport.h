@@ -152,20 +152,5 @@ double CompareAndReport(const char *strWhat, long ctIterations, A fnOurs, const 
   return c.sRatio.dMedian;
 }
 
-// Older single-sided forms, kept until every benchmark measures interleaved.
-template <class F> double NsPerOp(long ctIterations, F fn)
-{
-  return MeasureNs(ctIterations, fn, 5).dMedian;
-}
-inline void Report(const char *strWhat, double dOursNs, const char *strReference, double dRefNs)
-{
-  printf("%-44s %9.1f ns   %-22s %9.1f ns   ratio %5.2fx\n", strWhat, dOursNs, strReference, dRefNs,
-         dRefNs / dOursNs);
-}
-inline void Report(const char *strWhat, double dOursNs)
-{
-  printf("%-44s %9.1f ns\n", strWhat, dOursNs);
-}
-
 } // namespace Bench
 } // namespace QuennelEngine
