@@ -73,8 +73,7 @@ struct Comparison {
 // Runs `fnOurs` and `fnReference` alternately, `ctRounds` times each, starting with ours in even
 // rounds and with the reference in odd ones. Each returns one measurement (for example seconds
 // or nanoseconds per call); smaller is better.
-template <class A, class B>
-Comparison Interleave(int ctRounds, A fnOurs, B fnReference)
+template <class A, class B> Comparison Interleave(int ctRounds, A fnOurs, B fnReference)
 {
   std::vector<double> aOurs, aRef, aRatio;
   for (int iRound = 0; iRound < ctRounds; iRound++) {
@@ -131,9 +130,8 @@ inline void Report(const char *strWhat, const Comparison &c, const char *strRefe
                    const char *strUnit = "ns")
 {
   printf("%-44s %9.1f %s +-%4.1f%%  %-20s %9.1f %s +-%4.1f%%  ratio %5.2fx [%4.2f-%4.2f]\n",
-         strWhat, c.sOurs.dMedian, strUnit, c.sOurs.Percent(), strReference,
-         c.sReference.dMedian, strUnit, c.sReference.Percent(), c.sRatio.dMedian, c.sRatio.dLow,
-         c.sRatio.dHigh);
+         strWhat, c.sOurs.dMedian, strUnit, c.sOurs.Percent(), strReference, c.sReference.dMedian,
+         strUnit, c.sReference.Percent(), c.sRatio.dMedian, c.sRatio.dLow, c.sRatio.dHigh);
 }
 
 // Prints a measurement that has no reference.

@@ -5,7 +5,9 @@
 namespace QuennelEngine {
 namespace Test {
 
-CGuardBreachCounter::CGuardBreachCounter() : gbc_ctStart(corGetGuardBreachCount()) {}
+CGuardBreachCounter::CGuardBreachCounter() : gbc_ctStart(corGetGuardBreachCount())
+{
+}
 
 long CGuardBreachCounter::Count() const
 {

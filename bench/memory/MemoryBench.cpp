@@ -28,8 +28,7 @@ MemoryTypeStats *Provider(const CDataType *pdt)
 // window is filled before the clock starts and emptied after it stops.
 template <class A, class F> double PairRound(long ct, A fnAlloc, F fnFree)
 {
-  for (int i = 0; i < _ctWindow; i++)
-    _apvWindow[i] = fnAlloc(_aslSizes[i]);
+  for (int i = 0; i < _ctWindow; i++) _apvWindow[i] = fnAlloc(_aslSizes[i]);
   unsigned long i = 0;
   auto fnStep = [&]() {
     void *&pv = _apvWindow[i & (_ctWindow - 1)];
@@ -38,8 +37,7 @@ template <class A, class F> double PairRound(long ct, A fnAlloc, F fnFree)
     i++;
   };
   double dNs = TimeRound(ct, fnStep);
-  for (int j = 0; j < _ctWindow; j++)
-    fnFree(_apvWindow[j]);
+  for (int j = 0; j < _ctWindow; j++) fnFree(_apvWindow[j]);
   return dNs;
 }
 
@@ -106,15 +104,12 @@ int main()
   static void *apvPieces[ctPieces];
   CPileAllocator pa;
   auto fnPile = [&]() {
-    for (int i = 0; i < ctPieces; i++)
-      Keep(pa.Allocate((long)_aslSizes[i & 255] / 4));
+    for (int i = 0; i < ctPieces; i++) Keep(pa.Allocate((long)_aslSizes[i & 255] / 4));
     pa.FreeAll();
   };
   auto fnMalloc = [&]() {
-    for (int i = 0; i < ctPieces; i++)
-      apvPieces[i] = malloc(_aslSizes[i & 255] / 4);
-    for (int i = 0; i < ctPieces; i++)
-      free(apvPieces[i]);
+    for (int i = 0; i < ctPieces; i++) apvPieces[i] = malloc(_aslSizes[i & 255] / 4);
+    for (int i = 0; i < ctPieces; i++) free(apvPieces[i]);
   };
   c = CompareRounds([&] { return TimeRound(ctPileRounds, fnPile) / ctPieces; },
                     [&] { return TimeRound(ctPileRounds, fnMalloc) / ctPieces; });
@@ -138,10 +133,8 @@ int main()
   unsigned long iBatch = 0;
   auto BatchRound = [&](auto fnAlloc, auto fnFree) {
     auto fnBatch = [&]() {
-      for (int i = 0; i < 1000; i++)
-        apvBatch[i] = fnAlloc(aslMixed[(iBatch + i) & (ctMixed - 1)]);
-      for (int i = 0; i < 1000; i++)
-        fnFree(apvBatch[(i * 7919) % 1000]);
+      for (int i = 0; i < 1000; i++) apvBatch[i] = fnAlloc(aslMixed[(iBatch + i) & (ctMixed - 1)]);
+      for (int i = 0; i < 1000; i++) fnFree(apvBatch[(i * 7919) % 1000]);
       iBatch += 1000;
     };
     return TimeRound(200, fnBatch) / 1000;
@@ -153,8 +146,7 @@ int main()
   // 512 live blocks turning over at random.
   static void *apvMixed[512];
   auto TurnoverRound = [&](auto fnAlloc, auto fnFree) {
-    for (int i = 0; i < 512; i++)
-      apvMixed[i] = fnAlloc(aslMixed[i]);
+    for (int i = 0; i < 512; i++) apvMixed[i] = fnAlloc(aslMixed[i]);
     unsigned long i = 0;
     auto fnStep = [&]() {
       void *&pv = apvMixed[(i * 7919) & 511];
@@ -163,8 +155,7 @@ int main()
       i++;
     };
     double dNs = TimeRound(ct, fnStep);
-    for (int j = 0; j < 512; j++)
-      fnFree(apvMixed[j]);
+    for (int j = 0; j < 512; j++) fnFree(apvMixed[j]);
     return dNs;
   };
   c = CompareRounds([&] { return TurnoverRound(HeapAlloc, HeapFree); },

@@ -38,9 +38,15 @@ void PostMix(HWND hWnd, long ct)
 {
   for (long i = 0; i < ct; i++) {
     switch (i % 3) {
-    case 0: PostMessageW(hWnd, WM_KEYDOWN, 'W', 1 | (17 << 16) | (i > 2 ? 1 << 30 : 0)); break;
-    case 1: PostMessageW(hWnd, WM_KEYUP, 'W', 1 | (17 << 16) | (3u << 30)); break;
-    default: PostMessageW(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(i % 200, i % 100)); break;
+    case 0:
+      PostMessageW(hWnd, WM_KEYDOWN, 'W', 1 | (17 << 16) | (i > 2 ? 1 << 30 : 0));
+      break;
+    case 1:
+      PostMessageW(hWnd, WM_KEYUP, 'W', 1 | (17 << 16) | (3u << 30));
+      break;
+    default:
+      PostMessageW(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(i % 200, i % 100));
+      break;
     }
   }
 }
@@ -85,8 +91,8 @@ int main()
 {
   wndStartWindowService();
   wndStartWindowSystemService();
-  CWindow *pwndBench = wndCreateWorkbench("Bench", CTRect(0, 0, 320, 200), WNDF_APPLICATION,
-                                          WPL_WINDOW);
+  CWindow *pwndBench =
+      wndCreateWorkbench("Bench", CTRect(0, 0, 320, 200), WNDF_APPLICATION, WPL_WINDOW);
   wndSetWindowEventCallback(pwndBench, CountEvents, nullptr);
   CWindow *pwnd = wndCreateWindow(nullptr, "input", 0, 0, 200, 100, WNDF_EVENTS, WPL_WINDOW);
   wndSetWindowEventCallback(pwnd, CountEvents, nullptr);

@@ -298,8 +298,7 @@ static void Run_t(void)
 
   // 10000 entries in 37 x 5 directories.
   std::vector<std::string> astrData(7);
-  for (int i = 0; i < 7; i++)
-    astrData[i] = std::string(i, 'x');
+  for (int i = 0; i < 7; i++) astrData[i] = std::string(i, 'x');
   std::vector<Entry> ae;
   unsigned long ul = 41;
   static const char *const astrExtensions[3] = {"tex", "wld", "mdl"};

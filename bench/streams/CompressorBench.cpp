@@ -50,8 +50,7 @@ std::string ImageLike(long slSize)
     if (ulKind < 6) {
       str.append(4 + Next() % 120, (char)(Next() % 8));
     } else {
-      for (unsigned long i = 0, ct = 1 + Next() % 40; i < ct; i++)
-        str += (char)Next();
+      for (unsigned long i = 0, ct = 1 + Next() % 40; i < ct; i++) str += (char)Next();
     }
   }
   str.resize(slSize);

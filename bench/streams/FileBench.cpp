@@ -201,7 +201,8 @@ int main()
           strm.ReadValue_t(l);
           Keep(l);
         },
-        "fread", [&] {
+        "fread",
+        [&] {
           if (++iRef == ctPerPass) {
             fseek(pf, 0, SEEK_SET);
             iRef = 0;

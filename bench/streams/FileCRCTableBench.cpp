@@ -20,8 +20,7 @@ CString CollidingName(long i)
 {
   static const char *const astrPairs[4] = {"AQ", "BA", "C1", "D!"};
   CString str = "Data/";
-  for (int iPair = 0; iPair < 7; iPair++, i /= 4)
-    str += astrPairs[i % 4];
+  for (int iPair = 0; iPair < 7; iPair++, i /= 4) str += astrPairs[i % 4];
   return str + ".BIN";
 }
 
@@ -56,8 +55,7 @@ double RecordMs(const NameSet &ns)
 {
   const double dStart = Now();
   CRCT_Init();
-  for (long i = 0; i < _ctNames; i++)
-    CRCT_AddFile_t(ns.ns_astrNames[i], (unsigned long)i + 1);
+  for (long i = 0; i < _ctNames; i++) CRCT_AddFile_t(ns.ns_astrNames[i], (unsigned long)i + 1);
   CStream strm;
   strm.CreateMemoryStream_t(ns.ns_strList.data(), (long)ns.ns_strList.size());
   Keep(CRCT_MakeCRCForFiles_t(strm));

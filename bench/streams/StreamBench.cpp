@@ -55,7 +55,8 @@ int main()
           strm.ReadValue_t(lValue);
           Keep(lValue);
         },
-        "memcpy of 4 bytes", [&] {
+        "memcpy of 4 bytes",
+        [&] {
           if (++iRef == ctPerPass) {
             pchRead = pchSource;
             iRef = 0;

@@ -10,8 +10,8 @@ using namespace QuennelEngine::Bench;
 int main()
 {
   static const char *astrWords[] = {"Textures/Stone.tex", "textures/stone.TEX", "Models/Player.mdl",
-                                    "Sounds/Step01.wav", "Worlds/Level01.wld", "Scripts/Main.lua",
-                                    "Textures/Wall.tex", "Fonts/Default.fnt"};
+                                    "Sounds/Step01.wav",  "Worlds/Level01.wld", "Scripts/Main.lua",
+                                    "Textures/Wall.tex",  "Fonts/Default.fnt"};
   const long ctIter = 1000000;
   volatile int iSink = 0;
   int iOurs = 0, iRef = 0;

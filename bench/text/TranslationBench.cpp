@@ -28,8 +28,7 @@ std::string CollidingKey(long i)
 {
   static const char *const astrPairs[5] = {"Aq", "Ba", "CQ", "DA", "E1"};
   std::string str = "Collide.";
-  for (int iPair = 0; iPair < 7; iPair++, i /= 5)
-    str += astrPairs[i % 5];
+  for (int iPair = 0; iPair < 7; iPair++, i /= 5) str += astrPairs[i % 5];
   return str;
 }
 
@@ -105,8 +104,7 @@ int main()
   Report("strTranslate miss (4000 entries)", cMiss, "unordered_map");
   strUnloadTranslationTable_t("Bench.tbl");
   std::vector<double> adReload;
-  for (int iRound = 0; iRound < ctDefaultRounds; iRound++)
-    adReload.push_back(LoadMs("Bench.tbl"));
+  for (int iRound = 0; iRound < ctDefaultRounds; iRound++) adReload.push_back(LoadMs("Bench.tbl"));
   Report("Loading it again", Summarise(adReload), "ms");
   Report("strTranslate without tables",
          MeasureNs(ctIter, [&] { chSink += strTranslate(astrHits[i++ & 63].c_str())[0]; }));

@@ -2,9 +2,9 @@
 
 #include "core/frame/Console.h"
 #include "core/platform/SysConsole.h"
+#include "core/text/Editing.h"
 #include "core/threads/SyncMutex.h"
 #include "core/threads/Threads.h"
-#include "core/text/Editing.h"
 
 #include <signal.h>
 
@@ -20,8 +20,8 @@ static bool _bSuspended = false;
 int corAssert(const char *strExpression, const char *strFileName, long iLine)
 {
   if (!_bReportingHere) {
-    conDebugF("Assertion Failed in '%1' at line %2.Assertion expresion: %3.\n", ARG_TEXT, strFileName,
-              ARG_INT, iLine, ARG_TEXT, strExpression);
+    conDebugF("Assertion Failed in '%1' at line %2.Assertion expresion: %3.\n", ARG_TEXT,
+              strFileName, ARG_INT, iLine, ARG_TEXT, strExpression);
   }
   _smAssert.Lock();
   if (_bAborting) return 2;
@@ -33,11 +33,12 @@ int corAssert(const char *strExpression, const char *strFileName, long iLine)
                               "'Ignore' will never assert in this line",
                               strFileName, iLine, strExpression);
   for (;;) {
-    SysMessageAnswer sma = sysMessageBox(strText, "Assert", SMB_ABORTRETRYIGNORE, SMI_ERROR, SMA_RETRY);
+    SysMessageAnswer sma =
+        sysMessageBox(strText, "Assert", SMB_ABORTRETRYIGNORE, SMI_ERROR, SMA_RETRY);
     if (sma == SMA_RETRY) return 1;
     if (sma == SMA_IGNORE) return 2;
-    if (sysMessageBox("Are you sure you want to abort?", "Assert", SMB_YESNO, SMI_WARNING, SMA_NO) ==
-        SMA_YES) {
+    if (sysMessageBox("Are you sure you want to abort?", "Assert", SMB_YESNO, SMI_WARNING,
+                      SMA_NO) == SMA_YES) {
       _bAborting = true;
       raise(SIGABRT);
       sysExit(3);

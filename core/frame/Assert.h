@@ -18,7 +18,7 @@ CORE_API void corBreakIntoDebugger(void);
   do {                                                                                             \
     static int _bIgnoreAssert = 0;                                                                 \
     if (!_bIgnoreAssert && !(expression)) {                                                        \
-      int _iAnswer = QuennelEngine::corAssert(#expression, __FILE__, __LINE__);                   \
+      int _iAnswer = QuennelEngine::corAssert(#expression, __FILE__, __LINE__);                    \
       QuennelEngine::corPostAssert();                                                              \
       if (_iAnswer == 2) _bIgnoreAssert = 1;                                                       \
       if (_iAnswer == 1) QuennelEngine::corBreakIntoDebugger();                                    \

@@ -8,15 +8,16 @@ namespace QuennelEngine {
 
 static CService _svcPerFrameUpdates("PerFrameUpdates", "Application", 10, 100, nullptr, nullptr);
 static CService _svcResource("Resource", "Application", 11, 100, nullptr, nullptr);
-static CService _svcResourceBrowseInfo("ResourceBrowseInfo", "Application", 0, 100, nullptr, nullptr);
+static CService _svcResourceBrowseInfo("ResourceBrowseInfo", "Application", 0, 100, nullptr,
+                                       nullptr);
 static CService _svcResourceLoader("ResourceLoader", "Application", 0, 2, nullptr, nullptr);
 static CService _svcMultiThreading("MultiThreading", "Application", 0, 0, thrStartMultiThreading,
                                    thrStopMultiThreading);
 static CService _svcWindow("Window", "Application", 0, 2, wndStartWindowService,
-                            wndStopWindowService);
+                           wndStopWindowService);
 static CService _svcMultiThreadingSystem("MultiThreading_System", "Application", 0, 0,
                                          thrStartMultiThreadingSystem, thrStopMultiThreadingSystem);
 static CService _svcWindowSystem("Window_System", "Application", 0, 2, wndStartWindowSystemService,
-                                  wndStopWindowSystemService);
+                                 wndStopWindowSystemService);
 
 } // namespace QuennelEngine

@@ -47,8 +47,9 @@ void corLogGuardBreach(const char *strFile, int iLine)
 {
   __atomic_add_fetch(&_ctGuardBreaches, 1, __ATOMIC_SEQ_CST);
   if (!IsNewGuardSite(GuardSiteKey(strFile, iLine))) return;
-  conErrorF(strTranslate("DOZUCore.CodeGuard=Code guard was activated due to application malfunction. "
-                         "Please report.\n"));
+  conErrorF(
+      strTranslate("DOZUCore.CodeGuard=Code guard was activated due to application malfunction. "
+                   "Please report.\n"));
   // The stack that led here goes beside the program, for the report.
   rptDumpCurrentStack(strNoFileExt(filSysGetModulePath()) + "_CodeGuard.rpt");
 }

@@ -20,27 +20,35 @@ namespace QuennelEngine {
 namespace ConsolePrivate {
 
 CSyncMutex con_smMutex;
-unsigned long con_aulFilters[COT_COUNT] = {0x4, 0xFFFFFFF8, 0xFFFFFFFF,
+unsigned long con_aulFilters[COT_COUNT] = {0x4,        0xFFFFFFF8, 0xFFFFFFFF,
                                            0xFFFFFFFD, 0xFFFFFFFF, 0xFFFFFFFF};
 int con_abTags[COT_COUNT] = {1, 1, 1, 1, 1, 1};
 FILE *con_apfLogs[COT_COUNT] = {};
 int con_bLineCallbacks = 1;
 
 // Writable so the first dump into a log can widen them by one blank.
-static char con_astrTags[8][8] = {"LOG:  ", "TRC:  ", "INF:  ", "DBG:  ",
-                                  "WRN:  ", "ERR:  ", "FTL:  ", "???:  "};
+static char con_astrTags[8][8] = {
+    "LOG:  ", "TRC:  ", "INF:  ", "DBG:  ", "WRN:  ", "ERR:  ", "FTL:  ", "???:  "};
 
 const char *TagOf(long iType)
 {
   switch (iType) {
-  case CMT_LOG: return con_astrTags[0];
-  case CMT_TRACE: return con_astrTags[1];
-  case CMT_INFO: return con_astrTags[2];
-  case CMT_DEBUG: return con_astrTags[3];
-  case CMT_WARNING: return con_astrTags[4];
-  case CMT_ERROR: return con_astrTags[5];
-  case CMT_FATAL: return con_astrTags[6];
-  default: return con_astrTags[7];
+  case CMT_LOG:
+    return con_astrTags[0];
+  case CMT_TRACE:
+    return con_astrTags[1];
+  case CMT_INFO:
+    return con_astrTags[2];
+  case CMT_DEBUG:
+    return con_astrTags[3];
+  case CMT_WARNING:
+    return con_astrTags[4];
+  case CMT_ERROR:
+    return con_astrTags[5];
+  case CMT_FATAL:
+    return con_astrTags[6];
+  default:
+    return con_astrTags[7];
   }
 }
 
@@ -82,15 +90,15 @@ using namespace ConsolePrivate;
 
 // The ring of lines.
 static unsigned char _aubRing[CON_BUFFER_SIZE];
-static long _iOldest = 0;      // position of the oldest record
-static long _iWrite = 0;       // where the next byte goes
-static long _ctUsed = 0;       // bytes in use
-static long _iOpenLength = 0;  // position of the open line's length field
-static long _ctOpenText = 0;   // text bytes of the open line stored so far
-static long _ctLines = 0;      // records in the ring
-static long _ctDropped = 0;    // lines dropped from the front since start
-static long _ctTotal = 0;      // lines finished since start
-static long _iOpenType = 0;    // type of the open line, 0 when none
+static long _iOldest = 0;     // position of the oldest record
+static long _iWrite = 0;      // where the next byte goes
+static long _ctUsed = 0;      // bytes in use
+static long _iOpenLength = 0; // position of the open line's length field
+static long _ctOpenText = 0;  // text bytes of the open line stored so far
+static long _ctLines = 0;     // records in the ring
+static long _ctDropped = 0;   // lines dropped from the front since start
+static long _ctTotal = 0;     // lines finished since start
+static long _iOpenType = 0;   // type of the open line, 0 when none
 
 static CallbackList _clLines = {};
 // True while line callbacks run: lines they print do not call the callbacks again.
@@ -98,8 +106,7 @@ static bool _bInLineCallbacks = false;
 
 static inline long RingLength(long iPos)
 {
-  return _aubRing[(iPos + 1) % CON_BUFFER_SIZE] |
-         (_aubRing[(iPos + 2) % CON_BUFFER_SIZE] << 8);
+  return _aubRing[(iPos + 1) % CON_BUFFER_SIZE] | (_aubRing[(iPos + 2) % CON_BUFFER_SIZE] << 8);
 }
 
 static void DropOldest(void)
@@ -155,9 +162,9 @@ static void WriteOutputs(long iType, const char *pch, long ct, bool bTag)
 {
   if (ct <= 0 && !bTag) return;
   // Standard output: output 0, or output 1 for what output 0 does not take.
-  int iStd = (con_aulFilters[COT_STDOUT] & iType) ? COT_STDOUT
+  int iStd = (con_aulFilters[COT_STDOUT] & iType)        ? COT_STDOUT
              : (con_aulFilters[COT_STDOUT_REST] & iType) ? COT_STDOUT_REST
-                                                          : -1;
+                                                         : -1;
   if (iStd >= 0) {
     if (bTag && con_abTags[iStd]) sysOutputStdOutString(TagOf(iType));
     if (ct > 0) {
@@ -321,7 +328,8 @@ void conGetLine(long iLine, long &iType, CString &strText)
   iType = _aubRing[iPos];
   long ct = RingLength(iPos);
   CString str(ct);
-  for (long i = 0; i < ct; i++) str.str_String[i] = (char)_aubRing[(iPos + 3 + i) % CON_BUFFER_SIZE];
+  for (long i = 0; i < ct; i++)
+    str.str_String[i] = (char)_aubRing[(iPos + 3 + i) % CON_BUFFER_SIZE];
   if (ct > 0) str.str_String[ct] = 0;
   strText = std::move(str);
 }

@@ -61,8 +61,8 @@ CORE_API void conPrintText(ConsoleMessageType cmt, const char *strText);
 [[noreturn]] CORE_API void conFatalErrorFV(const char *strFormat, va_list args);
 
 // The type-safe fronts: conInfo("Loaded %1 in %2 s", strName, fSeconds).
-template <class... Args> void conPrint(ConsoleMessageType cmt, const char *strFmt,
-                                       const Args &...args)
+template <class... Args>
+void conPrint(ConsoleMessageType cmt, const char *strFmt, const Args &...args)
 {
   conPrintText(cmt, strFormat(strFmt, args...));
 }

@@ -14,7 +14,8 @@ namespace QuennelEngine {
 
 using namespace ConsolePrivate;
 
-void ConsoleForEachLine(void (*pFunction)(long iType, const char *pch, long ct, void *pv), void *pv);
+void ConsoleForEachLine(void (*pFunction)(long iType, const char *pch, long ct, void *pv),
+                        void *pv);
 long conGetDroppedLinesCount(void);
 
 static bool ValidLogOutput(long iOutput)
@@ -32,7 +33,8 @@ void conOpenLog_t(long iOutput, const char *strFileName, const char *strMode)
   // File names are soft paths, like every file of the engine.
   CString strDir = strFileDir(strFileName);
   if (!strDir.IsEmpty() && !filCreateDirectoryPath(strDir)) {
-    ThrowFormat_t(strTranslate("DOZUConsole.CreateDirectory=Cannot create directory '%1'."), strDir);
+    ThrowFormat_t(strTranslate("DOZUConsole.CreateDirectory=Cannot create directory '%1'."),
+                  strDir);
   }
   FILE *pf = sysOpenCFile(filSoftToHardPath(strFileName), CString(strMode) + "+");
   if (pf == nullptr) return;

@@ -19,7 +19,8 @@ InsufficientMemoryCallback GetErrorInsufficientMemoryCallback(void)
 
 static void DefaultReadError(const CString &strDescription)
 {
-  conErrorF(strTranslate("DOZUStream.ErrorReadingFromFile=Error reading from file %1.\n"), ARG_TEXT, strDescription.str_String);
+  conErrorF(strTranslate("DOZUStream.ErrorReadingFromFile=Error reading from file %1.\n"), ARG_TEXT,
+            strDescription.str_String);
 }
 
 static void DefaultWriteError(const CString &strDescription)

@@ -10,10 +10,11 @@
 
 namespace QuennelEngine {
 
-CException::~CException() {}
+CException::~CException()
+{
+}
 
-CSimpleException::CSimpleException(const char *strMessage)
-    : se_pstrMessage(new CString(strMessage))
+CSimpleException::CSimpleException(const char *strMessage) : se_pstrMessage(new CString(strMessage))
 {
 }
 
@@ -47,8 +48,7 @@ CFileException::CFileException(const char *strMessage, const char *strFileName)
     : fe_pTexts(new Texts)
 {
   fe_pTexts->fet_strFileName = strFileName;
-  fe_pTexts->fet_strDescription =
-    CString(strMessage) + " (" + fe_pTexts->fet_strFileName + ")";
+  fe_pTexts->fet_strDescription = CString(strMessage) + " (" + fe_pTexts->fet_strFileName + ")";
 }
 
 CFileException::CFileException(const CFileException &ex)
@@ -100,7 +100,7 @@ void ThrowF_t_old(const char *strFormat, ...)
   vsnprintf(_strBuffer, sizeof(_strBuffer), strFormat, args);
   va_end(args);
   _strBuffer[sizeof(_strBuffer) - 1] = 0;
-  throw (char *)_strBuffer;
+  throw(char *) _strBuffer;
 }
 
 // Copies at most ctSize - 1 characters and terminates.

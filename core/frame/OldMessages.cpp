@@ -55,7 +55,8 @@ void dbgMakeFatalError(long iValue)
   if (iValue == 0) {
     conFatalErrorF(strTranslate("DOZUCore.MakeFatalError=dbgMakeFatalError()\n"));
   } else {
-    conWarningF(strTranslate("DOZUCore.MakeFatalErrorWarning=dbgMakeFatalError(0) will crash the application!\n"));
+    conWarningF(strTranslate(
+        "DOZUCore.MakeFatalErrorWarning=dbgMakeFatalError(0) will crash the application!\n"));
   }
 }
 

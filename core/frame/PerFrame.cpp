@@ -11,7 +11,7 @@ struct FrameCallback {
 
 struct FrameCallbacks {
   CStaticStackArray<FrameCallback> fcs_afc;
-  long fcs_ctCalling = 0;   // nesting of passes in progress
+  long fcs_ctCalling = 0;    // nesting of passes in progress
   bool fcs_bRemoved = false; // entries were cleared during a pass and must be compacted
 };
 

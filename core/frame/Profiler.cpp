@@ -127,14 +127,12 @@ public:
     const CProfileNode *appnLocal[CT_LOCAL];
     const CProfileNode **appn = appnLocal;
     long ct = 0;
-    for (const CProfileNode *ppn = ppnFirst; ppn != nullptr; ppn = ppn->pn_ppnSibling)
-      ct++;
+    for (const CProfileNode *ppn = ppnFirst; ppn != nullptr; ppn = ppn->pn_ppnSibling) ct++;
     if (ct > CT_LOCAL) appn = (const CProfileNode **)memMAlloc(ct * sizeof(*appn));
     long i = 0;
     for (const CProfileNode *ppn = ppnFirst; ppn != nullptr; ppn = ppn->pn_ppnSibling)
       appn[i++] = ppn;
-    while (i > 0)
-      AddNode(appn[--i], iDepth);
+    while (i > 0) AddNode(appn[--i], iDepth);
     if (appn != appnLocal) memFree(appn);
   }
 
@@ -184,11 +182,9 @@ private:
   void AddLine(const CProfileNode *ppn, long iDepth)
   {
     long iLineStart = rb_ct;
-    for (long i = 1; i < iDepth; i++)
-      Put(' ');
+    for (long i = 1; i < iDepth; i++) Put(' ');
     Append(ppn->GetName());
-    while (rb_ct - iLineStart < rb_iColumn)
-      Put(' ');
+    while (rb_ct - iLineStart < rb_iColumn) Put(' ');
     Format("%1:", fmtSpec((long)ppn->pn_fFramesCalls, "6"));
     const char *strSeparator = "";
     if (ppn->pn_llFramesTime > 0) {
@@ -225,8 +221,7 @@ private:
   }
   void Append(const char *str)
   {
-    for (; *str != 0; str++)
-      Put(*str);
+    for (; *str != 0; str++) Put(*str);
   }
 
   const ProfileReportSettings &rb_prs;
@@ -381,8 +376,7 @@ CString CProfileNode::Report(void) const
 CString CProfileNode::Report(const ProfileReportSettings &prs, long *pctLines) const
 {
   long iDepth = 0;
-  for (const CProfileNode *ppn = pn_ppnParent; ppn != nullptr; ppn = ppn->pn_ppnParent)
-    iDepth++;
+  for (const CProfileNode *ppn = pn_ppnParent; ppn != nullptr; ppn = ppn->pn_ppnParent) iDepth++;
   CReportBuilder rb(prs);
   rb.AddNodes(this, iDepth);
   return rb.Result(pctLines);

@@ -109,7 +109,8 @@ bool StartsByRunLevel(const CService &svc)
 {
   const Override *pov = FindOverride(svc.svc_idID);
   if (pov != nullptr && (pov->ov_ulFlags & 2) && pov->ov_lReserved) return false;
-  SvcStartType eType = pov != nullptr && (pov->ov_ulFlags & 1) ? pov->ov_eStartType : svc.svc_eStartType;
+  SvcStartType eType =
+      pov != nullptr && (pov->ov_ulFlags & 1) ? pov->ov_eStartType : svc.svc_eStartType;
   return eType != SST_MANUAL;
 }
 
@@ -207,7 +208,10 @@ void svcStartService(CService *psvc)
     return;
   }
   if (psvc->IsStarted()) {
-    conErrorF(strTranslate("DOZUService.AlreadyStarted=Can't start service '%1' because it is already started.\n"), ARG_TEXT, psvc->svc_idID);
+    conErrorF(
+        strTranslate(
+            "DOZUService.AlreadyStarted=Can't start service '%1' because it is already started.\n"),
+        ARG_TEXT, psvc->svc_idID);
     return;
   }
   Append(SLK_STARTING, psvc, psvc->svc_pModule, psvc->svc_idGroup, psvc->svc_iRunLevel, 1);
@@ -231,7 +235,9 @@ void svcStopService(CService *psvc)
     return;
   }
   if (!psvc->IsStarted()) {
-    conErrorF(strTranslate("DOZUService.NotRunning=Can't stop service '%1' because it isn't running.\n"), ARG_TEXT, psvc->svc_idID);
+    conErrorF(
+        strTranslate("DOZUService.NotRunning=Can't stop service '%1' because it isn't running.\n"),
+        ARG_TEXT, psvc->svc_idID);
     return;
   }
   Append(SLK_STOPPING, psvc, psvc->svc_pModule, psvc->svc_idGroup, psvc->svc_iRunLevel, 1);
@@ -250,8 +256,9 @@ void svcStartService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF(strTranslate("DOZUService.StartNotRegistered=Can't start service '%1' because it isn't registered properly.\n"), ARG_TEXT,
-              strConvertIDToString(idService));
+    conErrorF(strTranslate("DOZUService.StartNotRegistered=Can't start service '%1' because it "
+                           "isn't registered properly.\n"),
+              ARG_TEXT, strConvertIDToString(idService));
     return;
   }
   svcStartService(psvc);
@@ -261,8 +268,9 @@ void svcStopService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF(strTranslate("DOZUService.StopNotRegistered=Can't stop service '%1' because it isn't registered properly.\n"), ARG_TEXT,
-              strConvertIDToString(idService));
+    conErrorF(strTranslate("DOZUService.StopNotRegistered=Can't stop service '%1' because it isn't "
+                           "registered properly.\n"),
+              ARG_TEXT, strConvertIDToString(idService));
     return;
   }
   svcStopService(psvc);
@@ -272,8 +280,9 @@ void svcRestartService(IDENT idService)
 {
   CService *psvc = svcFindService(idService);
   if (psvc == nullptr) {
-    conErrorF(strTranslate("DOZUService.RestartNotRegistered=Can't restart service '%1' because it isn't registered properly.\n"), ARG_TEXT,
-              strConvertIDToString(idService));
+    conErrorF(strTranslate("DOZUService.RestartNotRegistered=Can't restart service '%1' because it "
+                           "isn't registered properly.\n"),
+              ARG_TEXT, strConvertIDToString(idService));
     return;
   }
   svcRestartService(psvc);

@@ -3,8 +3,8 @@
 #include "core/frame/Console.h"
 #include "core/frame/Service.h"
 #include "core/meta/Module.h"
-#include "core/threads/SyncLock.h"
 #include "core/text/Translation.h"
+#include "core/threads/SyncLock.h"
 
 namespace QuennelEngine {
 
@@ -14,7 +14,9 @@ static long _ctStarting = 0;
 
 static void RecordConsoleLine(void *);
 
-CServiceLog::CServiceLog() : sl_bSkipEmpty(1), sl_bEcho(0), sl_ctEntries(0) {}
+CServiceLog::CServiceLog() : sl_bSkipEmpty(1), sl_bEcho(0), sl_ctEntries(0)
+{
+}
 
 CServiceLog::~CServiceLog()
 {
@@ -34,8 +36,9 @@ void CServiceLog::Clear(void)
 
 static ServiceLogEntry *EntryOf(CListNode *pln)
 {
-  return pln->succ == nullptr ? nullptr
-                              : (ServiceLogEntry *)((char *)pln - offsetof(ServiceLogEntry, sle_lnNode));
+  return pln->succ == nullptr
+             ? nullptr
+             : (ServiceLogEntry *)((char *)pln - offsetof(ServiceLogEntry, sle_lnNode));
 }
 
 ServiceLogEntry *CServiceLog::GetLogEntry(long iEntry)
@@ -56,7 +59,8 @@ ServiceLogEntry *CServiceLog::GetNextLogEntry(ServiceLogEntry *psle)
 void CServiceLog::DumpToLogFile(void)
 {
   conInfoF(strTranslate("DOZUService.DumpStart=\nStarting service log history dump.\n\n"));
-  for (ServiceLogEntry *psle = GetNextLogEntry(nullptr); psle != nullptr; psle = GetNextLogEntry(psle)) {
+  for (ServiceLogEntry *psle = GetNextLogEntry(nullptr); psle != nullptr;
+       psle = GetNextLogEntry(psle)) {
     svcDumpLogEntry(psle, sl_bSkipEmpty);
   }
   conInfoF(strTranslate("DOZUService.DumpEnd=\nDump of service log history complete.\n\n"));
@@ -94,36 +98,41 @@ CString svcGetLogEntryDesc(const ServiceLogEntry *psle)
   const char *strModule = ModuleName(psle->sle_pModule);
   switch (psle->sle_iKind) {
   case SLK_STARTING:
-    return strFormat("Service: '%1' starting [Module: '%2', Priority: '%3'].", ServiceName(psle->sle_psvc),
+    return strFormat("Service: '%1' starting [Module: '%2', Priority: '%3'].",
+                     ServiceName(psle->sle_psvc),
                      ModuleName(psle->sle_psvc ? psle->sle_psvc->svc_pModule : nullptr),
                      psle->sle_psvc ? psle->sle_psvc->svc_iPriority : 0);
-  case SLK_STARTED: return strFormat("Service: '%1' started.", ServiceName(psle->sle_psvc));
+  case SLK_STARTED:
+    return strFormat("Service: '%1' started.", ServiceName(psle->sle_psvc));
   case SLK_STOPPING:
-    return strFormat("Service: '%1' stopping [Module: '%2', Priority: '%3'].", ServiceName(psle->sle_psvc),
+    return strFormat("Service: '%1' stopping [Module: '%2', Priority: '%3'].",
+                     ServiceName(psle->sle_psvc),
                      ModuleName(psle->sle_psvc ? psle->sle_psvc->svc_pModule : nullptr),
                      psle->sle_psvc ? psle->sle_psvc->svc_iPriority : 0);
-  case SLK_STOPPED: return strFormat("Service: '%1' stopped.", ServiceName(psle->sle_psvc));
+  case SLK_STOPPED:
+    return strFormat("Service: '%1' stopped.", ServiceName(psle->sle_psvc));
   case SLK_RAISING:
     return strFormat("Starting services in '%1' runlevel '%2'.", strGroup, psle->sle_iRunLevel);
   case SLK_RAISED:
     return strFormat("Services in '%1' runlevel '%2' started.", strGroup, psle->sle_iRunLevel);
   case SLK_RAISING_MODULE:
-    return strFormat("Starting '%1' module services in group '%2' runlevel '%3'.", strModule, strGroup,
-                     psle->sle_iRunLevel);
+    return strFormat("Starting '%1' module services in group '%2' runlevel '%3'.", strModule,
+                     strGroup, psle->sle_iRunLevel);
   case SLK_RAISED_MODULE:
-    return strFormat("'%1' module services in group '%2' runlevel '%3' started.", strModule, strGroup,
-                     psle->sle_iRunLevel);
+    return strFormat("'%1' module services in group '%2' runlevel '%3' started.", strModule,
+                     strGroup, psle->sle_iRunLevel);
   case SLK_LOWERING:
     return strFormat("Stopping services in '%1' runlevel '%2'.", strGroup, psle->sle_iRunLevel);
   case SLK_LOWERED:
     return strFormat("Services in '%1' runlevel '%2' stopped.", strGroup, psle->sle_iRunLevel);
   case SLK_LOWERING_MODULE:
-    return strFormat("Stopping '%1' module services in group '%2' runlevel '%3'.", strModule, strGroup,
-                     psle->sle_iRunLevel);
+    return strFormat("Stopping '%1' module services in group '%2' runlevel '%3'.", strModule,
+                     strGroup, psle->sle_iRunLevel);
   case SLK_LOWERED_MODULE:
-    return strFormat("'%1' module services in group '%2' runlevel '%3' stopped.", strModule, strGroup,
-                     psle->sle_iRunLevel);
-  case SLK_CONSOLE_LINE: return psle->sle_strLine;
+    return strFormat("'%1' module services in group '%2' runlevel '%3' stopped.", strModule,
+                     strGroup, psle->sle_iRunLevel);
+  case SLK_CONSOLE_LINE:
+    return psle->sle_strLine;
   }
   return CString();
 }
@@ -180,7 +189,8 @@ static void RecordConsoleLine(void *)
 
 namespace ServiceLogPrivate {
 
-void Append(long iKind, CService *psvc, CModule *pModule, IDENT idGroup, long iRunLevel, long ctServices)
+void Append(long iKind, CService *psvc, CModule *pModule, IDENT idGroup, long iRunLevel,
+            long ctServices)
 {
   CSyncLock sl(conGetConsoleMutex());
   if (_psvcLog == nullptr) return;

@@ -53,8 +53,8 @@ public:
   void DumpToLogFile(void);
   void Clear(void);
 
-  int sl_bSkipEmpty;   // dumps leave out run-level steps that involved no service
-  int sl_bEcho;        // entries are printed as they are logged
+  int sl_bSkipEmpty; // dumps leave out run-level steps that involved no service
+  int sl_bEcho;      // entries are printed as they are logged
   long sl_ctEntries;
   CListHead sl_lhEntries;
 };

@@ -42,8 +42,8 @@ static void InstallCrashHandler(void)
 
 StartupHooks &corGetStartupHooks(void)
 {
-  static StartupHooks _sh = {InstallCrashHandler, rptCloseExceptionHandler, nullptr, nullptr,
-                             nullptr, nullptr};
+  static StartupHooks _sh = {
+      InstallCrashHandler, rptCloseExceptionHandler, nullptr, nullptr, nullptr, nullptr};
   return _sh;
 }
 
@@ -89,7 +89,8 @@ void corSplitCommandLine(const char *strCommandLine)
     if (*pch == '"') {
       pchStart = pch + 1;
       pchEnd = strchr(pchStart, '"');
-      if (pchEnd == nullptr) pchEnd = pchStart + strlen(pchStart); // an unclosed quote ends the line
+      if (pchEnd == nullptr)
+        pchEnd = pchStart + strlen(pchStart); // an unclosed quote ends the line
     } else {
       pchStart = pch;
       pchEnd = pchStart;

@@ -8,7 +8,9 @@
 
 namespace QuennelEngine {
 
-CVersion::CVersion() : ver_iMajor(-1), ver_iMinor(-1), ver_iPatch(-1), ver_iBuild(-1) {}
+CVersion::CVersion() : ver_iMajor(-1), ver_iMinor(-1), ver_iPatch(-1), ver_iBuild(-1)
+{
+}
 
 CString verVersionToString(const CVersion &ver)
 {
@@ -57,7 +59,8 @@ CVersion verStringToVersion_t(const char *strVersion)
 
 const CVersion &corGetCoreVersion(void)
 {
-  static const CVersion _ver = verStringToVersion_t("$Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$");
+  static const CVersion _ver =
+      verStringToVersion_t("$Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$");
   return _ver;
 }
 

@@ -509,8 +509,7 @@ void *CGeneralHeap::AllocDedicated(size_t slBlock)
 void CGeneralHeap::ReleaseRegion(GeneralHeapRegion *prg)
 {
   GeneralHeapRegion **pprg = &gh_prgFirst;
-  while (*pprg != prg)
-    pprg = &(*pprg)->rg_prgNext;
+  while (*pprg != prg) pprg = &(*pprg)->rg_prgNext;
   *pprg = prg->rg_prgNext;
   if (gh_prgGrow == prg) {
     gh_prgGrow = nullptr;
@@ -529,8 +528,7 @@ void CGeneralHeap::ReleaseRegion(GeneralHeapRegion *prg)
 
 void CGeneralHeap::ReleaseAll(void)
 {
-  while (gh_prgFirst != nullptr)
-    ReleaseRegion(gh_prgFirst);
+  while (gh_prgFirst != nullptr) ReleaseRegion(gh_prgFirst);
   memset(gh_apchBins, 0, sizeof(gh_apchBins));
   memset(gh_aulBinMap, 0, sizeof(gh_aulBinMap));
   gh_ulBinWords = 0;

@@ -320,8 +320,7 @@ long CMemoryHeap::CountFreeBlocks(int iClass) const
 {
   if (iClass < 0 || iClass >= MH_CTCLASSES) return 0;
   long ct = 0;
-  for (char *pb = mh_apchFree[iClass]; pb != nullptr; pb = NextFree(pb))
-    ct++;
+  for (char *pb = mh_apchFree[iClass]; pb != nullptr; pb = NextFree(pb)) ct++;
   return ct;
 }
 

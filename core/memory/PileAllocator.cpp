@@ -102,8 +102,7 @@ void CPileAllocator::FreeAll(void)
     return;
   }
   long long llSum = 0;
-  for (long i = 0; i < ppa->pa_ctBlocks; i++)
-    llSum += ppa->pa_apdbBlocks[i]->GetSize();
+  for (long i = 0; i < ppa->pa_ctBlocks; i++) llSum += ppa->pa_apdbBlocks[i]->GetSize();
   FreeBlocks(ppa);
   AddBlock(ppa, llSum > 0x7FFFFFFFLL ? 0x7FFFFFFF : (long)llSum);
 }

@@ -178,7 +178,8 @@ void CSimpleHashTable::DumpHashTableUsage(const void *pvBase, long slStride) con
   long actByUse[SHT_SLOTS + 1] = {};
   for (long i = 0; i < count; i++) {
     int ctUsed = 0;
-    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) ctUsed += compartments[i].shc_aslValues[iSlot] != -1;
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++)
+      ctUsed += compartments[i].shc_aslValues[iSlot] != -1;
     actByUse[ctUsed]++;
   }
   conTraceF(strTranslate("DOZUSimpleHashTable.Compartments=Compartments %1\n"), ARG_INT, count);
@@ -206,9 +207,10 @@ void CSimpleHashTable::DumpHashTableUsage(const void *pvBase, long slStride) con
     }
     conTraceF("%1: %2\n", ARG_INT, i, ARG_TEXT, strSlots);
   }
-  conTraceF(strTranslate("DOZUSimpleHashTable.Objects=%1/%2 (%3%%) objects are in own compartment\n"),
-            ARG_INT, ctAtHome, ARG_INT, used, 0xABCD4007, used > 0 ? 100.0 * ctAtHome / used : 0.0,
-            ".1f");
+  conTraceF(
+      strTranslate("DOZUSimpleHashTable.Objects=%1/%2 (%3%%) objects are in own compartment\n"),
+      ARG_INT, ctAtHome, ARG_INT, used, 0xABCD4007, used > 0 ? 100.0 * ctAtHome / used : 0.0,
+      ".1f");
 }
 
 } // namespace QuennelEngine

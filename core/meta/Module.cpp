@@ -2,6 +2,8 @@
 
 namespace QuennelEngine {
 
-CModule::CModule(const char *strName) : mod_idName(strConvertStringToID(strName)) {}
+CModule::CModule(const char *strName) : mod_idName(strConvertStringToID(strName))
+{
+}
 
 } // namespace QuennelEngine

@@ -74,8 +74,7 @@ __int64 FieldsToSeconds(const CalendarFields &cf)
 {
   __int64 llDays =
       365 * ((__int64)cf.cf_iYear - 1970) + LeapDaysBefore(cf.cf_iYear) - LeapDaysBefore(1970);
-  for (long iMonth = 1; iMonth < cf.cf_iMonth; iMonth++)
-    llDays += DaysInMonth(cf.cf_iYear, iMonth);
+  for (long iMonth = 1; iMonth < cf.cf_iMonth; iMonth++) llDays += DaysInMonth(cf.cf_iYear, iMonth);
   llDays += cf.cf_iDay - 1;
   return ((llDays * 24 + cf.cf_iHour) * 60 + cf.cf_iMinute) * 60 + cf.cf_iSecond;
 }

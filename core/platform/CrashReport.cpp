@@ -73,8 +73,8 @@ bool IsReadableProtection(DWORD dwProtect)
 bool IsWritableProtection(DWORD dwProtect)
 {
   if (dwProtect & (PAGE_GUARD | PAGE_NOACCESS)) return false;
-  return (dwProtect & (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE |
-                       PAGE_EXECUTE_WRITECOPY)) != 0;
+  return (dwProtect &
+          (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)) != 0;
 }
 
 // True when every byte of [pv, pv + ct) is committed with the access asked for.
@@ -170,8 +170,8 @@ bool LocateCode(ULONG_PTR ulAddress, CodeLocation &cl)
   long ctSections = pnt->FileHeader.NumberOfSections;
   if (ctSections <= 0 || ctSections > 96) return false;
   const IMAGE_SECTION_HEADER *ash =
-    (const IMAGE_SECTION_HEADER *)((const char *)&pnt->OptionalHeader +
-                                   pnt->FileHeader.SizeOfOptionalHeader);
+      (const IMAGE_SECTION_HEADER *)((const char *)&pnt->OptionalHeader +
+                                     pnt->FileHeader.SizeOfOptionalHeader);
   if (!IsRangeAccessible(ash, ctSections * sizeof(IMAGE_SECTION_HEADER), false)) return false;
 
   ULONG_PTR ulRVA = ulAddress - (ULONG_PTR)pchBase;
@@ -206,29 +206,29 @@ struct ExceptionName {
 };
 
 const ExceptionName _aenNames[] = {
-  {EXCEPTION_BREAKPOINT, "BREAKPOINT"},
-  {EXCEPTION_SINGLE_STEP, "SINGLE_STEP"},
-  {EXCEPTION_GUARD_PAGE, "GUARD_PAGE"},
-  {EXCEPTION_DATATYPE_MISALIGNMENT, "DATATYPE_MISALIGNMENT"},
-  {EXCEPTION_ACCESS_VIOLATION, "ACCESS_VIOLATION"},
-  {EXCEPTION_IN_PAGE_ERROR, "IN_PAGE_ERROR"},
-  {EXCEPTION_INVALID_HANDLE, "INVALID_HANDLE"},
-  {EXCEPTION_ILLEGAL_INSTRUCTION, "ILLEGAL_INSTRUCTION"},
-  {EXCEPTION_NONCONTINUABLE_EXCEPTION, "NONCONTINUABLE_EXCEPTION"},
-  {EXCEPTION_INVALID_DISPOSITION, "INVALID_DISPOSITION"},
-  {EXCEPTION_ARRAY_BOUNDS_EXCEEDED, "ARRAY_BOUNDS_EXCEEDED"},
-  {EXCEPTION_FLT_DENORMAL_OPERAND, "FLT_DENORMAL_OPERAND"},
-  {EXCEPTION_FLT_DIVIDE_BY_ZERO, "FLT_DIVIDE_BY_ZERO"},
-  {EXCEPTION_FLT_INEXACT_RESULT, "FLT_INEXACT_RESULT"},
-  {EXCEPTION_FLT_INVALID_OPERATION, "FLT_INVALID_OPERATION"},
-  {EXCEPTION_FLT_OVERFLOW, "FLT_OVERFLOW"},
-  {EXCEPTION_FLT_STACK_CHECK, "FLT_STACK_CHECK"},
-  {EXCEPTION_FLT_UNDERFLOW, "FLT_UNDERFLOW"},
-  {EXCEPTION_INT_DIVIDE_BY_ZERO, "INT_DIVIDE_BY_ZERO"},
-  {EXCEPTION_INT_OVERFLOW, "INT_OVERFLOW"},
-  {EXCEPTION_PRIV_INSTRUCTION, "PRIV_INSTRUCTION"},
-  {EXCEPTION_STACK_OVERFLOW, "STACK_OVERFLOW"},
-  {RPT_UNCAUGHT_CPP_EXCEPTION, "UNCAUGHT_CPP_EXCEPTION"},
+    {EXCEPTION_BREAKPOINT, "BREAKPOINT"},
+    {EXCEPTION_SINGLE_STEP, "SINGLE_STEP"},
+    {EXCEPTION_GUARD_PAGE, "GUARD_PAGE"},
+    {EXCEPTION_DATATYPE_MISALIGNMENT, "DATATYPE_MISALIGNMENT"},
+    {EXCEPTION_ACCESS_VIOLATION, "ACCESS_VIOLATION"},
+    {EXCEPTION_IN_PAGE_ERROR, "IN_PAGE_ERROR"},
+    {EXCEPTION_INVALID_HANDLE, "INVALID_HANDLE"},
+    {EXCEPTION_ILLEGAL_INSTRUCTION, "ILLEGAL_INSTRUCTION"},
+    {EXCEPTION_NONCONTINUABLE_EXCEPTION, "NONCONTINUABLE_EXCEPTION"},
+    {EXCEPTION_INVALID_DISPOSITION, "INVALID_DISPOSITION"},
+    {EXCEPTION_ARRAY_BOUNDS_EXCEEDED, "ARRAY_BOUNDS_EXCEEDED"},
+    {EXCEPTION_FLT_DENORMAL_OPERAND, "FLT_DENORMAL_OPERAND"},
+    {EXCEPTION_FLT_DIVIDE_BY_ZERO, "FLT_DIVIDE_BY_ZERO"},
+    {EXCEPTION_FLT_INEXACT_RESULT, "FLT_INEXACT_RESULT"},
+    {EXCEPTION_FLT_INVALID_OPERATION, "FLT_INVALID_OPERATION"},
+    {EXCEPTION_FLT_OVERFLOW, "FLT_OVERFLOW"},
+    {EXCEPTION_FLT_STACK_CHECK, "FLT_STACK_CHECK"},
+    {EXCEPTION_FLT_UNDERFLOW, "FLT_UNDERFLOW"},
+    {EXCEPTION_INT_DIVIDE_BY_ZERO, "INT_DIVIDE_BY_ZERO"},
+    {EXCEPTION_INT_OVERFLOW, "INT_OVERFLOW"},
+    {EXCEPTION_PRIV_INSTRUCTION, "PRIV_INSTRUCTION"},
+    {EXCEPTION_STACK_OVERFLOW, "STACK_OVERFLOW"},
+    {RPT_UNCAUGHT_CPP_EXCEPTION, "UNCAUGHT_CPP_EXCEPTION"},
 };
 
 // The name into a buffer, without allocating.
@@ -266,8 +266,7 @@ void WriteLocation(CReportWriter &rw, const char *strFormat, ULONG_PTR ulAddress
 {
   CodeLocation cl;
   LocateCode(ulAddress, cl);
-  rw.PrintF(strFormat, cl.cl_strModule, (unsigned int)cl.cl_iSection,
-            (unsigned int)cl.cl_ulOffset);
+  rw.PrintF(strFormat, cl.cl_strModule, (unsigned int)cl.cl_iSection, (unsigned int)cl.cl_ulOffset);
 }
 
 // Buffers of the report: static, as the faulting thread may have little stack left, and only
@@ -301,8 +300,8 @@ void WriteReport(CReportWriter &rw, const EXCEPTION_POINTERS *pep, const StackBo
   // Segment registers are 16 bits; the words that hold them may carry noise above.
   rw.PrintF("CS:EIP:%04lX:%08lX\n", pctx->SegCs & 0xFFFF, pctx->Eip);
   rw.PrintF("SS:ESP:%04lX:%08lX  EBP:%08lX\n", pctx->SegSs & 0xFFFF, pctx->Esp, pctx->Ebp);
-  rw.PrintF("DS:%04lX  ES:%04lX  FS:%04lX  GS:%04lX\n", pctx->SegDs & 0xFFFF,
-            pctx->SegEs & 0xFFFF, pctx->SegFs & 0xFFFF, pctx->SegGs & 0xFFFF);
+  rw.PrintF("DS:%04lX  ES:%04lX  FS:%04lX  GS:%04lX\n", pctx->SegDs & 0xFFFF, pctx->SegEs & 0xFFFF,
+            pctx->SegFs & 0xFFFF, pctx->SegGs & 0xFFFF);
   rw.PrintF("Flags:%08lX\n", pctx->EFlags);
 
   rw.Write("\nmanual stack frame walk begin:\n");
@@ -352,8 +351,8 @@ void HandleCrash(const CrashJob &cj)
   unsigned long long ullFree = 0;
   sysGetPhysicalMemory(ullTotal, ullFree);
   CString strNow = timToString(timUTCToLocal(timUTCNow()));
-  conLogF(strTranslate("DOZUCrashReport.Crashed=%1: Crashed. (free memory: %2 MB)\n"), ARG_TEXT, strNow.str_String, ARG_UINT,
-          (unsigned int)(ullFree / (1024 * 1024)));
+  conLogF(strTranslate("DOZUCrashReport.Crashed=%1: Crashed. (free memory: %2 MB)\n"), ARG_TEXT,
+          strNow.str_String, ARG_UINT, (unsigned int)(ullFree / (1024 * 1024)));
   sysMessage("The application has malfunctioned and it will now close.\nWe apologize for the "
              "inconvenience.\nPlease send error log to the technical support.");
 }
@@ -630,7 +629,8 @@ QE_NOINLINE long Overflow(long iDepth)
 void dbgMakeAccessViolation(long iValue)
 {
   if (iValue != 0) {
-    conWarningF(strTranslate("DOZUCrashReport.AccessViolation=dbgMakeAccessViolation(0) will crash the application!\n"));
+    conWarningF(strTranslate(
+        "DOZUCrashReport.AccessViolation=dbgMakeAccessViolation(0) will crash the application!\n"));
     return;
   }
   *(volatile int *)_piNowhere = 0;
@@ -639,7 +639,8 @@ void dbgMakeAccessViolation(long iValue)
 void dbgMakeStackOverflow(long iValue)
 {
   if (iValue != 0) {
-    conWarningF(strTranslate("DOZUCrashReport.StackOverflow=dbgMakeStackOverflow(0) will crash the application!\n"));
+    conWarningF(strTranslate(
+        "DOZUCrashReport.StackOverflow=dbgMakeStackOverflow(0) will crash the application!\n"));
     return;
   }
   Overflow(0);

@@ -59,13 +59,13 @@ static inline void BeforeDiskRead(void)
 
 struct CacheBlock {
   CFileStreamWin32 *cb_pfsOwner;
-  HANDLE cb_hFile;      // the handle the pending read was issued on
-  long cb_slOffset;     // file offset of the block, or the empty mark
+  HANDLE cb_hFile;  // the handle the pending read was issued on
+  long cb_slOffset; // file offset of the block, or the empty mark
   unsigned char *cb_pubData;
   OVERLAPPED cb_ov;
-  bool cb_bPending;     // an overlapped read was issued and not yet collected
-  long cb_ctValid;      // bytes the read delivered
-  long cb_ctPins;       // readers working with the block outside the lock
+  bool cb_bPending; // an overlapped read was issued and not yet collected
+  long cb_ctValid;  // bytes the read delivered
+  long cb_ctPins;   // readers working with the block outside the lock
   CListNode cb_lnRecency;
 };
 
@@ -345,8 +345,8 @@ void CFileStreamWin32::Open_t(const CString &strFileName, const char *strMode)
     bool bOverlap = fil_bAsynchronousReads < 0 ? !bWine : fil_bAsynchronousReads != 0;
     fs_bAsync = bOverlap && strCompare(strHard, filSysGetModulePath()) != 0;
     h = CreateFileW((LPCWSTR)wstrHard.wstr_String, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | (fs_bAsync ? FILE_FLAG_OVERLAPPED : 0), nullptr);
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | (fs_bAsync ? FILE_FLAG_OVERLAPPED : 0),
+                    nullptr);
   } else if (fs_strMode == "wb" || fs_strMode == "ab") {
     fs_bAsync = false;
     h = CreateFileW((LPCWSTR)wstrHard.wstr_String, GENERIC_WRITE, 0, nullptr,
@@ -374,7 +374,8 @@ void CFileStreamWin32::Open_t(const CString &strFileName, const char *strMode)
   fs_iLastBlock = -1;
   fs_slSystemPosition = 0;
   if (!bRead) {
-    long ctKiB = fil_iWriteCacheSize < 0 ? 0 : (fil_iWriteCacheSize > 64 ? 64 : fil_iWriteCacheSize);
+    long ctKiB =
+        fil_iWriteCacheSize < 0 ? 0 : (fil_iWriteCacheSize > 64 ? 64 : fil_iWriteCacheSize);
     fs_slCacheSize = ctKiB * 1024;
     if (fs_slCacheSize > 0) fs_pubWriteCache = (unsigned char *)memMAlloc(fs_slCacheSize);
   }
@@ -454,8 +455,8 @@ long CFileStreamWin32::ReadThroughCache_t(unsigned char *pubBuffer, long slSize)
   if (iAhead >= 0 && fs_bAsync) bAheadOK = rc.Issue(iAhead);
   bOK = bOK && rc.Collect(iBlock);
   // The disk must have delivered the whole block as far as the file goes.
-  long slExpected = fs_slFileSize - slBlockStart < _slBlockSize ? fs_slFileSize - slBlockStart
-                                                                : _slBlockSize;
+  long slExpected =
+      fs_slFileSize - slBlockStart < _slBlockSize ? fs_slFileSize - slBlockStart : _slBlockSize;
   bOK = bOK && cb.cb_ctValid >= slExpected;
   if (bOK) memcpy(pubBuffer, cb.cb_pubData + slInBlock, slCopy);
   // A synchronous read ahead comes after the copy, so that this read is not delayed by it.
@@ -581,7 +582,8 @@ void CFileStreamWin32::Write_t(const void *pvBuffer, long slSize)
 {
   if (slSize < 0) Throw_t("Invalid size!");
   if (slSize == 0) return;
-  if (fs_hFile == INVALID_HANDLE_VALUE && fs_pFile == nullptr) Throw_t("Error while writing to file.");
+  if (fs_hFile == INVALID_HANDLE_VALUE && fs_pFile == nullptr)
+    Throw_t("Error while writing to file.");
   if (fs_slCacheSize == 0 || slSize >= fs_slCacheSize) {
     WriteOut_t();
     WriteDirect_t(pvBuffer, slSize);

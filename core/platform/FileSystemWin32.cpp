@@ -112,14 +112,14 @@ void filRenameFile_t(const CString &strFrom, const CString &strTo)
   if (!strToDir.IsEmpty() && !filIsDirectory(strToDir) && !filCreateDirectoryPath(strToDir)) {
     CString strError = LastErrorText();
     ThrowFormat_t(
-      strTranslate("DOZUFileSystemWin32.CannotCreateDir=Cannot create directory path %1. %2"),
-      strToDir, strError);
+        strTranslate("DOZUFileSystemWin32.CannotCreateDir=Cannot create directory path %1. %2"),
+        strToDir, strError);
   }
   if (!MoveFileW(W(Wide(filSoftToHardPath(strFrom))), W(Wide(filSoftToHardPath(strTo))))) {
     CString strError = LastErrorText();
     ThrowFormat_t(
-      strTranslate("DOZUFileSystemWin32.CannotRenameFile=Cannot rename file %1 to %2. %3"),
-      strFrom, strTo, strError);
+        strTranslate("DOZUFileSystemWin32.CannotRenameFile=Cannot rename file %1 to %2. %3"),
+        strFrom, strTo, strError);
   }
 }
 
@@ -128,8 +128,8 @@ void filRenameDirectory_t(const CString &strFrom, const CString &strTo)
   if (!MoveFileW(W(Wide(filSoftToHardPath(strFrom))), W(Wide(filSoftToHardPath(strTo))))) {
     CString strError = LastErrorText();
     ThrowFormat_t(
-      strTranslate("DOZUFileSystemWin32.CannotDeleteDir=Cannot rename directory %1 to %2. %3"),
-      strFrom, strTo, strError);
+        strTranslate("DOZUFileSystemWin32.CannotDeleteDir=Cannot rename directory %1 to %2. %3"),
+        strFrom, strTo, strError);
   }
 }
 
@@ -137,8 +137,8 @@ void filRemoveDirectory_t(const char *strName)
 {
   if (!RemoveDirectoryW(W(Wide(filSoftToHardPath(strName))))) {
     ThrowFormat_t(
-      strTranslate("DOZUFileSystemWin32.CannotDeleteDirectory=Cannot delete directory %1."),
-      strName);
+        strTranslate("DOZUFileSystemWin32.CannotDeleteDirectory=Cannot delete directory %1."),
+        strName);
   }
 }
 

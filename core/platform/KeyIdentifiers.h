@@ -10,6 +10,7 @@
 namespace QuennelEngine {
 
 // The KIDs in use; every other value below 256 is unused (no characters, empty names).
+// clang-format off
 enum KeyID {
   KID_NONE = -1,
   // Digit row, 1 to 9 then 0, minus and equals.
@@ -33,6 +34,7 @@ enum KeyID {
   KID_NUM9, KID_NUMDECIMAL = 154,
   KID_NUMLOCK = 160, KID_NUMSLASH, KID_NUMMULTIPLY, KID_NUMMINUS, KID_NUMPLUS, KID_NUMENTER = 165,
 };
+// clang-format on
 
 // Table sizes: scan codes with the extended flag, characters, KIDs.
 const long SYS_SCANCODES = 512;

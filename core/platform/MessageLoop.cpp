@@ -10,8 +10,8 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/platform/KeyIdentifiers.h"
-#include "core/platform/WindowPrivate.h"
 #include "core/platform/SysConsole.h"
+#include "core/platform/WindowPrivate.h"
 
 #include <windows.h>
 
@@ -71,16 +71,26 @@ unsigned long ModifierOf(unsigned long ulVirtualKey, long lParam)
   bool bExtended = (lParam >> 24) & 1;
   unsigned long ulScan = (lParam >> 16) & 0xFF;
   switch (ulVirtualKey) {
-  case VK_SHIFT: return ulScan == 54 ? TK_RSHIFT : TK_LSHIFT;
-  case VK_LSHIFT: return TK_LSHIFT;
-  case VK_RSHIFT: return TK_RSHIFT;
-  case VK_CONTROL: return bExtended ? TK_RCONTROL : TK_LCONTROL;
-  case VK_LCONTROL: return TK_LCONTROL;
-  case VK_RCONTROL: return TK_RCONTROL;
-  case VK_MENU: return bExtended ? TK_RALT : TK_LALT;
-  case VK_LMENU: return TK_LALT;
-  case VK_RMENU: return TK_RALT;
-  default: return 0;
+  case VK_SHIFT:
+    return ulScan == 54 ? TK_RSHIFT : TK_LSHIFT;
+  case VK_LSHIFT:
+    return TK_LSHIFT;
+  case VK_RSHIFT:
+    return TK_RSHIFT;
+  case VK_CONTROL:
+    return bExtended ? TK_RCONTROL : TK_LCONTROL;
+  case VK_LCONTROL:
+    return TK_LCONTROL;
+  case VK_RCONTROL:
+    return TK_RCONTROL;
+  case VK_MENU:
+    return bExtended ? TK_RALT : TK_LALT;
+  case VK_LMENU:
+    return TK_LALT;
+  case VK_RMENU:
+    return TK_RALT;
+  default:
+    return 0;
   }
 }
 
@@ -209,10 +219,17 @@ void OnKeyMessage(unsigned int uMessage, unsigned long ulVirtualKey, long lParam
   // Lock keys toggle when they go down, not when they repeat.
   if (!bDown || ((lParam >> 30) & 1)) return;
   switch (ulVirtualKey) {
-  case VK_CAPITAL: _ulTrackedKeys ^= CKS_CAPSLOCK; break;
-  case VK_NUMLOCK: _ulTrackedKeys ^= CKS_NUMLOCK; break;
-  case VK_SCROLL: _ulTrackedKeys ^= CKS_SCROLLLOCK; break;
-  default: break;
+  case VK_CAPITAL:
+    _ulTrackedKeys ^= CKS_CAPSLOCK;
+    break;
+  case VK_NUMLOCK:
+    _ulTrackedKeys ^= CKS_NUMLOCK;
+    break;
+  case VK_SCROLL:
+    _ulTrackedKeys ^= CKS_SCROLLLOCK;
+    break;
+  default:
+    break;
   }
 }
 
@@ -367,8 +384,8 @@ long sysTranslateKeyboardEvent(char *pchBytes)
   wchar_t awch[8];
   int ct = ToUnicode(_uLastVirtualKey, _uLastScanCode, aubState, awch, 8, 0);
   if (ct <= 0) return 0; // nothing, or a dead key waiting for the next one
-  int ctBytes = WideCharToMultiByte(CP_UTF8, 0, awch, ct, pchBytes, SYS_KEYTEXT_BYTES - 1, nullptr,
-                                    nullptr);
+  int ctBytes =
+      WideCharToMultiByte(CP_UTF8, 0, awch, ct, pchBytes, SYS_KEYTEXT_BYTES - 1, nullptr, nullptr);
   if (ctBytes < 0) ctBytes = 0;
   pchBytes[ctBytes] = 0;
   return ctBytes;

@@ -41,8 +41,8 @@ enum CommonKeyState : unsigned long {
   CKS_LBUTTON = 0x8,
   CKS_RBUTTON = 0x10,
   CKS_MBUTTON = 0x20,
-  CKS_CAPSLOCK = 0x40,   // toggled on
-  CKS_NUMLOCK = 0x80,    // toggled on
+  CKS_CAPSLOCK = 0x40,    // toggled on
+  CKS_NUMLOCK = 0x80,     // toggled on
   CKS_SCROLLLOCK = 0x100, // toggled on
 };
 // The modifier keys and mouse buttons held, and the lock keys that are on, as the library's

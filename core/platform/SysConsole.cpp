@@ -55,12 +55,18 @@ void sysOutputStdOutString(const char *str)
 static const char *ButtonName(SysMessageAnswer sma)
 {
   switch (sma) {
-  case SMA_OK: return "OK";
-  case SMA_ABORT: return "Abort";
-  case SMA_RETRY: return "Retry";
-  case SMA_IGNORE: return "Ignore";
-  case SMA_YES: return "Yes";
-  case SMA_NO: return "No";
+  case SMA_OK:
+    return "OK";
+  case SMA_ABORT:
+    return "Abort";
+  case SMA_RETRY:
+    return "Retry";
+  case SMA_IGNORE:
+    return "Ignore";
+  case SMA_YES:
+    return "Yes";
+  case SMA_NO:
+    return "No";
   }
   return "?";
 }
@@ -69,40 +75,61 @@ SysMessageAnswer sysMessageBox(const char *strText, const char *strTitle, SysMes
                                SysMessageIcon smi, SysMessageAnswer smaDefault)
 {
   if (sysIsUnattended()) {
-    conWarningF(strTranslate("DOZUSystem.Unattended=Unattended: message window \"%1\" answered %2:\n%3\n"), ARG_TEXT, strTitle,
-                ARG_TEXT, ButtonName(smaDefault), ARG_TEXT, strText);
+    conWarningF(
+        strTranslate("DOZUSystem.Unattended=Unattended: message window \"%1\" answered %2:\n%3\n"),
+        ARG_TEXT, strTitle, ARG_TEXT, ButtonName(smaDefault), ARG_TEXT, strText);
     return smaDefault;
   }
   UINT uType = MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST;
   switch (smb) {
-  case SMB_ABORTRETRYIGNORE: uType |= MB_ABORTRETRYIGNORE; break;
-  case SMB_YESNO: uType |= MB_YESNO; break;
-  default: uType |= MB_OK; break;
+  case SMB_ABORTRETRYIGNORE:
+    uType |= MB_ABORTRETRYIGNORE;
+    break;
+  case SMB_YESNO:
+    uType |= MB_YESNO;
+    break;
+  default:
+    uType |= MB_OK;
+    break;
   }
   switch (smi) {
-  case SMI_WARNING: uType |= MB_ICONWARNING; break;
-  case SMI_INFORMATION: uType |= MB_ICONINFORMATION; break;
-  default: uType |= MB_ICONERROR; break;
+  case SMI_WARNING:
+    uType |= MB_ICONWARNING;
+    break;
+  case SMI_INFORMATION:
+    uType |= MB_ICONINFORMATION;
+    break;
+  default:
+    uType |= MB_ICONERROR;
+    break;
   }
   if (smb == SMB_ABORTRETRYIGNORE) {
-    uType |= smaDefault == SMA_RETRY ? MB_DEFBUTTON2 : (smaDefault == SMA_IGNORE ? MB_DEFBUTTON3 : 0);
+    uType |=
+        smaDefault == SMA_RETRY ? MB_DEFBUTTON2 : (smaDefault == SMA_IGNORE ? MB_DEFBUTTON3 : 0);
   } else if (smb == SMB_YESNO) {
     uType |= smaDefault == SMA_NO ? MB_DEFBUTTON2 : 0;
   }
   CWString wstrText = strUTF8ToUTF16(strText);
   CWString wstrTitle = strUTF8ToUTF16(strTitle);
   if (_sys_pBeforeMessageBox) _sys_pBeforeMessageBox();
-  int iAnswer = MessageBoxW(nullptr, (LPCWSTR)wstrText.wstr_String, (LPCWSTR)wstrTitle.wstr_String,
-                            uType);
+  int iAnswer =
+      MessageBoxW(nullptr, (LPCWSTR)wstrText.wstr_String, (LPCWSTR)wstrTitle.wstr_String, uType);
   if (_sys_pAfterMessageBox) _sys_pAfterMessageBox();
   switch (iAnswer) {
-  case IDABORT: return SMA_ABORT;
-  case IDRETRY: return SMA_RETRY;
-  case IDIGNORE: return SMA_IGNORE;
-  case IDYES: return SMA_YES;
-  case IDNO: return SMA_NO;
-  case IDOK: return SMA_OK;
-  default: return smaDefault;
+  case IDABORT:
+    return SMA_ABORT;
+  case IDRETRY:
+    return SMA_RETRY;
+  case IDIGNORE:
+    return SMA_IGNORE;
+  case IDYES:
+    return SMA_YES;
+  case IDNO:
+    return SMA_NO;
+  case IDOK:
+    return SMA_OK;
+  default:
+    return smaDefault;
   }
 }
 
@@ -114,10 +141,9 @@ void sysMessage(const char *strText)
 CString sysGetErrorText(unsigned long ulCode)
 {
   wchar_t *pwchMessage = nullptr;
-  DWORD ct = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                              FORMAT_MESSAGE_IGNORE_INSERTS,
-                            nullptr, ulCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                            (LPWSTR)&pwchMessage, 0, nullptr);
+  DWORD ct = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, ulCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&pwchMessage, 0, nullptr);
   if (ct == 0 || pwchMessage == nullptr) return CString();
   CString str = strUTF16ToUTF8((const unsigned short *)pwchMessage);
   LocalFree(pwchMessage);

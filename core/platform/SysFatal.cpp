@@ -7,7 +7,8 @@ namespace QuennelEngine {
 
 void sysFatalSystemError(const char *strCall, unsigned long ulError)
 {
-  conFatalErrorF(strTranslate("DOZUSystem.CallFailed=System call %1 failed with error %2."), ARG_TEXT, strCall, ARG_UINT, ulError);
+  conFatalErrorF(strTranslate("DOZUSystem.CallFailed=System call %1 failed with error %2."),
+                 ARG_TEXT, strCall, ARG_UINT, ulError);
 }
 
 } // namespace QuennelEngine

@@ -8,7 +8,7 @@ static HMODULE ModuleOf(const void *pv)
 {
   HMODULE h = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                       GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      (LPCWSTR)pv, &h);
   return h;
 }

@@ -54,8 +54,8 @@ SysHandle sysCreateSuspendedThread(SysThreadEntry pEntry, void *pvArgument,
                                    unsigned long &ulThreadID)
 {
   DWORD dwID = 0;
-  HANDLE hThread = CreateThread(nullptr, 0, (LPTHREAD_START_ROUTINE)pEntry, pvArgument,
-                                CREATE_SUSPENDED, &dwID);
+  HANDLE hThread =
+      CreateThread(nullptr, 0, (LPTHREAD_START_ROUTINE)pEntry, pvArgument, CREATE_SUSPENDED, &dwID);
   if (hThread == nullptr) {
     sysFatalSystemError("CreateThread", GetLastError());
   }

@@ -190,8 +190,7 @@ template <class CLOCK> Time MeasureResolution(CLOCK fnClock)
   for (int iRound = 0; iRound < 5; iRound++) {
     Time tmBefore = fnClock();
     Time tmAfter = tmBefore;
-    while (tmAfter == tmBefore && !TimedOut(dwStart, 5000))
-      tmAfter = fnClock();
+    while (tmAfter == tmBefore && !TimedOut(dwStart, 5000)) tmAfter = fnClock();
     Time tmStep = tmAfter - tmBefore;
     if (tmStep > Time() && tmStep < tmBest) tmBest = tmStep;
   }
@@ -400,8 +399,7 @@ void CTimerCheck::Start(__int64 llPerfFrequency, __int64 llTimeStampFrequency,
   tc_llTimeStampFrequency = llTimeStampFrequency;
   tc_llLastPerf = llPerfReading;
   tc_llLastTimeStamp = llTimeStampReading;
-  for (int i = 0; i < TC_RATIOS; i++)
-    tc_afRatios[i] = 1.0f;
+  for (int i = 0; i < TC_RATIOS; i++) tc_afRatios[i] = 1.0f;
   tc_iRatio = 0;
 }
 
@@ -430,8 +428,7 @@ bool CTimerCheck::Check(__int64 llPerfReading, __int64 llTimeStampReading)
 
   tc_iRatio = 0;
   float fSum = 0.0f;
-  for (int i = 0; i < TC_RATIOS; i++)
-    fSum += tc_afRatios[i];
+  for (int i = 0; i < TC_RATIOS; i++) fSum += tc_afRatios[i];
   if (fSum * 0.1f >= 0.99f) return false;
   // Both counts may reach billions: their product needs more than 64 bits.
   __int64 llFrequency = MulDiv64(llStampTicks, tc_llPerfFrequency, llPerfTicks);

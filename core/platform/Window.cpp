@@ -59,7 +59,7 @@ HINSTANCE CoreInstance(void)
 {
   HMODULE hModule = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                       GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      (LPCWSTR)(void *)&CoreInstance, &hModule);
   return (HINSTANCE)hModule;
 }
@@ -183,7 +183,8 @@ void RegisterClassOnce(const wchar_t *wstrClass, bool &bRegistered)
   wc.hbrBackground = nullptr;
   wc.lpszClassName = wstrClass;
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    conFatalErrorF(strTranslate("DOZUWindow.RegisterClass=Could not register class '%1'\n"), ARG_WTEXT, (const unsigned short *)wstrClass);
+    conFatalErrorF(strTranslate("DOZUWindow.RegisterClass=Could not register class '%1'\n"),
+                   ARG_WTEXT, (const unsigned short *)wstrClass);
   }
   bRegistered = true;
 }
@@ -239,9 +240,8 @@ RECT PlacedRect(CWindow *pwnd, const CTRect &rc, WindowPlacement wpl)
 void PlaceWindow(CWindow *pwnd, const CTRect &rc, WindowPlacement wpl)
 {
   RECT rcPlaced = PlacedRect(pwnd, rc, wpl);
-  SetWindowPos(HandleOf(pwnd), nullptr, rcPlaced.left, rcPlaced.top,
-               rcPlaced.right - rcPlaced.left, rcPlaced.bottom - rcPlaced.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(HandleOf(pwnd), nullptr, rcPlaced.left, rcPlaced.top, rcPlaced.right - rcPlaced.left,
+               rcPlaced.bottom - rcPlaced.top, SWP_NOZORDER | SWP_NOACTIVATE);
   UpdateStoredRects(pwnd);
 }
 
@@ -286,15 +286,24 @@ void MouseEventAt(WindowEvent &we, long eKind, long iX, long iY)
 long ButtonKind(UINT uMsg)
 {
   switch (uMsg) {
-  case WM_LBUTTONUP: return WEK_LBUTTONUP;
-  case WM_LBUTTONDOWN: return WEK_LBUTTONDOWN;
-  case WM_LBUTTONDBLCLK: return WEK_LBUTTONDBLCLK;
-  case WM_RBUTTONUP: return WEK_RBUTTONUP;
-  case WM_RBUTTONDOWN: return WEK_RBUTTONDOWN;
-  case WM_RBUTTONDBLCLK: return WEK_RBUTTONDBLCLK;
-  case WM_MBUTTONUP: return WEK_MBUTTONUP;
-  case WM_MBUTTONDOWN: return WEK_MBUTTONDOWN;
-  default: return WEK_MBUTTONDBLCLK;
+  case WM_LBUTTONUP:
+    return WEK_LBUTTONUP;
+  case WM_LBUTTONDOWN:
+    return WEK_LBUTTONDOWN;
+  case WM_LBUTTONDBLCLK:
+    return WEK_LBUTTONDBLCLK;
+  case WM_RBUTTONUP:
+    return WEK_RBUTTONUP;
+  case WM_RBUTTONDOWN:
+    return WEK_RBUTTONDOWN;
+  case WM_RBUTTONDBLCLK:
+    return WEK_RBUTTONDBLCLK;
+  case WM_MBUTTONUP:
+    return WEK_MBUTTONUP;
+  case WM_MBUTTONDOWN:
+    return WEK_MBUTTONDOWN;
+  default:
+    return WEK_MBUTTONDBLCLK;
   }
 }
 
@@ -304,8 +313,8 @@ int DeliverWheel(CWindow *pwnd, long iDelta, long iX, long iY)
   if (!(pwnd->wnd_ulFlags & WNDF_EVENTS) || _bMouseEventsDisabled) return -1;
   pwnd->wnd_iWheelRest += iDelta;
   int iResult = -1;
-  while (!pwnd->wnd_bDeleted && (pwnd->wnd_iWheelRest >= WND_WHEEL_NOTCH ||
-                                 pwnd->wnd_iWheelRest <= -WND_WHEEL_NOTCH)) {
+  while (!pwnd->wnd_bDeleted &&
+         (pwnd->wnd_iWheelRest >= WND_WHEEL_NOTCH || pwnd->wnd_iWheelRest <= -WND_WHEEL_NOTCH)) {
     bool bForward = pwnd->wnd_iWheelRest > 0;
     pwnd->wnd_iWheelRest += bForward ? -WND_WHEEL_NOTCH : WND_WHEEL_NOTCH;
     WindowEvent we;
@@ -485,8 +494,8 @@ LRESULT HandleMessage(CWindow *pwnd, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
   }
 
   if (bEvent) iResult = DeliverEvent(pwnd, we);
-  bool bKey = uMsg == WM_KEYDOWN || uMsg == WM_KEYUP || uMsg == WM_SYSKEYDOWN ||
-              uMsg == WM_SYSKEYUP;
+  bool bKey =
+      uMsg == WM_KEYDOWN || uMsg == WM_KEYUP || uMsg == WM_SYSKEYDOWN || uMsg == WM_SYSKEYUP;
   if (iResult != 0) return bKey ? 0 : 1; // handled, or swallowed by a filter
   // Not handled: a wrapped window's own procedure gets the message (even when the callback
   // deleted the wrapper, the window lives on); the library's own windows swallow characters and
@@ -712,10 +721,13 @@ CWindow *wndCreateWindow(CWindow *pwndParent, const char *strText, const CTRect 
   }
 
   CWString wstrText = strUTF8ToUTF16(strText);
-  HWND hWnd = CreateWindowExW(dwExStyle, bOwnBackground ? WND_CLASS_OWNBACKGROUND : WND_CLASS_DEFAULT,
-                              (LPCWSTR)wstrText.wstr_String, dwStyle, rc.rc_iLeft, rc.rc_iTop,
-                              rc.Width(), rc.Height(), hParent, nullptr, CoreInstance(), nullptr);
-  if (hWnd == nullptr) conFatalErrorF(strTranslate("DOZUWindow.CreateWindow=Could not create window '%1'"), ARG_TEXT, strText);
+  HWND hWnd =
+      CreateWindowExW(dwExStyle, bOwnBackground ? WND_CLASS_OWNBACKGROUND : WND_CLASS_DEFAULT,
+                      (LPCWSTR)wstrText.wstr_String, dwStyle, rc.rc_iLeft, rc.rc_iTop, rc.Width(),
+                      rc.Height(), hParent, nullptr, CoreInstance(), nullptr);
+  if (hWnd == nullptr)
+    conFatalErrorF(strTranslate("DOZUWindow.CreateWindow=Could not create window '%1'"), ARG_TEXT,
+                   strText);
 
   CWindow *pwnd = NewRecord();
   pwnd->wnd_ulFlags = ulFlags;
@@ -832,7 +844,7 @@ CWindow *wndWindowFromWindow(const WindowHandle &wh, unsigned long ulFlags)
   pwnd->wnd_wh.wh_hWnd = hWnd;
   AppendRecord(pwnd);
   pwnd->wnd_pvPreviousProc =
-    (void *)SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)LibraryWindowProc);
+      (void *)SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)LibraryWindowProc);
   UpdateStoredRects(pwnd);
   return pwnd;
 }
@@ -919,10 +931,17 @@ void wndSetWindowZOrder(CWindow *pwnd, WindowZOrder wzo)
   WND_REQUIRE(pwnd);
   HWND hAfter = HWND_TOP;
   switch (wzo) {
-  case WZO_BOTTOM: hAfter = HWND_BOTTOM; break;
-  case WZO_TOPMOST: hAfter = HWND_TOPMOST; break;
-  case WZO_NOTOPMOST: hAfter = HWND_NOTOPMOST; break;
-  default: break;
+  case WZO_BOTTOM:
+    hAfter = HWND_BOTTOM;
+    break;
+  case WZO_TOPMOST:
+    hAfter = HWND_TOPMOST;
+    break;
+  case WZO_NOTOPMOST:
+    hAfter = HWND_NOTOPMOST;
+    break;
+  default:
+    break;
   }
   SetWindowPos(HandleOf(pwnd), hAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -1220,19 +1239,32 @@ CursorHandle wndCreateCursor(CursorType cut)
 {
   LPCWSTR wstrID = (LPCWSTR)IDC_ARROW;
   switch (cut) {
-  case CUT_WAIT: wstrID = (LPCWSTR)IDC_WAIT; break;
-  case CUT_CROSS: wstrID = (LPCWSTR)IDC_CROSS; break;
-  case CUT_IBEAM: wstrID = (LPCWSTR)IDC_IBEAM; break;
-  case CUT_HAND: wstrID = (LPCWSTR)IDC_HAND; break;
-  case CUT_SIZEALL: wstrID = (LPCWSTR)IDC_SIZEALL; break;
-  case CUT_NO: wstrID = (LPCWSTR)IDC_NO; break;
-  default: break;
+  case CUT_WAIT:
+    wstrID = (LPCWSTR)IDC_WAIT;
+    break;
+  case CUT_CROSS:
+    wstrID = (LPCWSTR)IDC_CROSS;
+    break;
+  case CUT_IBEAM:
+    wstrID = (LPCWSTR)IDC_IBEAM;
+    break;
+  case CUT_HAND:
+    wstrID = (LPCWSTR)IDC_HAND;
+    break;
+  case CUT_SIZEALL:
+    wstrID = (LPCWSTR)IDC_SIZEALL;
+    break;
+  case CUT_NO:
+    wstrID = (LPCWSTR)IDC_NO;
+    break;
+  default:
+    break;
   }
   return (CursorHandle)LoadCursorW(nullptr, wstrID);
 }
 
-CursorHandle wndCreateCursor(const unsigned long *pulPixels, long iWidth, long iHeight,
-                             long iHotX, long iHotY)
+CursorHandle wndCreateCursor(const unsigned long *pulPixels, long iWidth, long iHeight, long iHotX,
+                             long iHotY)
 {
   if (pulPixels == nullptr || iWidth <= 0 || iHeight <= 0) {
     corLogGuardBreach();

@@ -64,12 +64,12 @@ struct WindowDC {
 
 // Creation flags.
 enum WindowFlag : unsigned long {
-  WNDF_EVENTS = 0x1,        // takes mouse and deferred events
-  WNDF_BORDERLESS = 0x2,    // no caption or frame
-  WNDF_MINIMIZED = 0x8,     // starts minimized
+  WNDF_EVENTS = 0x1,         // takes mouse and deferred events
+  WNDF_BORDERLESS = 0x2,     // no caption or frame
+  WNDF_MINIMIZED = 0x8,      // starts minimized
   WNDF_OWNBACKGROUND = 0x10, // the library fills the background; no deferred paints
-  WNDF_APPLICATION = 0x20,  // the application's top-level window (never with a parent)
-  WNDF_FIXEDSIZE = 0x40,    // no sizing frame
+  WNDF_APPLICATION = 0x20,   // the application's top-level window (never with a parent)
+  WNDF_FIXEDSIZE = 0x40,     // no sizing frame
 };
 
 // What the rectangle given at creation or to wndResizeWindow stands for.
@@ -82,19 +82,19 @@ enum WindowPlacement {
 
 // Event types (the first word of every event).
 enum WindowEventType {
-  WET_FOCUS = 0,          // the window receives the keyboard focus
-  WET_LOSTFOCUS = 1,      // the window loses it (we_pwndOther: the library window taking it)
-  WET_CLOSE = 3,          // the user asks to close the window
-  WET_DEFERRED = 4,       // a deferred paint, move or size change (kinds WEK_PAINT, WEK_MOVED)
-  WET_APPACTIVATED = 5,   // the application became the foreground application
-  WET_APPDEACTIVATED = 6, // the application stopped being the foreground application
-  WET_MOUSE = 7,          // mouse events (kinds WEK_MOUSEMOVE to WEK_WHEELBACKWARD)
-  WET_KEYBOARD = 8,       // key down, key up, character (kinds WEK_KEYDOWN, WEK_KEYUP, WEK_CHAR)
-  WET_BEFOREDEFERRED = 9, // to the workbench: deferred events are about to be delivered
-  WET_IDLE1 = 10,         // to the workbench: first idle phase of sysWaitMessage
-  WET_IDLE2 = 11,         // to the workbench: second idle phase of sysWaitMessage
+  WET_FOCUS = 0,           // the window receives the keyboard focus
+  WET_LOSTFOCUS = 1,       // the window loses it (we_pwndOther: the library window taking it)
+  WET_CLOSE = 3,           // the user asks to close the window
+  WET_DEFERRED = 4,        // a deferred paint, move or size change (kinds WEK_PAINT, WEK_MOVED)
+  WET_APPACTIVATED = 5,    // the application became the foreground application
+  WET_APPDEACTIVATED = 6,  // the application stopped being the foreground application
+  WET_MOUSE = 7,           // mouse events (kinds WEK_MOUSEMOVE to WEK_WHEELBACKWARD)
+  WET_KEYBOARD = 8,        // key down, key up, character (kinds WEK_KEYDOWN, WEK_KEYUP, WEK_CHAR)
+  WET_BEFOREDEFERRED = 9,  // to the workbench: deferred events are about to be delivered
+  WET_IDLE1 = 10,          // to the workbench: first idle phase of sysWaitMessage
+  WET_IDLE2 = 11,          // to the workbench: second idle phase of sysWaitMessage
   WET_DISPLAYCHANGED = 15, // to the workbench: the display mode changed
-  WET_TIMER = 16,         // to the workbench: a timer expired (we_iTimerID; kind = its phase)
+  WET_TIMER = 16,          // to the workbench: a timer expired (we_iTimerID; kind = its phase)
 };
 
 // Event kinds (the second word): mouse, keyboard and deferred events.
@@ -122,13 +122,13 @@ enum WindowEventKind {
 
 // One engine window event. Fields that an event's type does not use are 0 (we_iKID -1).
 struct WindowEvent {
-  long we_eType;                // WindowEventType
-  long we_iKind;                // WindowEventKind; for WET_TIMER the timer's phase
-  long we_iKID;                 // keyboard: the key (-1 when its scan code names none)
-  long we_bRepeat;              // keyboard: 1 when the key was already down
-  long we_iScanCode;            // keyboard: the scan code, plus 256 for extended keys
-  unsigned long we_ulChar;      // WEK_CHAR: the UTF-16 unit typed
-  long we_iX;                   // mouse: the cursor in client coordinates
+  long we_eType;           // WindowEventType
+  long we_iKind;           // WindowEventKind; for WET_TIMER the timer's phase
+  long we_iKID;            // keyboard: the key (-1 when its scan code names none)
+  long we_bRepeat;         // keyboard: 1 when the key was already down
+  long we_iScanCode;       // keyboard: the scan code, plus 256 for extended keys
+  unsigned long we_ulChar; // WEK_CHAR: the UTF-16 unit typed
+  long we_iX;              // mouse: the cursor in client coordinates
   long we_iY;
   unsigned long we_ulKeyStates; // mouse and keyboard: sysGetCommonKeyStates() at the time
   CTRect we_rc;                 // deferred events (see the kinds)
@@ -143,33 +143,33 @@ typedef int (*WindowEventCallback)(CWindow &wnd, const WindowEvent &we, void *pv
 // wnd functions rather than the fields.
 class CWindow {
 public:
-  unsigned long wnd_ulFlags;       // the creation flags (WindowFlag)
-  CTRect wnd_rcAdjustment;         // window minus client rectangle for a 400 x 400 client area
+  unsigned long wnd_ulFlags; // the creation flags (WindowFlag)
+  CTRect wnd_rcAdjustment;   // window minus client rectangle for a 400 x 400 client area
   CString wnd_strText;
-  CWindow *wnd_pwndParent;         // null for a top-level window
-  WindowHandle wnd_wh;             // null once the system window is gone
-  void *wnd_pvPreviousProc;        // a wrapped window's own procedure; null for ours
+  CWindow *wnd_pwndParent;  // null for a top-level window
+  WindowHandle wnd_wh;      // null once the system window is gone
+  void *wnd_pvPreviousProc; // a wrapped window's own procedure; null for ours
   WindowDC wnd_wdc;
   WindowEventCallback wnd_pCallback;
   void *wnd_pvCallbackData;
 
   // Bookkeeping of the window layer.
-  CTRect wnd_rcWindow;     // last known window rectangle (parent or screen coordinates)
-  CTRect wnd_rcClient;     // last known client rectangle (0, 0, width, height)
-  CTRect wnd_rcPaint;      // pending deferred paint (empty: none)
-  long wnd_bMovePending;   // a deferred move or size change is pending
-  long wnd_iWheelRest;     // wheel rotation not yet turned into events (below one notch)
-  long wnd_bMouseSeen;     // a motion event was delivered at wnd_iMouseX, wnd_iMouseY
+  CTRect wnd_rcWindow;   // last known window rectangle (parent or screen coordinates)
+  CTRect wnd_rcClient;   // last known client rectangle (0, 0, width, height)
+  CTRect wnd_rcPaint;    // pending deferred paint (empty: none)
+  long wnd_bMovePending; // a deferred move or size change is pending
+  long wnd_iWheelRest;   // wheel rotation not yet turned into events (below one notch)
+  long wnd_bMouseSeen;   // a motion event was delivered at wnd_iMouseX, wnd_iMouseY
   long wnd_iMouseX;
   long wnd_iMouseY;
-  long wnd_ctDispatching;  // dispatches of this window on the stack
-  long wnd_bDeleted;       // deleted during a dispatch: freed when the last one returns
+  long wnd_ctDispatching; // dispatches of this window on the stack
+  long wnd_bDeleted;      // deleted during a dispatch: freed when the last one returns
 
   CWindow()
-      : wnd_ulFlags(0), wnd_pwndParent(nullptr), wnd_wh{nullptr}, wnd_pvPreviousProc(nullptr),
-        wnd_wdc{nullptr, 0}, wnd_pCallback(nullptr), wnd_pvCallbackData(nullptr),
-        wnd_bMovePending(0), wnd_iWheelRest(0), wnd_bMouseSeen(0), wnd_iMouseX(0), wnd_iMouseY(0),
-        wnd_ctDispatching(0), wnd_bDeleted(0)
+      : wnd_ulFlags(0), wnd_pwndParent(nullptr), wnd_wh{nullptr},
+        wnd_pvPreviousProc(nullptr), wnd_wdc{nullptr, 0}, wnd_pCallback(nullptr),
+        wnd_pvCallbackData(nullptr), wnd_bMovePending(0), wnd_iWheelRest(0), wnd_bMouseSeen(0),
+        wnd_iMouseX(0), wnd_iMouseY(0), wnd_ctDispatching(0), wnd_bDeleted(0)
   {
   }
 };
@@ -281,8 +281,7 @@ CORE_API void wndRestoreKeyboardFocus(void);
 
 // ---- Events ----
 
-CORE_API void wndSetWindowEventCallback(CWindow *pwnd, WindowEventCallback pCallback,
-                                        void *pvData);
+CORE_API void wndSetWindowEventCallback(CWindow *pwnd, WindowEventCallback pCallback, void *pvData);
 // Deletes the window on a close request (returns 1); 0 for every other event.
 CORE_API int wndDefaultEventCallback(CWindow &wnd, const WindowEvent &we, void *pvData);
 CORE_API void wndEnableMouseEvents(void);

@@ -70,8 +70,7 @@ constexpr SlicingTables MakeSlicingTables(void)
   SlicingTables st = {};
   for (unsigned int i = 0; i < 256; i++) {
     unsigned int ul = i;
-    for (int iBit = 0; iBit < 8; iBit++)
-      ul = (ul & 1) ? (ul >> 1) ^ 0xEDB88320u : ul >> 1;
+    for (int iBit = 0; iBit < 8; iBit++) ul = (ul & 1) ? (ul >> 1) ^ 0xEDB88320u : ul >> 1;
     st.aul[0][i] = ul;
   }
   for (int k = 1; k < 8; k++) {
@@ -108,8 +107,7 @@ unsigned int UpdateSliced(unsigned int ulCRC, const unsigned char *pub, long slS
     pub += 8;
     slSize -= 8;
   }
-  while (slSize-- > 0)
-    ulCRC = _st.aul[0][(ulCRC ^ *pub++) & 0xFF] ^ (ulCRC >> 8);
+  while (slSize-- > 0) ulCRC = _st.aul[0][(ulCRC ^ *pub++) & 0xFF] ^ (ulCRC >> 8);
   return ulCRC;
 }
 

@@ -5,11 +5,17 @@
 
 namespace QuennelEngine {
 
-CStreamImp::~CStreamImp() {}
+CStreamImp::~CStreamImp()
+{
+}
 
-void CStreamImp::Finish_t(void) {}
+void CStreamImp::Finish_t(void)
+{
+}
 
-CDummyStream::CDummyStream() : ds_strDescription("<dummy stream>") {}
+CDummyStream::CDummyStream() : ds_strDescription("<dummy stream>")
+{
+}
 
 void CDummyStream::Peek_t(void *, long)
 {
@@ -51,7 +57,9 @@ void CDummyStream::SetSize_t(long)
   ThrowF_t(strTranslate("DOZUStream.DummySetSize=Cannot set size to dummy stream!"));
 }
 
-void CDummyStream::ReadAhead_t(long) {}
+void CDummyStream::ReadAhead_t(long)
+{
+}
 
 long CDummyStream::GetSize(void)
 {

@@ -63,16 +63,14 @@ FileCRCTable &Table(void)
 unsigned long HashName(const char *strName)
 {
   CKeyedHash kh;
-  for (const char *pch = strName; *pch != 0; pch++)
-    kh.Add((unsigned char)chLower(*pch));
+  for (const char *pch = strName; *pch != 0; pch++) kh.Add((unsigned char)chLower(*pch));
   return kh.Finish();
 }
 
 IndexSlot *AllocateSlots(unsigned long ctSlots)
 {
   IndexSlot *pis = (IndexSlot *)memMAlloc(ctSlots * sizeof(IndexSlot));
-  for (unsigned long i = 0; i < ctSlots; i++)
-    pis[i].is_iRecord = -1;
+  for (unsigned long i = 0; i < ctSlots; i++) pis[i].is_iRecord = -1;
   return pis;
 }
 
@@ -92,8 +90,7 @@ void EnsureIndex(FileCRCTable &fct)
 IndexSlot &FreeSlotFor(IndexSlot *pis, unsigned long ctSlots, unsigned long ulHash, long &ctProbes)
 {
   unsigned long i = ulHash & (ctSlots - 1);
-  for (; pis[i].is_iRecord >= 0; i = (i + 1) & (ctSlots - 1))
-    ctProbes++;
+  for (; pis[i].is_iRecord >= 0; i = (i + 1) & (ctSlots - 1)) ctProbes++;
   ctProbes++;
   return pis[i];
 }
@@ -116,8 +113,7 @@ void Enter(FileCRCTable &fct, unsigned long ulHash, long iRecord)
 {
   EnsureIndex(fct);
   // At most half full: the records counted include the one being entered.
-  while ((unsigned long)fct.fct_afcr.Count() * 2 > fct.fct_ctSlots)
-    GrowIndex(fct);
+  while ((unsigned long)fct.fct_afcr.Count() * 2 > fct.fct_ctSlots) GrowIndex(fct);
   IndexSlot &is = FreeSlotFor(fct.fct_pis, fct.fct_ctSlots, ulHash, fct.fct_ctProbes);
   is.is_ulHash = ulHash;
   is.is_iRecord = iRecord;
@@ -198,8 +194,7 @@ void CRCT_Clear(void)
 void CRCT_ResetActiveList(void)
 {
   CSyncLock sl(&_crct_smLock);
-  for (FileCRCRecord &fcr : Table().fct_afcr)
-    fcr.fcr_bActive = false;
+  for (FileCRCRecord &fcr : Table().fct_afcr) fcr.fcr_bActive = false;
 }
 
 void CRCT_AddFile_t(const CString &strName, unsigned long ulCRC)
@@ -221,8 +216,7 @@ void CRCT_MakeFileList_t(CStream &strmOut)
   }
   long ctActive = astrActive.Count();
   strmOut.WriteValue_t(ctActive);
-  for (const CString &str : astrActive)
-    str.Write_t(strmOut);
+  for (const CString &str : astrActive) str.Write_t(strmOut);
 }
 
 unsigned long CRCT_MakeCRCForFiles_t(CStream &strmIn)

@@ -54,13 +54,34 @@ CSyncMutex *filGetSyncMutex(void)
   return &_fil_smLock;
 }
 
-CString filGetSysDirSeparator(void) { return CString("\\"); }
-CString filGetSysRootDir(void) { return Paths().fsp_strRootDir; }
-void filSetSysRootDir(const char *strHardDir) { Paths().fsp_strRootDir = strHardDir; }
-CString filGetHardExePath(void) { return Paths().fsp_strHardExePath; }
-CString filGetSoftExePath(void) { return Paths().fsp_strSoftExePath; }
-CString filGetExeName(void) { return Paths().fsp_strExeName; }
-void filSetExeName(const char *strName) { Paths().fsp_strExeName = strName; }
+CString filGetSysDirSeparator(void)
+{
+  return CString("\\");
+}
+CString filGetSysRootDir(void)
+{
+  return Paths().fsp_strRootDir;
+}
+void filSetSysRootDir(const char *strHardDir)
+{
+  Paths().fsp_strRootDir = strHardDir;
+}
+CString filGetHardExePath(void)
+{
+  return Paths().fsp_strHardExePath;
+}
+CString filGetSoftExePath(void)
+{
+  return Paths().fsp_strSoftExePath;
+}
+CString filGetExeName(void)
+{
+  return Paths().fsp_strExeName;
+}
+void filSetExeName(const char *strName)
+{
+  Paths().fsp_strExeName = strName;
+}
 
 CString filSoftToHardPath(const char *strSoft)
 {
@@ -388,7 +409,8 @@ void MakeDirList(CStaticStackArray<CString> &astrFiles, const CString &strDir,
     long ctEntries = filGetZipEntryCount();
     for (long i = 0; i < ctEntries; i++) {
       CString strEntry = filGetZipEntryFileName(i);
-      if (bRecursive ? !strHasHead(strEntry, strDir) : strCompare(strFileDir(strEntry), strDir) != 0) {
+      if (bRecursive ? !strHasHead(strEntry, strDir)
+                     : strCompare(strFileDir(strEntry), strDir) != 0) {
         continue;
       }
       if (EntryMatches(strEntry, strPattern)) astrFiles.Push(strEntry);
@@ -411,19 +433,22 @@ void CStream::OpenFile_t(const char *strFileName, const char *strMode)
 {
   CString strName(strFileName ? strFileName : "");
   if (fil_iReportStats >= 2) conLogF("open: %1\n", ARG_TEXT, strName.str_String);
-  if (strName.IsEmpty()) ThrowF_t(strTranslate("DOZUStream.EmptyFileName=Must provide filename to open!"));
+  if (strName.IsEmpty())
+    ThrowF_t(strTranslate("DOZUStream.EmptyFileName=Must provide filename to open!"));
   SetASCII();
   CString strModeText(strMode ? strMode : "");
   bool bRead = strModeText == "r";
   if (!bRead && strModeText != "w" && strModeText != "a") {
     throw CFileException(
-      strTranslate("DOZUStream.InvalidModeSelection=Invalid mode selection! ([r | w | a] supported.)"),
-      strName);
+        strTranslate(
+            "DOZUStream.InvalidModeSelection=Invalid mode selection! ([r | w | a] supported.)"),
+        strName);
   }
   if (!bRead) {
     if (filExistsOnDisk(strName) && filIsReadOnly(strName)) {
       throw CFileException(
-        strTranslate("DOZUStream.CannotWriteToReadOnly=Could not write to read-only file!"), strName);
+          strTranslate("DOZUStream.CannotWriteToReadOnly=Could not write to read-only file!"),
+          strName);
     }
     filCreateDirectoryPath(strFileDir(strName));
     // An archive is read-only: writing always goes to the disk file named.
@@ -441,9 +466,11 @@ void CStream::OpenFile_t(const char *strFileName, const char *strMode)
   const bool bOnDisk = filExistsOnDisk(strName);
   bool bOpened = false;
   if (fil_bPreferZips) {
-    bOpened = (bInArchive && CreateZipStream(strName)) || (bOnDisk && CreateFileStream(strName, "r"));
+    bOpened =
+        (bInArchive && CreateZipStream(strName)) || (bOnDisk && CreateFileStream(strName, "r"));
   } else {
-    bOpened = (bOnDisk && CreateFileStream(strName, "r")) || (bInArchive && CreateZipStream(strName));
+    bOpened =
+        (bOnDisk && CreateFileStream(strName, "r")) || (bInArchive && CreateZipStream(strName));
   }
   if (!bOpened) {
     throw CFileException(strTranslate("DOZUStream.CannotOpenFile=Could not open file!"), strName);

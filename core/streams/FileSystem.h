@@ -80,7 +80,8 @@ CORE_API CString filCreateAvailableFileName_t(const char *strBaseName, long ctDi
 
 // Listings.
 // The disk entries of a soft directory matching the pattern (directories with a trailing '/').
-CORE_API CStaticStackArray<CString> filGetFromDir(const CString &strSoftDir, const char *strPattern);
+CORE_API CStaticStackArray<CString> filGetFromDir(const CString &strSoftDir,
+                                                  const char *strPattern);
 // The entries of a directory on disk and in the archives ("$/": the drives).
 CORE_API CStaticStackArray<CString> filFindFiles(const char *strSoftDir, const char *strPattern);
 CORE_API void filFindFilesRecursively(const char *strSoftDir, const char *strPattern,

@@ -110,8 +110,7 @@ static inline void CopyItem(unsigned char *pubTo, long slOffset, long slLength, 
     memcpy(pubTo, pubFrom, 8);
     memcpy(pubTo + 8, pubFrom + 8, 8);
   } else {
-    for (long k = 0; k < slLength; k++)
-      pubTo[k] = pubFrom[k];
+    for (long k = 0; k < slLength; k++) pubTo[k] = pubFrom[k];
   }
 }
 

@@ -15,15 +15,26 @@ static const long _slGranularity = 4096;
 static inline void CopyBytes(void *pvTarget, const void *pvSource, long slSize)
 {
   switch (slSize) {
-  case 1: __builtin_memcpy(pvTarget, pvSource, 1); break;
-  case 2: __builtin_memcpy(pvTarget, pvSource, 2); break;
-  case 4: __builtin_memcpy(pvTarget, pvSource, 4); break;
-  case 8: __builtin_memcpy(pvTarget, pvSource, 8); break;
-  default: memcpy(pvTarget, pvSource, slSize); break;
+  case 1:
+    __builtin_memcpy(pvTarget, pvSource, 1);
+    break;
+  case 2:
+    __builtin_memcpy(pvTarget, pvSource, 2);
+    break;
+  case 4:
+    __builtin_memcpy(pvTarget, pvSource, 4);
+    break;
+  case 8:
+    __builtin_memcpy(pvTarget, pvSource, 8);
+    break;
+  default:
+    memcpy(pvTarget, pvSource, slSize);
+    break;
   }
 }
 
-CMemoryStream::CMemoryStream() : ms_pubData(nullptr), ms_slPosition(0), ms_slCapacity(0), ms_slSize(0)
+CMemoryStream::CMemoryStream()
+    : ms_pubData(nullptr), ms_slPosition(0), ms_slCapacity(0), ms_slSize(0)
 {
 }
 
@@ -128,6 +139,8 @@ void CMemoryStream::SetSize_t(long slSize)
   if (ms_slPosition > ms_slSize) ms_slPosition = ms_slSize;
 }
 
-void CMemoryStream::ReadAhead_t(long) {}
+void CMemoryStream::ReadAhead_t(long)
+{
+}
 
 } // namespace QuennelEngine

@@ -39,28 +39,38 @@ static bool ParseLine(const CString &strLine, long iLine, CString &strOld, CStri
 {
   if (strLine[0] == '"') {
     if (strScan(strLine, "%1 %2", fmtSpec(&strOld, "q"), fmtSpec(&strNew, "q")) < 0) {
-      conErrorF(strTranslate("DOZUFile.HistoryTooFew=ReplaceHistory.txt(%1) : Too few filenames.\n"), ARG_INT, iLine);
+      conErrorF(
+          strTranslate("DOZUFile.HistoryTooFew=ReplaceHistory.txt(%1) : Too few filenames.\n"),
+          ARG_INT, iLine);
       return false;
     }
   } else {
     if (strFindChar(strLine, '"') >= 0) {
-      conErrorF(strTranslate("DOZUFile.HistoryQuote=ReplaceHistory.txt(%1) : Illegal use of quote character.\n"), ARG_INT, iLine);
+      conErrorF(
+          strTranslate(
+              "DOZUFile.HistoryQuote=ReplaceHistory.txt(%1) : Illegal use of quote character.\n"),
+          ARG_INT, iLine);
       return false;
     }
     int iBlank = strFindChar(strLine, ' ');
     if (iBlank < 0) {
-      conErrorF(strTranslate("DOZUFile.HistoryTooFew=ReplaceHistory.txt(%1) : Too few filenames.\n"), ARG_INT, iLine);
+      conErrorF(
+          strTranslate("DOZUFile.HistoryTooFew=ReplaceHistory.txt(%1) : Too few filenames.\n"),
+          ARG_INT, iLine);
       return false;
     }
     if (strFindChar(strLine.str_String + iBlank + 1, ' ') >= 0) {
-      conErrorF(strTranslate("DOZUFile.HistoryTooMany=ReplaceHistory.txt(%1) : Too many filenames.\n"), ARG_INT, iLine);
+      conErrorF(
+          strTranslate("DOZUFile.HistoryTooMany=ReplaceHistory.txt(%1) : Too many filenames.\n"),
+          ARG_INT, iLine);
       return false;
     }
     strOld = strGetHead(strLine, iBlank);
     strNew = strLine.str_String + iBlank + 1;
   }
   if (strOld.IsEmpty() || strNew.IsEmpty()) {
-    conErrorF(strTranslate("DOZUFile.HistoryInvalid=ReplaceHistory.txt(%1) : Invalid filename.\n"), ARG_INT, iLine);
+    conErrorF(strTranslate("DOZUFile.HistoryInvalid=ReplaceHistory.txt(%1) : Invalid filename.\n"),
+              ARG_INT, iLine);
     return false;
   }
   strTrimSpaces(strOld);

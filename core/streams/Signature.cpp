@@ -53,8 +53,7 @@ void sigFinish(CSignHandle *psh, CDataBlock &dbSignature)
   dbSignature.Clear();
   dbSignature.Allocate(4);
   unsigned char *pub = (unsigned char *)dbSignature.GetData();
-  for (int i = 0; i < 4; i++)
-    pub[i] = (unsigned char)(ulCRC >> (8 * i));
+  for (int i = 0; i < 4; i++) pub[i] = (unsigned char)(ulCRC >> (8 * i));
 }
 
 void sigCalculate(SignatureType eType, const void *pvData, long slSize, CDataBlock &dbSignature)

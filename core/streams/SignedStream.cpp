@@ -51,8 +51,7 @@ static void ReadRaw_t(CStream &strm, void *pv, long slSize)
 
 static void PutLong(unsigned char *pub, long sl)
 {
-  for (int i = 0; i < 4; i++)
-    pub[i] = (unsigned char)((unsigned long)sl >> (8 * i));
+  for (int i = 0; i < 4; i++) pub[i] = (unsigned char)((unsigned long)sl >> (8 * i));
 }
 
 static long GetLong(const unsigned char *pub)

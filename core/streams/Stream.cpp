@@ -159,7 +159,7 @@ long CStream::Find_t(const unsigned char *pubPattern, long slLength)
       const long slLeftAfter = slAfterChunk - slChunk;
       for (long i = 0; i < slChunk && slFound < 0;) {
         const unsigned char *pub =
-          (const unsigned char *)memchr(pubChunk + i, pubPattern[0], slChunk - i);
+            (const unsigned char *)memchr(pubChunk + i, pubPattern[0], slChunk - i);
         if (pub == nullptr) break;
         i = (long)(pub - pubChunk);
         long slInChunk = slChunk - i;

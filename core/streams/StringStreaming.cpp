@@ -61,7 +61,8 @@ void CWString::Read_t(CStream &strm)
     } else {
       strm.Read_t(pwch, slCount * 2);
       if (ulEncoding == 1) {
-        for (long i = 0; i < slCount; i++) pwch[i] = (unsigned short)((pwch[i] >> 8) | (pwch[i] << 8));
+        for (long i = 0; i < slCount; i++)
+          pwch[i] = (unsigned short)((pwch[i] >> 8) | (pwch[i] << 8));
       }
     }
   } catch (...) {

@@ -6,7 +6,9 @@
 
 namespace QuennelEngine {
 
-CTextCodec::~CTextCodec() {}
+CTextCodec::~CTextCodec()
+{
+}
 
 // Bytes left to read in a stream.
 static inline long BytesLeft(CStream *pstrm)
@@ -42,7 +44,9 @@ void CTextCodecASCII::WriteChar(unsigned short wch)
   tc_pstrm->Write_t(&ch, 1);
 }
 
-void CTextCodecASCII::WriteHeader(void) {}
+void CTextCodecASCII::WriteHeader(void)
+{
+}
 
 void CTextCodecASCII::ToASCIIChar(char *pch, unsigned short wch)
 {
@@ -59,9 +63,12 @@ int CTextCodecUTF8::Decode(unsigned short *pwch, long &ctTaken)
   if (ctBytes <= 1) {
     ctTaken = 1;
     // A continuation byte without its lead cannot be decoded.
-    if (ctBytes == 0) *pwch = CH_INVALID;
-    else if (aub[0] == 9) *pwch = ' ';
-    else *pwch = aub[0];
+    if (ctBytes == 0)
+      *pwch = CH_INVALID;
+    else if (aub[0] == 9)
+      *pwch = ' ';
+    else
+      *pwch = aub[0];
     return 1;
   }
   // The sequence's bytes, fewer when the stream ends sooner.

@@ -349,8 +349,7 @@ template <class T, class F> void KeepFirstOfEqual(CStaticStackArray<T> &a, F fnN
     iKept++;
     if (iKept != i) a[iKept] = std::move(a[i]);
   }
-  while (a.Count() > iKept + 1)
-    a.Pop();
+  while (a.Count() > iKept + 1) a.Pop();
 }
 
 // Sorts the entries, drops the losers of equal names and lists the directories again.
@@ -473,10 +472,8 @@ void filAddArchive(const char *strName)
   }
   zt.zt_apza.Push(pza);
   zt.zt_aze.Reserve(zt.zt_aze.Count() + azeNew.Count());
-  for (ZipEntry &ze : azeNew)
-    zt.zt_aze.Push(std::move(ze));
-  for (CString &str : astrListedDirs)
-    zt.zt_astrListedDirs.Push(std::move(str));
+  for (ZipEntry &ze : azeNew) zt.zt_aze.Push(std::move(ze));
+  for (CString &str : astrListedDirs) zt.zt_astrListedDirs.Push(std::move(str));
   RebuildIndex(zt);
 }
 

@@ -6,6 +6,7 @@ namespace TextTables {
 #include "core/text/UnicodeTables.inc"
 
 // 8-bit classes of ASCII; bytes 128-255 have none.
+// clang-format off
 enum { V = CHC_VALID, VS = CHC_VALID | CHC_SPACE, VSP = CHC_VALID | CHC_SPACE | CHC_PRINT,
        VPP = CHC_VALID | CHC_PUNCT | CHC_PRINT, VDP = CHC_VALID | CHC_DIGIT | CHC_PRINT,
        VUP = CHC_VALID | CHC_ALPHA | CHC_UPPER | CHC_PRINT,
@@ -21,6 +22,7 @@ const unsigned char chClassBits[128] = {
   VPP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP,
   VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VLP, VPP, VPP, VPP, VPP, 0,
 };
+// clang-format on
 
 // Case tables over all 256 byte values: only ASCII letters change.
 static constexpr ByteTable MakeCaseTable(char chFrom, char chTo)
@@ -39,30 +41,96 @@ const ByteTable chUpperTable = MakeCaseTable('a', 'A');
 
 namespace QuennelEngine {
 
-int chIsOfType(char c, int bits) { return chClassOf(c) & bits; }
-int wchIsOfType(unsigned short c, int bits) { return wchClassOf(c) & bits; }
+int chIsOfType(char c, int bits)
+{
+  return chClassOf(c) & bits;
+}
+int wchIsOfType(unsigned short c, int bits)
+{
+  return wchClassOf(c) & bits;
+}
 
-int chIsValidChar(char c) { return chClassOf(c) & CHC_VALID; }
-int chIsAlpha(char c) { return chClassOf(c) & CHC_ALPHA; }
-int chIsUpper(char c) { return chClassOf(c) & CHC_UPPER; }
-int chIsLower(char c) { return chClassOf(c) & CHC_LOWER; }
-int chIsDigit(char c) { return chClassOf(c) & CHC_DIGIT; }
-int chIsSpace(char c) { return chClassOf(c) & CHC_SPACE; }
-int chIsPunct(char c) { return chClassOf(c) & CHC_PUNCT; }
-int chIsPrint(char c) { return chClassOf(c) & CHC_PRINT; }
-int wchIsValidChar(unsigned short c) { return wchClassOf(c) & CHC_VALID; }
-int wchIsAlpha(unsigned short c) { return wchClassOf(c) & CHC_ALPHA; }
-int wchIsUpper(unsigned short c) { return wchClassOf(c) & CHC_UPPER; }
-int wchIsLower(unsigned short c) { return wchClassOf(c) & CHC_LOWER; }
-int wchIsDigit(unsigned short c) { return wchClassOf(c) & CHC_DIGIT; }
-int wchIsSpace(unsigned short c) { return wchClassOf(c) & CHC_SPACE; }
-int wchIsPunct(unsigned short c) { return wchClassOf(c) & CHC_PUNCT; }
-int wchIsPrint(unsigned short c) { return wchClassOf(c) & CHC_PRINT; }
+int chIsValidChar(char c)
+{
+  return chClassOf(c) & CHC_VALID;
+}
+int chIsAlpha(char c)
+{
+  return chClassOf(c) & CHC_ALPHA;
+}
+int chIsUpper(char c)
+{
+  return chClassOf(c) & CHC_UPPER;
+}
+int chIsLower(char c)
+{
+  return chClassOf(c) & CHC_LOWER;
+}
+int chIsDigit(char c)
+{
+  return chClassOf(c) & CHC_DIGIT;
+}
+int chIsSpace(char c)
+{
+  return chClassOf(c) & CHC_SPACE;
+}
+int chIsPunct(char c)
+{
+  return chClassOf(c) & CHC_PUNCT;
+}
+int chIsPrint(char c)
+{
+  return chClassOf(c) & CHC_PRINT;
+}
+int wchIsValidChar(unsigned short c)
+{
+  return wchClassOf(c) & CHC_VALID;
+}
+int wchIsAlpha(unsigned short c)
+{
+  return wchClassOf(c) & CHC_ALPHA;
+}
+int wchIsUpper(unsigned short c)
+{
+  return wchClassOf(c) & CHC_UPPER;
+}
+int wchIsLower(unsigned short c)
+{
+  return wchClassOf(c) & CHC_LOWER;
+}
+int wchIsDigit(unsigned short c)
+{
+  return wchClassOf(c) & CHC_DIGIT;
+}
+int wchIsSpace(unsigned short c)
+{
+  return wchClassOf(c) & CHC_SPACE;
+}
+int wchIsPunct(unsigned short c)
+{
+  return wchClassOf(c) & CHC_PUNCT;
+}
+int wchIsPrint(unsigned short c)
+{
+  return wchClassOf(c) & CHC_PRINT;
+}
 
-char chToUpper(char c) { return chUpper(c); }
-char chToLower(char c) { return chLower(c); }
-unsigned short wchToUpper(unsigned short c) { return wchUpper(c); }
-unsigned short wchToLower(unsigned short c) { return wchLower(c); }
+char chToUpper(char c)
+{
+  return chUpper(c);
+}
+char chToLower(char c)
+{
+  return chLower(c);
+}
+unsigned short wchToUpper(unsigned short c)
+{
+  return wchUpper(c);
+}
+unsigned short wchToLower(unsigned short c)
+{
+  return wchLower(c);
+}
 
 char chToValidChar(char c)
 {
@@ -77,7 +145,7 @@ unsigned short wchToValidWChar(unsigned short c)
 // The characters allowed in file names. The stored set has no upper-case W; the test folds case,
 // so both W and w pass through the lower-case w.
 static const char _strFileNameChars[] =
-  " 0123456789ABCDEFGHIJKLMNOPQRSTUVXYZabcdefghijklmnopqrstuvwxyz!#$%&'()+,-.;=[]^_{}~@`";
+    " 0123456789ABCDEFGHIJKLMNOPQRSTUVXYZabcdefghijklmnopqrstuvwxyz!#$%&'()+,-.;=[]^_{}~@`";
 
 // Folded form of the set, as a lookup by folded character.
 struct FileNameTable {

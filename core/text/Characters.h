@@ -1,6 +1,7 @@
 #pragma once
 // Character classes, case conversion and character conversions for 8-bit and 16-bit text.
-// The 8-bit tables cover ASCII (bytes 128-255 have no class); the 16-bit tables cover U+0000-U+050F.
+// The 8-bit tables cover ASCII (bytes 128-255 have no class); the 16-bit tables cover
+// U+0000-U+050F.
 #include "core/platform/Platform.h"
 
 namespace QuennelEngine {

@@ -101,8 +101,14 @@ template <class CH, bool bCaseSensitive> static int CompareTail(const CH *p, con
   return CompareHead<CH, bCaseSensitive>(p + ct - ctTail, pTail);
 }
 
-int strCompare(const char *strA, const char *strB) { return CompareText<false>(strA, strB); }
-int strCompareS(const char *strA, const char *strB) { return CompareText<true>(strA, strB); }
+int strCompare(const char *strA, const char *strB)
+{
+  return CompareText<false>(strA, strB);
+}
+int strCompareS(const char *strA, const char *strB)
+{
+  return CompareText<true>(strA, strB);
+}
 int wstrCompare(const unsigned short *wstrA, const unsigned short *wstrB)
 {
   return CompareText<false>(wstrA, wstrB);
@@ -145,10 +151,22 @@ int wstrCompareTailS(const unsigned short *wstr, const unsigned short *wstrTail)
   return CompareTail<unsigned short, true>(wstr, wstrTail);
 }
 
-bool strHasHead(const char *str, const char *strHead) { return strCompareHead(str, strHead) == 0; }
-bool strHasHeadS(const char *str, const char *strHead) { return strCompareHeadS(str, strHead) == 0; }
-bool strHasTail(const char *str, const char *strTail) { return strCompareTail(str, strTail) == 0; }
-bool strHasTailS(const char *str, const char *strTail) { return strCompareTailS(str, strTail) == 0; }
+bool strHasHead(const char *str, const char *strHead)
+{
+  return strCompareHead(str, strHead) == 0;
+}
+bool strHasHeadS(const char *str, const char *strHead)
+{
+  return strCompareHeadS(str, strHead) == 0;
+}
+bool strHasTail(const char *str, const char *strTail)
+{
+  return strCompareTail(str, strTail) == 0;
+}
+bool strHasTailS(const char *str, const char *strTail)
+{
+  return strCompareTailS(str, strTail) == 0;
+}
 bool wstrHasHead(const unsigned short *wstr, const unsigned short *wstrHead)
 {
   return wstrCompareHead(wstr, wstrHead) == 0;
@@ -166,12 +184,30 @@ bool wstrHasTailS(const unsigned short *wstr, const unsigned short *wstrTail)
   return wstrCompareTailS(wstr, wstrTail) == 0;
 }
 
-bool operator==(const CString &strA, const CString &strB) { return strCompare(strA, strB) == 0; }
-bool operator==(const CString &strA, const char *strB) { return strCompare(strA, strB) == 0; }
-bool operator==(const char *strA, const CString &strB) { return strCompare(strA, strB) == 0; }
-bool operator!=(const CString &strA, const CString &strB) { return strCompare(strA, strB) != 0; }
-bool operator!=(const CString &strA, const char *strB) { return strCompare(strA, strB) != 0; }
-bool operator!=(const char *strA, const CString &strB) { return strCompare(strA, strB) != 0; }
+bool operator==(const CString &strA, const CString &strB)
+{
+  return strCompare(strA, strB) == 0;
+}
+bool operator==(const CString &strA, const char *strB)
+{
+  return strCompare(strA, strB) == 0;
+}
+bool operator==(const char *strA, const CString &strB)
+{
+  return strCompare(strA, strB) == 0;
+}
+bool operator!=(const CString &strA, const CString &strB)
+{
+  return strCompare(strA, strB) != 0;
+}
+bool operator!=(const CString &strA, const char *strB)
+{
+  return strCompare(strA, strB) != 0;
+}
+bool operator!=(const char *strA, const CString &strB)
+{
+  return strCompare(strA, strB) != 0;
+}
 bool operator==(const CWString &wstrA, const CWString &wstrB)
 {
   return wstrCompare(wstrA, wstrB) == 0;

@@ -195,11 +195,11 @@ template <class CH> struct Edit {
     int iFrom = 0;
     for (;;) {
       const CH *p = T::Buffer(s);
-      int i = bBackward ? LastOf<bCaseSensitive>(p, pOld) : FindFrom<bCaseSensitive>(p, iFrom, pOld);
+      int i =
+          bBackward ? LastOf<bCaseSensitive>(p, pOld) : FindFrom<bCaseSensitive>(p, iFrom, pOld);
       if (i < 0) break;
       int ct = TextLength(p);
-      TextBuffer::Take(T::Buffer(s),
-                       Join(p, i, pNew, ctNew, p + i + ctOld, ct - i - ctOld));
+      TextBuffer::Take(T::Buffer(s), Join(p, i, pNew, ctNew, p + i + ctOld, ct - i - ctOld));
       bReplaced = true;
       // Go on after the inserted text, so a replacement that contains the old text ends.
       iFrom = i + ctNew;
@@ -342,12 +342,21 @@ template <class CH> struct Edit {
     bKeepCaret = false;
     int ctExtra = 0;
     switch (p[1]) {
-    case 'A': case 'B': case 'C': case 'F': case 'I': case 'b': case 'i': case 'o': case 'r':
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'F':
+    case 'I':
+    case 'b':
+    case 'i':
+    case 'o':
+    case 'r':
       return 2;
     case '^':
       bKeepCaret = true;
       return 2;
-    case 'a': case 'f':
+    case 'a':
+    case 'f':
       ctExtra = 2;
       break;
     case 'c':
@@ -404,38 +413,101 @@ template <class CH> struct Edit {
 typedef Edit<char> E8;
 typedef Edit<unsigned short> E16;
 
-char LowerOf(char c) { return chLower(c); }
-char UpperOf(char c) { return chUpper(c); }
-char ValidOf(char c) { return chToValidChar(c); }
-unsigned short LowerOfW(unsigned short c) { return wchLower(c); }
-unsigned short UpperOfW(unsigned short c) { return wchUpper(c); }
-unsigned short ValidOfW(unsigned short c) { return wchToValidWChar(c); }
+char LowerOf(char c)
+{
+  return chLower(c);
+}
+char UpperOf(char c)
+{
+  return chUpper(c);
+}
+char ValidOf(char c)
+{
+  return chToValidChar(c);
+}
+unsigned short LowerOfW(unsigned short c)
+{
+  return wchLower(c);
+}
+unsigned short UpperOfW(unsigned short c)
+{
+  return wchUpper(c);
+}
+unsigned short ValidOfW(unsigned short c)
+{
+  return wchToValidWChar(c);
+}
 
 } // namespace
 
-void strSetChar(CString &str, int i, char ch) { E8::SetChar(str, i, ch); }
-void strSetSubstr(CString &str, int i, const char *strText) { E8::SetSubstr(str, i, strText); }
-void strInsertChar(CString &str, int i, char ch) { E8::InsertChar(str, i, ch); }
+void strSetChar(CString &str, int i, char ch)
+{
+  E8::SetChar(str, i, ch);
+}
+void strSetSubstr(CString &str, int i, const char *strText)
+{
+  E8::SetSubstr(str, i, strText);
+}
+void strInsertChar(CString &str, int i, char ch)
+{
+  E8::InsertChar(str, i, ch);
+}
 void strInsertSubstr(CString &str, int i, const char *strText)
 {
   E8::InsertSubstr(str, i, strText);
 }
-void strInsertHead(CString &str, const char *strText) { E8::InsertSubstr(str, 0, strText); }
-void strInsertTail(CString &str, const char *strText) { E8::InsertSubstr(str, 0x7FFFFFFF, strText); }
-void strDeleteChar(CString &str, int i) { E8::DeleteChar(str, i); }
-void strDeleteSubstr(CString &str, int i, int ctCount) { E8::DeleteSubstr(str, i, ctCount); }
-void strDeleteHead(CString &str, int ctCount) { E8::DeleteSubstr(str, 0, ctCount); }
-void strDeleteTail(CString &str, int ctCount) { E8::DeleteTail(str, ctCount); }
-CString strGetSubstr(const char *str, int i, int ctCount) { return E8::GetSubstr(str, i, ctCount); }
-CString strGetHead(const char *str, int ctCount) { return E8::GetSubstr(str, 0, ctCount); }
-CString strGetTail(const char *str, int ctCount) { return E8::GetTail(str, ctCount); }
+void strInsertHead(CString &str, const char *strText)
+{
+  E8::InsertSubstr(str, 0, strText);
+}
+void strInsertTail(CString &str, const char *strText)
+{
+  E8::InsertSubstr(str, 0x7FFFFFFF, strText);
+}
+void strDeleteChar(CString &str, int i)
+{
+  E8::DeleteChar(str, i);
+}
+void strDeleteSubstr(CString &str, int i, int ctCount)
+{
+  E8::DeleteSubstr(str, i, ctCount);
+}
+void strDeleteHead(CString &str, int ctCount)
+{
+  E8::DeleteSubstr(str, 0, ctCount);
+}
+void strDeleteTail(CString &str, int ctCount)
+{
+  E8::DeleteTail(str, ctCount);
+}
+CString strGetSubstr(const char *str, int i, int ctCount)
+{
+  return E8::GetSubstr(str, i, ctCount);
+}
+CString strGetHead(const char *str, int ctCount)
+{
+  return E8::GetSubstr(str, 0, ctCount);
+}
+CString strGetTail(const char *str, int ctCount)
+{
+  return E8::GetTail(str, ctCount);
+}
 CString strExtractSubstr(CString &str, int i, int ctCount)
 {
   return E8::ExtractSubstr(str, i, ctCount);
 }
-CString strExtractHead(CString &str, int ctCount) { return E8::ExtractSubstr(str, 0, ctCount); }
-CString strExtractTail(CString &str, int ctCount) { return E8::ExtractTail(str, ctCount); }
-CString strExtractFirstLine(CString &str) { return E8::ExtractFirstLine(str); }
+CString strExtractHead(CString &str, int ctCount)
+{
+  return E8::ExtractSubstr(str, 0, ctCount);
+}
+CString strExtractTail(CString &str, int ctCount)
+{
+  return E8::ExtractTail(str, ctCount);
+}
+CString strExtractFirstLine(CString &str)
+{
+  return E8::ExtractFirstLine(str);
+}
 void strSplit(const char *str, int i, CString &strHead, CString &strTail)
 {
   E8::Split(str, i, strHead, strTail);
@@ -464,40 +536,112 @@ bool strReplaceSubstrSA(CString &str, const char *strOld, const char *strNew)
 {
   return E8::Replace<true, false, true>(str, strOld, strNew);
 }
-bool strRemoveHead(CString &str, const char *strHead) { return E8::RemoveHead<false>(str, strHead); }
-bool strRemoveHeadS(CString &str, const char *strHead) { return E8::RemoveHead<true>(str, strHead); }
-bool strRemoveTail(CString &str, const char *strTail) { return E8::RemoveTail<false>(str, strTail); }
-bool strRemoveTailS(CString &str, const char *strTail) { return E8::RemoveTail<true>(str, strTail); }
-void strTrimSpacesLeft(CString &str) { E8::Trim(str, true, false); }
-void strTrimSpacesRight(CString &str) { E8::Trim(str, false, true); }
-void strTrimSpaces(CString &str) { E8::Trim(str, true, true); }
-CString strToLower(const char *str) { return E8::Map(str, LowerOf); }
-CString strToUpper(const char *str) { return E8::Map(str, UpperOf); }
-CString strToValidChar(const char *str) { return E8::Map(str, ValidOf); }
-CString strReverse(const char *str) { return E8::Reverse(str); }
-CString strConcat(const char *strA, const char *strB) { return E8::Concat(strA, strB); }
-CString operator+(const CString &strA, const CString &strB) { return E8::Concat(strA, strB); }
-CString operator+(const CString &strA, const char *strB) { return E8::Concat(strA, strB); }
-CString operator+(const char *strA, const CString &strB) { return E8::Concat(strA, strB); }
+bool strRemoveHead(CString &str, const char *strHead)
+{
+  return E8::RemoveHead<false>(str, strHead);
+}
+bool strRemoveHeadS(CString &str, const char *strHead)
+{
+  return E8::RemoveHead<true>(str, strHead);
+}
+bool strRemoveTail(CString &str, const char *strTail)
+{
+  return E8::RemoveTail<false>(str, strTail);
+}
+bool strRemoveTailS(CString &str, const char *strTail)
+{
+  return E8::RemoveTail<true>(str, strTail);
+}
+void strTrimSpacesLeft(CString &str)
+{
+  E8::Trim(str, true, false);
+}
+void strTrimSpacesRight(CString &str)
+{
+  E8::Trim(str, false, true);
+}
+void strTrimSpaces(CString &str)
+{
+  E8::Trim(str, true, true);
+}
+CString strToLower(const char *str)
+{
+  return E8::Map(str, LowerOf);
+}
+CString strToUpper(const char *str)
+{
+  return E8::Map(str, UpperOf);
+}
+CString strToValidChar(const char *str)
+{
+  return E8::Map(str, ValidOf);
+}
+CString strReverse(const char *str)
+{
+  return E8::Reverse(str);
+}
+CString strConcat(const char *strA, const char *strB)
+{
+  return E8::Concat(strA, strB);
+}
+CString operator+(const CString &strA, const CString &strB)
+{
+  return E8::Concat(strA, strB);
+}
+CString operator+(const CString &strA, const char *strB)
+{
+  return E8::Concat(strA, strB);
+}
+CString operator+(const char *strA, const CString &strB)
+{
+  return E8::Concat(strA, strB);
+}
 CString &operator+=(CString &str, const char *strTail)
 {
   E8::InsertSubstr(str, 0x7FFFFFFF, strTail);
   return str;
 }
-CString strFromPsz(const char *str) { return CString(str); }
-CString strFromChar(char ch) { return E8::FromChar(ch); }
-CString strFromIndex(int i) { return strFormat("%1", i); }
-CString strFromFloat(float f) { return strFormat("%1", f); }
-CString strFromObjPtr(const void *pv) { return strFormat("%1", fmtSpec(pv, "#010X")); }
-CString strUndecorated(const char *str) { return E8::Undecorated(str); }
-int strLengthUndecorated(const char *str) { return E8::LengthUndecorated(str); }
+CString strFromPsz(const char *str)
+{
+  return CString(str);
+}
+CString strFromChar(char ch)
+{
+  return E8::FromChar(ch);
+}
+CString strFromIndex(int i)
+{
+  return strFormat("%1", i);
+}
+CString strFromFloat(float f)
+{
+  return strFormat("%1", f);
+}
+CString strFromObjPtr(const void *pv)
+{
+  return strFormat("%1", fmtSpec(pv, "#010X"));
+}
+CString strUndecorated(const char *str)
+{
+  return E8::Undecorated(str);
+}
+int strLengthUndecorated(const char *str)
+{
+  return E8::LengthUndecorated(str);
+}
 
-void wstrSetChar(CWString &wstr, int i, unsigned short wch) { E16::SetChar(wstr, i, wch); }
+void wstrSetChar(CWString &wstr, int i, unsigned short wch)
+{
+  E16::SetChar(wstr, i, wch);
+}
 void wstrSetSubstr(CWString &wstr, int i, const unsigned short *wstrText)
 {
   E16::SetSubstr(wstr, i, wstrText);
 }
-void wstrInsertChar(CWString &wstr, int i, unsigned short wch) { E16::InsertChar(wstr, i, wch); }
+void wstrInsertChar(CWString &wstr, int i, unsigned short wch)
+{
+  E16::InsertChar(wstr, i, wch);
+}
 void wstrInsertSubstr(CWString &wstr, int i, const unsigned short *wstrText)
 {
   E16::InsertSubstr(wstr, i, wstrText);
@@ -510,10 +654,22 @@ void wstrInsertTail(CWString &wstr, const unsigned short *wstrText)
 {
   E16::InsertSubstr(wstr, 0x7FFFFFFF, wstrText);
 }
-void wstrDeleteChar(CWString &wstr, int i) { E16::DeleteChar(wstr, i); }
-void wstrDeleteSubstr(CWString &wstr, int i, int ctCount) { E16::DeleteSubstr(wstr, i, ctCount); }
-void wstrDeleteHead(CWString &wstr, int ctCount) { E16::DeleteSubstr(wstr, 0, ctCount); }
-void wstrDeleteTail(CWString &wstr, int ctCount) { E16::DeleteTail(wstr, ctCount); }
+void wstrDeleteChar(CWString &wstr, int i)
+{
+  E16::DeleteChar(wstr, i);
+}
+void wstrDeleteSubstr(CWString &wstr, int i, int ctCount)
+{
+  E16::DeleteSubstr(wstr, i, ctCount);
+}
+void wstrDeleteHead(CWString &wstr, int ctCount)
+{
+  E16::DeleteSubstr(wstr, 0, ctCount);
+}
+void wstrDeleteTail(CWString &wstr, int ctCount)
+{
+  E16::DeleteTail(wstr, ctCount);
+}
 CWString wstrGetSubstr(const unsigned short *wstr, int i, int ctCount)
 {
   return E16::GetSubstr(wstr, i, ctCount);
@@ -522,7 +678,10 @@ CWString wstrGetHead(const unsigned short *wstr, int ctCount)
 {
   return E16::GetSubstr(wstr, 0, ctCount);
 }
-CWString wstrGetTail(const unsigned short *wstr, int ctCount) { return E16::GetTail(wstr, ctCount); }
+CWString wstrGetTail(const unsigned short *wstr, int ctCount)
+{
+  return E16::GetTail(wstr, ctCount);
+}
 CWString wstrExtractSubstr(CWString &wstr, int i, int ctCount)
 {
   return E16::ExtractSubstr(wstr, i, ctCount);
@@ -531,8 +690,14 @@ CWString wstrExtractHead(CWString &wstr, int ctCount)
 {
   return E16::ExtractSubstr(wstr, 0, ctCount);
 }
-CWString wstrExtractTail(CWString &wstr, int ctCount) { return E16::ExtractTail(wstr, ctCount); }
-CWString wstrExtractFirstLine(CWString &wstr) { return E16::ExtractFirstLine(wstr); }
+CWString wstrExtractTail(CWString &wstr, int ctCount)
+{
+  return E16::ExtractTail(wstr, ctCount);
+}
+CWString wstrExtractFirstLine(CWString &wstr)
+{
+  return E16::ExtractFirstLine(wstr);
+}
 void wstrSplit(const unsigned short *wstr, int i, CWString &wstrHead, CWString &wstrTail)
 {
   E16::Split(wstr, i, wstrHead, wstrTail);
@@ -582,13 +747,34 @@ bool wstrRemoveTailS(CWString &wstr, const unsigned short *wstrTail)
 {
   return E16::RemoveTail<true>(wstr, wstrTail);
 }
-void wstrTrimSpacesLeft(CWString &wstr) { E16::Trim(wstr, true, false); }
-void wstrTrimSpacesRight(CWString &wstr) { E16::Trim(wstr, false, true); }
-void wstrTrimSpaces(CWString &wstr) { E16::Trim(wstr, true, true); }
-CWString wstrToLower(const unsigned short *wstr) { return E16::Map(wstr, LowerOfW); }
-CWString wstrToUpper(const unsigned short *wstr) { return E16::Map(wstr, UpperOfW); }
-CWString wstrToValidChar(const unsigned short *wstr) { return E16::Map(wstr, ValidOfW); }
-CWString wstrReverse(const unsigned short *wstr) { return E16::Reverse(wstr); }
+void wstrTrimSpacesLeft(CWString &wstr)
+{
+  E16::Trim(wstr, true, false);
+}
+void wstrTrimSpacesRight(CWString &wstr)
+{
+  E16::Trim(wstr, false, true);
+}
+void wstrTrimSpaces(CWString &wstr)
+{
+  E16::Trim(wstr, true, true);
+}
+CWString wstrToLower(const unsigned short *wstr)
+{
+  return E16::Map(wstr, LowerOfW);
+}
+CWString wstrToUpper(const unsigned short *wstr)
+{
+  return E16::Map(wstr, UpperOfW);
+}
+CWString wstrToValidChar(const unsigned short *wstr)
+{
+  return E16::Map(wstr, ValidOfW);
+}
+CWString wstrReverse(const unsigned short *wstr)
+{
+  return E16::Reverse(wstr);
+}
 CWString wstrConcat(const unsigned short *wstrA, const unsigned short *wstrB)
 {
   return E16::Concat(wstrA, wstrB);
@@ -610,12 +796,33 @@ CWString &operator+=(CWString &wstr, const unsigned short *wstrTail)
   E16::InsertSubstr(wstr, 0x7FFFFFFF, wstrTail);
   return wstr;
 }
-CWString wstrFromPsz(const unsigned short *wstr) { return CWString(wstr); }
-CWString wstrFromChar(unsigned short wch) { return E16::FromChar(wch); }
-CWString wstrFromIndex(int i) { return wstrFormat(u"%1", i); }
-CWString wstrFromFloat(float f) { return wstrFormat(u"%1", f); }
-CWString wstrFromObjPtr(const void *pv) { return wstrFormat(u"%1", fmtSpec(pv, "#010X")); }
-CWString wstrUndecorated(const unsigned short *wstr) { return E16::Undecorated(wstr); }
-int wstrLengthUndecorated(const unsigned short *wstr) { return E16::LengthUndecorated(wstr); }
+CWString wstrFromPsz(const unsigned short *wstr)
+{
+  return CWString(wstr);
+}
+CWString wstrFromChar(unsigned short wch)
+{
+  return E16::FromChar(wch);
+}
+CWString wstrFromIndex(int i)
+{
+  return wstrFormat(u"%1", i);
+}
+CWString wstrFromFloat(float f)
+{
+  return wstrFormat(u"%1", f);
+}
+CWString wstrFromObjPtr(const void *pv)
+{
+  return wstrFormat(u"%1", fmtSpec(pv, "#010X"));
+}
+CWString wstrUndecorated(const unsigned short *wstr)
+{
+  return E16::Undecorated(wstr);
+}
+int wstrLengthUndecorated(const unsigned short *wstr)
+{
+  return E16::LengthUndecorated(wstr);
+}
 
 } // namespace QuennelEngine

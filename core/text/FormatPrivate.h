@@ -18,7 +18,8 @@ static_assert(sizeof(void *) == 4 && sizeof(unsigned int) == 4,
 
 // Placeholders above this are invalid, so a long run of digits cannot overflow the index.
 const int MAX_PLACEHOLDER = 1000;
-// Widths and precisions above this make a format specification invalid (they could not be honoured).
+// Widths and precisions above this make a format specification invalid (they could not be
+// honoured).
 const int MAX_SPEC_NUMBER = 0xFFFF;
 
 enum ArgType {
@@ -287,17 +288,14 @@ template <> inline unsigned short ConvertChar<unsigned short>(unsigned short c)
 // call there costs more than the runs a message is made of; GCC keeps this loop inline.
 template <class CH> inline void CopyChars(CH *pchDst, const CH *pchSrc, int ct)
 {
-  for (int i = 0; i < ct; i++)
-    pchDst[i] = pchSrc[i];
+  for (int i = 0; i < ct; i++) pchDst[i] = pchSrc[i];
 }
 
 template <> inline void CopyChars<char>(char *pchDst, const char *pchSrc, int ct)
 {
   int i = 0;
-  for (; i + 4 <= ct; i += 4)
-    __builtin_memcpy(pchDst + i, pchSrc + i, 4); // one move of a word
-  for (; i < ct; i++)
-    pchDst[i] = pchSrc[i];
+  for (; i + 4 <= ct; i += 4) __builtin_memcpy(pchDst + i, pchSrc + i, 4); // one move of a word
+  for (; i < ct; i++) pchDst[i] = pchSrc[i];
 }
 
 // Characters before the terminator, at most `ctMax`. The bound also keeps GCC from turning the
@@ -305,8 +303,7 @@ template <> inline void CopyChars<char>(char *pchDst, const char *pchSrc, int ct
 template <class CH> inline int TextLengthUpTo(const CH *pch, int ctMax)
 {
   int ct = 0;
-  while (ct < ctMax && pch[ct] != 0)
-    ct++;
+  while (ct < ctMax && pch[ct] != 0) ct++;
   return ct;
 }
 

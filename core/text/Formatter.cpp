@@ -22,24 +22,20 @@ public:
   // Passes on the format's characters up to the next '%' or the end; returns where it stopped.
   const CH *PutLiteral(const CH *pch)
   {
-    for (CH c = *pch; c != 0 && c != '%'; c = *++pch)
-      cs_put(c, cs_pvContext);
+    for (CH c = *pch; c != 0 && c != '%'; c = *++pch) cs_put(c, cs_pvContext);
     return pch;
   }
   void PutRun(const CH *pch, int ct)
   {
-    for (int i = 0; i < ct; i++)
-      cs_put(pch[i], cs_pvContext);
+    for (int i = 0; i < ct; i++) cs_put(pch[i], cs_pvContext);
   }
   void PutAscii(const char *pch, int ct)
   {
-    for (int i = 0; i < ct; i++)
-      cs_put((CH)(unsigned char)pch[i], cs_pvContext);
+    for (int i = 0; i < ct; i++) cs_put((CH)(unsigned char)pch[i], cs_pvContext);
   }
   void Fill(CH c, int ct)
   {
-    for (int i = 0; i < ct; i++)
-      cs_put(c, cs_pvContext);
+    for (int i = 0; i < ct; i++) cs_put(c, cs_pvContext);
   }
 
 private:
@@ -63,10 +59,8 @@ public:
     // One pass: copied while it fits, only counted after.
     int ct = bs_ct;
     CH c = *pch;
-    for (; c != 0 && c != '%' && ct < bs_ctCapacity; c = *++pch)
-      bs_pchBuffer[ct++] = c;
-    for (; c != 0 && c != '%'; c = *++pch)
-      ct++;
+    for (; c != 0 && c != '%' && ct < bs_ctCapacity; c = *++pch) bs_pchBuffer[ct++] = c;
+    for (; c != 0 && c != '%'; c = *++pch) ct++;
     bs_ct = ct;
     return pch;
   }
@@ -76,26 +70,22 @@ public:
       CopyChars(bs_pchBuffer + bs_ct, pch, ct);
       bs_ct += ct;
     } else {
-      for (int i = 0; i < ct; i++)
-        Put(pch[i]);
+      for (int i = 0; i < ct; i++) Put(pch[i]);
     }
   }
   void PutAscii(const char *pch, int ct)
   {
     if (QE_LIKELY(ct <= bs_ctCapacity - bs_ct)) {
       CH *pchOut = bs_pchBuffer + bs_ct;
-      for (int i = 0; i < ct; i++)
-        pchOut[i] = (CH)(unsigned char)pch[i];
+      for (int i = 0; i < ct; i++) pchOut[i] = (CH)(unsigned char)pch[i];
       bs_ct += ct;
     } else {
-      for (int i = 0; i < ct; i++)
-        Put((CH)(unsigned char)pch[i]);
+      for (int i = 0; i < ct; i++) Put((CH)(unsigned char)pch[i]);
     }
   }
   void Fill(CH c, int ct)
   {
-    for (int i = 0; i < ct; i++)
-      Put(c);
+    for (int i = 0; i < ct; i++) Put(c);
   }
 
 private:
@@ -130,10 +120,8 @@ template <> const char *CBufferSink<char>::PutLiteral(const char *pch)
     }
     c = *pch;
   }
-  for (; c != 0 && c != '%' && ct < bs_ctCapacity; c = *++pch)
-    bs_pchBuffer[ct++] = c;
-  for (; c != 0 && c != '%'; c = *++pch)
-    ct++;
+  for (; c != 0 && c != '%' && ct < bs_ctCapacity; c = *++pch) bs_pchBuffer[ct++] = c;
+  for (; c != 0 && c != '%'; c = *++pch) ct++;
   bs_ct = ct;
   return pch;
 }
@@ -172,8 +160,7 @@ char *DecimalDigits64(unsigned long long ull, char *pchEnd)
     unsigned int ulLow = (unsigned int)(ull % 1000000000u);
     ull /= 1000000000u;
     char *pchLow = DecimalDigits32(ulLow, pch);
-    while (pchLow > pch - 9)
-      *--pchLow = '0';
+    while (pchLow > pch - 9) *--pchLow = '0';
     pch = pchLow;
   }
   return DecimalDigits32((unsigned int)ull, pch);
@@ -264,8 +251,7 @@ void PutTextField(SINK &sink, const Spec &spec, const TCH *pch, int ct)
   if (sizeof(TCH) == sizeof(CH)) {
     sink.PutRun((const CH *)pch, ct);
   } else {
-    for (int i = 0; i < ct; i++)
-      sink.Put(ConvertChar<CH>(pch[i]));
+    for (int i = 0; i < ct; i++) sink.Put(ConvertChar<CH>(pch[i]));
   }
   if (bQuoted) sink.Put((CH)'"');
   if (ctPad > 0 && (spec.ulFlags & FMTF_LEFT)) sink.Fill((CH)' ', ctPad);
@@ -435,8 +421,7 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
       ctDigits = ctKept > 0 ? ctKept : 0;
       if (bUp) {
         int i = ctDigits - 1;
-        while (i >= 0 && achDigits[i] == '9')
-          i--;
+        while (i >= 0 && achDigits[i] == '9') i--;
         if (i >= 0) {
           achDigits[i]++;
           ctDigits = i + 1;
@@ -454,8 +439,7 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
       }
     }
   } else {
-    while (ctDigits > 1 && achDigits[ctDigits - 1] == '0')
-      ctDigits--;
+    while (ctDigits > 1 && achDigits[ctDigits - 1] == '0') ctDigits--;
     if (!bExponentForm) {
       int ctFraction = ctDigits - 1 - iExponent;
       int ctPositions = (iExponent >= 0 ? iExponent + 1 : 1) + (ctFraction > 0 ? ctFraction : 0);
@@ -475,8 +459,7 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
     *pch++ = achDigits[0];
     if (ctFraction > 0) {
       *pch++ = '.';
-      for (int i = 1; i <= ctFraction; i++)
-        *pch++ = DigitAt(i);
+      for (int i = 1; i <= ctFraction; i++) *pch++ = DigitAt(i);
     }
     *pch++ = (ulFlags & FMTF_EXP_LOWER) ? 'e' : 'E';
     int iAbsExponent = iExponent < 0 ? -iExponent : iExponent;
@@ -490,13 +473,11 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
     if (iExponent < 0) {
       *pch++ = '0';
     } else {
-      for (int i = 0; i <= iExponent; i++)
-        *pch++ = DigitAt(i);
+      for (int i = 0; i <= iExponent; i++) *pch++ = DigitAt(i);
     }
     if (ctFraction > 0) {
       *pch++ = '.';
-      for (int i = 1; i <= ctFraction; i++)
-        *pch++ = DigitAt(iExponent + i);
+      for (int i = 1; i <= ctFraction; i++) *pch++ = DigitAt(iExponent + i);
     }
   }
   // A value that rounded to zero drops its sign.

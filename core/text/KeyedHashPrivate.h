@@ -35,8 +35,7 @@ public:
   // Adds `ct` characters.
   void Add(const char *pch, long ct)
   {
-    for (long i = 0; i < ct; i++)
-      Add((unsigned char)pch[i]);
+    for (long i = 0; i < ct; i++) Add((unsigned char)pch[i]);
   }
   // The hash of everything added.
   unsigned long Finish(void)
@@ -44,8 +43,7 @@ public:
     const uint32_t ulLast = kh_ulWord | (kh_ctBytes << 24);
     Mix(ulLast);
     kh_v2 ^= 0xFF;
-    for (int i = 0; i < 3; i++)
-      Round();
+    for (int i = 0; i < 3; i++) Round();
     return (unsigned long)(kh_v1 ^ kh_v3);
   }
 

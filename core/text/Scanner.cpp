@@ -47,8 +47,7 @@ private:
 
 template <class CH, class SOURCE> void SkipSpaces(SOURCE &in)
 {
-  while (in.Current() != 0 && IsSpace<CH>(in.Current()))
-    in.Advance();
+  while (in.Current() != 0 && IsSpace<CH>(in.Current())) in.Advance();
 }
 
 inline int HexValue(unsigned int c)

@@ -35,7 +35,8 @@ template <class CH, bool bCaseSensitive, bool bBackward> static int FindChar(con
   return -1;
 }
 
-template <class CH, bool bCaseSensitive> static inline bool SameAt(const CH *p, const CH *pSub, int ct)
+template <class CH, bool bCaseSensitive>
+static inline bool SameAt(const CH *p, const CH *pSub, int ct)
 {
   typedef Folding<CH, bCaseSensitive> F;
   for (int i = 0; i < ct; i++) {
@@ -131,10 +132,22 @@ static int FindSet(const CH *p, const CH *pSet)
 
 // The eight functions of one search: str and wstr, each plain, S, B and SB.
 #define QE_SEARCH_FAMILY(NAME, IMPL, T8, T16)                                                      \
-  int str##NAME(const char *str, T8 x) { return IMPL<char, false, false>(str, x); }                \
-  int str##NAME##S(const char *str, T8 x) { return IMPL<char, true, false>(str, x); }              \
-  int str##NAME##B(const char *str, T8 x) { return IMPL<char, false, true>(str, x); }              \
-  int str##NAME##SB(const char *str, T8 x) { return IMPL<char, true, true>(str, x); }              \
+  int str##NAME(const char *str, T8 x)                                                             \
+  {                                                                                                \
+    return IMPL<char, false, false>(str, x);                                                       \
+  }                                                                                                \
+  int str##NAME##S(const char *str, T8 x)                                                          \
+  {                                                                                                \
+    return IMPL<char, true, false>(str, x);                                                        \
+  }                                                                                                \
+  int str##NAME##B(const char *str, T8 x)                                                          \
+  {                                                                                                \
+    return IMPL<char, false, true>(str, x);                                                        \
+  }                                                                                                \
+  int str##NAME##SB(const char *str, T8 x)                                                         \
+  {                                                                                                \
+    return IMPL<char, true, true>(str, x);                                                         \
+  }                                                                                                \
   int wstr##NAME(const unsigned short *wstr, T16 x)                                                \
   {                                                                                                \
     return IMPL<unsigned short, false, false>(wstr, x);                                            \
@@ -182,7 +195,13 @@ unsigned short wstrGetChar(const unsigned short *wstr, int i)
 {
   return i < 0 || wstr == nullptr ? 0 : *AtOffset(wstr, i);
 }
-const char *strGetAtOffset(const char *str, int i) { return AtOffset(str, i); }
-const unsigned short *strGetAtOffset(const unsigned short *wstr, int i) { return AtOffset(wstr, i); }
+const char *strGetAtOffset(const char *str, int i)
+{
+  return AtOffset(str, i);
+}
+const unsigned short *strGetAtOffset(const unsigned short *wstr, int i)
+{
+  return AtOffset(wstr, i);
+}
 
 } // namespace QuennelEngine

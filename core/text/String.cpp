@@ -5,11 +5,17 @@
 
 namespace QuennelEngine {
 
-CString::CString() : str_String(strAlloc(0)) {}
+CString::CString() : str_String(strAlloc(0))
+{
+}
 
-CString::CString(const char *strText) : str_String(strDuplicate(strText)) {}
+CString::CString(const char *strText) : str_String(strDuplicate(strText))
+{
+}
 
-CString::CString(const CString &str) : str_String(strDuplicate(str.str_String)) {}
+CString::CString(const CString &str) : str_String(strDuplicate(str.str_String))
+{
+}
 
 CString::CString(CString &&str) noexcept : str_String(str.str_String)
 {

@@ -59,7 +59,8 @@ public:
   bool IsEmpty(void) const { return str_String[0] == 0; }
 
 private:
-  // Core's text functions hand over buffers they allocated, without a detour through the empty text.
+  // Core's text functions hand over buffers they allocated, without a detour through the empty
+  // text.
   friend struct TextAccess;
   struct Adopted {};
   CString(char *pBuffer, Adopted) : str_String(pBuffer) {}

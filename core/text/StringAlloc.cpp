@@ -95,21 +95,69 @@ template <class CH> static CH *TextDuplicate(const CH *p)
   return pNew;
 }
 
-char *strAlloc(int ctChars) { return TextAlloc<char>(ctChars); }
-unsigned short *wstrAlloc(int ctChars) { return TextAlloc<unsigned short>(ctChars); }
-char *strResize(char *pch, int ctChars) { return TextResize(pch, ctChars); }
-unsigned short *wstrResize(unsigned short *pwch, int ctChars) { return TextResize(pwch, ctChars); }
-void strFree(char *pch) { TextFree(pch); }
-void wstrFree(unsigned short *pwch) { TextFree(pwch); }
-char *strDuplicate(const char *pch) { return TextDuplicate(pch); }
-unsigned short *wstrDuplicate(const unsigned short *pwch) { return TextDuplicate(pwch); }
-int strLen(const char *pch) { return TextLength(pch); }
-int wstrLen(const unsigned short *pwch) { return TextLength(pwch); }
-int strIsEmpty(const char *pch) { return pch == nullptr || *pch == 0; }
-int wstrIsEmpty(const unsigned short *pwch) { return pwch == nullptr || *pwch == 0; }
-int strIsSharedEmpty(const char *pch) { return pch == _strEmpty; }
-int wstrIsSharedEmpty(const unsigned short *pwch) { return pwch == _wstrEmpty; }
-long strGetEmptyShareCount(void) { return __atomic_load_n(&_ctStrEmptyShares, __ATOMIC_RELAXED); }
-long wstrGetEmptyShareCount(void) { return __atomic_load_n(&_ctWStrEmptyShares, __ATOMIC_RELAXED); }
+char *strAlloc(int ctChars)
+{
+  return TextAlloc<char>(ctChars);
+}
+unsigned short *wstrAlloc(int ctChars)
+{
+  return TextAlloc<unsigned short>(ctChars);
+}
+char *strResize(char *pch, int ctChars)
+{
+  return TextResize(pch, ctChars);
+}
+unsigned short *wstrResize(unsigned short *pwch, int ctChars)
+{
+  return TextResize(pwch, ctChars);
+}
+void strFree(char *pch)
+{
+  TextFree(pch);
+}
+void wstrFree(unsigned short *pwch)
+{
+  TextFree(pwch);
+}
+char *strDuplicate(const char *pch)
+{
+  return TextDuplicate(pch);
+}
+unsigned short *wstrDuplicate(const unsigned short *pwch)
+{
+  return TextDuplicate(pwch);
+}
+int strLen(const char *pch)
+{
+  return TextLength(pch);
+}
+int wstrLen(const unsigned short *pwch)
+{
+  return TextLength(pwch);
+}
+int strIsEmpty(const char *pch)
+{
+  return pch == nullptr || *pch == 0;
+}
+int wstrIsEmpty(const unsigned short *pwch)
+{
+  return pwch == nullptr || *pwch == 0;
+}
+int strIsSharedEmpty(const char *pch)
+{
+  return pch == _strEmpty;
+}
+int wstrIsSharedEmpty(const unsigned short *pwch)
+{
+  return pwch == _wstrEmpty;
+}
+long strGetEmptyShareCount(void)
+{
+  return __atomic_load_n(&_ctStrEmptyShares, __ATOMIC_RELAXED);
+}
+long wstrGetEmptyShareCount(void)
+{
+  return __atomic_load_n(&_ctWStrEmptyShares, __ATOMIC_RELAXED);
+}
 
 } // namespace QuennelEngine

@@ -2,8 +2,8 @@
 // Private to Core: what the 8-bit and 16-bit text functions share. Each family is written once as
 // a template over the character type; TextTraits supplies what differs between the two widths.
 #include "core/text/CharactersPrivate.h"
-#include "core/text/StringAlloc.h"
 #include "core/text/String.h"
+#include "core/text/StringAlloc.h"
 #include "core/text/WString.h"
 
 #include <string.h>

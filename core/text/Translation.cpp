@@ -63,8 +63,7 @@ inline unsigned long AddToHash(unsigned long ulHash, char ch)
 inline unsigned long HashKey(const char *pch, long ct)
 {
   unsigned long ulHash = 0;
-  for (long i = 0; i < ct; i++)
-    ulHash = AddToHash(ulHash, pch[i]);
+  for (long i = 0; i < ct; i++) ulHash = AddToHash(ulHash, pch[i]);
   return ulHash;
 }
 
@@ -152,8 +151,7 @@ private:
     for (unsigned long iOld = 0; iOld < ctOld; iOld++) {
       if (apsOld[iOld].ps_pch == nullptr) continue;
       unsigned long i = apsOld[iOld].ps_ulHash & (tp_ctSlots - 1);
-      for (; tp_aps[i].ps_pch != nullptr; i = (i + 1) & (tp_ctSlots - 1))
-        _ctPoolProbes++;
+      for (; tp_aps[i].ps_pch != nullptr; i = (i + 1) & (tp_ctSlots - 1)) _ctPoolProbes++;
       _ctPoolProbes++;
       tp_aps[i] = apsOld[iOld];
     }
@@ -282,8 +280,7 @@ long MostComparesFor(long ct)
 {
   if (ct <= _ctScanned) return ct;
   long ctCompares = 0;
-  for (; ct > 0; ct /= 2)
-    ctCompares++;
+  for (; ct > 0; ct /= 2) ctCompares++;
   return ctCompares;
 }
 
@@ -292,8 +289,7 @@ long MostComparesFor(long ct)
 TransIndex *BuildIndex(const TransStore &tst)
 {
   long ctPairs = 0;
-  for (const TransTable *ptt : tst.tst_aptt)
-    ctPairs += ptt->tt_atp.Count();
+  for (const TransTable *ptt : tst.tst_aptt) ctPairs += ptt->tt_atp.Count();
   if (ctPairs == 0) return nullptr;
   const unsigned long ctBuckets = BucketCountFor(ctPairs);
   TransIndex *pti = (TransIndex *)memMAlloc(sizeof(TransIndex) + ctPairs * sizeof(TransSlot) +
@@ -305,14 +301,11 @@ TransIndex *BuildIndex(const TransStore &tst)
   long *aiStarts = pti->ti_aiStarts;
 
   // Bucket sizes, then starts, then every pair placed in load order.
-  for (unsigned long i = 0; i <= ctBuckets; i++)
-    aiStarts[i] = 0;
+  for (unsigned long i = 0; i <= ctBuckets; i++) aiStarts[i] = 0;
   for (const TransTable *ptt : tst.tst_aptt) {
-    for (const TransPair &tp : ptt->tt_atp)
-      aiStarts[tp.tp_ulHash % ctBuckets + 1]++;
+    for (const TransPair &tp : ptt->tt_atp) aiStarts[tp.tp_ulHash % ctBuckets + 1]++;
   }
-  for (unsigned long i = 0; i < ctBuckets; i++)
-    aiStarts[i + 1] += aiStarts[i];
+  for (unsigned long i = 0; i < ctBuckets; i++) aiStarts[i + 1] += aiStarts[i];
   long *aiNext = (long *)memMAlloc(ctBuckets * sizeof(long));
   memcpy(aiNext, aiStarts, ctBuckets * sizeof(long));
   for (const TransTable *ptt : tst.tst_aptt) {
@@ -416,8 +409,7 @@ void UnescapeLineFeeds(CString &strLine)
 {
   char *pch = strLine.str_String;
   long iRead = 0;
-  while (pch[iRead] != 0 && !(pch[iRead] == '\\' && pch[iRead + 1] == 'n'))
-    iRead++;
+  while (pch[iRead] != 0 && !(pch[iRead] == '\\' && pch[iRead + 1] == 'n')) iRead++;
   if (pch[iRead] == 0) return;
   long iWrite = iRead;
   while (pch[iRead] != 0) {
@@ -466,8 +458,7 @@ void ObtainTables_t(const CString &strDir, bool bSubtree)
     srtQuickSort(astrFiles.begin(), astrFiles.Count(), sizeof(CString), CompareNames);
   }
   CStoreChange sc;
-  for (const CString &str : astrFiles)
-    strLoadTranslationTable_t(str);
+  for (const CString &str : astrFiles) strLoadTranslationTable_t(str);
 }
 
 bool SameFirstTwoLetters(const char *strA, const char *strB)
@@ -584,8 +575,7 @@ void strReloadTranslationTables_t(void)
 {
   CStoreChange sc;
   TransStore &tst = Store();
-  for (TransTable *ptt : tst.tst_aptt)
-    delete ptt;
+  for (TransTable *ptt : tst.tst_aptt) delete ptt;
   tst.tst_aptt.PopAll();
   tst.tst_bChanged = true;
   // The root holds the tables of every locale in its folders: only its own files are loaded.
@@ -610,8 +600,7 @@ CStaticStackArray<CString> strGetLoadedTranslationTables(void)
 {
   CSyncLock sl(&_smStore);
   CStaticStackArray<CString> astr;
-  for (const TransTable *ptt : Store().tst_aptt)
-    astr.Push(ptt->tt_strFileName);
+  for (const TransTable *ptt : Store().tst_aptt) astr.Push(ptt->tt_strFileName);
   return astr;
 }
 

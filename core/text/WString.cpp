@@ -5,16 +5,22 @@
 
 namespace QuennelEngine {
 
-CWString::CWString() : wstr_String(wstrAlloc(0)) {}
+CWString::CWString() : wstr_String(wstrAlloc(0))
+{
+}
 
-CWString::CWString(const unsigned short *wstrText) : wstr_String(wstrDuplicate(wstrText)) {}
+CWString::CWString(const unsigned short *wstrText) : wstr_String(wstrDuplicate(wstrText))
+{
+}
 
 CWString::CWString(const char16_t *wstrText)
     : wstr_String(wstrDuplicate(reinterpret_cast<const unsigned short *>(wstrText)))
 {
 }
 
-CWString::CWString(const CWString &str) : wstr_String(wstrDuplicate(str.wstr_String)) {}
+CWString::CWString(const CWString &str) : wstr_String(wstrDuplicate(str.wstr_String))
+{
+}
 
 CWString::CWString(CWString &&str) noexcept : wstr_String(str.wstr_String)
 {

@@ -64,7 +64,8 @@ public:
   bool IsEmpty(void) const { return wstr_String[0] == 0; }
 
 private:
-  // Core's text functions hand over buffers they allocated, without a detour through the empty text.
+  // Core's text functions hand over buffers they allocated, without a detour through the empty
+  // text.
   friend struct TextAccess;
   struct Adopted {};
   CWString(unsigned short *pBuffer, Adopted) : wstr_String(pBuffer) {}

@@ -75,8 +75,8 @@ static void RegistryAdd(ThreadHandle *pth)
   CSyncLock sl(&_thr_smRegistry);
   if (_thr_ctRegistry == _thr_ctRegistryAllocated) {
     _thr_ctRegistryAllocated = _thr_ctRegistryAllocated * 2 + 8;
-    _thr_apthRegistry = (ThreadHandle **)memReAlloc(
-      _thr_apthRegistry, _thr_ctRegistryAllocated * sizeof(ThreadHandle *));
+    _thr_apthRegistry = (ThreadHandle **)memReAlloc(_thr_apthRegistry, _thr_ctRegistryAllocated *
+                                                                           sizeof(ThreadHandle *));
   }
   _thr_apthRegistry[_thr_ctRegistry++] = pth;
 }
@@ -226,22 +226,32 @@ ThreadHandle *thrGetCurrentThread(void)
 static int SystemPriority(ThreadPriority thp)
 {
   switch (thp) {
-  case THP_BELOWNORMAL: return -1;
-  case THP_ABOVENORMAL: return 1;
-  case THP_TIMECRITICAL: return 15;
-  case THP_IDLE: return -15;
-  default: return 0;
+  case THP_BELOWNORMAL:
+    return -1;
+  case THP_ABOVENORMAL:
+    return 1;
+  case THP_TIMECRITICAL:
+    return 15;
+  case THP_IDLE:
+    return -15;
+  default:
+    return 0;
   }
 }
 
 static ThreadPriority PriorityFromSystem(int iPriority)
 {
   switch (iPriority) {
-  case -15: return THP_IDLE;
-  case -1: return THP_BELOWNORMAL;
-  case 1: return THP_ABOVENORMAL;
-  case 15: return THP_TIMECRITICAL;
-  default: return THP_NORMAL;
+  case -15:
+    return THP_IDLE;
+  case -1:
+    return THP_BELOWNORMAL;
+  case 1:
+    return THP_ABOVENORMAL;
+  case 15:
+    return THP_TIMECRITICAL;
+  default:
+    return THP_NORMAL;
   }
 }
 

@@ -8,11 +8,11 @@ namespace QuennelEngine {
 
 // One record per thread started through thrCreateThread; the thread frees it when it ends.
 struct ThreadHandle {
-  long th_bActive;                     // 1 while the thread counts as active
-  void *th_pvArgument;                 // passed to the function
-  void (*th_pFunction)(void *);        // the thread's body
-  unsigned long th_ulThreadID;         // the system's thread ID
-  SysHandle th_hThread;                // the system's thread handle
+  long th_bActive;              // 1 while the thread counts as active
+  void *th_pvArgument;          // passed to the function
+  void (*th_pFunction)(void *); // the thread's body
+  unsigned long th_ulThreadID;  // the system's thread ID
+  SysHandle th_hThread;         // the system's thread handle
 };
 
 enum ThreadPriority {

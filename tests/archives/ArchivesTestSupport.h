@@ -131,14 +131,12 @@ inline std::string RawDeflate(const std::string &str)
 inline unsigned long GetZip32(const std::string &str, size_t sl)
 {
   unsigned long ul = 0;
-  for (int i = 3; i >= 0; i--)
-    ul = ul << 8 | (unsigned char)str[sl + i];
+  for (int i = 3; i >= 0; i--) ul = ul << 8 | (unsigned char)str[sl + i];
   return ul;
 }
 inline void SetZip32(std::string &str, size_t sl, unsigned long ul)
 {
-  for (int i = 0; i < 4; i++)
-    str[sl + i] = (char)(ul >> (8 * i) & 0xFF);
+  for (int i = 0; i < 4; i++) str[sl + i] = (char)(ul >> (8 * i) & 0xFF);
 }
 
 // Offsets of an entry's central directory header fields.

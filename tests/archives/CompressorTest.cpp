@@ -25,11 +25,9 @@ std::string Mixed(unsigned long ulSeed, long slSize)
     if (ulKind == 0) {
       str.append(ct, (char)Next());
     } else if (ulKind == 1) {
-      for (long i = 0; i < ct; i++)
-        str += (char)Next();
+      for (long i = 0; i < ct; i++) str += (char)Next();
     } else if (ulKind == 2) {
-      for (long i = 0; i < ct; i++)
-        str += "abcab"[Next() % 5];
+      for (long i = 0; i < ct; i++) str += "abcab"[Next() % 5];
     } else {
       str += "the quick brown fox jumps over the lazy dog ";
     }
@@ -62,8 +60,7 @@ std::string Unpack(CCompressor &cmp, const std::string &strPacked, long slCapaci
 std::string Bytes(std::initializer_list<int> ai)
 {
   std::string str;
-  for (int i : ai)
-    str += (char)i;
+  for (int i : ai) str += (char)i;
   return str;
 }
 
@@ -134,8 +131,7 @@ TEST(LZCompressor, FormatAsDescribed)
   EXPECT_EQ(lz.NeededDestinationSize(LONG_MAX - 100), -1);
   // Incompressible: the flag byte 1 and the source.
   std::string strRandom = Mixed(5, 0);
-  for (int i = 0; i < 20; i++)
-    strRandom += (char)(i * 97 + 13);
+  for (int i = 0; i < 20; i++) strRandom += (char)(i * 97 + 13);
   std::string strPacked = Pack(lz, strRandom);
   EXPECT_EQ(strPacked, "\x01" + strRandom);
   EXPECT_EQ(Pack(lz, ""), "\x01");

@@ -28,8 +28,7 @@ struct Random {
 template <class F> long SweepVariants(const std::string &str, unsigned long ulSeed, F fnCase)
 {
   long ctCases = 0;
-  for (size_t sl = 0; sl < str.size(); sl++, ctCases++)
-    fnCase(str.substr(0, sl));
+  for (size_t sl = 0; sl < str.size(); sl++, ctCases++) fnCase(str.substr(0, sl));
   Random rnd = {ulSeed};
   for (int i = 0; i < _ctFlipCases; i++, ctCases++) {
     std::string strFlipped = str;
@@ -123,8 +122,7 @@ TEST_F(CorruptionSweep, DamagedSizeFields)
   // expand to, and at the limits of a 32-bit size. Mounting refuses them or the entry's reading
   // ends cleanly; what readers allocate by the entry's size stays within what its data can hold.
   std::string strText;
-  for (int i = 0; i < 40; i++)
-    strText += "sizes are checked against each other; ";
+  for (int i = 0; i < 40; i++) strText += "sizes are checked against each other; ";
   ZipBuilder zb;
   zb.Add("deflated.txt", strText).Add("stored.bin", strText.substr(0, 300), false).Build();
   std::vector<std::pair<std::string, std::string>> aArchives = {
@@ -197,8 +195,7 @@ TEST_F(CorruptionSweep, SignedStreams)
 {
   // Four blocks of 50 bytes and a short fifth.
   std::string strPayload;
-  for (int i = 0; i < 230; i++)
-    strPayload += (char)(i * 13 + 5);
+  for (int i = 0; i < 230; i++) strPayload += (char)(i * 13 + 5);
   const long slBlock = 50;
   std::string str(12, '\0');
   const long aslHeader[3] = {4, slBlock, SIG_CRC32};
@@ -240,8 +237,7 @@ TEST_F(CorruptionSweep, SignedStreams)
 TEST_F(CorruptionSweep, PackedBlocks)
 {
   std::string strSource;
-  for (int i = 0; i < 150; i++)
-    strSource += (char)(i % 7 == 0 ? 'x' : i / 3);
+  for (int i = 0; i < 150; i++) strSource += (char)(i % 7 == 0 ? 'x' : i / 3);
   strSource += std::string(40, 'r') + "packed packed packed block";
   CRLEBBCompressor rle;
   CLZCompressor lz;

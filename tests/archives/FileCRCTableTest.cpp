@@ -7,11 +7,9 @@ using namespace QuennelEngine::Test;
 TEST(CRC32, AgreesWithZlib)
 {
   const z_crc_t *pulZlib = get_crc_table();
-  for (int i = 0; i < 256; i++)
-    ASSERT_EQ(_crc_aulCRCTable[i], (unsigned long)pulZlib[i]) << i;
+  for (int i = 0; i < 256; i++) ASSERT_EQ(_crc_aulCRCTable[i], (unsigned long)pulZlib[i]) << i;
   std::string str(70000, '\0');
-  for (size_t i = 0; i < str.size(); i++)
-    str[i] = (char)(i * 131 + (i >> 9));
+  for (size_t i = 0; i < str.size(); i++) str[i] = (char)(i * 131 + (i >> 9));
   // Every short length at every alignment, and long blocks split at odd places.
   for (long slOffset = 0; slOffset < 16; slOffset++) {
     for (long slSize = 0; slSize < 300; slSize++) {
@@ -64,8 +62,7 @@ protected:
     CStream strm;
     strm.CreateMemoryStream();
     strm.WriteValue_t(ctOverride >= 0 ? ctOverride : (long)astr.size());
-    for (const char *str : astr)
-      CString(str).Write_t(strm);
+    for (const char *str : astr) CString(str).Write_t(strm);
     std::string strBytes(strm.GetSize(), '\0');
     strm.SeekBeg_t(0);
     strm.Read_t(&strBytes[0], (long)strBytes.size());
@@ -193,8 +190,7 @@ CString CollidingName(long i)
 {
   static const char *const astrPairs[4] = {"AQ", "BA", "C1", "D!"};
   CString str = "Data/";
-  for (int iPair = 0; iPair < 7; iPair++, i /= 4)
-    str += astrPairs[i % 4];
+  for (int iPair = 0; iPair < 7; iPair++, i /= 4) str += astrPairs[i % 4];
   return str + ".BIN";
 }
 } // namespace
@@ -208,11 +204,9 @@ TEST_F(FileCRCTable, NamesThatCollideInTheTextHashCostLinearWork)
     ASSERT_EQ(strGetHash(astrNames[i]), strGetHash(astrNames[0])) << astrNames[i].str_String;
   }
   const long ctProbesBefore = CRCT_GetProbeCount();
-  for (long i = 0; i < ctNames; i++)
-    CRCT_AddFile_t(astrNames[i], (unsigned long)i + 1);
+  for (long i = 0; i < ctNames; i++) CRCT_AddFile_t(astrNames[i], (unsigned long)i + 1);
   // Found again in another case: no new records, the CRCs stay.
-  for (long i = 0; i < ctNames; i++)
-    CRCT_AddFile_t(strToLower(astrNames[i]), 0);
+  for (long i = 0; i < ctNames; i++) CRCT_AddFile_t(strToLower(astrNames[i]), 0);
   ASSERT_EQ(CRCT_GetFileCount(), ctNames);
 
   // A list from elsewhere naming all of them and one more that collides as well.
@@ -223,8 +217,7 @@ TEST_F(FileCRCTable, NamesThatCollideInTheTextHashCostLinearWork)
   for (long i = 0; i <= ctNames; i++) {
     astrNames[i].Write_t(strm);
     const unsigned long ulCRC = i < ctNames ? (unsigned long)i + 1 : 0;
-    for (int iShift = 24; iShift >= 0; iShift -= 8)
-      strExpected += (char)(ulCRC >> iShift);
+    for (int iShift = 24; iShift >= 0; iShift -= 8) strExpected += (char)(ulCRC >> iShift);
   }
   strm.SeekBeg_t(0);
   EXPECT_EQ(CRCT_MakeCRCForFiles_t(strm),

@@ -9,8 +9,7 @@ namespace {
 std::string Payload(long slSize)
 {
   std::string str(slSize, '\0');
-  for (long i = 0; i < slSize; i++)
-    str[i] = (char)(i * 7 + i / 300);
+  for (long i = 0; i < slSize; i++) str[i] = (char)(i * 7 + i / 300);
   return str;
 }
 
@@ -30,8 +29,7 @@ std::string Signed(const std::string &strPayload)
 
 void Put32(std::string &str, size_t sl, unsigned long ul)
 {
-  for (int i = 0; i < 4; i++)
-    str[sl + i] = (char)(ul >> (8 * i));
+  for (int i = 0; i < 4; i++) str[sl + i] = (char)(ul >> (8 * i));
 }
 
 // A header with the fields given and a correct signature over them.

@@ -15,16 +15,14 @@ const std::string _strReadme = "line one\r\nline two\r\nline three";
 std::string TextureA(void)
 {
   std::string str;
-  for (int i = 0; i < 3; i++)
-    str += "texture A from the archive\n";
+  for (int i = 0; i < 3; i++) str += "texture A from the archive\n";
   return str;
 }
 
 std::vector<std::string> Strings(const CStaticStackArray<CString> &astr)
 {
   std::vector<std::string> a;
-  for (const CString &str : astr)
-    a.push_back(str.str_String);
+  for (const CString &str : astr) a.push_back(str.str_String);
   std::sort(a.begin(), a.end());
   return a;
 }
@@ -46,8 +44,7 @@ TEST_F(ArchiveRoot, ArchivesOfPythonAndInfoZipIndexAndRead)
     SCOPED_TRACE(strArchive);
     Mount(strArchive, "test.gro");
     ASSERT_EQ(filGetZipEntryCount(), 5);
-    for (long i = 0; i < 5; i++)
-      EXPECT_STREQ(filGetZipEntryFileName(i), _astrFiles[i]);
+    for (long i = 0; i < 5; i++) EXPECT_STREQ(filGetZipEntryFileName(i), _astrFiles[i]);
     EXPECT_EQ(filGetZipEntryFileSize(0), 300000);
     EXPECT_EQ(ReadFileContent("readme.txt"), _strReadme);
     EXPECT_EQ(ReadFileContent("textures/A.TEX"), TextureA()); // names ignore case
@@ -377,8 +374,7 @@ TEST_F(ArchiveRoot, EntriesWhoseSizesDisagreeAreRefusedWhenMounting)
     EXPECT_EQ(strm.GetSize(), (long)ulMost);
     std::string strPiece(65536, '\0');
     EXPECT_EQ(ThrownBy([&] {
-                for (int i = 0; i < 8; i++)
-                  strm.Read_t(&strPiece[0], 65536);
+                for (int i = 0; i < 8; i++) strm.Read_t(&strPiece[0], 65536);
               }),
               "Error reading from zip");
   }

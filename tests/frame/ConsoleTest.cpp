@@ -21,7 +21,6 @@ CString Line(long iLine, long *piType = nullptr)
   return str;
 }
 
-
 // Redirects standard output into a file while it lives.
 class CCaptureStdOut {
 public:

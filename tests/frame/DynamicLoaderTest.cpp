@@ -11,7 +11,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-
 // Makes the test program's folder (where TestModule.dll is built) the root of soft paths.
 class CRootAtProgram {
 public:

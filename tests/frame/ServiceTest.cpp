@@ -11,18 +11,54 @@ namespace {
 
 std::string _strCalls;
 
-void StartA() { _strCalls += "+A"; }
-void StopA() { _strCalls += "-A"; }
-void StartB() { _strCalls += "+B"; }
-void StopB() { _strCalls += "-B"; }
-void StartC() { _strCalls += "+C"; }
-void StopC() { _strCalls += "-C"; }
-void StartD() { _strCalls += "+D"; }
-void StopD() { _strCalls += "-D"; }
-void StartE() { _strCalls += "+E"; }
-void StopE() { _strCalls += "-E"; }
-void StartPrinting() { conInfoF("printed while starting\n"); }
-void StartThrowing() { ThrowF_t("start failed"); }
+void StartA()
+{
+  _strCalls += "+A";
+}
+void StopA()
+{
+  _strCalls += "-A";
+}
+void StartB()
+{
+  _strCalls += "+B";
+}
+void StopB()
+{
+  _strCalls += "-B";
+}
+void StartC()
+{
+  _strCalls += "+C";
+}
+void StopC()
+{
+  _strCalls += "-C";
+}
+void StartD()
+{
+  _strCalls += "+D";
+}
+void StopD()
+{
+  _strCalls += "-D";
+}
+void StartE()
+{
+  _strCalls += "+E";
+}
+void StopE()
+{
+  _strCalls += "-E";
+}
+void StartPrinting()
+{
+  conInfoF("printed while starting\n");
+}
+void StartThrowing()
+{
+  ThrowF_t("start failed");
+}
 
 IDENT ID(const char *str)
 {
@@ -122,7 +158,8 @@ TEST(Services, OverridesExplicitStartsAndMisuse)
   long iType;
   CString strLine;
   conGetLine(0, iType, strLine);
-  EXPECT_STREQ(strLine, "Can't start service 'Service.Unknown' because it isn't registered properly.\n");
+  EXPECT_STREQ(strLine,
+               "Can't start service 'Service.Unknown' because it isn't registered properly.\n");
   EXPECT_EQ(iType, CMT_ERROR);
   svcHoldService(ID("Service.TestE"), false);
 }
@@ -166,7 +203,7 @@ TEST(ServiceLog, EntriesDescriptionsAndRecordedLines)
                                "Service: 'Service.TestB' starting [Module: '', Priority: '0'].\n"
                                "Service: 'Service.TestB' started.\n"),
             -1)
-    << str;
+      << str;
   EXPECT_NE(strFindSubstr(str, "printed while starting\n"), -1);
   EXPECT_NE(strFindSubstr(str, "Service: 'Service.TestA' stopped.\n"), -1);
 
@@ -201,8 +238,14 @@ TEST(ServiceLog, EntriesDescriptionsAndRecordedLines)
 
 namespace {
 int _ctFrameA = 0, _ctFrameB = 0, _ctFrameC = 0;
-void FrameC(void *) { _ctFrameC++; }
-void FrameB(void *) { _ctFrameB++; }
+void FrameC(void *)
+{
+  _ctFrameC++;
+}
+void FrameB(void *)
+{
+  _ctFrameB++;
+}
 void FrameA(void *pvData)
 {
   _ctFrameA++;

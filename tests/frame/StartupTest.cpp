@@ -20,13 +20,13 @@ TEST(Version, CanonicalTextsOnly)
   EXPECT_STREQ(verVersionToString(ver), strCore);
   EXPECT_STREQ(verVersionToString(corGetCoreVersion()), strCore);
   const char *astrBad[] = {
-    "$Version: Quennel Vop 2; 2.62.0:57676; 2005-DEMO-inc$",  // not canonical
-    "$Version: Quennel Vop 2; 0.062.00:57676; 2005-DEMO-inc$", // major 0
-    "$Version: Quennel Vop 2; 2.062.100:57676; x$",            // patch too big
-    "Version: Quennel; 2.062.00:1; x$",
-    "$Version: Quennel; 2.062.00:1; x",
-    "$Version: no fields$",
-    "",
+      "$Version: Quennel Vop 2; 2.62.0:57676; 2005-DEMO-inc$",   // not canonical
+      "$Version: Quennel Vop 2; 0.062.00:57676; 2005-DEMO-inc$", // major 0
+      "$Version: Quennel Vop 2; 2.062.100:57676; x$",            // patch too big
+      "Version: Quennel; 2.062.00:1; x$",
+      "$Version: Quennel; 2.062.00:1; x",
+      "$Version: no fields$",
+      "",
   };
   for (const char *str : astrBad) {
     try {
@@ -96,9 +96,18 @@ int RunHost(const char *strSettings, bool bWinMain)
 }
 } // namespace
 
-QE_CHILD(HostRun) { return RunHost("", false); }
-QE_CHILD(HostRunNoTimer) { return RunHost("notimer nozips norootdir", false); }
-QE_CHILD(HostWinMain) { return RunHost("", true); }
+QE_CHILD(HostRun)
+{
+  return RunHost("", false);
+}
+QE_CHILD(HostRunNoTimer)
+{
+  return RunHost("notimer nozips norootdir", false);
+}
+QE_CHILD(HostWinMain)
+{
+  return RunHost("", true);
+}
 
 // Checks that the texts appear in the log in this order.
 static void ExpectInOrder(const std::string &strLog, std::initializer_list<const char *> astr)
@@ -117,19 +126,20 @@ TEST(Startup, HostRunsThroughBothEntryPoints)
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u) << cr.cr_strOutput;
   std::string strLog = ReadSystemFile("Temp/Startup/Host.log");
-  ExpectInOrder(strLog, {"Core version: $Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$",
-                         "Command: ", " -x y", "Initializing timer.", "Binary name: ",
-                         "Application directory: ", "Loading group files...",
-                         "Stream initialization: ", "host main runs with 3 arguments",
-                         "threads service: main thread set", "Timestamp: ",
-                         "Core is shutting down"});
+  ExpectInOrder(strLog,
+                {"Core version: $Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$",
+                 "Command: ", " -x y", "Initializing timer.",
+                 "Binary name: ", "Application directory: ", "Loading group files...",
+                 "Stream initialization: ", "host main runs with 3 arguments",
+                 "threads service: main thread set", "Timestamp: ", "Core is shutting down"});
 
   cr = RunChild("HostRunNoTimer");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u);
   strLog = ReadSystemFile("Temp/Startup/Host.log");
-  ExpectInOrder(strLog, {"Core version: ", "Initializing timer.", "Application directory: <forbidden>",
-                         "host main runs", "Core is shutting down"});
+  ExpectInOrder(strLog,
+                {"Core version: ", "Initializing timer.", "Application directory: <forbidden>",
+                 "host main runs", "Core is shutting down"});
   // Without the timer there is no closing timestamp.
   EXPECT_EQ(strLog.find("Timestamp: ", strLog.find("host main runs")), std::string::npos);
 

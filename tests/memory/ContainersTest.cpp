@@ -120,8 +120,8 @@ TEST_F(Containers, StackArrayGrowsRemovesInOrderAndClears)
     sa.Delete(0);
     sa.Delete(50);
     sa.Delete(sa.Count() - 1);
-    sa.Delete(-1);      // outside: nothing
-    sa.Delete(1000);    // outside: nothing
+    sa.Delete(-1);   // outside: nothing
+    sa.Delete(1000); // outside: nothing
     EXPECT_EQ(sa.Count(), 97);
     EXPECT_EQ(sa[0].Value(), 1);
     EXPECT_EQ(sa[49].Value(), 50);

@@ -117,15 +117,13 @@ TEST(GeneralHeap, ReallocationInPlaceAndMoving)
   char *pBlocker = (char *)gh.Alloc(8);
   char *pMoved = (char *)gh.ReAlloc(p, 400);
   EXPECT_NE(pMoved, p);
-  for (int i = 0; i < 50; i++)
-    ASSERT_EQ(pMoved[i], 7);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(pMoved[i], 7);
   // With only free space behind it up to the end of the region, it grows by committing more.
   size_t slCommitted = gh.GetStats().mhs_slCommitted;
   char *pTail = (char *)gh.ReAlloc(pMoved, 900 * 1024);
   EXPECT_EQ(pTail, pMoved);
   EXPECT_GT(gh.GetStats().mhs_slCommitted, slCommitted);
-  for (int i = 0; i < 50; i++)
-    ASSERT_EQ(pTail[i], 7);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(pTail[i], 7);
   pTail[900 * 1024 - 1] = 1;
   GeneralHeapWalk ghw;
   EXPECT_TRUE(th.IsConsistent(ghw));
@@ -156,13 +154,11 @@ TEST(GeneralHeap, RegionsGrowAndDedicatedBlocksGoBack)
 
   // Many mid-sized blocks fill one reservation and open the next.
   std::vector<void *> apv;
-  for (int i = 0; i < 40; i++)
-    apv.push_back(gh.Alloc(900 * 1024));
+  for (int i = 0; i < 40; i++) apv.push_back(gh.Alloc(900 * 1024));
   EXPECT_GE(gh.GetStats().mhs_ctRegions, 3);
   GeneralHeapWalk ghw;
   EXPECT_TRUE(th.IsConsistent(ghw));
-  for (void *pv : apv)
-    gh.Free(pv);
+  for (void *pv : apv) gh.Free(pv);
   EXPECT_TRUE(th.IsEmpty());
   gh.ReleaseAll();
   EXPECT_EQ(gh.GetStats().mhs_slReserved, 0u);
@@ -180,8 +176,7 @@ TEST(GeneralHeap, RandomisedStressAgainstAShadowModel)
   const size_t slLargest = 2 << 20;
   std::vector<unsigned char> abPattern(slLargest + slPatternSpan);
   Random rnd(0x1234567);
-  for (unsigned char &b : abPattern)
-    b = (unsigned char)rnd.Next();
+  for (unsigned char &b : abPattern) b = (unsigned char)rnd.Next();
 
   struct Slot {
     unsigned char *s_pb;

@@ -134,9 +134,8 @@ TEST(List, MoveListAndSort)
   for (CListNode *pln = lhB.GetFirst(); pln->succ; pln = pln->succ) EXPECT_TRUE(pln->IsValid());
 
   int ai[] = {5, 3, 9, 1};
-  srtQuickSort(ai, 4, sizeof(int), [](const void *p0, const void *p1) {
-    return *(const int *)p0 - *(const int *)p1;
-  });
+  srtQuickSort(ai, 4, sizeof(int),
+               [](const void *p0, const void *p1) { return *(const int *)p0 - *(const int *)p1; });
   EXPECT_EQ(ai[0], 1);
   EXPECT_EQ(ai[3], 9);
 }

@@ -175,8 +175,7 @@ TEST(MemoryHeap, SplittingMergingAndExactClasses)
 
   // Ranged classes are kept sorted: the smallest block that fits is taken.
   std::vector<char *> apch;
-  for (size_t sl : {600, 16, 800, 16, 700, 16})
-    apch.push_back((char *)mh.Allocate(sl));
+  for (size_t sl : {600, 16, 800, 16, 700, 16}) apch.push_back((char *)mh.Allocate(sl));
   mh.Free(apch[0]);
   mh.Free(apch[2]);
   mh.Free(apch[4]);
@@ -242,8 +241,7 @@ TEST(MemoryHeap, CoreGrowsInPlaceFromThePool)
       ASSERT_TRUE(IsConsistent(mh, mhw));
     }
   }
-  for (char *pch : apch)
-    mh.Free(pch);
+  for (char *pch : apch) mh.Free(pch);
   mh.Free(pFirst);
   mh.Free(pSecond);
   mh.Free(pThird);
@@ -287,8 +285,7 @@ TEST(MemoryHeap, DumpsOfTheFreeListsAndTheCore)
   EXPECT_EQ(_strTrace.compare(iBody + 5, strFirstLine.size(), strFirstLine), 0);
   // 65536 bytes at 100 a line between the legend and the end; the last line ends on the sentinel.
   size_t ctLines = 0;
-  for (char ch : _strTrace)
-    ctLines += ch == '\n';
+  for (char ch : _strTrace) ctLines += ch == '\n';
   EXPECT_EQ(ctLines, 2u + 1u + 656u + 3u);
   EXPECT_NE(_strTrace.find("CoreSize=65536 B"), std::string::npos);
   EXPECT_NE(

@@ -70,8 +70,7 @@ void Worker(void *pv)
     }
     pws->ws_ctOperations++;
   }
-  for (int i = 0; i < ctSlots; i++)
-    memFree(apb[i]);
+  for (int i = 0; i < ctSlots; i++) memFree(apb[i]);
   sysInterlockedIncrement(pws->ws_pctDone);
 }
 

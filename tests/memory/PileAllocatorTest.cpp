@@ -15,8 +15,7 @@ TEST(PileAllocator, BlocksGrowByTheStepAndFreeAllMergesThem)
   char *pchFirst = (char *)pa.Allocate(10);
   ASSERT_NE(pchFirst, nullptr);
   EXPECT_EQ(pa.GetCurrentBlockSize(), 160);
-  for (int i = 1; i < 16; i++)
-    EXPECT_EQ(pa.Allocate(10), pchFirst + 10 * i);
+  for (int i = 1; i < 16; i++) EXPECT_EQ(pa.Allocate(10), pchFirst + 10 * i);
   EXPECT_EQ(pa.GetBlockCount(), 1);
   EXPECT_EQ(pa.GetUsedInCurrentBlock(), 160);
   // The seventeenth opens a second block.
@@ -31,8 +30,7 @@ TEST(PileAllocator, BlocksGrowByTheStepAndFreeAllMergesThem)
   EXPECT_EQ(pa.GetCurrentBlockSize(), 320);
   EXPECT_EQ(pa.GetUsedInCurrentBlock(), 0);
   char *pchStart = (char *)pa.Allocate(10);
-  for (int i = 1; i < 32; i++)
-    pa.Allocate(10);
+  for (int i = 1; i < 32; i++) pa.Allocate(10);
   EXPECT_EQ(pa.GetBlockCount(), 1);
   // With one block, FreeAll only rewinds it.
   pa.FreeAll();

@@ -80,8 +80,7 @@ TEST(CalendarText, RefusesFieldsOutOfRange)
       "-5/-5/-5 -5:-5:-5",
       "2005/09/16 14:29:-1",
   };
-  for (const char *str : astrBad)
-    EXPECT_EQ(timFromString(str), Time()) << str;
+  for (const char *str : astrBad) EXPECT_EQ(timFromString(str), Time()) << str;
   EXPECT_EQ(timFromString(nullptr), Time());
   EXPECT_EQ(gbc.Count(), (long)(sizeof(astrBad) / sizeof(astrBad[0])) + 1); // one per bad text
 }
@@ -129,8 +128,7 @@ TEST(CalendarDOS, DecodesZipDatesAndRefusesBadFields)
       PackDOS(2107, 12, 31, 23, 59, 58),
       0xFFFFFFFFUL,
   };
-  for (unsigned long ul : aulBad)
-    EXPECT_EQ(timDOSToUTC(ul), Time()) << std::hex << ul;
+  for (unsigned long ul : aulBad) EXPECT_EQ(timDOSToUTC(ul), Time()) << std::hex << ul;
   EXPECT_EQ(gbc.Count(), (long)(sizeof(aulBad) / sizeof(aulBad[0])));
 }
 

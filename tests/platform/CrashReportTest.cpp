@@ -15,7 +15,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-
 bool Contains(const std::string &str, const char *strPart)
 {
   return str.find(strPart) != std::string::npos;
@@ -116,14 +115,16 @@ TEST(CrashReports, AccessViolationLeavesAFullReport)
   EXPECT_EQ(str.rfind("//=====================================================\n", 0), 0u);
   EXPECT_TRUE(std::regex_search(str, std::regex("\nCrashed at: \\d\\d/\\d\\d/\\d\\d "
                                                 "\\d\\d:\\d\\d:\\d\\d\n")));
-  EXPECT_TRUE(Contains(str, "\nVersion: $Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$\n"));
+  EXPECT_TRUE(
+      Contains(str, "\nVersion: $Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$\n"));
   EXPECT_TRUE(Contains(str, "\nException code: C0000005 ACCESS_VIOLATION\n")) << str;
   // The fault is in our own library's code section.
   EXPECT_TRUE(std::regex_search(
-    str, std::regex("\nFault address:  [0-9A-F]{8} 01:[0-9A-F]{8} \"[^\"]*Core\\.dll\"\n")))
-    << str;
-  for (const char *strRegister : {"\nEAX:", "\nEBX:", "\nECX:", "\nEDX:", "\nESI:", "\nEDI:",
-                                  "\nCS:EIP:", "\nSS:ESP:", "  EBP:", "\nDS:", "  GS:", "\nFlags:"}) {
+      str, std::regex("\nFault address:  [0-9A-F]{8} 01:[0-9A-F]{8} \"[^\"]*Core\\.dll\"\n")))
+      << str;
+  for (const char *strRegister :
+       {"\nEAX:", "\nEBX:", "\nECX:", "\nEDX:", "\nESI:", "\nEDI:", "\nCS:EIP:", "\nSS:ESP:",
+        "  EBP:", "\nDS:", "  GS:", "\nFlags:"}) {
     EXPECT_TRUE(Contains(str, strRegister)) << strRegister;
   }
   size_t iBegin = str.find("\nmanual stack frame walk begin:\n\n");
@@ -136,14 +137,14 @@ TEST(CrashReports, AccessViolationLeavesAFullReport)
                                 std::sregex_iterator());
   EXPECT_GE(ctFrames, 1);
   EXPECT_LE(ctFrames, 100);
-  EXPECT_TRUE(std::regex_search(strWalk, std::regex("Core\\.dll\" 0001:[0-9A-F]{8}\n")))
-    << strWalk;
+  EXPECT_TRUE(std::regex_search(strWalk, std::regex("Core\\.dll\" 0001:[0-9A-F]{8}\n"))) << strWalk;
   EXPECT_TRUE(Contains(str, "\n\ndumper line 42\n\n"));
 
   std::string strLog = ReadSystemFile("Temp/CrashAV.log");
   EXPECT_TRUE(std::regex_search(strLog, std::regex(": Crashed. \\(free memory: \\d+ MB\\)")))
-    << strLog;
-  EXPECT_TRUE(Contains(cr.cr_strOutput, "The application has malfunctioned and it will now close."));
+      << strLog;
+  EXPECT_TRUE(
+      Contains(cr.cr_strOutput, "The application has malfunctioned and it will now close."));
 
   // A second crash appends its report.
   cr = RunCrashingChild("CrashAccessViolation");
@@ -199,8 +200,8 @@ TEST(CrashReports, UncaughtCppExceptionsFromHostCoreAndThreads)
     const char *ca_strChild;
     const char *ca_strDescription;
   } aca[] = {
-    {"CrashCppFromHost", "thrown by the host"},
-    {"CrashCppFromCore", "thrown by Core"},
+      {"CrashCppFromHost", "thrown by the host"},
+      {"CrashCppFromCore", "thrown by Core"},
   };
   for (const Case &ca : aca) {
     DeleteFileA(strReport.c_str());
@@ -209,18 +210,20 @@ TEST(CrashReports, UncaughtCppExceptionsFromHostCoreAndThreads)
     EXPECT_EQ(cr.cr_ulExitCode, RPT_UNCAUGHT_CPP_EXCEPTION);
     std::string str = ReadSystemFile(strReport.c_str());
     EXPECT_TRUE(Contains(str, "\nException code: E0435050 UNCAUGHT_CPP_EXCEPTION\n"))
-      << ca.ca_strChild << "\n" << str << cr.cr_strOutput;
-    EXPECT_TRUE(Contains(str, (std::string("\nUncaught C++ exception: ") + ca.ca_strDescription +
-                               "\n").c_str()))
-      << str;
+        << ca.ca_strChild << "\n"
+        << str << cr.cr_strOutput;
+    EXPECT_TRUE(Contains(
+        str, (std::string("\nUncaught C++ exception: ") + ca.ca_strDescription + "\n").c_str()))
+        << str;
   }
   // On a library thread the exception is reported and the thread ends; the program goes on.
   DeleteFileA(strReport.c_str());
   ChildResult cr = RunCrashingChild("CrashCppInThread");
   ASSERT_FALSE(cr.cr_bTimedOut);
   EXPECT_EQ(cr.cr_ulExitCode, 0u) << cr.cr_strOutput;
-  EXPECT_TRUE(Contains(cr.cr_strOutput, "Uncaught exception on a library thread: thrown on a thread"))
-    << cr.cr_strOutput;
+  EXPECT_TRUE(
+      Contains(cr.cr_strOutput, "Uncaught exception on a library thread: thrown on a thread"))
+      << cr.cr_strOutput;
   EXPECT_TRUE(ReadSystemFile(strReport.c_str()).empty());
 }
 
@@ -236,8 +239,9 @@ TEST(CrashReports, HandlerInstallationAndNames)
   EXPECT_NE(pOurs, pBefore);
   EXPECT_NE(std::get_terminate(), pTerminateBefore);
   std::string strName = rptGetReportFileName().str_String;
-  EXPECT_TRUE(strName.size() > 17 && strName.compare(strName.size() - 18, 18, "\\PlatformTests.rpt") == 0)
-    << strName;
+  EXPECT_TRUE(strName.size() > 17 &&
+              strName.compare(strName.size() - 18, 18, "\\PlatformTests.rpt") == 0)
+      << strName;
   rptCloseExceptionHandler();
   EXPECT_EQ(SetUnhandledExceptionFilter(pBefore), pBefore);
   EXPECT_EQ(std::get_terminate(), pTerminateBefore);
@@ -347,7 +351,7 @@ TEST(CrashReports, CollectedStacksAndLocations)
   CString str = rptFormatStackLine(pvCode);
   EXPECT_TRUE(std::regex_match(str.str_String,
                                std::regex("\\$adr: \"[^\"]*Core\\.dll\" 00000001:[0-9A-F]{8}")))
-    << str.str_String;
+      << str.str_String;
   EXPECT_STREQ(rptFormatStackLine(nullptr), "");
   EXPECT_STREQ(rptFormatStackDumpHeader(), "");
 }
@@ -405,16 +409,16 @@ TEST(CrashReports, StackDumpsAppendAndStealthSkipsThem)
   EXPECT_EQ(str.rfind("\xEF\xBB\xBF\n-------", 0), 0u);
   std::regex reHeader("\n-{59}\nDumping stack at: \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\n"
                       "Version: \\$Version: [^\n]*\\$\n-{59}\n");
-  long ctHeaders = std::distance(std::sregex_iterator(str.begin(), str.end(), reHeader),
-                                 std::sregex_iterator());
+  long ctHeaders =
+      std::distance(std::sregex_iterator(str.begin(), str.end(), reHeader), std::sregex_iterator());
   EXPECT_EQ(ctHeaders, 2) << str;
   // The first line names the caller of the dump: this program's code.
   size_t iFirst = str.find("-\n $adr: ");
   ASSERT_NE(iFirst, std::string::npos) << str;
-  EXPECT_TRUE(std::regex_search(str.substr(iFirst),
-                                std::regex("^-\n \\$adr: \"[^\"]*PlatformTests\\.exe\" "
-                                           "00000001:[0-9A-F]{8}\n")))
-    << str;
+  EXPECT_TRUE(
+      std::regex_search(str.substr(iFirst), std::regex("^-\n \\$adr: \"[^\"]*PlatformTests\\.exe\" "
+                                                       "00000001:[0-9A-F]{8}\n")))
+      << str;
 
   dbg_bStealthMode = 1;
   DeleteFileA(strFile);

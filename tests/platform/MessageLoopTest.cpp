@@ -51,7 +51,8 @@ protected:
   }
   CWindow *Workbench(LoopLog &ll)
   {
-    CWindow *pwnd = wndCreateWorkbench("Loop", CTRect(0, 0, 200, 100), WNDF_APPLICATION, WPL_WINDOW);
+    CWindow *pwnd =
+        wndCreateWorkbench("Loop", CTRect(0, 0, 200, 100), WNDF_APPLICATION, WPL_WINDOW);
     wndSetWindowEventCallback(pwnd, LoopLog::Record, &ll);
     return pwnd;
   }
@@ -263,8 +264,8 @@ TEST_F(MessageLoop, ARequestFromAnotherThreadWakesTheWaitAtOnce)
     LARGE_INTEGER liWoken;
     QueryPerformanceCounter(&liWoken);
     SetEvent(wd.wd_hCancel);
-    ASSERT_TRUE(WaitUntil([&] { return __atomic_load_n(&wp.wp_bDone, __ATOMIC_SEQ_CST) != 0; },
-                          5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return __atomic_load_n(&wp.wp_bDone, __ATOMIC_SEQ_CST) != 0; }, 5000));
     EXPECT_LT(Seconds(liWoken) - Seconds(wp.wp_liRequested), 0.050) << "round " << iRound;
     EXPECT_LT(wp.wp_dCallSeconds, 0.050) << "round " << iRound;
     ASSERT_TRUE(WaitUntil(AllThreadsEnded, 5000));
@@ -301,17 +302,17 @@ TEST_F(MessageLoop, KeyboardTranslationAndStates)
   } ty;
   CWindow *pwnd = wndCreateWindow(nullptr, "typing", 0, 0, 100, 100, 0, WPL_WINDOW);
   wndSetWindowEventCallback(
-    pwnd,
-    [](CWindow &, const WindowEvent &we, void *pv) -> int {
-      Typed *pty = (Typed *)pv;
-      if (we.we_eType == WET_KEYBOARD && we.we_iKind == WEK_KEYDOWN) {
-        pty->ty_ctBytes = sysTranslateKeyboardEvent(pty->ty_ach);
-      } else if (we.we_eType == WET_KEYBOARD && we.we_iKind == WEK_CHAR) {
-        pty->ty_ulChar = we.we_ulChar;
-      }
-      return 0; // key-down not handled: translated into a character message
-    },
-    &ty);
+      pwnd,
+      [](CWindow &, const WindowEvent &we, void *pv) -> int {
+        Typed *pty = (Typed *)pv;
+        if (we.we_eType == WET_KEYBOARD && we.we_iKind == WEK_KEYDOWN) {
+          pty->ty_ctBytes = sysTranslateKeyboardEvent(pty->ty_ach);
+        } else if (we.we_eType == WET_KEYBOARD && we.we_iKind == WEK_CHAR) {
+          pty->ty_ulChar = we.we_ulChar;
+        }
+        return 0; // key-down not handled: translated into a character message
+      },
+      &ty);
   HWND hWnd = (HWND)wndGetWindowHandle(pwnd).wh_hWnd;
   PostMessageW(hWnd, WM_KEYDOWN, 'A', 1 | (30 << 16));
   EXPECT_TRUE(UpdateUntil([&] { return ty.ty_ulChar != 0; }));

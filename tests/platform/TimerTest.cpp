@@ -148,8 +148,7 @@ TEST(TimerCalibration, StartUpWithAndWithoutTimer)
   TimerFrameCallback pCheck = timGetPerFrameCheck();
   ASSERT_NE(pCheck, nullptr);
   // Checks in quick succession leave a usable frequency.
-  for (int i = 0; i < 25; i++)
-    pCheck(nullptr);
+  for (int i = 0; i < 25; i++) pCheck(nullptr);
   EXPECT_GT(timGetTimeStampFrequency(), 1000000);
 
   // "notimer": start-up without calibration keeps 10^9 ticks per second and no check.

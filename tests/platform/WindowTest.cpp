@@ -98,8 +98,8 @@ protected:
 
 TEST_F(Windows, CreationFlagsPlacementAndGetters)
 {
-  CWindow *pwndBench = wndCreateWorkbench("Bench", CTRect(50, 60, 450, 360), WNDF_APPLICATION,
-                                         WPL_WINDOW);
+  CWindow *pwndBench =
+      wndCreateWorkbench("Bench", CTRect(50, 60, 450, 360), WNDF_APPLICATION, WPL_WINDOW);
   ASSERT_NE(pwndBench, nullptr);
   EXPECT_EQ(wndGetWorkbench(), pwndBench);
   EXPECT_EQ(pwndBench->wnd_pCallback, wndDefaultEventCallback);
@@ -137,8 +137,8 @@ TEST_F(Windows, CreationFlagsPlacementAndGetters)
   EXPECT_EQ(GetWindow(HwndOf(pwnd), GW_OWNER), HwndOf(pwndBench));
 
   // Borderless: no frame; adjusted placement = the rectangle widened by the frame.
-  CWindow *pwndPlain = wndCreateWindow(nullptr, "plain", 10, 10, 50, 40, WNDF_BORDERLESS,
-                                       WPL_ADJUSTED);
+  CWindow *pwndPlain =
+      wndCreateWindow(nullptr, "plain", 10, 10, 50, 40, WNDF_BORDERLESS, WPL_ADJUSTED);
   EXPECT_EQ(wndGetWindowAdjustmentRect(pwndPlain), CTRect());
   EXPECT_EQ(wndGetWindowRect(pwndPlain), CTRect(10, 10, 60, 50));
 
@@ -187,8 +187,8 @@ TEST_F(Windows, CreationFlagsPlacementAndGetters)
 
 TEST_F(Windows, DeletionFromCallbacksAndOfParentsAndTheWorkbench)
 {
-  CWindow *pwndBench = wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION,
-                                         WPL_WINDOW);
+  CWindow *pwndBench =
+      wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION, WPL_WINDOW);
   // The default callback deletes a window asked to close; only the close request does that.
   CWindow *pwnd = wndCreateWindow(nullptr, "closing", 10, 10, 100, 100, 0, WPL_WINDOW);
   wndSetWindowEventCallback(pwnd, wndDefaultEventCallback, nullptr);
@@ -208,15 +208,15 @@ TEST_F(Windows, DeletionFromCallbacksAndOfParentsAndTheWorkbench)
   } pr;
   pwnd = wndCreateWindow(nullptr, "self-deleting", 10, 10, 100, 100, 0, WPL_WINDOW);
   wndSetWindowEventCallback(
-    pwnd,
-    [](CWindow &wnd, const WindowEvent &we, void *pv) -> int {
-      if (we.we_eType != WET_CLOSE) return 0;
-      wndDeleteWindow(&wnd);
-      ((Probe *)pv)->pr_bDeletedSeen = wnd.wnd_bDeleted;
-      ((Probe *)pv)->pr_pvHandleSeen = wnd.wnd_wh.wh_hWnd;
-      return 0; // not handled: nothing may be passed on for it
-    },
-    &pr);
+      pwnd,
+      [](CWindow &wnd, const WindowEvent &we, void *pv) -> int {
+        if (we.we_eType != WET_CLOSE) return 0;
+        wndDeleteWindow(&wnd);
+        ((Probe *)pv)->pr_bDeletedSeen = wnd.wnd_bDeleted;
+        ((Probe *)pv)->pr_pvHandleSeen = wnd.wnd_wh.wh_hWnd;
+        return 0; // not handled: nothing may be passed on for it
+      },
+      &pr);
   hWnd = HwndOf(pwnd);
   PostMessageW(hWnd, WM_CLOSE, 0, 0);
   EXPECT_TRUE(PumpUntil([&] { return pr.pr_bDeletedSeen >= 0; }));
@@ -454,8 +454,8 @@ TEST_F(Windows, MouseButtonsWheelMotionAndProbes)
 TEST_F(Windows, CloseActivationDisplayAndFocusEvents)
 {
   EventLog elBench;
-  CWindow *pwndBench = wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION,
-                                         WPL_WINDOW);
+  CWindow *pwndBench =
+      wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION, WPL_WINDOW);
   wndSetWindowEventCallback(pwndBench, EventLog::Record, &elBench);
   EventLog el;
   CWindow *pwnd = EventWindow(el);
@@ -511,8 +511,8 @@ TEST_F(Windows, CloseActivationDisplayAndFocusEvents)
 TEST_F(Windows, DeferredEventsWaitForThePaintLock)
 {
   EventLog elBench;
-  CWindow *pwndBench = wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION,
-                                         WPL_WINDOW);
+  CWindow *pwndBench =
+      wndCreateWorkbench("Bench", CTRect(0, 0, 300, 200), WNDF_APPLICATION, WPL_WINDOW);
   wndSetWindowEventCallback(pwndBench, EventLog::Record, &elBench);
   EventLog el;
   CWindow *pwnd = EventWindow(el);
@@ -567,15 +567,15 @@ TEST_F(Windows, CallbackExceptionsStayInsideTheWindowProcedure)
   CWindow *pwnd = wndCreateWindow(nullptr, "thrower", 0, 0, 100, 100, WNDF_EVENTS, WPL_WINDOW);
   long ctCalls = 0;
   wndSetWindowEventCallback(
-    pwnd,
-    [](CWindow &, const WindowEvent &we, void *pv) -> int {
-      if (we.we_eType != WET_KEYBOARD || we.we_iKind != WEK_KEYDOWN) return 0;
-      ++*(long *)pv;
-      if (we.we_iKID == KID_A) ThrowF_t("callback failed on purpose");
-      if (we.we_iKID == KID_B) throw 42;
-      return 1;
-    },
-    &ctCalls);
+      pwnd,
+      [](CWindow &, const WindowEvent &we, void *pv) -> int {
+        if (we.we_eType != WET_KEYBOARD || we.we_iKind != WEK_KEYDOWN) return 0;
+        ++*(long *)pv;
+        if (we.we_iKID == KID_A) ThrowF_t("callback failed on purpose");
+        if (we.we_iKID == KID_B) throw 42;
+        return 1;
+      },
+      &ctCalls);
   long ctLines = conGetTotalLinesCount();
   HWND hWnd = HwndOf(pwnd);
   PostMessageW(hWnd, WM_KEYDOWN, 'A', KeyLParam(30, false, false));

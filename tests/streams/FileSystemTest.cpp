@@ -11,7 +11,6 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
-
 // Gives each test a fresh root directory under the working directory, removed afterwards.
 class FileSystem : public testing::Test {
 protected:
@@ -385,15 +384,14 @@ TEST_F(FileSystem, AvailableFileNames)
 
 TEST_F(FileSystem, ReplaceHistory)
 {
-  WriteFile("ReplaceHistory.txt",
-            "Old/a.tex New/a.tex\r\n"
-            "\r\n"
-            "Textures/* Gfx/Textures/*\r\n"
-            "one two three\r\n"
-            "\"With Blank/b.tex\" \"Moved/b.tex\"\r\n"
-            "single\r\n"
-            "bad\"quote x\r\n"
-            "Back\\Slash.tex Fore/Slash.tex\r\n");
+  WriteFile("ReplaceHistory.txt", "Old/a.tex New/a.tex\r\n"
+                                  "\r\n"
+                                  "Textures/* Gfx/Textures/*\r\n"
+                                  "one two three\r\n"
+                                  "\"With Blank/b.tex\" \"Moved/b.tex\"\r\n"
+                                  "single\r\n"
+                                  "bad\"quote x\r\n"
+                                  "Back\\Slash.tex Fore/Slash.tex\r\n");
   CString strErrors;
   {
     CLockOutputs lo;
@@ -407,7 +405,8 @@ TEST_F(FileSystem, ReplaceHistory)
     }
   }
   EXPECT_EQ(filGetReplaceHistoryCount(), 4);
-  EXPECT_NE(strFindSubstr(strErrors, "ReplaceHistory.txt(4) : Too many filenames."), -1) << strErrors;
+  EXPECT_NE(strFindSubstr(strErrors, "ReplaceHistory.txt(4) : Too many filenames."), -1)
+      << strErrors;
   EXPECT_NE(strFindSubstr(strErrors, "ReplaceHistory.txt(6) : Too few filenames."), -1);
   EXPECT_NE(strFindSubstr(strErrors, "ReplaceHistory.txt(7) : Illegal use of quote character."),
             -1);
@@ -431,8 +430,7 @@ TEST_F(FileSystem, TextFilesOfTheStringTypes)
   EXPECT_EQ(ReadFile("Text/utf8.txt"), "line one\nGrüße\n");
   CWString wstr(u"wide\nЖ");
   wstr.SaveText_t("Text/utf16.txt");
-  EXPECT_EQ(ReadFile("Text/utf16.txt"),
-            std::string("\xFF\xFEw\0i\0d\0e\0\r\0\n\0\x16\x04", 16));
+  EXPECT_EQ(ReadFile("Text/utf16.txt"), std::string("\xFF\xFEw\0i\0d\0e\0\r\0\n\0\x16\x04", 16));
   CString strLoaded;
   strLoaded.LoadText_t("Text/utf16.txt");
   EXPECT_STREQ(strLoaded, "wide\nЖ");
@@ -658,7 +656,7 @@ void ReadAtRandom(void *pv)
       if (slBad >= 0) {
         sr.sr_strError = strFormat("file %1: reading %2 bytes at %3, wrong byte at %4", iFile,
                                    slSize, slOffset, slBad)
-                           .str_String;
+                             .str_String;
       }
     }
   } catch (CException &ex) {

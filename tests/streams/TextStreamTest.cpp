@@ -9,7 +9,6 @@ using QuennelEngine::Test::ThrownBy;
 
 namespace {
 
-
 std::string Bytes(CStream &strm)
 {
   CDataBlock db;
@@ -78,14 +77,18 @@ TEST(TextStream, LinesInEveryLineEndStyle)
 
   // UTF-8 lines come back as UTF-8; a long line crosses the chunked fast path.
   std::string strLong(10000, 'x');
-  Open(strm, "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\t!\r\n" + strLong + "\n");
+  Open(strm, "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+             "e\t!\r\n" +
+                 strLong + "\n");
   strm.ReadTextHeader_t();
   EXPECT_STREQ(strm.GetLine_t(), "Grüße !");
   EXPECT_EQ(strm.GetLine_t().Length(), 10000);
 
   // 8-bit text: characters without a 16-bit form read as 31, stored as that.
-  Open(strm, "a\x7F" "b\n");
-  EXPECT_STREQ(strm.GetLine_t(), "a\x1F" "b");
+  Open(strm, "a\x7F"
+             "b\n");
+  EXPECT_STREQ(strm.GetLine_t(), "a\x1F"
+                                 "b");
 
   Open(strm, std::string("\xFF\xFEh\0i\0\r\0\n\0\x16\x04\n\0", 14));
   strm.ReadTextHeader_t();
@@ -126,12 +129,14 @@ TEST(TextStream, WritingInEveryEncoding)
   strm.SetUTF8();
   strm.WriteTextHeader_t();
   strm.PutLine_t("a\nGrüße\t€");
-  EXPECT_EQ(Bytes(strm), "\xEF\xBB\xBF" "a\r\nGrüße €\r\n");
+  EXPECT_EQ(Bytes(strm), "\xEF\xBB\xBF"
+                         "a\r\nGrüße €\r\n");
 
   strm.CreateMemoryStream();
   strm.SetASCII();
   strm.PutLine_t("Grüße"); // no 8-bit form: 31 each
-  EXPECT_EQ(Bytes(strm), "Gr\x1F\x1F" "e\r\n");
+  EXPECT_EQ(Bytes(strm), "Gr\x1F\x1F"
+                         "e\r\n");
 
   strm.CreateMemoryStream();
   strm.SetUTF16();
@@ -146,7 +151,9 @@ TEST(TextStream, WritingInEveryEncoding)
   strm.SetUTF16Inv();
   strm.WriteTextHeader_t();
   strm.FPrintF("%1=%2\n", ARG_TEXT, "k", ARG_INT, 5);
-  EXPECT_EQ(Bytes(strm), std::string("\xFE\xFF\0k\0=\x00" "5\0\r\0\n", 12));
+  EXPECT_EQ(Bytes(strm), std::string("\xFE\xFF\0k\0=\x00"
+                                     "5\0\r\0\n",
+                                     12));
 
   strm.CreateMemoryStream();
   strm.SetUTF8();
@@ -172,7 +179,11 @@ TEST(TextStream, ScanningGivesBackExactlyTheCharacterReadAhead)
   EXPECT_EQ(strm.GetChar_t(), 'x');
 
   // In UTF-16 and across CR LF the give-back is one whole character, not one byte.
-  Open(strm, std::string("\xFF\xFE" "4\0" "2\0\r\0\n\0" "z\0", 12));
+  Open(strm, std::string("\xFF\xFE"
+                         "4\0"
+                         "2\0\r\0\n\0"
+                         "z\0",
+                         12));
   strm.ReadTextHeader_t();
   EXPECT_EQ(strm.FScanF(W(u"%1"), 0xABCD8003, &i), 4);
   EXPECT_EQ(i, 42);
@@ -199,7 +210,8 @@ TEST(TextStream, CharactersAndTheEnd)
   EXPECT_EQ(ThrownBy([&] { strm.GetWChar_t(); }), "EOF reached! (<memory stream>)");
 
   // A stray UTF-8 continuation byte reads as 31; a cut sequence does not run past the end.
-  Open(strm, "\x80" "a\xE2\x82");
+  Open(strm, "\x80"
+             "a\xE2\x82");
   strm.SetUTF8();
   EXPECT_EQ(strm.GetWChar_t(), 31);
   EXPECT_EQ(strm.GetWChar_t(), 'a');
@@ -249,15 +261,21 @@ TEST(StringStreaming, RoundTripsAndRefusesBadLengths)
   // Lengths the stream cannot hold, negative lengths and unknown encodings are refused before
   // anything is allocated; the string keeps its old text.
   strRead = "kept";
-  Open(strm, std::string("\xFF\xFF\xFF\x7F" "abc", 7));
+  Open(strm, std::string("\xFF\xFF\xFF\x7F"
+                         "abc",
+                         7));
   EXPECT_EQ(ThrownBy([&] { strRead.Read_t(strm); }),
             "Invalid string length 2147483647 in stream! (<memory stream>)");
   Open(strm, std::string("\xFE\xFF\xFF\xFF", 4));
   EXPECT_NE(ThrownBy([&] { strRead.Read_t(strm); }), "");
   EXPECT_STREQ(strRead, "kept");
-  Open(strm, std::string("\x03\0\0\x20" "ab", 6));
+  Open(strm, std::string("\x03\0\0\x20"
+                         "ab",
+                         6));
   EXPECT_NE(ThrownBy([&] { wstrA.Read_t(strm); }), "");
-  Open(strm, std::string("\x01\0\0\x60" "ab", 6));
+  Open(strm, std::string("\x01\0\0\x60"
+                         "ab",
+                         6));
   EXPECT_EQ(ThrownBy([&] { wstrA.Read_t(strm); }),
             "Unknown string encoding 3 in stream! (<memory stream>)");
   EXPECT_EQ(wstrA, CWString(u"Жz"));

@@ -37,8 +37,8 @@ TEST(Characters, SixteenBitTablesFollowUnicode)
   EXPECT_EQ(wchIsOfType(0xA0, 0xFF), CHC_VALID | CHC_SPACE | CHC_PRINT);
   EXPECT_TRUE(wchIsDigit(0xB2) && wchIsDigit(0xBC));
   EXPECT_TRUE(wchIsUpper(0xC9) && wchIsLower(0xE9));
-  EXPECT_TRUE(wchIsLower(0x1BB));  // an "other letter" counts as lower case
-  EXPECT_TRUE(wchIsPunct(0xA7));   // section sign
+  EXPECT_TRUE(wchIsLower(0x1BB));         // an "other letter" counts as lower case
+  EXPECT_TRUE(wchIsPunct(0xA7));          // section sign
   EXPECT_EQ(wchIsOfType(0x510, 0xFF), 0); // beyond the table
   EXPECT_FALSE(wchIsValidChar(0x4E00));
 

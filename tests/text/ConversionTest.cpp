@@ -95,14 +95,14 @@ TEST(Conversion, BrokenUTF8GivesReplacementsAndNeverPassesTheEnd)
     const char16_t *wstrExpected;
   };
   const Case aCases[] = {
-    {"\x80x", u"\x1Fx"},             // lone continuation byte
-    {"\xC3", u"\x1F"},               // two-byte sequence cut by the terminator
-    {"\xC1\x81", u"\x1F"},           // overlong two-byte form of 'A'
-    {"\xE2\x82", u"\x1F"},           // three-byte sequence cut by the terminator
-    {"\xE0\x80\x80z", u"\x1Fz"},     // overlong three-byte form
-    {"\xEF\xBF\xBF", u"\x1F"},       // U+FFFF
-    {"\xC3(", u"\x1F("},             // a lead byte followed by no continuation keeps the next
-    {"\xF0\x9F\x98\x80!", u"\x1F!"}, // beyond the 16-bit range: one replacement
+      {"\x80x", u"\x1Fx"},             // lone continuation byte
+      {"\xC3", u"\x1F"},               // two-byte sequence cut by the terminator
+      {"\xC1\x81", u"\x1F"},           // overlong two-byte form of 'A'
+      {"\xE2\x82", u"\x1F"},           // three-byte sequence cut by the terminator
+      {"\xE0\x80\x80z", u"\x1Fz"},     // overlong three-byte form
+      {"\xEF\xBF\xBF", u"\x1F"},       // U+FFFF
+      {"\xC3(", u"\x1F("},             // a lead byte followed by no continuation keeps the next
+      {"\xF0\x9F\x98\x80!", u"\x1F!"}, // beyond the 16-bit range: one replacement
   };
   for (const Case &c : aCases) {
     CWString wstr = strUTF8ToUTF16(c.str);
@@ -200,8 +200,7 @@ TEST(Conversion, LongMixedTextsDecodeAsOneByOne)
     int ct = 0;
     while (ct < ctTarget) {
       int ctRun = (int)Random(40);
-      for (int i = 0; i < ctRun && ct < ctTarget; i++)
-        pch[ct++] = (char)(' ' + Random(95));
+      for (int i = 0; i < ctRun && ct < ctTarget; i++) pch[ct++] = (char)(' ' + Random(95));
       const char *strPiece = astrPieces[Random(7)];
       int ctPiece = (int)strlen(strPiece);
       if (ct + ctPiece > ctTarget) break;
@@ -231,8 +230,7 @@ TEST(Conversion, DecodingNeverReadsIntoThePageAfterTheTerminator)
   char *pchEnd = pchBase + slPage - 1; // the terminator's place
   for (int ct = 0; ct < 12; ct++) {
     char *pch = pchEnd - ct;
-    for (int i = 0; i < ct; i++)
-      pch[i] = (char)('a' + i);
+    for (int i = 0; i < ct; i++) pch[i] = (char)('a' + i);
     *pchEnd = 0;
     EXPECT_EQ((int)U(strUTF8ToUTF16(pch)).size(), ct);
     if (ct >= 2) {

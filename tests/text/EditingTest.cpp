@@ -173,7 +173,7 @@ TEST(Editing, TrimConvertConcatAndUndecorate)
   EXPECT_STREQ(strToLower("MiXeD 1\xC9"), "mixed 1\xC9");
   EXPECT_STREQ(strToUpper("MiXeD"), "MIXED");
   EXPECT_STREQ(strToValidChar("a\tb\x7F"), "a\x1F"
-                                            "b\x1F");
+                                           "b\x1F");
   EXPECT_STREQ(strReverse("abc"), "cba");
   EXPECT_STREQ(strReverse(""), "");
 

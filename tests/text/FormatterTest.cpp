@@ -48,8 +48,7 @@ std::string Spec(unsigned int ulTag, const char *strSpec, ...)
   // Re-pack the value words behind a tag with the specification bit.
   unsigned int aulWords[5] = {ulTag | FMT_WITH_SPEC};
   int ct = (ulTag == ARG_INT64 || ulTag == ARG_UINT64 || ulTag == ARG_FLOAT) ? 2 : 1;
-  for (int i = 0; i < ct; i++)
-    aulWords[1 + i] = va_arg(args, unsigned int);
+  for (int i = 0; i < ct; i++) aulWords[1 + i] = va_arg(args, unsigned int);
   aulWords[1 + ct] = (unsigned int)(size_t)strSpec;
   va_end(args);
   fmtOutputArgs(Collect, &str, "%1", aulWords);
@@ -146,7 +145,8 @@ TEST(Formatter, LiteralRunsOfAnyLengthAndAlignment)
       if (ctBefore > 1) strBefore[ctBefore / 2] = '#';
       std::string strFormat = strBefore + "%1" + strBefore;
       memcpy(achFormat + iStart, strFormat.c_str(), strFormat.size() + 1);
-      EXPECT_STREQ(strPrintF(achFormat + iStart, ARG_INT, 7), (strBefore + "7" + strBefore).c_str());
+      EXPECT_STREQ(strPrintF(achFormat + iStart, ARG_INT, 7),
+                   (strBefore + "7" + strBefore).c_str());
       memcpy(achFormat + iStart, strBefore.c_str(), strBefore.size() + 1);
       EXPECT_STREQ(strPrintF(achFormat + iStart), strBefore.c_str());
     }

@@ -19,8 +19,7 @@ namespace {
 std::string Table(const char *strCount, std::initializer_list<const char *> astrLines)
 {
   std::string str = std::string(strCount) + "\r\n";
-  for (const char *strLine : astrLines)
-    str += std::string(strLine) + "\r\n";
+  for (const char *strLine : astrLines) str += std::string(strLine) + "\r\n";
   return str;
 }
 
@@ -57,8 +56,7 @@ protected:
   }
   void TearDown() override
   {
-    for (const CString &str : strGetLoadedTranslationTables())
-      strUnloadTranslationTable_t(str);
+    for (const CString &str : strGetLoadedTranslationTables()) strUnloadTranslationTable_t(str);
     str_strLocaleDir = tr_strOldLocaleDir;
     strSetCurrentLocale(tr_strOldLocale);
     CString strSoft = CString("$") + filGetSysRootDir();
@@ -210,8 +208,7 @@ TEST_F(Translation, ObtainingTablesFromDirectories)
   EXPECT_EQ(strGetLoadedTranslationTables().Count(), 2);
   EXPECT_STREQ(strTranslate("T.A=x"), "a");
   EXPECT_STREQ(strTranslate("T.E=x"), "x");
-  for (const CString &str : strGetLoadedTranslationTables())
-    strUnloadTranslationTable_t(str);
+  for (const CString &str : strGetLoadedTranslationTables()) strUnloadTranslationTable_t(str);
   strObtainTranslationTables_t("");
   CStaticStackArray<CString> astr = strGetLoadedTranslationTables();
   ASSERT_EQ(astr.Count(), 2);
@@ -363,8 +360,7 @@ void TranslateInALoop(void *pv)
 TEST_F(Translation, ReadersOnOtherThreadsDuringReloads)
 {
   std::string strBase = Table("3000", {"Menu.Start=Start"});
-  for (int i = 0; i < 3000; i++)
-    strBase += "Filler.Key" + std::to_string(i) + "=Value\r\n";
+  for (int i = 0; i < 3000; i++) strBase += "Filler.Key" + std::to_string(i) + "=Value\r\n";
   WriteFile(Loc("Game.tbl"), strBase);
   WriteFile(Loc("English/Game.tbl"), Table("1", {"Menu.Start=Go"}));
   strReloadTransTables("");
@@ -374,8 +370,7 @@ TEST_F(Translation, ReadersOnOtherThreadsDuringReloads)
   thrCreateThread(&rs, TranslateInALoop);
   thrCreateThread(&rs, TranslateInALoop);
   ASSERT_TRUE(WaitUntil([&] { return rs.rs_ctReads > 100; }, 10000));
-  for (int i = 0; i < 60; i++)
-    strReloadTransTables(i % 2 == 0 ? "English" : "");
+  for (int i = 0; i < 60; i++) strReloadTransTables(i % 2 == 0 ? "English" : "");
   long ctReadsDuring = rs.rs_ctReads;
   rs.rs_bStop = true;
   EXPECT_TRUE(WaitUntil(AllThreadsEnded, 10000));
@@ -390,8 +385,7 @@ TEST(TransString, HeadersAreUniqueWithinATickAndAcrossThreads)
   static std::string astr[2][2000];
   auto Make = [](void *pv) {
     std::string *pstr = (std::string *)pv;
-    for (int i = 0; i < 2000; i++)
-      pstr[i] = CTransString().ts_strHeader.ConstData();
+    for (int i = 0; i < 2000; i++) pstr[i] = CTransString().ts_strHeader.ConstData();
   };
   thrCreateThread(astr[0], Make);
   Make(astr[1]);
@@ -409,8 +403,7 @@ std::string CollidingKey(long i)
 {
   static const char *const astrPairs[5] = {"Aq", "Ba", "CQ", "DA", "E1"};
   std::string str = "Collide.";
-  for (int iPair = 0; iPair < 7; iPair++, i /= 5)
-    str += astrPairs[i % 5];
+  for (int iPair = 0; iPair < 7; iPair++, i /= 5) str += astrPairs[i % 5];
   return str;
 }
 } // namespace
@@ -471,8 +464,7 @@ TEST_F(Translation, LongLinesOfEscapedLineFeeds)
   const size_t ctEscapes = 2000000;
   std::string strLine = "Long\\nKey=";
   strLine.reserve(strLine.size() + 2 * ctEscapes);
-  for (size_t i = 0; i < ctEscapes; i++)
-    strLine += "\\n";
+  for (size_t i = 0; i < ctEscapes; i++) strLine += "\\n";
   WriteFile("long.tbl", Table("2", {strLine.c_str(), "Mix.Key=a\\\\n\\nb\\"}));
   strLoadTranslationTable_t("long.tbl");
   const char *pch = strTranslate("DOZULong\nKey=x");

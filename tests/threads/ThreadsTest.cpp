@@ -119,7 +119,9 @@ TEST(BaseThread, RunsIdlesAndTerminates)
   // Created but never run: it does not keep the library busy.
   EXPECT_EQ(thrCountActiveThreads(), 0);
   EXPECT_TRUE(ptt->IsThreadIdle());
-  { CExclusiveMainThread emt; }
+  {
+    CExclusiveMainThread emt;
+  }
 
   ptt->ExecuteThread();
   ptt->WaitOnThread();
@@ -140,7 +142,9 @@ TEST(BaseThread, RunsIdlesAndTerminates)
 TEST(ExclusiveMainThread, WaitsForTheRunningWorker)
 {
   CThreadServices ts;
-  { CExclusiveMainThread emt; } // nothing active: at once
+  {
+    CExclusiveMainThread emt;
+  } // nothing active: at once
 
   CTestThread *ptt = new CTestThread;
   ptt->InitializeThread();
