@@ -410,14 +410,16 @@ void CFileStreamWin32::Read_t(void *pvBuffer, long slSize)
         return;
       }
     }
-    long slCopied = ReadThroughCache_t(pub, slSize);
+    // A large read takes the cached block only: reading ahead for it would send the rest of
+    // the request block by block through the cache instead of straight to the caller.
+    long slCopied = ReadThroughCache_t(pub, slSize, slSize < _slDirectSize);
     pub += slCopied;
     slSize -= slCopied;
     fs_slPosition += slCopied;
   }
 }
 
-long CFileStreamWin32::ReadThroughCache_t(unsigned char *pubBuffer, long slSize)
+long CFileStreamWin32::ReadThroughCache_t(unsigned char *pubBuffer, long slSize, bool bReadAhead)
 {
   ReadCache &rc = Cache();
   const long slBlockStart = fs_slPosition & ~(_slBlockSize - 1);
@@ -444,7 +446,7 @@ long CFileStreamWin32::ReadThroughCache_t(unsigned char *pubBuffer, long slSize)
   }
   // Keep the disk busy with the next block while this one is used.
   long iAhead = -1;
-  if (slNext < fs_slFileSize && rc.Find(this, slNext, false) < 0) {
+  if (bReadAhead && slNext < fs_slFileSize && rc.Find(this, slNext, false) < 0) {
     iAhead = rc.Claim(this, slNext, false);
   }
   sl.Unlock();

@@ -52,8 +52,9 @@ private:
   [[noreturn]] void Throw_t(const char *strMessage);
   [[noreturn]] void ReadFailed_t(void);
   // Copies what the position needs from its cache block (at most to the block's end), reading
-  // the block first if it is not cached; returns the bytes copied.
-  long ReadThroughCache_t(unsigned char *pubBuffer, long slSize);
+  // the block first if it is not cached, and with `bReadAhead` asks for the next block too;
+  // returns the bytes copied.
+  long ReadThroughCache_t(unsigned char *pubBuffer, long slSize, bool bReadAhead);
   // Reads at the position straight into the buffer, past the cache.
   void ReadDirect_t(void *pvBuffer, long slSize);
   void WriteOut_t(void);

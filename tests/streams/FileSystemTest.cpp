@@ -584,8 +584,8 @@ TEST_F(FileSystem, UnalignedLargeReadsGoStraightToTheCaller)
     EXPECT_EQ(FirstMismatch(2, 200000, pub, 100), -1);
     strm.Read_t(&str[0], 65536);
     EXPECT_EQ(FirstMismatch(2, 200100, pub, 65536), -1);
-    // The two cached blocks are copied (the second reading the block after it ahead), and the
-    // last 3492 bytes come from that block, with one more block read ahead.
+    // The two cached blocks are copied (a large read asks for nothing ahead), and the last 3492
+    // bytes, a small read, take the next block with one more block read ahead.
     EXPECT_EQ(strm_ctDiskBytes - ctDisk, 4 * 32768);
     // The end of the file, unaligned and large.
     strm.SeekBeg_t(slFile - 20001);
