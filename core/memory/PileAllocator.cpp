@@ -85,7 +85,8 @@ void *CPileAllocator::Allocate(long slSize)
 void CPileAllocator::FreeLast(void *p)
 {
   PileAllocatorData *ppa = pa_pData;
-  if (p == nullptr || p != ppa->pa_pvLast) {
+  if (p == nullptr) return; // freeing null does nothing, as everywhere
+  if (p != ppa->pa_pvLast) {
     corLogGuardBreach();
     return;
   }

@@ -258,6 +258,7 @@ void FrameA(void *pvData)
 
 TEST(PerFrame, CallbacksMayChangeTheListWhileCalled)
 {
+  _ctFrameA = _ctFrameB = _ctFrameC = 0;
   long ctBefore = pfuCountPerFrameCallbacks();
   int iData = 0;
   pfuRegisterPerFrameCallback(FrameA, &iData);

@@ -276,6 +276,8 @@ LRESULT CALLBACK ForeignProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 
 TEST_F(Windows, WrappedForeignWindowsGetTheirProcedureBack)
 {
+  _ctForeignMessages = 0;
+  _ctForeignCloses = 0;
   WNDCLASSW wc = {};
   wc.lpfnWndProc = ForeignProc;
   wc.hInstance = GetModuleHandleW(nullptr);
