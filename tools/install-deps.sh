@@ -10,12 +10,42 @@ missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+# A kernel that cannot execute 32-bit x86 code cannot run Wine's 32-bit loader: the tests then run
+# on a test machine that qemu emulates (tools/vm/run.sh), with Debian's kernel.
+here=$(cd "$(dirname "$0")" && pwd)
+vm_cache=${QE_VM_CACHE:-/var/cache/qe-vm}
+need_vm=0
+if ! bash "$here/can-run-32bit.sh" 2>/dev/null; then
+  need_vm=1
+  for p in qemu-system-x86 busybox-static; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ $need_vm -eq 1 ] && [ ! -f "$vm_cache/vmlinuz" ]; then
+  # Only the kernel and the drivers of the shared folder are kept; nothing is installed.
+  kpkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+  echo "Fetching the test machine's kernel: $kpkg"
+  work=$(mktemp -d)
+  chmod 777 "$work"
+  (cd "$work" && apt-get download -qq "$kpkg" && dpkg-deb -x ./*.deb tree)
+  mkdir -p "$vm_cache/modules"
+  for m in virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci netfs fscache \
+           9pnet 9pnet_virtio 9p; do
+    find "$work/tree/lib/modules" -name "$m.ko" -exec cp {} "$vm_cache/modules/" \;
+  done
+  cp "$work"/tree/boot/vmlinuz-* "$vm_cache/vmlinuz.tmp"
+  mv "$vm_cache/vmlinuz.tmp" "$vm_cache/vmlinuz"
+  rm -rf "$work"
+fi

@@ -5,13 +5,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QE_BUILD_DIR:-$root/build}
 
 bash "$root/tools/install-deps.sh"
-bash "$root/tools/can-run-32bit.sh"
-source "$root/tools/wine-env.sh"
-
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target SampleHost
 cd "$build/bin"
-"$root/tools/wine-run" ./SampleHost.exe "$@"
+bash "$root/tools/on-wine.sh" "$root/tools/wine-run" ./SampleHost.exe "$@"
 echo
 echo "== The log it left: $build/Temp/SampleHost.log"
 cat "$build/Temp/SampleHost.log"
