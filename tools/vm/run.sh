@@ -44,11 +44,22 @@ trap 'rm -rf "$dir"' EXIT
   echo
 } >"$dir/command"
 
+# A working folder in /tmp is shared by its first component (the test machine has a /tmp of its own).
+share=
+if [[ "$PWD" == /tmp/?* ]]; then
+  rest=${PWD#/tmp/}
+  share=/tmp/${rest%%/*}
+fi
+if [[ "$share$dir" == *[[:space:]]* ]]; then
+  echo "run.sh: a working folder with blanks in its name cannot be shared: $share" >&2
+  exit 2
+fi
+
 # -cpu qemu64 with the SSE levels added: the richer models trip over 32-bit code in Wine.
 qemu-system-x86_64 -accel tcg,thread=multi -smp "$(nproc)" -m "${QE_VM_MEMORY:-6144}" \
   -cpu qemu64,+ssse3,+sse4.1,+sse4.2,+popcnt -nodefaults -no-user-config -display none \
   -serial stdio -no-reboot -kernel "$kernel" -initrd "$initrd" \
-  -append "console=ttyS0 quiet panic=-1 qe_dir=$dir" \
+  -append "console=ttyS0 quiet panic=-1 qe_dir=$dir${share:+ qe_share=$share}" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=passthrough,multidevs=remap,id=root \
   </dev/null
 if [ ! -f "$dir/rc" ]; then
