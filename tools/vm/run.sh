@@ -40,8 +40,10 @@ trap 'rm -rf "$dir"' EXIT
     echo "export $name=$(printf %q "${!name}")"
   done < <(compgen -e | grep -E '^(QE_|WINE|GTEST_|CTEST_)' || true)
   echo "cd $(printf %q "$PWD")"
+  # Through a pipe: the console of the test machine is a terminal, and Wine draws on terminals.
   printf '%q ' "$@"
-  echo
+  echo '2>&1 | cat'
+  echo 'exit ${PIPESTATUS[0]}'
 } >"$dir/command"
 
 # A working folder in /tmp is shared by its first component (the test machine has a /tmp of its own).
