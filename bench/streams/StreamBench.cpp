@@ -11,7 +11,7 @@
 using namespace QuennelEngine;
 using namespace QuennelEngine::Bench;
 
-int main()
+static int Run()
 {
   const long slBlock = 1 << 20;
   char *pchSource = (char *)memMAlloc(slBlock);
@@ -45,6 +45,7 @@ int main()
     long iOurs = 0, iRef = 0;
     long lValue = 0;
     const char *pchRead = pchSource;
+    strm.SeekBeg_t(0); // the writes above left the stream at its end
     CompareAndReport(
         "4-byte reads from a memory stream", 1 << 18,
         [&] {
@@ -127,4 +128,16 @@ int main()
   memFree(pchSource);
   memFree(pchTarget);
   return 0;
+}
+
+int main()
+{
+  try {
+    return Run();
+  } catch (...) {
+    char achDescription[512];
+    printf("StreamBench stopped: %s\n",
+           dbgDescribeCurrentException(achDescription, sizeof(achDescription)));
+    return 1;
+  }
 }
