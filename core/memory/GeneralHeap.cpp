@@ -22,6 +22,11 @@
 // their own bin, then take the head of the next non-empty bin, whose blocks are all large enough.
 // A block that is bigger than needed is split when 16 bytes or more would remain.
 //
+// Quick lists, where the owner asks for them, sit in front of all this: a freed block of 264
+// bytes or less goes on the short list of its size as it is, still marked live so that no
+// neighbour merges with it, and the next request of that size takes it back in a few
+// instructions. A list holds 8 blocks at most; what does not fit is freed as above.
+//
 // The free block at the end of the growing region, the top, stays out of the bins: requests that
 // no bin serves are cut from its start, and blocks freed next to it merge into it, with no list
 // or bitmap work and no footer (nothing lies behind it to need one). When the top is too small,
@@ -54,6 +59,7 @@ static const Word GH_SIZEMASK = CGeneralHeap::GH_SIZEMASK;
 
 static const size_t _slMinBlock = 16;
 static const size_t _slLastExactBin = 1024;
+static const size_t _slLastQuick = 264;
 static const size_t _slMaxRequest = 0x7FF00000UL;
 static const size_t _slDedicated = 1UL << 20;
 static const size_t _slRegionReserve = 16UL << 20;
@@ -121,6 +127,11 @@ static GH_INLINE int BinOf(size_t slBlock)
   return 127 + (iLog - 10) * 8 + iSub;
 }
 
+static inline int QuickOf(size_t slBlock)
+{
+  return (int)(slBlock >> 3) - 2;
+}
+
 size_t CGeneralHeap::BlockSizeFor(size_t slSize)
 {
   if (slSize > _slMaxRequest) return 0;
@@ -131,6 +142,40 @@ size_t CGeneralHeap::BlockSizeFor(size_t slSize)
 CGeneralHeap::~CGeneralHeap()
 {
   ReleaseAll();
+}
+
+bool CGeneralHeap::InQuickList(const char *pb, size_t slBlock) const
+{
+  if (slBlock > _slLastQuick) return false;
+  int iQuick = QuickOf(slBlock);
+  for (int i = 0; i < gh_actQuick[iQuick]; i++) {
+    if (gh_aapchQuick[iQuick][i] == pb) return true;
+  }
+  return false;
+}
+
+bool CGeneralHeap::IsLiveBlock(const void *p) const
+{
+  if (p == nullptr || !Owns(p)) return false;
+  Word h = HeaderOf(p);
+  return (h & GH_INUSE) != 0 && !InQuickList((const char *)p - 4, SizeOf(h));
+}
+
+void CGeneralHeap::FlushQuickLists(void)
+{
+  for (int iQuick = 0; iQuick < GH_CTQUICK; iQuick++) {
+    while (gh_actQuick[iQuick] > 0) {
+      char *pb = gh_aapchQuick[iQuick][--gh_actQuick[iQuick]];
+      Word h = Header(pb);
+      ReleaseBlock(pb, SizeOf(h), (h & GH_PREVINUSE) != 0);
+    }
+  }
+}
+
+void CGeneralHeap::SetQuickLists(bool bOn)
+{
+  if (!bOn) FlushQuickLists();
+  gh_bQuick = bOn;
 }
 
 GH_INLINE void CGeneralHeap::LinkFree(char *pb, size_t slBlock)
@@ -316,6 +361,15 @@ void *CGeneralHeap::AllocBlock(size_t slSize)
 {
   size_t slBlock = BlockSizeFor(slSize);
   if (slBlock == 0) return nullptr;
+  if (slBlock <= _slLastQuick) {
+    int iQuick = QuickOf(slBlock);
+    if (gh_actQuick[iQuick] != 0) {
+      char *pb = gh_aapchQuick[iQuick][--gh_actQuick[iQuick]];
+      gh_mhs.mhs_slUsed += slBlock;
+      gh_mhs.mhs_ctUsedBlocks++;
+      return pb + 4;
+    }
+  }
   if (slBlock >= _slDedicated) return AllocDedicated(slBlock);
   for (;;) {
     char *pb = TakeFree(slBlock);
@@ -333,6 +387,17 @@ bool CGeneralHeap::Free(void *p)
   Word h = Header(pb);
   if (!(h & GH_INUSE) || SizeOf(h) == 0) return false;
   size_t slBlock = SizeOf(h);
+  if (slBlock <= _slLastQuick && gh_bQuick) {
+    if (InQuickList(pb, slBlock)) return false; // freed before
+    int iQuick = QuickOf(slBlock);
+    if (gh_actQuick[iQuick] < GH_QUICKDEPTH) {
+      Header(pb) = h & ~GH_MARK;
+      gh_aapchQuick[iQuick][gh_actQuick[iQuick]++] = pb;
+      gh_mhs.mhs_slUsed -= slBlock;
+      gh_mhs.mhs_ctUsedBlocks--;
+      return true;
+    }
+  }
   gh_mhs.mhs_slUsed -= slBlock;
   gh_mhs.mhs_ctUsedBlocks--;
   ReleaseBlock(pb, slBlock, (h & GH_PREVINUSE) != 0);
@@ -528,6 +593,7 @@ void CGeneralHeap::ReleaseRegion(GeneralHeapRegion *prg)
 
 void CGeneralHeap::ReleaseAll(void)
 {
+  for (int iQuick = 0; iQuick < GH_CTQUICK; iQuick++) gh_actQuick[iQuick] = 0;
   while (gh_prgFirst != nullptr) ReleaseRegion(gh_prgFirst);
   memset(gh_apchBins, 0, sizeof(gh_apchBins));
   memset(gh_aulBinMap, 0, sizeof(gh_aulBinMap));
@@ -547,6 +613,10 @@ MemoryHeapStats CGeneralHeap::GetStats(void) const
   if (gh_pchTop != nullptr) {
     mhs.mhs_slFree += SizeOf(Header(gh_pchTop));
     mhs.mhs_ctFreeBlocks++;
+  }
+  for (int iQuick = 0; iQuick < GH_CTQUICK; iQuick++) {
+    mhs.mhs_slFree += (size_t)gh_actQuick[iQuick] * (size_t)((iQuick + 2) << 3);
+    mhs.mhs_ctFreeBlocks += gh_actQuick[iQuick];
   }
   return mhs;
 }
@@ -580,7 +650,11 @@ bool CGeneralHeap::CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &gh
     }
     if (slBlock < _slMinBlock || (slBlock & 7) != 0) return ghw.ghw_strError = "block size", false;
     if (pb + slBlock > pchEnd - 4) return ghw.ghw_strError = "block runs past the region", false;
-    if (h & GH_INUSE) {
+    if ((h & GH_INUSE) && InQuickList(pb, slBlock)) {
+      if (h & GH_MARK) return ghw.ghw_strError = "handle mark on a free block", false;
+      ghw.ghw_ctFreeBlocks++;
+      ghw.ghw_slFree += slBlock;
+    } else if (h & GH_INUSE) {
       ghw.ghw_ctUsedBlocks++;
       ghw.ghw_slUsed += slBlock;
       ctLive++;
@@ -629,7 +703,22 @@ bool CGeneralHeap::Check(GeneralHeapWalk &ghw) const
       pchPrev = pb;
     }
   }
-  if (ctBinned + (gh_pchTop != nullptr) != ghw.ghw_ctFreeBlocks) {
+  long ctQuick = 0;
+  for (int iQuick = 0; iQuick < GH_CTQUICK; iQuick++) {
+    if (gh_actQuick[iQuick] > GH_QUICKDEPTH) return ghw.ghw_strError = "quick list length", false;
+    for (int i = 0; i < gh_actQuick[iQuick]; i++) {
+      char *pb = gh_aapchQuick[iQuick][i];
+      Word h = Header(pb);
+      if (!Owns(pb) || !(h & GH_INUSE) || QuickOf(SizeOf(h)) != iQuick) {
+        return ghw.ghw_strError = "block in the wrong quick list", false;
+      }
+      for (int j = 0; j < i; j++) {
+        if (gh_aapchQuick[iQuick][j] == pb) return ghw.ghw_strError = "quick list twice", false;
+      }
+      ctQuick++;
+    }
+  }
+  if (ctBinned + (gh_pchTop != nullptr) + ctQuick != ghw.ghw_ctFreeBlocks) {
     return ghw.ghw_strError = "free block not in a bin", false;
   }
   for (int iWord = 0; iWord < GH_CTBINWORDS; iWord++) {

@@ -39,8 +39,9 @@ public:
     GH_SIZEMASK = 0x7FFFFFF8UL,
   };
 
-  // Empty; takes address space on the first allocation. Usable from static initialisers.
-  constexpr CGeneralHeap() {}
+  // Empty; takes address space on the first allocation. Usable from static initialisers. With
+  // quick lists (see SetQuickLists) from the start when `bQuickLists` is true.
+  constexpr explicit CGeneralHeap(bool bQuickLists = false) : gh_bQuick(bQuickLists) {}
   // Releases every region.
   ~CGeneralHeap();
   CGeneralHeap(const CGeneralHeap &) = delete;
@@ -56,6 +57,12 @@ public:
   bool Free(void *p);
   // Frees every block at once and returns all address space to the system.
   void ReleaseAll(void);
+  // Quick lists keep up to 8 freed blocks of every size up to 264 bytes aside, still live to
+  // their neighbours, and hand them out again before anything else: a turnover of small blocks
+  // then skips the merging and splitting. They count as free in the figures and the walk, and a
+  // block in them is not live (freeing it again is refused). Off unless asked for; turning them
+  // off frees what they hold.
+  void SetQuickLists(bool bOn);
 
   // True when `pv` lies in one of this heap's regions.
   bool Owns(const void *pv) const { return FindOwner(pv) == this; }
@@ -64,11 +71,8 @@ public:
   {
     return GeneralHeapPrivate::gh_apghUnitOwners[(uintptr_t)pv >> 16];
   }
-  // True when `p` looks like a live block of this heap (owned, live flag set).
-  bool IsLiveBlock(const void *p) const
-  {
-    return p != nullptr && Owns(p) && (HeaderOf(p) & GH_INUSE) != 0;
-  }
+  // True when `p` is a live block of this heap (owned, live flag set, not in a quick list).
+  bool IsLiveBlock(const void *p) const;
 
   // The header word before a block.
   static unsigned long &HeaderOf(void *p) { return ((unsigned long *)p)[-1]; }
@@ -86,7 +90,9 @@ public:
   bool Check(GeneralHeapWalk &ghw) const;
 
 private:
-  enum { GH_CTBINS = 295, GH_CTBINWORDS = 10 };
+  enum { GH_CTBINS = 295, GH_CTBINWORDS = 10, GH_CTQUICK = 32, GH_QUICKDEPTH = 8 };
+  bool InQuickList(const char *pb, size_t slBlock) const;
+  void FlushQuickLists(void);
 
   char *TakeFree(size_t slBlock);
   void *UseBlock(char *pb, size_t slBlock);
@@ -112,6 +118,9 @@ private:
   unsigned long gh_aulBinMap[GH_CTBINWORDS] = {}; // one bit per non-empty bin
   unsigned long gh_ulBinWords = 0;                // one bit per non-zero word of the map
   MemoryHeapStats gh_mhs = {}; // live blocks and address space; free ones counted
+  bool gh_bQuick = false;
+  unsigned char gh_actQuick[GH_CTQUICK] = {};          // blocks in each quick list
+  char *gh_aapchQuick[GH_CTQUICK][GH_QUICKDEPTH] = {}; // by block size, 16 to 264 bytes
 };
 
 // The general heap and the string heap of the allocation entry points. Lock the memory mutex

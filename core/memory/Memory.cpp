@@ -27,7 +27,7 @@ union MutexHolder {
 };
 union HeapHolder {
   CGeneralHeap hh_gh;
-  constexpr HeapHolder() : hh_gh() {}
+  constexpr HeapHolder() : hh_gh(true) {} // with quick lists: small blocks turn over fast
   ~HeapHolder() {}
 };
 } // namespace
@@ -159,24 +159,32 @@ static void FreeForeign(void *p)
   free(p);
 }
 
-static inline void FreeLocked(void *p)
+// Returns the usable bytes that went back to the general heap (0 for other blocks and refusals),
+// for the per-type statistics.
+static inline long FreeLocked(void *p)
 {
   CGeneralHeap &gh = General();
   if (QE_UNLIKELY(!gh.Owns(p))) {
     FreeForeign(p);
-    return;
+    return 0;
   }
   unsigned long h = CGeneralHeap::HeaderOf(p);
   if (QE_UNLIKELY(!(h & CGeneralHeap::GH_INUSE))) {
     // Freed twice, or not a block at all.
     corLogGuardBreach();
-    return;
+    return 0;
   }
+  // A block in a quick list reads live but never has the mark, and the heap refuses to free it.
   if (h & CGeneralHeap::GH_MARK) {
     if (_mem_pDismissPointer != nullptr) _mem_pDismissPointer(p);
   }
-  _mem_slTotal -= CGeneralHeap::UsableSize(p);
-  gh.Free(p);
+  size_t slUsable = CGeneralHeap::UsableSize(p);
+  if (QE_UNLIKELY(!gh.Free(p))) {
+    corLogGuardBreach();
+    return 0;
+  }
+  _mem_slTotal -= slUsable;
+  return (long)slUsable;
 }
 
 static void *ReAllocForeign(void *p, size_t size)
@@ -200,11 +208,11 @@ static void *ReAllocLocked(void *p, size_t size)
   if (p == nullptr) return AllocLocked(size);
   CGeneralHeap &gh = General();
   if (!gh.Owns(p)) return ReAllocForeign(p, size);
-  unsigned long h = CGeneralHeap::HeaderOf(p);
-  if (!(h & CGeneralHeap::GH_INUSE)) {
+  if (!gh.IsLiveBlock(p)) {
     corLogGuardBreach();
     return AllocLocked(size);
   }
+  unsigned long h = CGeneralHeap::HeaderOf(p);
   size_t slOld = CGeneralHeap::UsableSize(p);
   if (slOld == size) return p;
   _mem_slTotal -= slOld;
@@ -271,11 +279,11 @@ void memFree(void *p, const CDataType *pdt)
   if (p == nullptr) return;
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
+  long slFreed = FreeLocked(p);
   if (pmts != nullptr) {
     pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= BookableSize(p);
+    pmts->mts_slBytes -= slFreed;
   }
-  FreeLocked(p);
 }
 
 void *memReAlloc(void *p, size_t size, const CDataType *pdt)
@@ -323,12 +331,12 @@ void memFreeSingle(void *p, const CDataType *pdt)
   if (p == nullptr) return;
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
+  long slFreed = FreeLocked(p);
   if (pmts != nullptr) {
     pmts->mts_ctSingles--;
     pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= BookableSize(p);
+    pmts->mts_slBytes -= slFreed;
   }
-  FreeLocked(p);
 }
 
 void memFreeArray(void *p, const CDataType *pdt, long ctCount)
@@ -336,13 +344,13 @@ void memFreeArray(void *p, const CDataType *pdt, long ctCount)
   if (p == nullptr) return;
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
+  long slFreed = FreeLocked(p);
   if (pmts != nullptr) {
     pmts->mts_ctSingles -= ctCount;
     pmts->mts_ctArrays--;
     pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= BookableSize(p);
+    pmts->mts_slBytes -= slFreed;
   }
-  FreeLocked(p);
 }
 
 void memCountExternalAlloc(long slSize, long slGranularity)

@@ -17,6 +17,7 @@ namespace {
 // A heap of the test's own, released at the end of the scope.
 struct TestHeap {
   CGeneralHeap th_gh;
+  explicit TestHeap(bool bQuickLists = false) : th_gh(bQuickLists) {}
 
   bool IsConsistent(GeneralHeapWalk &ghw)
   {
@@ -165,12 +166,11 @@ TEST(GeneralHeap, RegionsGrowAndDedicatedBlocksGoBack)
   EXPECT_FALSE(gh.Owns(apv[0]));
 }
 
-// A million mixed operations with sizes skewed small, each block filled with a pattern that is
-// checked when it is resized or freed, every block checked against the others for overlap, and
-// the heap walked now and then; at the end every region is one free block again.
-TEST(GeneralHeap, RandomisedStressAgainstAShadowModel)
+// Mixed operations with sizes skewed small, each block filled with a pattern that is checked
+// when it is resized or freed, every block checked against the others for overlap, and the heap
+// walked now and then; at the end every region is one free block again.
+static void RunStressAgainstAShadowModel(long ctOperations, bool bQuickLists)
 {
-  const long ctOperations = 1000000;
   const int ctSlots = 4096;
   const size_t slPatternSpan = 65536;
   const size_t slLargest = 2 << 20;
@@ -185,7 +185,7 @@ TEST(GeneralHeap, RandomisedStressAgainstAShadowModel)
   };
   std::vector<Slot> aslot(ctSlots, Slot{nullptr, 0, 0});
   std::map<uintptr_t, size_t> mapLive; // start -> usable size
-  TestHeap th;
+  TestHeap th(bQuickLists);
   CGeneralHeap &gh = th.th_gh;
 
   auto PickSize = [&]() -> size_t {
@@ -268,5 +268,64 @@ TEST(GeneralHeap, RandomisedStressAgainstAShadowModel)
     EXPECT_TRUE(Intact(s, s.s_sl));
     gh.Free(s.s_pb);
   }
+  gh.SetQuickLists(false);
   EXPECT_TRUE(th.IsEmpty());
+}
+
+TEST(GeneralHeap, RandomisedStressAgainstAShadowModel)
+{
+  RunStressAgainstAShadowModel(1000000, false);
+  RunStressAgainstAShadowModel(500000, true);
+}
+
+// Freed small blocks wait in the quick list of their size and come back first; they are free in
+// the figures and the walk, not live, cannot be freed again, lose their mark, and are merged
+// normally once a list is full or the lists are turned off.
+TEST(GeneralHeap, QuickListsReuseRefuseAndFlush)
+{
+  TestHeap th(true);
+  CGeneralHeap &gh = th.th_gh;
+  void *apv[10];
+  for (void *&pv : apv) pv = gh.Alloc(40);
+  void *pvBig = gh.Alloc(300); // beyond the quick sizes
+  MemoryHeapStats mhsLive = gh.GetStats();
+
+  CGeneralHeap::HeaderOf(apv[0]) |= CGeneralHeap::GH_MARK;
+  EXPECT_TRUE(gh.Free(apv[0]));
+  EXPECT_FALSE(gh.IsLiveBlock(apv[0]));
+  EXPECT_FALSE(gh.Free(apv[0])); // freed twice: refused, the list unchanged
+  GeneralHeapWalk ghw;
+  EXPECT_TRUE(th.IsConsistent(ghw));
+  EXPECT_EQ(ghw.ghw_ctUsedBlocks, 10);
+  MemoryHeapStats mhs = gh.GetStats();
+  EXPECT_EQ(mhs.mhs_ctUsedBlocks, mhsLive.mhs_ctUsedBlocks - 1);
+  EXPECT_EQ(mhs.mhs_slUsed, mhsLive.mhs_slUsed - 48);
+  EXPECT_EQ(mhs.mhs_ctFreeBlocks, mhsLive.mhs_ctFreeBlocks + 1);
+
+  // The same size takes it back, without the mark; another size does not.
+  void *pvOther = gh.Alloc(100);
+  EXPECT_NE(pvOther, apv[0]);
+  void *pvAgain = gh.Alloc(37); // the same 48-byte block size
+  EXPECT_EQ(pvAgain, apv[0]);
+  EXPECT_EQ(CGeneralHeap::HeaderOf(pvAgain) & CGeneralHeap::GH_MARK, 0u);
+  EXPECT_TRUE(gh.IsLiveBlock(pvAgain));
+  gh.Free(pvOther);
+
+  // Eight wait at most; the ninth and tenth merge with their neighbours as before.
+  for (void *pv : apv) EXPECT_TRUE(gh.Free(pv));
+  EXPECT_TRUE(th.IsConsistent(ghw));
+  EXPECT_EQ(ghw.ghw_ctUsedBlocks, 1); // the big one
+  for (int i = 0; i < 8; i++) EXPECT_FALSE(gh.Free(apv[i])) << i;
+  gh.Free(pvBig);
+  gh.SetQuickLists(false);
+  EXPECT_TRUE(th.IsEmpty());
+
+  // Off, a freed block merges at once and its space is cut anew.
+  void *pvA = gh.Alloc(40);
+  void *pvB = gh.Alloc(40);
+  gh.Free(pvA);
+  EXPECT_FALSE(gh.Free(pvA));
+  gh.Free(pvB);
+  EXPECT_TRUE(th.IsEmpty());
+  gh.ReleaseAll();
 }
