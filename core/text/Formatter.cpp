@@ -33,6 +33,10 @@ public:
   {
     for (int i = 0; i < ct; i++) cs_put((CH)(unsigned char)pch[i], cs_pvContext);
   }
+  void PutTerminated(const CH *pch)
+  {
+    for (; *pch != 0; pch++) cs_put(*pch, cs_pvContext);
+  }
   void Fill(CH c, int ct)
   {
     for (int i = 0; i < ct; i++) cs_put(c, cs_pvContext);
@@ -86,6 +90,15 @@ public:
   void Fill(CH c, int ct)
   {
     for (int i = 0; i < ct; i++) Put(c);
+  }
+  // A whole terminated text in one pass: copied while it fits, only counted after.
+  void PutTerminated(const CH *pch)
+  {
+    int ct = bs_ct;
+    CH c = *pch;
+    for (; c != 0 && ct < bs_ctCapacity; c = *++pch) bs_pchBuffer[ct++] = c;
+    for (; c != 0; c = *++pch) ct++;
+    bs_ct = ct;
   }
 
 private:
@@ -492,6 +505,13 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
 // Writes one argument; false if it cannot be printed (the placeholder is then invalid).
 template <class CH, class SINK> bool PutArg(SINK &sink, const Arg &arg)
 {
+  // Most placeholders are a text of the output's width without a specification: no field to lay
+  // out, so the text is copied as it is measured.
+  if (arg.strSpec == nullptr && ArgTypeOf(arg.ulTag) == (sizeof(CH) == 1 ? AT_TEXT : AT_WTEXT) &&
+      !(arg.ulTag & FMT_BY_POINTER) && ArgPointer(arg) != nullptr) {
+    sink.PutTerminated((const CH *)ArgPointer(arg));
+    return true;
+  }
   Spec spec;
   if (arg.strSpec != nullptr && !ParseSpec(arg.strSpec, spec)) return false;
   if (arg.ulTag & FMT_BY_POINTER) return false;
