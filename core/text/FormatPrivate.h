@@ -1,6 +1,6 @@
 #pragma once
 // Private to Core: what the formatter and the scanner share. The argument list is read through
-// CArgList, which walks either a va_list or an array of words, 32 bits at a time, and keeps the
+// CArgList, which walks a va_list or an array of words alike, 32 bits at a time, and keeps the
 // arguments it decoded so that repeated or reordered placeholders don't walk from the start again.
 // It reads only as far as the highest placeholder asks and never past the first word that is not
 // a tag: a raw variadic call has nothing after its last argument that could be read safely.
@@ -15,6 +15,8 @@ namespace Format {
 
 static_assert(sizeof(void *) == 4 && sizeof(unsigned int) == 4,
               "the argument list is made of 32-bit words that also hold pointers");
+static_assert(sizeof(va_list) == sizeof(void *),
+              "a va_list is walked as the address of the variadic words");
 
 // Placeholders above this are invalid, so a long run of digits cannot overflow the index.
 const int MAX_PLACEHOLDER = 1000;
@@ -76,7 +78,7 @@ inline int ArgValueWords(unsigned int ulTag)
 
 class CArgList {
 public:
-  explicit CArgList(va_list va) : al_curNext(va) {}
+  explicit CArgList(va_list va) : al_curNext(reinterpret_cast<const unsigned int *>(va)) {}
   explicit CArgList(const unsigned int *pulWords) : al_curNext(pulWords) {}
   CArgList(const CArgList &) = delete;
   CArgList &operator=(const CArgList &) = delete;
@@ -118,26 +120,15 @@ private:
     return true;
   }
 
-  // A position in the words: a va_list or a pointer into an array.
+  // A position in the words. On this target a va_list is the address of the first variadic
+  // word on the stack, each argument in whole 32-bit words, so both sources walk as one pointer.
   class CCursor {
   public:
-    explicit CCursor(va_list va) : cur_bList(true), cur_pulWord(nullptr) { va_copy(cur_va, va); }
-    explicit CCursor(const unsigned int *pul) : cur_bList(false), cur_pulWord(pul) {}
-    CCursor(CCursor &cur) : cur_bList(cur.cur_bList), cur_pulWord(cur.cur_pulWord)
-    {
-      if (cur_bList) va_copy(cur_va, cur.cur_va);
-    }
-    CCursor &operator=(const CCursor &) = delete;
-    ~CCursor()
-    {
-      if (cur_bList) va_end(cur_va);
-    }
-    unsigned int Next() { return cur_bList ? va_arg(cur_va, unsigned int) : *cur_pulWord++; }
+    explicit CCursor(const unsigned int *pul) : cur_pulWord(pul) {}
+    unsigned int Next() { return *cur_pulWord++; }
 
   private:
-    bool cur_bList;
     const unsigned int *cur_pulWord;
-    va_list cur_va;
   };
 
   // Decodes the argument at the cursor; false (having read only the tag) if it is not one.
