@@ -64,8 +64,17 @@
 #include "core/streams/ZipArchives.h"
 
 // Metadata.
+#include "core/meta/BuiltinTypes.h"
+#include "core/meta/DataType.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/MetaClass.h"
+#include "core/meta/MetaContainers.h"
+#include "core/meta/MetaObjects.h"
+#include "core/meta/MetaPointer.h"
 #include "core/meta/MetaSettings.h"
 #include "core/meta/Module.h"
+#include "core/meta/Object.h"
+#include "core/meta/TypeRegistry.h"
 
 // Time and platform services.
 #include "core/platform/Calendar.h"

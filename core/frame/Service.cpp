@@ -180,7 +180,8 @@ void svcRegisterService(CService *psvc, CModule *pModule)
     corLogGuardBreach();
     return;
   }
-  psvc->svc_pModule = pModule;
+  // A service registered while a module is being declared belongs to it.
+  psvc->svc_pModule = pModule != nullptr ? pModule : mdGetDeclaringModule();
   if (psvc->svc_bRegistered) return;
   State().ss_dcRegistry.Add(psvc);
   psvc->svc_bRegistered = true;
