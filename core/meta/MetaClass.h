@@ -153,10 +153,13 @@ MD_BASIC_TYPE(IDENT, "IDENT");
 MD_BASIC_TYPE(void, "void");
 #undef MD_BASIC_TYPE
 
-template <class T> struct TypeOf<T, std::enable_if_t<std::is_class<T>::value>> {
-  static CTypeID Get(void) { return CTypeID(mdTypeNameOf((T *)nullptr)); }
+// Declared classes and enums have a name function, found through their own namespace.
+template <class T, class = void> struct IsDeclared : std::false_type {
 };
-template <class T> struct TypeOf<T, std::enable_if_t<std::is_enum<T>::value>> {
+template <class T>
+struct IsDeclared<T, std::void_t<decltype(mdTypeNameOf((T *)nullptr))>> : std::true_type {
+};
+template <class T> struct TypeOf<T, std::enable_if_t<IsDeclared<T>::value>> {
   static CTypeID Get(void) { return CTypeID(mdTypeNameOf((T *)nullptr)); }
 };
 

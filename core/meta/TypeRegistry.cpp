@@ -451,7 +451,7 @@ bool CheckDescriptor(CDataType *pdt, const char *strUser)
 
 CString Describe(CDataType *pdt)
 {
-  return mdGetTypeDescription(pdt, 0, 1) + strFormat(" (%1 bytes)", pdt->dt_slSize);
+  return mdGetTypeDescription(pdt, 0, 0) + strFormat(" (%1 bytes)", pdt->dt_slSize);
 }
 
 // Two registered types of one name, or two structures of one alias: the later one fails.
