@@ -2,6 +2,7 @@
 
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
+#include "core/frame/Startup.h"
 #include "core/memory/SimpleHashTable.h"
 #include "core/meta/BuiltinTypes.h"
 #include "core/meta/MetaObjects.h"
@@ -44,6 +45,7 @@ struct Registry {
   CSimpleHashTable r_shtNames{CompareName, HashIdent, RehashNames, 10, 1000, 10};
   CSimpleHashTable r_shtAliases{CompareAlias, HashIdent, RehashAliases, 10, 1000, 10};
   CDynamicContainer<CDataInstance> r_dcData;
+  bool r_bStale = false; // descriptors went since the tables were built
 };
 
 int CompareName(long slValue, const void *pv)
@@ -88,9 +90,24 @@ void RehashAliases(void)
   }
 }
 
-Registry &Reg(void)
+// The registry as it is, for changing it.
+Registry &RegRaw(void)
 {
   if (_md_preg == nullptr) _md_preg = new Registry;
+  return *_md_preg;
+}
+
+// The registry with its tables up to date, for lookups.
+Registry &Reg(void)
+{
+  RegRaw();
+  if (_md_preg->r_bStale) {
+    _md_preg->r_bStale = false;
+    _md_preg->r_shtNames.ResetTable();
+    _md_preg->r_shtAliases.ResetTable();
+    RehashNames();
+    RehashAliases();
+  }
   return *_md_preg;
 }
 
@@ -101,16 +118,30 @@ MemoryTypeStats *ProvideTypeStats(const CDataType *pdt)
   return pdt == nullptr ? nullptr : &const_cast<CDataType *>(pdt)->dt_mts;
 }
 
-struct InstallTypeStats {
-  InstallTypeStats() { memSetTypeStatsProvider(ProvideTypeStats); }
-} _md_its;
+void BuildTypeTables(void)
+{
+  mdUpdateTypeTables();
+}
+
+// Installed when Core loads: the statistics provider, and the start-up step that checks the
+// types registered while the libraries loaded.
+struct InstallHooks {
+  InstallHooks()
+  {
+    memSetTypeStatsProvider(ProvideTypeStats);
+    corGetStartupHooks().sh_pBuildTypeTables = BuildTypeTables;
+  }
+} _md_ih;
+
+// Registered since the last type update.
+long _md_ctPending = 0;
 
 } // namespace
 
 CDynamicContainer<CDataType> &mdGetAllNamedTypes(void)
 {
   CSyncLock sl(&_md_smMeta);
-  return Reg().r_dcTypes;
+  return RegRaw().r_dcTypes;
 }
 
 // Read, Write and Skip work only together: a reader that skips what it cannot read.
@@ -129,7 +160,7 @@ void mdRegister(CDataType *pdt)
     return;
   }
   CSyncLock sl(&_md_smMeta);
-  Registry &reg = Reg();
+  Registry &reg = RegRaw();
   if (!HasSerializationTriple(pdt)) {
     conError(strTranslate("DOZUMeta.PartialSerialization=Type %1 has some but not all of the "
                           "Read, Write and Skip operations\n"),
@@ -138,6 +169,13 @@ void mdRegister(CDataType *pdt)
   }
   reg.r_dcTypes.Add(pdt);
   AddToTables(reg.r_dcTypes.Count() - 1);
+  _md_ctPending++;
+}
+
+long mdGetPendingTypesCount(void)
+{
+  CSyncLock sl(&_md_smMeta);
+  return _md_ctPending;
 }
 
 // Every reference that a descriptor holds to others.
@@ -195,13 +233,11 @@ void mdUnregister(CDataType *pdt)
 {
   if (pdt == nullptr) return;
   CSyncLock sl(&_md_smMeta);
-  Registry &reg = Reg();
+  Registry &reg = RegRaw();
   if (!reg.r_dcTypes.Remove(pdt)) return;
-  // Positions moved: the tables are rebuilt. Unregistering is rare (a module unloads).
-  reg.r_shtNames.ResetTable();
-  reg.r_shtAliases.ResetTable();
-  RehashNames();
-  RehashAliases();
+  // Positions moved: the tables are rebuilt before the next lookup, once for a whole module's
+  // types.
+  reg.r_bStale = true;
   for (CDataType *pdtOther : reg.r_dcTypes) {
     ForEachReference(pdtOther, [pdt](CTypeID &tid) { tid.Forget(pdt); });
     if (pdtOther->dt_pdtCounterpart == pdt) pdtOther->dt_pdtCounterpart = pdtOther;
@@ -480,6 +516,7 @@ long mdUpdateTypeTables(void)
 {
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();
+  _md_ctPending = 0;
   // Types that failed before are checked again: what they lacked may have been registered since.
   CDynamicContainer<CDataType> dcToCheck;
   for (CDataType *pdt : reg.r_dcTypes) {

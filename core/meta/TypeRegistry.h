@@ -36,6 +36,10 @@ CORE_API CDataType *mdFindStructByAlias(IDENT idAlias);
 // too. Returns the number of failed types.
 CORE_API long mdUpdateTypeTables(void);
 
+// How many descriptors were registered since the last type update (a library that loaded
+// brought types when this is not 0). Core's start-up and the dynamic loader run the update.
+CORE_API long mdGetPendingTypesCount(void);
+
 // Every registered descriptor that is `pdt` or derives from it, in registry order; the second
 // leaves out abstract ones.
 CORE_API CDynamicContainer<CDataType> mdFindDerivedClasses(CDataType *pdt);

@@ -12,6 +12,7 @@
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Exception.h"
 #include "core/memory/Memory.h"
+#include "core/meta/TypeRegistry.h"
 #include "core/streams/FileSystem.h"
 #include "core/text/Conversion.h"
 #include "core/text/Translation.h"
@@ -122,6 +123,8 @@ void CDynamicLoader::Open_t(const char *strFileName)
     ThrowFormat_t(strTranslate("DOZUDynamicLoader.ModuleNotFound=Dynamic module %1 not found!"),
                   strFileName);
   }
+  // The library's reflected types registered while it loaded: complete them as one batch.
+  if (mdGetPendingTypesCount() > 0) mdUpdateTypeTables();
 }
 
 // Constant-initialised, so registering works before any constructor of this library has run.
