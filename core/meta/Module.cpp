@@ -9,6 +9,14 @@
 
 namespace QuennelEngine {
 
+MD_CLASS_BEGIN(CModule, CObject, 1)
+MD_MEMBER(mod_idName, 0, "Name")
+MD_CLASS_END()
+
+CModule::CModule(void) : mod_idName(mdInvalidIdent())
+{
+}
+
 CModule::CModule(const char *strName) : mod_idName(strConvertStringToID(strName))
 {
 }

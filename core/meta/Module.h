@@ -3,12 +3,13 @@
 // services and the metadata see it: one record per module, holding its name. Modules are declared
 // in the order they start; what registers between mdModuleDeclareBeg and mdModuleDeclareEnd
 // (types, services) belongs to the module being declared.
-#include "core/text/Ident.h"
+#include "core/meta/Object.h"
 
 namespace QuennelEngine {
 
-class CORE_API CModule {
-public:
+class CORE_API CModule : public CObject {
+  MD_DECLARE_CLASS(CModule)
+  CModule(void);
   explicit CModule(const char *strName);
   const char *GetName(void) const { return mod_idName; }
 
