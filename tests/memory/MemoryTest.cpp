@@ -33,16 +33,18 @@ const CDataType *TypeA(void)
   return (const CDataType *)&_ftA;
 }
 
-// Installs the fake provider for one test and removes it afterwards.
+// Installs a provider (the fake one unless null is asked for) for one test and puts back the
+// one installed before (the metadata's).
 struct ProviderScope {
-  ProviderScope(bool bUnknownExists)
+  ProviderScope(bool bUnknownExists, bool bFake = true) : ps_pOld(memGetTypeStatsProvider())
   {
     _ftUnknown = FakeType{};
     _ftA = FakeType{};
     _bUnknownExists = bUnknownExists;
-    memSetTypeStatsProvider(FakeProvider);
+    memSetTypeStatsProvider(bFake ? FakeProvider : nullptr);
   }
-  ~ProviderScope() { memSetTypeStatsProvider(nullptr); }
+  ~ProviderScope() { memSetTypeStatsProvider(ps_pOld); }
+  MemoryTypeStatsProvider ps_pOld;
 };
 
 bool SameStats(const MemoryTypeStats &a, const MemoryTypeStats &b)
@@ -289,6 +291,7 @@ TEST(Memory, TypeStatisticsStayBalanced)
 
 TEST(Memory, PendingStatisticsMoveToUnknownOnceItExists)
 {
+  ProviderScope psNone(false, false);
   MemoryTypeStats mtsBefore = memGetPendingTypeStats();
   {
     // No provider yet: null-type allocations gather as pending counters.

@@ -221,6 +221,23 @@ TEST(Declaration, TypeUpdatePrintsEveryFaultWithItsText)
   EXPECT_TRUE(mdFindByName("CUpdUndeclared")->dt_ulFlags & DTF_PLAIN);
 }
 
+TEST(Declaration, DuplicateAliasesNameBothTypes)
+{
+  CScratchTypes st;
+  auto aliased = [&](const char *strName) {
+    return st.Add(new CDataType_Struct(strName, 1, nullptr, CTypeID(), 0, nullptr, 0, nullptr, 0, 0,
+                                       4, nullptr, "CDaShared", 0, nullptr, nullptr));
+  };
+  CDataType *pdtFirst = aliased("CDaFirst");
+  aliased("CDaSecond");
+  CConsoleLines cl;
+  EXPECT_EQ(mdUpdateTypeTables(), 1);
+  EXPECT_TRUE(cl.Has("Alias CDaShared is used by two types: CDaFirst and CDaSecond\n"))
+      << cl.Text();
+  EXPECT_TRUE(cl.Has("Can't update type CDaSecond\n")) << cl.Text();
+  EXPECT_EQ(mdFindStructByAlias("CDaShared"), pdtFirst);
+}
+
 TEST(Declaration, PlainFlagsFollowMembersBasesAndPadding)
 {
   CScratchTypes st;
