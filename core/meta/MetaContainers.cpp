@@ -43,14 +43,37 @@ CDataType *ElementType(const CMetaPointer &mp, DataTypeType dtt)
   return static_cast<CDataType_Container *>(mp.mp_pdtType)->dtc_tidElement.Resolve();
 }
 
-void ConstructRun(CDataType *pdt, char *pch, long ct)
-{
-  for (long i = 0; i < ct; i++) mdConstruct(CMetaPointer(pdt, pch + i * pdt->dt_slSize));
-}
-
 void DestructRun(CDataType *pdt, char *pch, long ct)
 {
   for (long i = ct - 1; i >= 0; i--) mdDestruct(CMetaPointer(pdt, pch + i * pdt->dt_slSize));
+}
+
+// When a construction throws, the elements made before it are destructed again: the caller
+// keeps only live elements, as the container templates do.
+void ConstructRun(CDataType *pdt, char *pch, long ct)
+{
+  long i = 0;
+  try {
+    for (; i < ct; i++) mdConstruct(CMetaPointer(pdt, pch + i * pdt->dt_slSize));
+  } catch (...) {
+    DestructRun(pdt, pch, i);
+    throw;
+  }
+}
+
+// A block for `ct` elements with new ones from `iFirstNew` on (the caller moves the others in);
+// nothing is left allocated when a construction throws.
+char *NewBlock(CDataType *pdt, long ct, long iFirstNew)
+{
+  const long slSize = pdt->dt_slSize;
+  char *pch = (char *)memMAlloc(memElementBytes(ct, (size_t)slSize));
+  try {
+    ConstructRun(pdt, pch + iFirstNew * slSize, ct - iFirstNew);
+  } catch (...) {
+    memFree(pch);
+    throw;
+  }
+  return pch;
 }
 
 // Elements move by their bytes, as the containers' own relocation leaves them.
@@ -89,8 +112,7 @@ void mdStaticArray_New_t(CMetaPointer mpArray, long ct)
   mdStaticArray_Clear(mpArray);
   if (ct <= 0) return;
   StaticArrayWords &saw = *(StaticArrayWords *)mpArray.mp_pvObject;
-  saw.saw_pchElements = (char *)memMAlloc(memElementBytes(ct, (size_t)pdt->dt_slSize));
-  ConstructRun(pdt, saw.saw_pchElements, ct);
+  saw.saw_pchElements = NewBlock(pdt, ct, 0);
   saw.saw_ctCount = ct;
 }
 
@@ -120,11 +142,11 @@ void mdStaticArray_Resize_t(CMetaPointer mpArray, long ct)
     return;
   }
   const long slSize = pdt->dt_slSize;
-  char *pchNew = (char *)memMAlloc(memElementBytes(ct, (size_t)slSize));
   const long ctKept = ct < saw.saw_ctCount ? ct : saw.saw_ctCount;
-  memcpy(pchNew, saw.saw_pchElements, (size_t)(ctKept * slSize));
+  // The new elements first: when one throws, the array is left as it was.
+  char *pchNew = NewBlock(pdt, ct, ctKept);
+  if (ctKept > 0) memcpy(pchNew, saw.saw_pchElements, (size_t)(ctKept * slSize));
   DestructRun(pdt, saw.saw_pchElements + ctKept * slSize, saw.saw_ctCount - ctKept);
-  ConstructRun(pdt, pchNew + ctKept * slSize, ct - ctKept);
   memFree(saw.saw_pchElements);
   saw.saw_pchElements = pchNew;
   saw.saw_ctCount = ct;
@@ -312,15 +334,9 @@ void mdDynamicContainer_DeleteAllMembers(CMetaPointer mpContainer)
   if (pdcw == nullptr) return;
   CDataType *pdt =
       static_cast<CDataType_Container *>(mpContainer.mp_pdtType)->dtc_tidElement.Resolve();
+  // mdDelete deletes a reflected class as what it is.
   for (long i = 0; i < pdcw->dcw_ctUsed && pdt != nullptr; i++) {
-    void *pv = pdcw->dcw_apvElements[i];
-    CDataType_Struct *pdtst = mdAsStruct(pdt);
-    // A reflected class is deleted as what it is.
-    CDataType *pdtReal =
-        (pdtst != nullptr && pv != nullptr && (pdtst->dtst_ulClassFlags & DTCF_HASGETDATATYPE))
-            ? static_cast<CObject *>(pv)->mdGetDataType()
-            : pdt;
-    mdDelete(CMetaPointer(pdtReal != nullptr ? pdtReal : pdt, pv));
+    mdDelete(CMetaPointer(pdt, pdcw->dcw_apvElements[i]));
   }
   mdDynamicContainer_Clear(mpContainer);
 }

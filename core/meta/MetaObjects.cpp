@@ -157,9 +157,7 @@ void mdDelete(CMetaPointer mp)
   case DTT_POINTER: {
     void *pvTarget = *(void **)pv;
     CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
-    if (pvTarget != nullptr && pdtTarget != nullptr) {
-      mdDelete(CMetaPointer(DynamicType(pdtTarget, pvTarget), pvTarget));
-    }
+    if (pvTarget != nullptr && pdtTarget != nullptr) mdDelete(CMetaPointer(pdtTarget, pvTarget));
     memFreeSingle(pv, pdt);
     return;
   }
@@ -179,6 +177,9 @@ void mdDelete(CMetaPointer mp)
   default:
     break;
   }
+  // A reflected class seen through a base is deleted as what it is: its own Delete books the
+  // free on the type that booked the allocation.
+  pdt = DynamicType(pdt, pv);
   MetaDeleteFunction pDelete =
       pdt->dt_pdtfFunctions == nullptr ? nullptr : pdt->dt_pdtfFunctions->Delete();
   if (pDelete != nullptr) pDelete(pdt, pv, -1);

@@ -16,8 +16,8 @@ CORE_API CMetaPointer mdNew(CTypeID tid);
 // `ctCount` objects in one block (typedefs resolved first), freed with mdDeleteArray.
 CORE_API CMetaPointer mdNewArray_t(CDataType *pdt, long ctCount);
 CORE_API CMetaPointer mdNewArray(CTypeID tid, long ctCount);
-// Deletes an object made by mdNew (a pointer cell deletes its target first), or an array made by
-// mdNewArray.
+// Deletes an object made by mdNew (a pointer cell deletes its target first; a reflected class
+// seen through a base's descriptor is deleted as what it is), or an array made by mdNewArray.
 CORE_API void mdDelete(CMetaPointer mp);
 CORE_API void mdDeleteArray(CMetaPointer mp);
 // Empties the object's contents (the type's Clear operation; nothing without one).
