@@ -178,7 +178,7 @@ TEST(Memory, ArrayHeaders)
 
 TEST(Memory, ReallocationAndTheHandleMark)
 {
-  memSetDismissPointerHook(RecordDismiss);
+  DismissPointerHook pHandleTable = memSetDismissPointerHook(RecordDismiss);
   _ctDismissed = 0;
 
   void *p = memMAlloc(50);
@@ -221,7 +221,7 @@ TEST(Memory, ReallocationAndTheHandleMark)
   memSetHandleMark(&lOnStack);
   EXPECT_FALSE(memHasHandleMark(&lOnStack));
   EXPECT_EQ(gbc.Count(), 1);
-  memSetDismissPointerHook(nullptr);
+  EXPECT_EQ(memSetDismissPointerHook(pHandleTable), RecordDismiss);
   EXPECT_TRUE(GeneralHeapIsConsistent());
 }
 
