@@ -64,6 +64,7 @@
 #include "core/streams/ZipArchives.h"
 
 // Metadata.
+#include "core/meta/HandleValues.h"
 #include "core/meta/MetaSettings.h"
 #include "core/meta/Module.h"
 
