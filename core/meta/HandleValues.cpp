@@ -99,6 +99,7 @@ static long _hv_bGrowing = 0;
 static long _hv_iLastSlot = HV_LASTSLOT;
 static CSimpleHashTable *_hv_pshtAddresses = nullptr;
 static long _hv_ctAddressesLive = 0; // slots bound to an address, each in the map
+static long _hv_ctOutsideBlocks = 0; // of them, those in no block's chain
 static CSimpleHashTable *_hv_pshtBlocks = nullptr;
 static long _hv_ctBlocksLive = 0; // chain heads, each in the map
 static HandleRemapper volatile _hv_pRemapper = nullptr;
@@ -240,6 +241,7 @@ static void LinkToBlock(long iBinding, void *pBlock)
   hb.hb_bLookedUp = 1;
   hb.hb_iBlockNext = hb.hb_iBlockPrev = -1;
   if (pBlock == nullptr) return;
+  if (!(iBinding & HV_OVERFLOW)) _hv_ctOutsideBlocks--;
   long iHead = _hv_pshtBlocks->FindObject(&pBlock);
   if (iHead < 0) {
     AddBlockEntry(pBlock, iBinding);
@@ -260,6 +262,7 @@ static void UnlinkFromBlock(long iBinding)
   HandleBinding &hb = Binding(iBinding);
   void *pBlock = hb.hb_pvBlock;
   if (pBlock == nullptr) return;
+  if (!(iBinding & HV_OVERFLOW)) _hv_ctOutsideBlocks++;
   long iNext = hb.hb_iBlockNext, iPrev = hb.hb_iBlockPrev;
   hb.hb_pvBlock = nullptr;
   hb.hb_iBlockNext = hb.hb_iBlockPrev = -1;
@@ -338,16 +341,25 @@ static void BindSlot(long iSlot, const void *pv)
 {
   AddAddressEntry(pv, iSlot);
   _hv_ahs[iSlot].hs_hb.hb_pvAddress = pv;
+  _hv_ctOutsideBlocks++;
 }
 
-// Ends the binding of a slot already out of its block's chain: its entry goes stale, and the slot
-// is used again with the next generation or retired.
+// Unbinds a slot already out of its block's chain: its entry goes stale.
+static void UnbindSlot(long iSlot)
+{
+  HandleBinding &hb = _hv_ahs[iSlot].hs_hb;
+  hb.hb_pvAddress = nullptr;
+  hb.hb_bLookedUp = 0;
+  _hv_ctAddressesLive--;
+  _hv_ctOutsideBlocks--;
+}
+
+// Ends the binding of a slot already out of its block's chain; the slot is used again with the
+// next generation, or retired.
 static void DismissSlot(long iSlot)
 {
+  UnbindSlot(iSlot);
   HandleSlot &hs = _hv_ahs[iSlot];
-  hs.hs_hb.hb_pvAddress = nullptr;
-  hs.hs_hb.hb_bLookedUp = 0;
-  _hv_ctAddressesLive--;
   if (hs.hs_iGeneration >= HV_RETIRED) return;
   if (++hs.hs_iGeneration == HV_RETIRED) return;
   if (_hv_ctFree == _hv_ctFreeAllocated) {
@@ -416,11 +428,13 @@ static void DismissBlock(void *p)
     if (iBinding & HV_OVERFLOW) {
       DismissOverflowEntry(iBinding & ~HV_OVERFLOW);
     } else {
+      _hv_ctOutsideBlocks++; // out of the chain, for the moment
       DismissSlot(iBinding);
     }
     iBinding = iNext;
   }
-  DismissAddress(p);
+  // A handle made without the mark for the block's start is in no chain.
+  if (_hv_ctOutsideBlocks > 0) DismissAddress(p);
 }
 
 namespace {
@@ -563,9 +577,7 @@ void hvSwapPointer(unsigned long h, const void *pv)
   if (hs.hs_hb.hb_pvAddress != nullptr) {
     // The old address's entry goes stale.
     UnlinkFromBlock(iSlot);
-    hs.hs_hb.hb_pvAddress = nullptr;
-    hs.hs_hb.hb_bLookedUp = 0;
-    _hv_ctAddressesLive--;
+    UnbindSlot(iSlot);
   }
   if (pv == nullptr) return;
   void *pBlock = memMarkContainingBlock(pv);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 
 using namespace QuennelEngine;
@@ -350,21 +351,36 @@ TEST(HandleValues, ChurnDoesNotGrowTheMaps)
   }
 }
 
-// Past the last slot the process ends with a message; a child process runs into it.
+// A child process takes slots past the first report threshold and then past the last slot,
+// which ends it with a message.
 QE_CHILD(HandleSlotsRunOut)
 {
+  while (hvGetTableStats().hts_ctSlots <= 10001) hvReserveHandle();
+  // The report is a log line, which goes to no output here: the parent sees it from the ring.
+  for (long iLine = 0; iLine < conGetLinesCount(); iLine++) {
+    long iType;
+    CString strLine;
+    conGetLine(iLine, iType, strLine);
+    if (iType == CMT_LOG && strFindSubstr(strLine, "handles") >= 0) {
+      fprintf(stderr, "logged: %s\n", (const char *)strLine);
+    }
+  }
+  fflush(stderr);
   HandleTableStats hts = hvGetTableStats();
   hvSetLastSlotForTests(hts.hts_ctSlots + 2);
   for (long i = 0; i < hts.hts_ctFree + 10; i++) hvReserveHandle();
   return 0; // not reached
 }
 
-TEST(HandleValues, TakingASlotPastTheLastOneIsFatal)
+TEST(HandleValues, TheCountIsReportedAndTakingASlotPastTheLastOneIsFatal)
 {
   ChildResult cr = RunChild("HandleSlotsRunOut");
   ASSERT_FALSE(cr.cr_bTimedOut) << cr.cr_strOutput;
   EXPECT_EQ(cr.cr_ulExitCode, 1u);
-  EXPECT_NE(cr.cr_strOutput.find("Out of handle values"), std::string::npos) << cr.cr_strOutput;
+  EXPECT_NE(cr.cr_strOutput.find("logged: Number of handles used: 10002"), std::string::npos)
+      << cr.cr_strOutput;
+  EXPECT_NE(cr.cr_strOutput.find("FTL:  Out of handle values: all 10004 slots"), std::string::npos)
+      << cr.cr_strOutput;
 }
 
 namespace {
@@ -484,4 +500,21 @@ TEST(HandleValues, TwoThreadsMakeConvertFreeAndSwap)
   for (SharedBlock &sb : ss.ss_asb) {
     if (sb.sb_h != 0 && sb.sb_hFreed != sb.sb_h) memFree(sb.sb_pchBlock);
   }
+}
+
+// The dump works on copies taken under the lock and prints after it.
+TEST(HandleValues, DumpPrintsTheFiguresAndTheMap)
+{
+  void *p = memMAlloc(16);
+  hvPointerToHandle(p);
+  long ctCompartments = hvGetTableStats().hts_ctMapCompartments;
+  long ctBefore = conGetTotalLinesCount();
+  hvDumpUsage();
+  EXPECT_GE(conGetTotalLinesCount() - ctBefore, ctCompartments + 4);
+  long iType;
+  CString strLine;
+  conGetLine(0, iType, strLine); // the newest line
+  EXPECT_EQ(iType, CMT_TRACE);
+  EXPECT_GE(strFindSubstr(strLine, "objects are in own compartment"), 0) << (const char *)strLine;
+  memFree(p);
 }
