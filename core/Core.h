@@ -67,6 +67,8 @@
 #include "core/meta/BuiltinTypes.h"
 #include "core/meta/DataType.h"
 #include "core/meta/DataTypeKinds.h"
+#include "core/meta/Handle.h"
+#include "core/meta/HandleValues.h"
 #include "core/meta/MetaClass.h"
 #include "core/meta/MetaContainers.h"
 #include "core/meta/MetaObjects.h"

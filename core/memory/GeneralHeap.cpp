@@ -27,6 +27,15 @@
 // neighbour merges with it, and the next request of that size takes it back in a few
 // instructions. A list holds 8 blocks at most; what does not fit is freed as above.
 //
+// Beside every region that is not dedicated lies its start map: one bit per 8 bytes of the
+// region, set at the user's pointer of every block that is handed out and cleared when the block
+// is freed into the bins or the top. A block parked in a quick list keeps its bit, so the quick
+// lists' fast path never touches the map. FindLiveBlock scans the map back from an address to
+// the nearest start and checks that the block there covers the address and is live: that is how
+// a handle made for an address inside a block (an array element, an aligned block) finds the
+// block whose freeing must dismiss it. Only free space lies between starts, so no live block can
+// hide between the one found and the address.
+//
 // The free block at the end of the growing region, the top, stays out of the bins: requests that
 // no bin serves are cut from its start, and blocks freed next to it merge into it, with no list
 // or bitmap work and no footer (nothing lies behind it to need one). When the top is too small,
@@ -47,7 +56,8 @@ struct GeneralHeapRegion {
   CGeneralHeap *rg_pgh;
   size_t rg_slReserved;
   size_t rg_slCommitted;
-  long rg_bDedicated; // holds one block and goes when it is freed
+  long rg_bDedicated;          // holds one block and goes when it is freed
+  unsigned long *rg_pulStarts; // the start map (null for a dedicated region)
 };
 
 typedef unsigned long Word;
@@ -119,6 +129,31 @@ static inline char *RegionBase(GeneralHeapRegion *prg)
   return (char *)prg;
 }
 
+// Bytes of the start map of a region of `slReserved` bytes: one bit per 8 bytes.
+static inline size_t StartMapBytes(size_t slReserved)
+{
+  return slReserved >> 6;
+}
+
+// The start map's bit of the block whose header is at `pb` (its user's pointer at pb + 4).
+static GH_INLINE void SetStart(GeneralHeapRegion *prg, char *pb)
+{
+  size_t iBit = (size_t)(pb + 4 - RegionBase(prg)) >> 3;
+  prg->rg_pulStarts[iBit >> 5] |= 1UL << (iBit & 31);
+}
+
+static GH_INLINE void ClearStart(GeneralHeapRegion *prg, char *pb)
+{
+  size_t iBit = (size_t)(pb + 4 - RegionBase(prg)) >> 3;
+  prg->rg_pulStarts[iBit >> 5] &= ~(1UL << (iBit & 31));
+}
+
+static inline bool HasStart(const GeneralHeapRegion *prg, const char *pb)
+{
+  size_t iBit = (size_t)(pb + 4 - (const char *)prg) >> 3;
+  return (prg->rg_pulStarts[iBit >> 5] >> (iBit & 31)) & 1;
+}
+
 static GH_INLINE int BinOf(size_t slBlock)
 {
   if (slBlock <= _slLastExactBin) return (int)(slBlock >> 3) - 2;
@@ -159,6 +194,32 @@ bool CGeneralHeap::IsLiveBlock(const void *p) const
   if (p == nullptr || !Owns(p)) return false;
   Word h = HeaderOf(p);
   return (h & GH_INUSE) != 0 && !InQuickList((const char *)p - 4, SizeOf(h));
+}
+
+void *CGeneralHeap::FindLiveBlock(const void *pv) const
+{
+  if (pv == nullptr || !Owns(pv)) return nullptr;
+  GeneralHeapRegion *prg = RegionOf(pv);
+  char *pchBase = RegionBase(prg);
+  char *p;
+  if (prg->rg_pulStarts == nullptr) {
+    // A dedicated region holds one block.
+    p = pchBase + _slFirstBlock + 4;
+  } else {
+    size_t slOffset = (size_t)((const char *)pv - pchBase);
+    if (slOffset >= prg->rg_slCommitted) return nullptr;
+    // The nearest start at or below pv: the highest bit set up to pv's own.
+    size_t iBit = slOffset >> 3;
+    size_t iWord = iBit >> 5;
+    unsigned long ulBits = prg->rg_pulStarts[iWord] & (~0UL >> (31 - (iBit & 31)));
+    while (ulBits == 0) {
+      if (iWord == 0) return nullptr;
+      ulBits = prg->rg_pulStarts[--iWord];
+    }
+    p = pchBase + ((iWord << 5) + (31 - __builtin_clzl(ulBits))) * 8;
+  }
+  if ((const char *)pv < p || (const char *)pv >= p + UsableSize(p)) return nullptr;
+  return IsLiveBlock(p) ? p : nullptr;
 }
 
 void CGeneralHeap::FlushQuickLists(void)
@@ -265,6 +326,7 @@ GH_INLINE void *CGeneralHeap::UseBlock(char *pb, size_t slBlock)
     Header(pb + slFound) |= GH_PREVINUSE;
   }
   Header(pb) = slFound | GH_INUSE | (h & GH_PREVINUSE);
+  SetStart(RegionOf(pb), pb);
   gh_mhs.mhs_slUsed += slFound;
   gh_mhs.mhs_ctUsedBlocks++;
   return pb + 4;
@@ -286,6 +348,7 @@ GH_INLINE void *CGeneralHeap::TakeTop(size_t slBlock)
     Header(pb + slTop) |= GH_PREVINUSE;
   }
   Header(pb) = slBlock | GH_INUSE | GH_PREVINUSE;
+  SetStart(gh_prgGrow, pb);
   gh_mhs.mhs_slUsed += slBlock;
   gh_mhs.mhs_ctUsedBlocks++;
   return pb + 4;
@@ -295,6 +358,8 @@ GH_INLINE void *CGeneralHeap::TakeTop(size_t slBlock)
 // the top, a binned block, or, for a dedicated region, nothing at all.
 GH_INLINE void CGeneralHeap::ReleaseBlock(char *pb, size_t slBlock, bool bPrevInUse)
 {
+  GeneralHeapRegion *prg = RegionOf(pb);
+  if (prg->rg_pulStarts != nullptr) ClearStart(prg, pb);
   char *pchNext = pb + slBlock;
   if (!bPrevInUse) {
     size_t slPrev = *(Word *)(pb - 4);
@@ -320,7 +385,6 @@ GH_INLINE void CGeneralHeap::ReleaseBlock(char *pb, size_t slBlock, bool bPrevIn
   Header(pchNext) = hNext & ~GH_PREVINUSE;
   if (QE_UNLIKELY(SizeOf(hNext) == 0)) {
     // The block now ends its region.
-    GeneralHeapRegion *prg = RegionOf(pb);
     if (prg->rg_bDedicated) {
       ReleaseRegion(prg);
       return;
@@ -532,12 +596,25 @@ GeneralHeapRegion *CGeneralHeap::NewRegion(size_t slBlock, bool bDedicated)
     return nullptr;
   }
 
+  unsigned long *pulStarts = nullptr;
+  if (!bDedicated) {
+    // Fresh pages are zero: no starts yet.
+    pulStarts = (unsigned long *)sysAllocateMemory(StartMapBytes(slReserve));
+    if (pulStarts == nullptr) {
+      sysReleaseMemory(pchBase);
+      return nullptr;
+    }
+    gh_mhs.mhs_slReserved += StartMapBytes(slReserve);
+    gh_mhs.mhs_slCommitted += StartMapBytes(slReserve);
+  }
+
   GeneralHeapRegion *prg = (GeneralHeapRegion *)pchBase;
   prg->rg_prgNext = gh_prgFirst;
   prg->rg_pgh = this;
   prg->rg_slReserved = slReserve;
   prg->rg_slCommitted = slCommit;
   prg->rg_bDedicated = bDedicated;
+  prg->rg_pulStarts = pulStarts;
   gh_prgFirst = prg;
   for (size_t sl = 0; sl < slReserve; sl += _slUnit) {
     _gh_aprgUnits[((uintptr_t)pchBase + sl) >> _iUnitShift] = prg;
@@ -588,6 +665,11 @@ void CGeneralHeap::ReleaseRegion(GeneralHeapRegion *prg)
   gh_mhs.mhs_slReserved -= prg->rg_slReserved;
   gh_mhs.mhs_slCommitted -= prg->rg_slCommitted;
   gh_mhs.mhs_ctRegions--;
+  if (prg->rg_pulStarts != nullptr) {
+    gh_mhs.mhs_slReserved -= StartMapBytes(prg->rg_slReserved);
+    gh_mhs.mhs_slCommitted -= StartMapBytes(prg->rg_slReserved);
+    sysReleaseMemory(prg->rg_pulStarts);
+  }
   sysReleaseMemory(pchBase);
 }
 
@@ -636,6 +718,7 @@ bool CGeneralHeap::CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &gh
   }
   bool bPrevInUse = true;
   long ctLive = 0;
+  long ctStarts = 0; // blocks that must have their bit in the start map
   char *pb = pchBase + _slFirstBlock;
   for (;;) {
     if (pb > pchEnd - 4) return ghw.ghw_strError = "block runs past the region", false;
@@ -668,10 +751,21 @@ bool CGeneralHeap::CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &gh
       ghw.ghw_ctFreeBlocks++;
       ghw.ghw_slFree += slBlock;
     }
+    if (prg->rg_pulStarts != nullptr && (h & GH_INUSE)) {
+      if (!HasStart(prg, pb)) return ghw.ghw_strError = "start map misses a block", false;
+      ctStarts++;
+    }
     bPrevInUse = (h & GH_INUSE) != 0;
     pb += slBlock;
   }
   if (prg->rg_bDedicated && ctLive != 1) return ghw.ghw_strError = "dedicated region", false;
+  if (prg->rg_pulStarts != nullptr) {
+    // Every bit set belongs to a block found above: none in free space or inside a block.
+    long ctBits = 0;
+    size_t ctWords = StartMapBytes(prg->rg_slReserved) / sizeof(unsigned long);
+    for (size_t i = 0; i < ctWords; i++) ctBits += __builtin_popcountl(prg->rg_pulStarts[i]);
+    if (ctBits != ctStarts) return ghw.ghw_strError = "start map has a stray bit", false;
+  }
   return true;
 }
 
@@ -685,6 +779,10 @@ bool CGeneralHeap::Check(GeneralHeapWalk &ghw) const
     ghw.ghw_ctRegions++;
     slReserved += prg->rg_slReserved;
     slCommitted += prg->rg_slCommitted;
+    if (prg->rg_pulStarts != nullptr) {
+      slReserved += StartMapBytes(prg->rg_slReserved);
+      slCommitted += StartMapBytes(prg->rg_slReserved);
+    }
     if (prg == gh_prgGrow) bGrowFound = true;
   }
   if (!bGrowFound) return ghw.ghw_strError = "growing region not in the list", false;

@@ -73,6 +73,9 @@ public:
   }
   // True when `p` is a live block of this heap (owned, live flag set, not in a quick list).
   bool IsLiveBlock(const void *p) const;
+  // The live block of this heap whose usable bytes hold `pv` (its start may be `pv` itself), or
+  // null when `pv` lies in none (not ours, free space, a header, a block in a quick list).
+  void *FindLiveBlock(const void *pv) const;
 
   // The header word before a block.
   static unsigned long &HeaderOf(void *p) { return ((unsigned long *)p)[-1]; }

@@ -49,7 +49,8 @@ static const unsigned long _ulArrayAccounted = 0xFFFFFFFFUL;
 static long _mem_slTotal = 0;
 static long _mem_slExternal = 0;
 static long _mem_slExternalExcess = 0;
-static void (*_mem_pDismissPointer)(void *p) = nullptr;
+// Read without the mutex on the free paths: it is a word, set while Core loads.
+static DismissPointerHook volatile _mem_pDismissPointer = nullptr;
 static bool _mem_bReportingOutOfMemory = false;
 // Released before an out-of-memory report, so reporting (which formats and allocates) has room.
 static const size_t _slReserve = 32 * 1024;
@@ -159,8 +160,35 @@ static void FreeForeign(void *p)
   free(p);
 }
 
+// The handle table's lock comes before the memory mutex, so a marked block is dismissed before
+// the free paths take the mutex. Its header is read without the mutex: no other thread may use
+// a block that is being freed, and the heap changes only the previous-live flag of a live block
+// that it is not asked to free (a block in a quick list is never marked).
+static inline bool IsMarkedLive(const void *p)
+{
+  const unsigned long ulBoth = CGeneralHeap::GH_INUSE | CGeneralHeap::GH_MARK;
+  return General().Owns(p) && (CGeneralHeap::HeaderOf(p) & ulBoth) == ulBoth;
+}
+
+static inline void DismissBeforeFree(void *p)
+{
+  if (QE_UNLIKELY(IsMarkedLive(p))) {
+    DismissPointerHook pHook = _mem_pDismissPointer;
+    if (pHook != nullptr) pHook(p);
+  }
+}
+
+// A reallocation to another size moves or reshapes the block: its handles go as for a free.
+static inline void DismissBeforeReAlloc(void *p, size_t size)
+{
+  if (p != nullptr && QE_UNLIKELY(IsMarkedLive(p)) && CGeneralHeap::UsableSize(p) != size) {
+    DismissPointerHook pHook = _mem_pDismissPointer;
+    if (pHook != nullptr) pHook(p);
+  }
+}
+
 // Returns the usable bytes that went back to the general heap (0 for other blocks and refusals),
-// for the per-type statistics.
+// for the per-type statistics. The caller has dismissed a marked block already.
 static inline long FreeLocked(void *p)
 {
   CGeneralHeap &gh = General();
@@ -173,10 +201,6 @@ static inline long FreeLocked(void *p)
     // Freed twice, or not a block at all.
     corLogGuardBreach();
     return 0;
-  }
-  // A block in a quick list reads live but never has the mark, and the heap refuses to free it.
-  if (h & CGeneralHeap::GH_MARK) {
-    if (_mem_pDismissPointer != nullptr) _mem_pDismissPointer(p);
   }
   size_t slUsable = CGeneralHeap::UsableSize(p);
   if (QE_UNLIKELY(!gh.Free(p))) {
@@ -203,6 +227,7 @@ static void *ReAllocForeign(void *p, size_t size)
   return pNew;
 }
 
+// The caller has dismissed a marked block already.
 static void *ReAllocLocked(void *p, size_t size)
 {
   if (p == nullptr) return AllocLocked(size);
@@ -212,11 +237,9 @@ static void *ReAllocLocked(void *p, size_t size)
     corLogGuardBreach();
     return AllocLocked(size);
   }
-  unsigned long h = CGeneralHeap::HeaderOf(p);
   size_t slOld = CGeneralHeap::UsableSize(p);
   if (slOld == size) return p;
   _mem_slTotal -= slOld;
-  if ((h & CGeneralHeap::GH_MARK) && _mem_pDismissPointer != nullptr) _mem_pDismissPointer(p);
   void *pNew = gh.ReAlloc(p, size);
   if (pNew == nullptr) OutOfMemory(size, _strNotEnoughRealloc);
   _mem_slTotal += CGeneralHeap::UsableSize(pNew);
@@ -240,12 +263,14 @@ void *memMAlloc(size_t size)
 void memFree(void *p)
 {
   if (p == nullptr) return;
+  DismissBeforeFree(p);
   MemoryLock ml;
   FreeLocked(p);
 }
 
 void *memReAlloc(void *p, size_t size)
 {
+  DismissBeforeReAlloc(p, size);
   MemoryLock ml;
   return ReAllocLocked(p, size);
 }
@@ -277,6 +302,7 @@ void *memMAlloc(size_t size, const CDataType *pdt)
 void memFree(void *p, const CDataType *pdt)
 {
   if (p == nullptr) return;
+  DismissBeforeFree(p);
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
@@ -288,6 +314,7 @@ void memFree(void *p, const CDataType *pdt)
 
 void *memReAlloc(void *p, size_t size, const CDataType *pdt)
 {
+  DismissBeforeReAlloc(p, size);
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slOld = p != nullptr ? BookableSize(p) : 0;
@@ -329,6 +356,7 @@ void *memMAllocArray(size_t size, long ctCount, const CDataType *pdt)
 void memFreeSingle(void *p, const CDataType *pdt)
 {
   if (p == nullptr) return;
+  DismissBeforeFree(p);
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
@@ -342,6 +370,7 @@ void memFreeSingle(void *p, const CDataType *pdt)
 void memFreeArray(void *p, const CDataType *pdt, long ctCount)
 {
   if (p == nullptr) return;
+  DismissBeforeFree(p);
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
@@ -397,6 +426,14 @@ void FreeMemoryAligned(void *p)
 
 // ---- The handle mark ----
 
+void *memMarkContainingBlock(const void *pv)
+{
+  MemoryLock ml;
+  void *p = General().FindLiveBlock(pv);
+  if (p != nullptr) CGeneralHeap::HeaderOf(p) |= CGeneralHeap::GH_MARK;
+  return p;
+}
+
 void memSetHandleMark(void *p)
 {
   MemoryLock ml;
@@ -423,10 +460,12 @@ void memClearHandleMark(void *p)
   CGeneralHeap::HeaderOf(p) &= ~(unsigned long)CGeneralHeap::GH_MARK;
 }
 
-void memSetDismissPointerHook(void (*pHook)(void *p))
+DismissPointerHook memSetDismissPointerHook(DismissPointerHook pHook)
 {
   MemoryLock ml;
+  DismissPointerHook pOld = _mem_pDismissPointer;
   _mem_pDismissPointer = pHook;
+  return pOld;
 }
 
 // ---- Operator entry points ----
@@ -475,18 +514,22 @@ void memDelete_internal(void *p)
 void memDeleteArray_internal(void *p)
 {
   if (p == nullptr) return;
-  MemoryLock ml;
   if (!General().Owns(p)) {
+    MemoryLock ml;
     FreeForeign(p);
     return;
   }
   unsigned long ulBefore = ((unsigned long *)p)[-1];
   if (!(ulBefore & _ulArrayHeader)) {
     // A plain block: its own header is never negative.
+    DismissBeforeFree(p);
+    MemoryLock ml;
     FreeLocked(p);
     return;
   }
   void *pBlock = (unsigned long *)p - 1;
+  DismissBeforeFree(pBlock);
+  MemoryLock ml;
   if (ulBefore == _ulArrayHeader && General().IsLiveBlock(pBlock)) {
     // An array of memNewArray_internal, booked on Unknown; nothing else takes it back.
     MemoryTypeStats *pmts = LookUpTypeStats(nullptr);
@@ -605,8 +648,8 @@ char *memStringAlloc(size_t size)
 char *memStringReAlloc(char *p, size_t size)
 {
   if (p == nullptr) return memStringAlloc(size);
+  if (!Strings().Owns(p)) return (char *)memReAlloc(p, size);
   MemoryLock ml;
-  if (!Strings().Owns(p)) return (char *)ReAllocLocked(p, size);
   if (!Strings().IsLiveBlock(p)) {
     corLogGuardBreach();
     return memStringAlloc(size);
@@ -619,11 +662,11 @@ char *memStringReAlloc(char *p, size_t size)
 void memStringFree(char *p)
 {
   if (p == nullptr) return;
-  MemoryLock ml;
   if (!Strings().Owns(p)) {
-    FreeLocked(p);
+    memFree(p);
     return;
   }
+  MemoryLock ml;
   if (!Strings().Free(p)) corLogGuardBreach();
 }
 

@@ -90,14 +90,23 @@ CORE_API void FreeMemoryAligned(void *p);
 
 // ---- The handle mark ----
 
+// What memFree and memReAlloc call with the start of a marked block before it goes.
+typedef void (*DismissPointerHook)(void *p);
+
 // Marks the live block `p`: handle values may refer into it, so freeing it dismisses them.
 CORE_API void memSetHandleMark(void *p);
+// Marks the live block of the general heap that holds `pv` (at its start or anywhere inside it)
+// and returns the block's start. Null, with nothing marked, when no live block of the general
+// heap holds `pv` (a stack or static variable, a string or runtime-library block).
+CORE_API void *memMarkContainingBlock(const void *pv);
 // True when the block `p` carries the handle mark.
 CORE_API bool memHasHandleMark(const void *p);
 // Clears the handle mark of the block `p`.
 CORE_API void memClearHandleMark(void *p);
-// Installs what memFree and memReAlloc call for a marked block before it goes (null: nothing).
-CORE_API void memSetDismissPointerHook(void (*pHook)(void *p));
+// Installs what memFree and memReAlloc call for a marked block (null: nothing); returns the hook
+// it replaces. The hook runs before the memory mutex is taken, so it may take locks of its own
+// that come before the memory mutex, and may allocate and free unmarked blocks.
+CORE_API DismissPointerHook memSetDismissPointerHook(DismissPointerHook pHook);
 
 // ---- Operator entry points (what new and delete of the engine's classes call) ----
 

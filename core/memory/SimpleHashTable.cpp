@@ -75,6 +75,12 @@ void CSimpleHashTable::ResetTable(void)
   Allocate(sht_ctInitial);
 }
 
+void CSimpleHashTable::ClearTable(void)
+{
+  if (count > 0) memset((void *)compartments, 0xFF, count * sizeof(SimpleHashCompartment));
+  used = 0;
+}
+
 long CSimpleHashTable::GetCompartment(unsigned long ulHash) const
 {
   return count > 0 ? (long)(ulHash % (unsigned long)count) : -1;

@@ -53,6 +53,11 @@ public:
   void ExpandTable(void);
   // Re-creates the table at its first size, empty.
   void ResetTable(void);
+  // Empties the table keeping its compartments (no allocation).
+  void ClearTable(void);
+  // True if one more object keeps the load at 85% or less (exactly, without truncation): the
+  // next AddObject will not grow the table.
+  bool HasRoomForOne(void) const;
   // Prints usage statistics through the trace output; the object of a value lies at
   // `pvBase` + value x `slStride`.
   void DumpHashTableUsage(const void *pvBase, long slStride) const;
@@ -67,8 +72,6 @@ public:
 
 private:
   void Allocate(long ctCompartments);
-  // True if one more object keeps the load at 85% or less (exactly, without truncation).
-  bool HasRoomForOne(void) const;
 
   long sht_ctInitial;
   long sht_ctGrowthFactor;

@@ -1,5 +1,5 @@
 // The general heap on its own: block layout, splitting and merging, growth, dedicated regions,
-// and a long randomised run against a shadow model.
+// the start map, and a long randomised run against a shadow model.
 #include "core/memory/GeneralHeap.h"
 #include "TestSupport.h"
 
@@ -210,6 +210,12 @@ static void RunStressAgainstAShadowModel(long ctOperations, bool bQuickLists)
   auto Intact = [&](const Slot &s, size_t sl) {
     return memcmp(s.s_pb, &abPattern[s.s_iPattern], sl) == 0;
   };
+  // Any byte of a live block leads back to its start through the start map.
+  auto Findable = [&](unsigned char *pb) {
+    size_t sl = CGeneralHeap::UsableSize(pb);
+    return gh.FindLiveBlock(pb) == pb && gh.FindLiveBlock(pb + rnd.Below(sl)) == pb &&
+           gh.FindLiveBlock(pb + sl - 1) == pb && gh.FindLiveBlock(pb - 4) != pb;
+  };
 
   long ctFaults = 0;
   for (long iOp = 0; iOp < ctOperations && ctFaults == 0; iOp++) {
@@ -225,6 +231,10 @@ static void RunStressAgainstAShadowModel(long ctOperations, bool bQuickLists)
         break;
       }
       memcpy(s.s_pb, &abPattern[s.s_iPattern], s.s_sl);
+      if (!Findable(s.s_pb)) {
+        ADD_FAILURE() << "allocated block not found from inside at operation " << iOp;
+        ctFaults++;
+      }
     } else if (rnd.Below(2) == 0) {
       if (!Intact(s, s.s_sl)) {
         ADD_FAILURE() << "contents overwritten before free at operation " << iOp;
@@ -232,6 +242,10 @@ static void RunStressAgainstAShadowModel(long ctOperations, bool bQuickLists)
       }
       mapLive.erase((uintptr_t)s.s_pb);
       EXPECT_TRUE(gh.Free(s.s_pb));
+      if (gh.FindLiveBlock(s.s_pb + rnd.Below(s.s_sl)) != nullptr) {
+        ADD_FAILURE() << "freed block still found at operation " << iOp;
+        ctFaults++;
+      }
       s.s_pb = nullptr;
     } else {
       size_t slNew = PickSize();
@@ -244,6 +258,10 @@ static void RunStressAgainstAShadowModel(long ctOperations, bool bQuickLists)
         break;
       }
       s.s_pb = pbNew;
+      if (!Findable(pbNew)) {
+        ADD_FAILURE() << "reallocated block not found from inside at operation " << iOp;
+        ctFaults++;
+      }
       if (!Intact(s, slKept)) {
         ADD_FAILURE() << "contents lost by reallocation at operation " << iOp;
         ctFaults++;

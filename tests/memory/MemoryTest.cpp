@@ -70,11 +70,14 @@ bool GeneralHeapIsConsistent(void)
 
 void *_apvDismissed[8];
 int _ctDismissed = 0;
+int _ctDismissedUnderTheMutex = 0;
 
 void RecordDismiss(void *p)
 {
   if (_ctDismissed < 8) _apvDismissed[_ctDismissed] = p;
   _ctDismissed++;
+  // The handle table's lock comes before the memory mutex: the hook must run outside it.
+  if (_memGetSyncMutex()->IsLockedByThisThread()) _ctDismissedUnderTheMutex++;
 }
 
 } // namespace
@@ -180,8 +183,9 @@ TEST(Memory, ArrayHeaders)
 
 TEST(Memory, ReallocationAndTheHandleMark)
 {
-  memSetDismissPointerHook(RecordDismiss);
+  DismissPointerHook pHandleTable = memSetDismissPointerHook(RecordDismiss);
   _ctDismissed = 0;
+  _ctDismissedUnderTheMutex = 0;
 
   void *p = memMAlloc(50);
   EXPECT_FALSE(memHasHandleMark(p));
@@ -217,13 +221,41 @@ TEST(Memory, ReallocationAndTheHandleMark)
   EXPECT_FALSE(memHasHandleMark(pAgain));
   memFree(pAgain);
 
+  // Every free path dismisses a marked block, never under the memory mutex.
+  memSetHandleMark(pAgain = memMAlloc(24));
+  memFreeSingle(pAgain, nullptr);
+  memSetHandleMark(pAgain = memMAlloc(24));
+  memFreeArray(pAgain, nullptr);
+  memSetHandleMark(pAgain = memMAlloc(24));
+  memFree(pAgain, nullptr);
+  void *pArray = memNewArray_internal(12);
+  memSetHandleMark((char *)pArray - 4);
+  memDeleteArray_internal(pArray);
+  memSetHandleMark(pAgain = memMAlloc(24));
+  memReAlloc(pAgain, 2000, nullptr);
+  memSetHandleMark(pAgain = memMAlloc(24));
+  memStringFree((char *)pAgain);
+  EXPECT_EQ(_ctDismissed, 9);
+  EXPECT_EQ(_apvDismissed[6], (char *)pArray - 4);
+  EXPECT_EQ(_ctDismissedUnderTheMutex, 0);
+
+  // An address inside a block marks the block and gives its start.
+  char *pch = (char *)memMAlloc(100);
+  EXPECT_EQ(memMarkContainingBlock(pch + 60), pch);
+  EXPECT_TRUE(memHasHandleMark(pch));
+  EXPECT_EQ(memMarkContainingBlock(pch + memSize(pch)), nullptr); // past its end
+  memFree(pch);
+  EXPECT_EQ(memMarkContainingBlock(pch + 60), nullptr); // freed
+
   // Only the general heap's live blocks can be marked.
   CGuardBreachCounter gbc;
   long lOnStack = 0;
   memSetHandleMark(&lOnStack);
   EXPECT_FALSE(memHasHandleMark(&lOnStack));
+  EXPECT_EQ(memMarkContainingBlock(&lOnStack), nullptr);
+  EXPECT_EQ(lOnStack, 0);
   EXPECT_EQ(gbc.Count(), 1);
-  memSetDismissPointerHook(nullptr);
+  EXPECT_EQ(memSetDismissPointerHook(pHandleTable), RecordDismiss);
   EXPECT_TRUE(GeneralHeapIsConsistent());
 }
 
