@@ -3,6 +3,7 @@
 
 #include "core/memory/Memory.h"
 #include "core/meta/DataTypeKinds.h"
+#include "core/meta/HandleValues.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/Object.h"
 
@@ -390,17 +391,6 @@ CMetaPointer mdContainer_Element(CMetaPointer mpContainer, long i)
 
 // ---- References ----
 
-// HANDLEMERGE: replaced by the handle table's conversions when it lands.
-static unsigned long mdHandleOfAddress(void *)
-{
-  corLogGuardBreach();
-  return 0;
-}
-static void *mdAddressOfHandle(unsigned long)
-{
-  return nullptr;
-}
-
 void mdRef_Assign(CMetaPointer mpReference, void *pvTarget)
 {
   if (!mpReference.IsValid()) return;
@@ -411,7 +401,7 @@ void mdRef_Assign(CMetaPointer mpReference, void *pvTarget)
     *ppv = pvTarget;
     return;
   case DTT_HANDLE:
-    *(unsigned long *)ppv = mdHandleOfAddress(pvTarget);
+    *(unsigned long *)ppv = hvPointerToHandle(pvTarget);
     return;
   case DTT_SMARTPOINTER: {
     CSmartObject *psoNew = (CSmartObject *)pvTarget;
@@ -437,7 +427,7 @@ CMetaPointer mdRef_Dereference(CMetaPointer mpReference)
   }
   CDataType *pdtTarget = pdtt->dtt_tidTarget.Resolve();
   if (pdtt->dt_dttKind == DTT_HANDLE) {
-    return CMetaPointer(pdtTarget, mdAddressOfHandle(*(unsigned long *)mpReference.mp_pvObject));
+    return CMetaPointer(pdtTarget, hvHandleToPointer(*(unsigned long *)mpReference.mp_pvObject));
   }
   return CMetaPointer(pdtTarget, *(void **)mpReference.mp_pvObject);
 }

@@ -86,6 +86,7 @@ TEST(Declaration, ModuleTypesRegisterCompleteAndLeave)
     EXPECT_EQ(MemberType("CMtBag", "mb_dcNodes"), "CDynamicContainer<CMtNode>");
     EXPECT_EQ(MemberType("CMtBag", "mb_afWeights"), "FLOAT[4]");
     EXPECT_EQ(MemberType("CMtBag", "mb_iSlot"), "INDEX");
+    EXPECT_EQ(MemberType("CMtBag", "mb_hNode"), "Handle<CMtNode>");
     EXPECT_EQ(MemberType("CMtItem", "mi_iWeight"), "MTWEIGHT");
     EXPECT_EQ(MemberType("CMtLeaf", "ml_eColor"), "EMtColor");
     EXPECT_EQ(Member("CMtBag", "mb_strNote")->sm_ulFlags, (unsigned long)SMF_EDIT);

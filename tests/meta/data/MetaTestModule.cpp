@@ -51,6 +51,7 @@ class CMtBag : public CObject {
   FLOAT mb_afWeights[4] = {};
   CString mb_strNote;
   INDEX mb_iSlot = 0;
+  Handle<CMtNode> mb_hNode;
 };
 
 // Plain: a flat run of bytes.
@@ -111,6 +112,7 @@ MD_MEMBER(mb_dcNodes, 0, "Nodes")
 MD_MEMBER(mb_afWeights, 0, "Weights")
 MD_MEMBER(mb_strNote, SMF_EDIT, "Note")
 MD_MEMBER_AS(mb_iSlot, "INDEX", 0, "Slot")
+MD_MEMBER(mb_hNode, 0, "Node")
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(CMtPoint, void, 1)
