@@ -131,8 +131,7 @@ CMetaPointer mdNewArray(CTypeID tid, long ctCount)
   }
 }
 
-// The type the object really has: a reflected class's own descriptor, where it declares one.
-static CDataType *DynamicType(CDataType *pdt, void *pv)
+CDataType *mdGetDynamicType(CDataType *pdt, void *pv)
 {
   CDataType_Struct *pdtst = mdAsStruct(pdt);
   if (pdtst == nullptr || pv == nullptr || !(pdtst->dtst_ulClassFlags & DTCF_HASGETDATATYPE)) {
@@ -179,7 +178,7 @@ void mdDelete(CMetaPointer mp)
   }
   // A reflected class seen through a base is deleted as what it is: its own Delete books the
   // free on the type that booked the allocation.
-  pdt = DynamicType(pdt, pv);
+  pdt = mdGetDynamicType(pdt, pv);
   MetaDeleteFunction pDelete =
       pdt->dt_pdtfFunctions == nullptr ? nullptr : pdt->dt_pdtfFunctions->Delete();
   if (pDelete != nullptr) pDelete(pdt, pv, -1);

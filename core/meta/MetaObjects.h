@@ -48,6 +48,10 @@ CORE_API int mdEndChanging(CMetaPointer mp, CMetaPointer mpPart);
 // The operation of a slot on the type or the nearest base that has it, or null.
 CORE_API MetaFunction mdFindFunction(CDataType *pdt, int iSlot);
 
+// The descriptor the object really has: a reflected class's own (through its mdGetDataType()),
+// else `pdt`.
+CORE_API CDataType *mdGetDynamicType(CDataType *pdt, void *pv);
+
 // The object this one stands for (the type's GetFinalObject operation), or `mp` itself.
 CORE_API CMetaPointer mdGetFinalObject(CMetaPointer mp);
 

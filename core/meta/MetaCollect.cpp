@@ -1,0 +1,321 @@
+#include "core/meta/MetaCollect.h"
+
+#include "core/frame/Console.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/HandleValues.h"
+#include "core/meta/MetaContextPrivate.h"
+#include "core/meta/MetaObjects.h"
+#include "core/meta/Object.h"
+#include "core/text/FormatArgs.h"
+#include "core/text/Translation.h"
+
+namespace QuennelEngine {
+
+static MetaResourceInspector _md_pInspector = nullptr;
+
+void mdSetResourceInspector(MetaResourceInspector pInspector)
+{
+  _md_pInspector = pInspector;
+}
+
+MetaResourceInfo mdInspectResource(const CMetaPointer &mp)
+{
+  if (!mp.IsValid()) return MetaResourceInfo{0, 0, 0, 0, nullptr, nullptr};
+  if (_md_pInspector != nullptr) return _md_pInspector(mp);
+  // Without the resources layer every counted object is a resource of no file.
+  const int bSmart = mdIsDerivedFrom(mp.mp_pdtType, CSmartObject::md_pdtDataType);
+  return MetaResourceInfo{bSmart, 0, 0, 0, nullptr, nullptr};
+}
+
+long mdCollectType_t(CDataType *pdt)
+{
+  if (pdt == nullptr) return -1;
+  const long i = mdTypeToIndex(pdt);
+  return i >= 0 ? i : mdAddType(pdt);
+}
+
+long mdCollectIdent_t(IDENT id)
+{
+  const long i = mdIdentToIndex(id);
+  return i >= 0 ? i : mdAddIdent(id);
+}
+
+// Puts an object on the pending list unless it is there already.
+static void MakePending(CMetaContext *pmc, long iObject)
+{
+  MetaIndexObject &mio = pmc->mc_saObjects[iObject];
+  if (mio.mio_ulFlags & MIF_PENDING) return;
+  mio.mio_ulFlags |= MIF_PENDING;
+  mio.mio_ulFlags &= ~MIF_COLLECTED;
+  pmc->mc_saiPending.Push() = iObject;
+}
+
+static long CollectReference(CMetaPointer mp, unsigned long ulFlags, bool bSmart)
+{
+  CMetaContext *pmc = mdGetMetaContext();
+  const MetaSwitches &ms = pmc->mc_ms;
+  if (mp.mp_pvObject == nullptr || mp.mp_pdtType == nullptr) return -1;
+  MetaResourceInfo mri = mdInspectResource(mp);
+  // What the reference stands for, unless it is a proxy to be kept as it is.
+  if (ms.ms_bResolveProxies || !mri.mri_bProxy) {
+    CMetaPointer mpFinal = mdGetFinalObject(mp);
+    if (mpFinal.IsValid() && mpFinal != mp) {
+      mp = mpFinal;
+      mri = mdInspectResource(mp);
+    }
+  }
+  mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
+
+  const bool bOwning = (ulFlags & SMF_OWNED) || bSmart;
+  const bool bTypeEdit = (mp.mp_pdtType->dt_ulFlags & DTF_EDIT) != 0;
+  const bool bMakeEdit = bTypeEdit || (bOwning && (ulFlags & SMF_EDIT));
+  const bool bMakeNonEdit = !bTypeEdit && bOwning && !(ulFlags & SMF_EDIT);
+
+  long i = mdObjectToIndex(mp);
+  if (i < 0) {
+    i = mdAddObject(mp);
+    if (bMakeEdit) mdMarkObjectAsEdit(i);
+    MakePending(pmc, i);
+  } else {
+    MetaIndexObject &mio = pmc->mc_saObjects[i];
+    if ((mio.mio_ulFlags & MIF_EDIT) && bMakeNonEdit) {
+      mio.mio_ulFlags &= ~MIF_EDIT;
+      MakePending(pmc, i);
+    } else if (!(mio.mio_ulFlags & MIF_EDIT) && bMakeEdit && !bSmart) {
+      conDebug(strTranslate("DOZUMeta.LostEdit=Object %1 has lost SMF_EDIT qualifier due to "
+                            "collection order!\n"),
+               mdGetObjectDescription(mp));
+    }
+  }
+  if (ms.ms_bCollectForCopying) {
+    MetaIndexObject &mio = pmc->mc_saObjects[i];
+    if (ulFlags & SMF_OWNED) {
+      if (mio.mio_ulFlags & MIF_EXTERNAL) {
+        mio.mio_ulFlags &= ~MIF_EXTERNAL;
+        MakePending(pmc, i);
+      }
+    } else if (ms.ms_bCopyRetainsAll) {
+      mio.mio_ulFlags |= MIF_RETAINED;
+    }
+    if (mri.mri_bResource && !mri.mri_bProxy && !mri.mri_bShared &&
+        !(ms.ms_bShareExposedObjects && mri.mri_bExposed) && !ms.ms_bForceResourcesAsExtern &&
+        (mio.mio_ulFlags & MIF_EXTERNAL)) {
+      mio.mio_ulFlags &= ~MIF_EXTERNAL;
+      MakePending(pmc, i);
+    }
+  }
+  if (ulFlags & SMF_DELAYLOAD) mdMarkObjectAsDelayedLoaded(i);
+  if (ulFlags & SMF_LOADONDEMAND) mdMarkObjectAsLoadedOnDemand(i);
+  return i;
+}
+
+long mdCollectReference_t(CMetaPointer mp, unsigned long ulFlags)
+{
+  return CollectReference(mp, ulFlags, false);
+}
+
+long mdCollectSmartReference_t(CMetaPointer mp, unsigned long ulFlags)
+{
+  const long i = CollectReference(mp, ulFlags, true);
+  if (i >= 0) mdGetMetaContext()->mc_saObjects[i].mio_ctReferences++;
+  return i;
+}
+
+void mdCollectObject_t(CMetaFrame &mf)
+{
+  if (mf.mf_pdtType == nullptr || mf.mf_pvObject == nullptr) return;
+  MetaFrameFunction pCollect =
+      (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_COLLECT);
+  if (pCollect != nullptr)
+    pCollect(mf);
+  else
+    mdCollectObjectDefault_t(mf);
+}
+
+static void CollectPart(CDataType *pdt, void *pv, unsigned long ulFlags)
+{
+  if (pdt == nullptr || pv == nullptr) return;
+  CMetaFrame mf(pdt, pv, ulFlags);
+  mdCollectObject_t(mf);
+}
+
+void mdCollectObjectDefault_t(CMetaFrame &mf)
+{
+  CDataType *pdt = mf.mf_pdtType;
+  void *pv = mf.mf_pvObject;
+  if (pdt == nullptr || pv == nullptr) return;
+  MetaSwitches &ms = mdGetMetaSwitches();
+  const unsigned long ulReference = mf.mf_ulFlags & ~MFF_TOPLEVEL;
+  switch (pdt->dt_dttKind) {
+  case DTT_SIMPLE:
+  case DTT_VALUEFIELD:
+    ms.ms_slCollectedBytes += pdt->dt_slSize;
+    return;
+  case DTT_POINTER: {
+    CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+    mdCollectType_t(pdtTarget);
+    ms.ms_slCollectedBytes += 4;
+    void *pvTarget = *(void **)pv;
+    if (pvTarget != nullptr && pdtTarget != nullptr) {
+      mdCollectReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+    }
+    return;
+  }
+  case DTT_SMARTPOINTER: {
+    CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+    mdCollectType_t(pdtTarget);
+    ms.ms_slCollectedBytes += 4;
+    void *pvTarget = *(void **)pv;
+    if (pvTarget != nullptr && pdtTarget != nullptr) {
+      mdCollectSmartReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+    }
+    return;
+  }
+  case DTT_HANDLE: {
+    CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+    mdCollectType_t(pdtTarget);
+    ms.ms_slCollectedBytes += 4;
+    void *pvTarget = hvHandleToPointer(*(unsigned long *)pv);
+    if (pvTarget != nullptr && pdtTarget != nullptr) {
+      mdCollectReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+    }
+    return;
+  }
+  case DTT_TYPEDEF:
+    CollectPart(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv, mf.mf_ulFlags);
+    return;
+  case DTT_ARRAY: {
+    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+    if (pdtElement == nullptr) return;
+    mdCollectType_t(pdtElement);
+    const long ct = pdta->GetElementCount();
+    for (long i = 0; i < ct; i++) {
+      CollectPart(pdtElement, (char *)pv + i * pdtElement->dt_slSize, ulReference);
+    }
+    return;
+  }
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    const bool bKeepEdit = ms.ms_bInEditor && !ms.ms_bDiscardEditData;
+    const unsigned long ulEdit = mf.mf_ulFlags & SMF_EDIT;
+    if (ulEdit && !bKeepEdit) return;
+    CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
+    if (pdtBase != nullptr) {
+      mdCollectType_t(pdtBase);
+      CollectPart(pdtBase, pv, ulEdit);
+    }
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      if ((sm.sm_ulFlags & SMF_EDIT) && !bKeepEdit) continue;
+      if (sm.sm_ulFlags & SMF_NOSAVE) continue;
+      if (ms.ms_bCollectForCopying && (sm.sm_ulFlags & SMF_NOCOPY)) continue;
+      if (ms.ms_bCollectForCopying && ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) {
+        continue;
+      }
+      CDataType *pdtMember = sm.sm_tidType.Resolve();
+      if (pdtMember == nullptr) continue;
+      mdCollectType_t(pdtMember);
+      CollectPart(pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags | ulEdit);
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    ms.ms_slCollectedBytes += pdt->dt_slSize;
+    if (pdtElement == nullptr) return;
+    mdCollectType_t(pdtElement);
+    const bool bStatic = pdt->dt_dttKind == DTT_STATICARRAY;
+    const long ct = bStatic ? ((long *)pv)[0] : ((long *)pv)[2];
+    char *pchElements = ((char **)pv)[1];
+    if (ct <= 0 || pchElements == nullptr) return;
+    if (pdtElement->dt_ulFlags & DTF_PLAIN) {
+      // A plain run holds no references: its bytes count, its first element stands for all.
+      ms.ms_slCollectedBytes += (ct - 1) * pdtElement->dt_slSize;
+      CollectPart(pdtElement, pchElements, ulReference);
+      return;
+    }
+    for (long i = 0; i < ct; i++) {
+      CollectPart(pdtElement, pchElements + i * pdtElement->dt_slSize, ulReference);
+    }
+    return;
+  }
+  case DTT_DYNAMICCONTAINER: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    ms.ms_slCollectedBytes += pdt->dt_slSize;
+    if (pdtElement == nullptr) return;
+    mdCollectType_t(pdtElement);
+    const long ct = ((long *)pv)[2];
+    void **apv = ((void ***)pv)[1];
+    for (long i = 0; i < ct; i++) {
+      if (apv[i] != nullptr) mdCollectReference_t(CMetaPointer(pdtElement, apv[i]), ulReference);
+    }
+    return;
+  }
+  default:
+    return;
+  }
+}
+
+// Visits one pending object: decides what it is when saving, and collects an internal one.
+static void CollectPending(CMetaContext *pmc, long iObject)
+{
+  MetaIndexObject *pmio = &pmc->mc_saObjects[iObject];
+  pmio->mio_ulFlags &= ~MIF_PENDING;
+  if (pmio->mio_ulFlags & MIF_COLLECTED) return;
+  const MetaSwitches &ms = pmc->mc_ms;
+  CMetaPointer mp = pmio->mio_mp;
+  if (!ms.ms_bCollectForCopying) {
+    const MetaResourceInfo mri = mdInspectResource(mp);
+    if (mri.mri_bProxy) {
+      // A proxy stays a reference to its file; the type of what it stands for is needed.
+      mdCollectType_t(mri.mri_pdtProxied);
+      mdCollectType_t(mp.mp_pdtType);
+      return;
+    }
+    if (mri.mri_bResource) {
+      const bool bOwnFile =
+          mri.mri_pStorageFile != nullptr && mri.mri_pStorageFile == pmc->mc_pSavedFile;
+      const bool bInternal =
+          (!mri.mri_bShared && !(ms.ms_bShareExposedObjects && mri.mri_bExposed)) || bOwnFile;
+      if (!bInternal) {
+        mdCollectType_t(mp.mp_pdtType);
+        return;
+      }
+    }
+    pmio->mio_ulFlags &= ~MIF_EXTERNAL;
+  }
+  // (the index may have grown: refresh the entry)
+  pmio = &pmc->mc_saObjects[iObject];
+  if (pmio->mio_ulFlags & MIF_EXTERNAL) return;
+  unsigned long ulFrame = MFF_TOPLEVEL;
+  if (mp.mp_pdtType->dt_dttKind == DTT_POINTER ||
+      mp.mp_pdtType->dt_dttKind == DTT_DYNAMICCONTAINER) {
+    ulFrame |= SMF_OWNED;
+  }
+  if (pmio->mio_ulFlags & MIF_EDIT) ulFrame |= SMF_EDIT;
+  const long iType = mdCollectType_t(mp.mp_pdtType);
+  mdMarkTypeAsInternal(iType);
+  CMetaFrame mf(mp, ulFrame);
+  mdCollectObject_t(mf);
+  pmc->mc_saObjects[iObject].mio_ulFlags |= MIF_COLLECTED;
+}
+
+void _mdCollectClosure_t(void)
+{
+  CMetaContext *pmc = mdGetMetaContext();
+  // Edit objects wait for the second pass: an object reached both ways ends up a normal one.
+  for (int iPass = 0; iPass < 2; iPass++) {
+    for (long iPending = 0; iPending < pmc->mc_saiPending.Count(); iPending++) {
+      const long iObject = pmc->mc_saiPending[iPending];
+      MetaIndexObject &mio = pmc->mc_saObjects[iObject];
+      if (!(mio.mio_ulFlags & MIF_PENDING)) continue;
+      if (iPass == 0 && (mio.mio_ulFlags & MIF_EDIT)) continue;
+      CollectPending(pmc, iObject);
+    }
+  }
+  pmc->mc_saiPending.PopAll();
+}
+
+} // namespace QuennelEngine

@@ -1,0 +1,374 @@
+#include "core/meta/MetaCopy.h"
+
+#include "core/frame/CodeGuard.h"
+#include "core/frame/Exception.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/HandleValues.h"
+#include "core/meta/MetaCollect.h"
+#include "core/meta/MetaContainers.h"
+#include "core/meta/MetaContextPrivate.h"
+#include "core/meta/MetaObjects.h"
+#include "core/meta/Object.h"
+
+#include <string.h>
+
+namespace QuennelEngine {
+
+// ---- Contents ----
+
+static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+{
+  CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+  const CMetaPointer mpDst(pdt, pvDst);
+  switch (pdt->dt_dttKind) {
+  case DTT_POINTER:
+  case DTT_SMARTPOINTER: {
+    void *pvOld = *(void **)pvDst;
+    void *pvSource = *(void *const *)pvSrc;
+    CMetaPointer mpCopy = mdObjectToObjectCopy(CMetaPointer(pdtTarget, pvSource));
+    if (pdt->dt_dttKind == DTT_POINTER && (ulFlags & SMF_OWNED) && pvOld != nullptr &&
+        pvOld != mpCopy.mp_pvObject && pdtTarget != nullptr) {
+      *(void **)pvDst = nullptr;
+      mdDelete(CMetaPointer(mdGetDynamicType(pdtTarget, pvOld), pvOld));
+    }
+    mdRef_Assign(mpDst, mpCopy.mp_pvObject);
+    return;
+  }
+  case DTT_HANDLE: {
+    const unsigned long ulSource = *(const unsigned long *)pvSrc;
+    void *pvOld = hvHandleToPointer(*(unsigned long *)pvDst);
+    void *pvTarget = hvHandleToPointer(ulSource);
+    CMetaPointer mpCopy;
+    bool bHasCopy = false;
+    if (pvTarget != nullptr) {
+      const long i = mdObjectToIndex(CMetaPointer(pdtTarget, pvTarget));
+      mpCopy = i >= 0 ? mdIndexToObjectCopy(i) : CMetaPointer();
+      bHasCopy = mpCopy.mp_pvObject != nullptr;
+    }
+    if ((ulFlags & SMF_OWNED) && pvOld != nullptr && pvOld != mpCopy.mp_pvObject &&
+        pdtTarget != nullptr) {
+      *(unsigned long *)pvDst = 0;
+      mdDelete(CMetaPointer(mdGetDynamicType(pdtTarget, pvOld), pvOld));
+    }
+    if (bHasCopy) {
+      *(unsigned long *)pvDst = hvPointerToHandle(mpCopy.mp_pvObject);
+    } else {
+      *(unsigned long *)pvDst = mdGetMetaSwitches().ms_bCopyExternalHandles ? ulSource : 0;
+    }
+    return;
+  }
+  default:
+    return;
+  }
+}
+
+void mdCopyObject_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+{
+  if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
+  MetaCopyFunction pCopy = (MetaCopyFunction)pdt->GetFunction(CDataTypeFunctions::DTFS_COPY);
+  if (pCopy != nullptr)
+    pCopy(pdt, pvDst, pdt, pvSrc, ulFlags);
+  else
+    mdCopyObjectDefault_t(pdt, pvDst, pvSrc, ulFlags);
+}
+
+void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+{
+  if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
+  const MetaSwitches &ms = mdGetMetaSwitches();
+  switch (pdt->dt_dttKind) {
+  case DTT_SIMPLE:
+    // Bytes are a copy only of plain values: a text or a handle copied so would be shared.
+    if (!(pdt->dt_ulFlags & DTF_PLAIN)) {
+      corLogGuardBreach();
+      return;
+    }
+    memcpy(pvDst, pvSrc, (size_t)pdt->dt_slSize);
+    return;
+  case DTT_VALUEFIELD:
+    memcpy(pvDst, pvSrc, (size_t)pdt->dt_slSize);
+    return;
+  case DTT_POINTER:
+  case DTT_SMARTPOINTER:
+  case DTT_HANDLE:
+    CopyTarget(pdt, pvDst, pvSrc, ulFlags);
+    return;
+  case DTT_TYPEDEF:
+    mdCopyObject_t(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pvDst, pvSrc,
+                   ulFlags);
+    return;
+  case DTT_ARRAY: {
+    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+    if (pdtElement == nullptr) return;
+    const long ct = pdta->GetElementCount();
+    const long sl = pdtElement->dt_slSize;
+    for (long i = 0; i < ct; i++) {
+      mdCopyObject_t(pdtElement, (char *)pvDst + i * sl, (const char *)pvSrc + i * sl,
+                     ulFlags & ~MFF_TOPLEVEL);
+    }
+    return;
+  }
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
+    if (pdtBase != nullptr) mdCopyObject_t(pdtBase, pvDst, pvSrc, 0);
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      if (sm.sm_ulFlags & (SMF_NOSAVE | SMF_NOCOPY)) continue;
+      if (ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) continue;
+      mdCopyObject_t(sm.sm_tidType.Resolve(), (char *)pvDst + sm.sm_slOffset,
+                     (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    if (pdtElement == nullptr) return;
+    const bool bStatic = pdt->dt_dttKind == DTT_STATICARRAY;
+    const long ct = bStatic ? ((const long *)pvSrc)[0] : ((const long *)pvSrc)[2];
+    const char *pchSrc = ((char *const *)pvSrc)[1];
+    const CMetaPointer mpDst(pdt, pvDst);
+    char *pchDst;
+    if (bStatic) {
+      mdStaticArray_New_t(mpDst, ct);
+      pchDst = ((char **)pvDst)[1];
+    } else {
+      mdStaticStackArray_Clear(mpDst);
+      pchDst = ct > 0 ? (char *)mdStaticStackArray_Push_t(mpDst, ct).mp_pvObject : nullptr;
+    }
+    const long sl = pdtElement->dt_slSize;
+    for (long i = 0; i < ct; i++) {
+      mdCopyObject_t(pdtElement, pchDst + i * sl, pchSrc + i * sl,
+                     ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED);
+    }
+    return;
+  }
+  case DTT_DYNAMICCONTAINER: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    const CMetaPointer mpDst(pdt, pvDst);
+    if ((ulFlags & SMF_OWNED) && mdContainer_Count(mpDst) > 0)
+      mdDynamicContainer_DeleteAllMembers(mpDst);
+    mdDynamicContainer_Clear(mpDst);
+    const long ct = ((const long *)pvSrc)[2];
+    void *const *apv = ((void **const *)pvSrc)[1];
+    for (long i = 0; i < ct; i++) {
+      CMetaPointer mpCopy = mdObjectToObjectCopy(CMetaPointer(pdtElement, apv[i]));
+      if (mpCopy.mp_pvObject != nullptr) mdDynamicContainer_Add(mpDst, mpCopy.mp_pvObject);
+    }
+    return;
+  }
+  default:
+    return;
+  }
+}
+
+void mdCopyReference_t(CMetaPointer &mpDestination, CMetaPointer mpSource, unsigned long ulFlags)
+{
+  if (!mpDestination.IsValid() || !mpSource.IsValid()) return;
+  if (mdAsTargeted(mpDestination.mp_pdtType) == nullptr) {
+    corLogGuardBreach();
+    return;
+  }
+  CopyTarget(mpDestination.mp_pdtType, mpDestination.mp_pvObject, mpSource.mp_pvObject, ulFlags);
+}
+
+// ---- Copying graphs ----
+
+// What an object of the collected graph maps to before anything is copied.
+static CMetaPointer ChooseCopy(long iObject)
+{
+  const MetaSwitches &ms = mdGetMetaSwitches();
+  const CMetaPointer mp = mdIndexToObject(iObject);
+  const unsigned long ulFlags = mdGetObjectFlags(iObject);
+  const MetaResourceInfo mri = mdInspectResource(mp);
+  if (ulFlags & MIF_EXTERNAL) {
+    if (mri.mri_bResource &&
+        (mri.mri_bShared || mri.mri_bProxy || (ms.ms_bShareExposedObjects && mri.mri_bExposed))) {
+      return mp;
+    }
+    return (ulFlags & MIF_RETAINED) ? mp : CMetaPointer();
+  }
+  if ((ulFlags & MIF_EDIT) && !ms.ms_bCopyEditData) return CMetaPointer();
+  try {
+    return mdNew_t(mp.mp_pdtType);
+  } catch (CException &) {
+    // This object stays uncopied; references to it become null.
+    return CMetaPointer();
+  }
+}
+
+static void CopyCollected(void)
+{
+  const long ct = mdGetObjectCount();
+  for (long i = 0; i < ct; i++) {
+    if (mdIndexToObjectCopy(i).mp_pvObject == nullptr) mdSetObjectCopyIndex(i, ChooseCopy(i));
+  }
+  for (long i = 0; i < ct; i++) {
+    const CMetaPointer mp = mdIndexToObject(i);
+    const CMetaPointer mpCopy = mdIndexToObjectCopy(i);
+    // Nothing is written into a copy that could not be made.
+    if (mpCopy.mp_pvObject == nullptr || mpCopy.mp_pvObject == mp.mp_pvObject) continue;
+    MetaCopyFunction pCopy =
+        (MetaCopyFunction)mp.mp_pdtType->GetFunction(CDataTypeFunctions::DTFS_COPY);
+    if (pCopy != nullptr) {
+      pCopy(mpCopy.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pdtType, mp.mp_pvObject, MFF_TOPLEVEL);
+    } else {
+      mdCopyObjectDefault_t(mp.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pvObject, MFF_TOPLEVEL);
+    }
+  }
+  for (long i = 0; i < ct; i++) {
+    const CMetaPointer mpCopy = mdIndexToObjectCopy(i);
+    if (mpCopy.mp_pvObject != nullptr && mpCopy.mp_pvObject != mdIndexToObject(i).mp_pvObject) {
+      mdPostCopy(mpCopy);
+    }
+  }
+}
+
+// The switches of a copy, in its own context (so they are back whatever happens).
+static void StartCopy(void)
+{
+  MetaSwitches &ms = mdGetMetaSwitches();
+  ms.ms_bResolveProxies = 0;
+  ms.ms_bCollectForCopying = 1;
+  mdSetupMetaIndex();
+}
+
+void mdCopy(CMetaPointer &mpDestination, CMetaPointer mpSource)
+{
+  if (!mpSource.IsValid()) {
+    mpDestination = CMetaPointer();
+    return;
+  }
+  CMetaContextScope mcs;
+  StartCopy();
+  const long iRoot = mdCollectReference_t(mpSource, SMF_OWNED);
+  _mdCollectClosure_t();
+  mdSetObjectCopyCount();
+  if (mpDestination.IsValid()) mdSetObjectCopyIndex(iRoot, mpDestination);
+  CopyCollected();
+  mpDestination = mdIndexToObjectCopy(iRoot);
+}
+
+void mdCopyMultiple(CStaticStackArray<CMetaPointer> &saDestinations,
+                    CStaticStackArray<CMetaPointer> &saSources)
+{
+  CMetaContextScope mcs;
+  StartCopy();
+  CStaticStackArray<long> saiRoots;
+  for (const CMetaPointer &mp : saSources) saiRoots.Push() = mdCollectReference_t(mp, SMF_OWNED);
+  _mdCollectClosure_t();
+  mdSetObjectCopyCount();
+  for (long i = 0; i < saiRoots.Count() && i < saDestinations.Count(); i++) {
+    if (saiRoots[i] >= 0 && saDestinations[i].IsValid())
+      mdSetObjectCopyIndex(saiRoots[i], saDestinations[i]);
+  }
+  CopyCollected();
+  saDestinations.PopAll();
+  for (long i = 0; i < saiRoots.Count(); i++) {
+    saDestinations.Push(saiRoots[i] < 0 ? CMetaPointer() : mdIndexToObjectCopy(saiRoots[i]));
+  }
+}
+
+// ---- The clipboard ----
+
+static CMetaPointer _md_mpClipboard;
+static CMetaPointer _md_mpClipboardRaw;
+
+void mdSetClipboard(CMetaPointer mp)
+{
+  if (mp == _md_mpClipboard) return;
+  mdDelete(_md_mpClipboard);
+  _md_mpClipboard = mp;
+}
+
+CMetaPointer mdGetClipboard(void)
+{
+  return _md_mpClipboard;
+}
+
+void mdSetClipboardRaw(CMetaPointer mp)
+{
+  _md_mpClipboardRaw = mp;
+}
+
+CMetaPointer mdGetClipboardRaw(void)
+{
+  return _md_mpClipboardRaw;
+}
+
+// ---- Breaking cycles ----
+
+static void ClearParts(CDataType *pdt, void *pv, int iDepth)
+{
+  if (pdt == nullptr || pv == nullptr || iDepth > 200) return;
+  switch (pdt->dt_dttKind) {
+  case DTT_SMARTPOINTER: {
+    CSmartObject *pso = *(CSmartObject **)pv;
+    if (pso == nullptr) return;
+    // The reference moves to the holding list: no count changes until all are cleared.
+    mdGetMetaContext()->mc_dcHeld.Add(pso);
+    *(CSmartObject **)pv = nullptr;
+    return;
+  }
+  case DTT_TYPEDEF:
+    ClearParts(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv, iDepth + 1);
+    return;
+  case DTT_ARRAY: {
+    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+    if (pdtElement == nullptr) return;
+    for (long i = 0; i < pdta->GetElementCount(); i++) {
+      ClearParts(pdtElement, (char *)pv + i * pdtElement->dt_slSize, iDepth + 1);
+    }
+    return;
+  }
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    ClearParts(pdtst->dtst_tidBase.Resolve(), pv, iDepth + 1);
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      ClearParts(sm.sm_tidType.Resolve(), (char *)pv + sm.sm_slOffset, iDepth + 1);
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    if (pdtElement == nullptr || (pdtElement->dt_ulFlags & DTF_PLAIN)) return;
+    const long ct = pdt->dt_dttKind == DTT_STATICARRAY ? ((long *)pv)[0] : ((long *)pv)[2];
+    char *pch = ((char **)pv)[1];
+    for (long i = 0; i < ct; i++)
+      ClearParts(pdtElement, pch + i * pdtElement->dt_slSize, iDepth + 1);
+    return;
+  }
+  default:
+    return;
+  }
+}
+
+void mdClearObject_t(CMetaPointer mp, unsigned long)
+{
+  if (!mp.IsValid()) return;
+  ClearParts(mp.mp_pdtType, mp.mp_pvObject, 0);
+}
+
+void mdClearSmartPointers(CMetaPointer mp)
+{
+  if (!mp.IsValid()) return;
+  CMetaContextScope mcs;
+  StartCopy();
+  mdCollectReference_t(mp, SMF_OWNED);
+  _mdCollectClosure_t();
+  CMetaContext *pmc = mcs.GetContext();
+  for (long i = 0; i < mdGetObjectCount(); i++) {
+    if (!mdIsObjectExternal(i)) mdClearObject_t(mdIndexToObject(i), 0);
+  }
+  // Only now may objects go: every pointer of a cycle is cleared.
+  CDynamicContainer<CSmartObject> dcHeld;
+  dcHeld.Swap(pmc->mc_dcHeld);
+  for (CSmartObject *pso : dcHeld) pso->RemRef();
+}
+
+} // namespace QuennelEngine
