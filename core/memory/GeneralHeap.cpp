@@ -56,9 +56,14 @@ struct GeneralHeapRegion {
   CGeneralHeap *rg_pgh;
   size_t rg_slReserved;
   size_t rg_slCommitted;
-  long rg_bDedicated;          // holds one block and goes when it is freed
-  unsigned long *rg_pulStarts; // the start map (null for a dedicated region)
+  // The start map; null for a dedicated region, which holds one block and goes when it is freed.
+  unsigned long *rg_pulStarts;
 };
+
+static inline bool IsDedicated(const GeneralHeapRegion *prg)
+{
+  return prg->rg_pulStarts == nullptr;
+}
 
 typedef unsigned long Word;
 
@@ -202,7 +207,7 @@ void *CGeneralHeap::FindLiveBlock(const void *pv) const
   GeneralHeapRegion *prg = RegionOf(pv);
   char *pchBase = RegionBase(prg);
   char *p;
-  if (prg->rg_pulStarts == nullptr) {
+  if (IsDedicated(prg)) {
     // A dedicated region holds one block.
     p = pchBase + _slFirstBlock + 4;
   } else {
@@ -359,7 +364,7 @@ GH_INLINE void *CGeneralHeap::TakeTop(size_t slBlock)
 GH_INLINE void CGeneralHeap::ReleaseBlock(char *pb, size_t slBlock, bool bPrevInUse)
 {
   GeneralHeapRegion *prg = RegionOf(pb);
-  if (prg->rg_pulStarts != nullptr) ClearStart(prg, pb);
+  if (!IsDedicated(prg)) ClearStart(prg, pb);
   char *pchNext = pb + slBlock;
   if (!bPrevInUse) {
     size_t slPrev = *(Word *)(pb - 4);
@@ -385,7 +390,7 @@ GH_INLINE void CGeneralHeap::ReleaseBlock(char *pb, size_t slBlock, bool bPrevIn
   Header(pchNext) = hNext & ~GH_PREVINUSE;
   if (QE_UNLIKELY(SizeOf(hNext) == 0)) {
     // The block now ends its region.
-    if (prg->rg_bDedicated) {
+    if (IsDedicated(prg)) {
       ReleaseRegion(prg);
       return;
     }
@@ -477,7 +482,7 @@ void *CGeneralHeap::ReAlloc(void *p, size_t slSize)
   Word h = Header(pb);
   size_t slBlock = SizeOf(h);
 
-  if (slBlock >= _slDedicated && RegionOf(pb)->rg_bDedicated) {
+  if (slBlock >= _slDedicated && IsDedicated(RegionOf(pb))) {
     // A dedicated block keeps its region while it stays big and fits.
     if (slWanted >= _slDedicated && slWanted <= slBlock) {
       Header(pb) = h & ~GH_MARK;
@@ -613,7 +618,6 @@ GeneralHeapRegion *CGeneralHeap::NewRegion(size_t slBlock, bool bDedicated)
   prg->rg_pgh = this;
   prg->rg_slReserved = slReserve;
   prg->rg_slCommitted = slCommit;
-  prg->rg_bDedicated = bDedicated;
   prg->rg_pulStarts = pulStarts;
   gh_prgFirst = prg;
   for (size_t sl = 0; sl < slReserve; sl += _slUnit) {
@@ -665,7 +669,7 @@ void CGeneralHeap::ReleaseRegion(GeneralHeapRegion *prg)
   gh_mhs.mhs_slReserved -= prg->rg_slReserved;
   gh_mhs.mhs_slCommitted -= prg->rg_slCommitted;
   gh_mhs.mhs_ctRegions--;
-  if (prg->rg_pulStarts != nullptr) {
+  if (!IsDedicated(prg)) {
     gh_mhs.mhs_slReserved -= StartMapBytes(prg->rg_slReserved);
     gh_mhs.mhs_slCommitted -= StartMapBytes(prg->rg_slReserved);
     sysReleaseMemory(prg->rg_pulStarts);
@@ -751,15 +755,15 @@ bool CGeneralHeap::CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &gh
       ghw.ghw_ctFreeBlocks++;
       ghw.ghw_slFree += slBlock;
     }
-    if (prg->rg_pulStarts != nullptr && (h & GH_INUSE)) {
+    if (!IsDedicated(prg) && (h & GH_INUSE)) {
       if (!HasStart(prg, pb)) return ghw.ghw_strError = "start map misses a block", false;
       ctStarts++;
     }
     bPrevInUse = (h & GH_INUSE) != 0;
     pb += slBlock;
   }
-  if (prg->rg_bDedicated && ctLive != 1) return ghw.ghw_strError = "dedicated region", false;
-  if (prg->rg_pulStarts != nullptr) {
+  if (IsDedicated(prg) && ctLive != 1) return ghw.ghw_strError = "dedicated region", false;
+  if (!IsDedicated(prg)) {
     // Every bit set belongs to a block found above: none in free space or inside a block.
     long ctBits = 0;
     size_t ctWords = StartMapBytes(prg->rg_slReserved) / sizeof(unsigned long);
@@ -779,7 +783,7 @@ bool CGeneralHeap::Check(GeneralHeapWalk &ghw) const
     ghw.ghw_ctRegions++;
     slReserved += prg->rg_slReserved;
     slCommitted += prg->rg_slCommitted;
-    if (prg->rg_pulStarts != nullptr) {
+    if (!IsDedicated(prg)) {
       slReserved += StartMapBytes(prg->rg_slReserved);
       slCommitted += StartMapBytes(prg->rg_slReserved);
     }

@@ -317,9 +317,14 @@ static long TakeSlot(long &ctReport)
   if (_hv_ctSlots == 0) AppendSlot(); // slot 0 is never handed out
   long iSlot = _hv_ctSlots;
   if (iSlot > _hv_iLastSlot) {
+    // The console's mutex is never waited for under this lock; the process ends here, so no
+    // holder will release it again.
+    long iLastSlot = _hv_iLastSlot;
+    while (TableMutex()->Unlock() > 0) {
+    }
     conFatalErrorF(strTranslate("DOZUHandleValues.OutOfSlots=Out of handle values: all %1 "
                                 "slots are in use or retired.\n"),
-                   ARG_INT, _hv_iLastSlot);
+                   ARG_INT, iLastSlot);
   }
   if (iSlot > _hv_ctReportAbove) {
     ctReport = iSlot + 1;
