@@ -95,4 +95,9 @@ private:
   long dc_ctStep;
 };
 
+// The metadata describes this layout word by word (allocated, elements, used, step); it never
+// changes.
+static_assert(sizeof(CDynamicContainer<int>) == 16 && sizeof(CDynamicContainer<double>) == 16,
+              "CDynamicContainer layout");
+
 } // namespace QuennelEngine

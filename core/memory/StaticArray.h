@@ -65,4 +65,8 @@ private:
   T *sa_pElements;
 };
 
+// The metadata describes this layout word by word (the count, then the elements); it never changes.
+static_assert(sizeof(CStaticArray<int>) == 8 && sizeof(CStaticArray<double>) == 8,
+              "CStaticArray layout");
+
 } // namespace QuennelEngine

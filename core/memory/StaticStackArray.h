@@ -152,4 +152,9 @@ private:
   long sa_ctStep;
 };
 
+// The metadata describes this layout word by word (allocated, elements, used, step); it never
+// changes.
+static_assert(sizeof(CStaticStackArray<int>) == 16 && sizeof(CStaticStackArray<double>) == 16,
+              "CStaticStackArray layout");
+
 } // namespace QuennelEngine

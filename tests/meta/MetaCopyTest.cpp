@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -29,9 +27,9 @@ class CCpGraph : public CObject {
     delete cg_pOwned;
     _ctCpAlive--;
   }
-  CCpPart *cg_pOwned = nullptr;    // owned: duplicated
-  CCpPart *cg_pSibling = nullptr;  // not owned: the copy of an internal target, else null
-  CCpGraph *cg_pBack = nullptr;    // not owned, points into the graph
+  CCpPart *cg_pOwned = nullptr;   // owned: duplicated
+  CCpPart *cg_pSibling = nullptr; // not owned: the copy of an internal target, else null
+  CCpGraph *cg_pBack = nullptr;   // not owned, points into the graph
   CString cg_strName;
   CStaticStackArray<long> cg_saValues;
   long cg_iNoCopy = 0;
@@ -229,38 +227,57 @@ TEST_F(MetaCopy, SwitchesAreBackAfterACopyAndContextsDoNotMix)
   mdDelete(mpCopy2);
 }
 
+namespace {
+
+struct CollectorState {
+  CCpGraph *cs_pg;
+  long cs_ctBad;
+  volatile long cs_bDone;
+};
+
+const int _ctCollections = 200;
+
+// Collects the graph again and again in contexts of its own, on a library thread.
+void Collector(void *pv)
+{
+  CollectorState *pcs = (CollectorState *)pv;
+  for (int i = 0; i < _ctCollections; i++) {
+    CMetaContextScope mcs;
+    mdGetMetaSwitches().ms_bCollectForCopying = 0;
+    mdSetupMetaIndex();
+    mdCollectReference_t(Meta(pcs->cs_pg), SMF_OWNED);
+    _mdCollectClosure_t();
+    if (mdGetObjectCount() != 2 || mdIsObjectExternal(0) || mdIsObjectExternal(1)) pcs->cs_ctBad++;
+    mdCleanupMetaIndex();
+  }
+  pcs->cs_bDone = 1;
+}
+
+} // namespace
+
 TEST_F(MetaCopy, ACopyAndACollectionOnTwoThreadsLeaveBothCorrect)
 {
-  // Graphs of 200 parts hanging from each root's owned chain would need a list class; the
-  // collection of many small graphs on one thread and copies on another show the same thing.
-  const int ctRounds = 200;
+  CThreadServices ts;
   CCpGraph gA;
   gA.cg_pOwned = new CCpPart;
   gA.cg_pBack = &gA;
-  long ctBadCollections = 0;
-  std::thread thr([&] {
-    for (int i = 0; i < ctRounds; i++) {
-      CMetaContextScope mcs;
-      mdGetMetaSwitches().ms_bCollectForCopying = 0;
-      mdSetupMetaIndex();
-      mdCollectReference_t(Meta(&gA), SMF_OWNED);
-      _mdCollectClosure_t();
-      if (mdGetObjectCount() != 2 || mdIsObjectExternal(0) || mdIsObjectExternal(1)) ctBadCollections++;
-      mdCleanupMetaIndex();
-    }
-  });
+  static CollectorState cs;
+  cs = CollectorState{&gA, 0, 0};
+  ASSERT_NE(thrCreateThread(&cs, Collector), nullptr);
   long ctBadCopies = 0;
-  for (int i = 0; i < ctRounds; i++) {
+  for (int i = 0; i < _ctCollections; i++) {
     CMetaPointer mp;
     mdCopy(mp, Meta(&gA));
     CCpGraph *pg = (CCpGraph *)mp.mp_pvObject;
-    if (pg == nullptr || pg->cg_pBack != pg || pg->cg_pOwned == nullptr || pg->cg_pOwned == gA.cg_pOwned) {
+    if (pg == nullptr || pg->cg_pBack != pg || pg->cg_pOwned == nullptr ||
+        pg->cg_pOwned == gA.cg_pOwned) {
       ctBadCopies++;
     }
     mdDelete(mp);
   }
-  thr.join();
-  EXPECT_EQ(ctBadCollections, 0);
+  ASSERT_TRUE(WaitUntil([] { return cs.cs_bDone != 0; }, 60000));
+  ASSERT_TRUE(WaitUntil(AllThreadsEnded, 5000));
+  EXPECT_EQ(cs.cs_ctBad, 0);
   EXPECT_EQ(ctBadCopies, 0);
 }
 
@@ -292,4 +309,22 @@ TEST_F(MetaCopy, CollectionSortsEditDataAndCountsBytes)
   EXPECT_FALSE(mdIsObjectEdit(i));
   EXPECT_TRUE(cl.Has("has lost SMF_EDIT qualifier due to collection order!")) << cl.Text();
   mdCleanupMetaIndex();
+}
+
+TEST_F(MetaCopy, BytesAreNeverCopiedForValuesThatAreNotPlain)
+{
+  // A handle-like value without a Copy operation: copying its bytes would share what it holds.
+  CDataType_Simple dtOpaque("CCpOpaque", 1, nullptr, 4, 4, 0);
+  unsigned long ulSource = 0x12345678, ulDestination = 0;
+  CGuardBreachCounter gbc;
+  mdCopyObjectDefault_t(&dtOpaque, &ulDestination, &ulSource, 0);
+  EXPECT_EQ(gbc.Count(), 1);
+  EXPECT_EQ(ulDestination, 0u);
+  // Plain values and texts (which have their own Copy) are copied.
+  mdCopyObject_t(md_pdtULONG, &ulDestination, &ulSource, 0);
+  EXPECT_EQ(ulDestination, 0x12345678u);
+  CString strSource = "text", strDestination;
+  mdCopyObject_t(md_pdtCString, &strDestination, &strSource, 0);
+  EXPECT_STREQ(strDestination, "text");
+  EXPECT_NE((const char *)strDestination, (const char *)strSource);
 }
