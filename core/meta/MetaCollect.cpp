@@ -29,9 +29,7 @@ MetaResourceInfo mdInspectResource(const CMetaPointer &mp)
 
 long mdCollectType_t(CDataType *pdt)
 {
-  if (pdt == nullptr) return -1;
-  const long i = mdTypeToIndex(pdt);
-  return i >= 0 ? i : mdAddType(pdt);
+  return mdCollectTypeIn(mdGetMetaContext(), pdt);
 }
 
 long mdCollectIdent_t(IDENT id)
@@ -50,9 +48,8 @@ static void MakePending(CMetaContext *pmc, long iObject)
   pmc->mc_saiPending.Push() = iObject;
 }
 
-static long CollectReference(CMetaPointer mp, unsigned long ulFlags, bool bSmart)
+static long CollectReference(CMetaContext *pmc, CMetaPointer mp, unsigned long ulFlags, bool bSmart)
 {
-  CMetaContext *pmc = mdGetMetaContext();
   const MetaSwitches &ms = pmc->mc_ms;
   if (mp.mp_pvObject == nullptr || mp.mp_pdtType == nullptr) return -1;
   MetaResourceInfo mri = mdInspectResource(mp);
@@ -71,10 +68,10 @@ static long CollectReference(CMetaPointer mp, unsigned long ulFlags, bool bSmart
   const bool bMakeEdit = bTypeEdit || (bOwning && (ulFlags & SMF_EDIT));
   const bool bMakeNonEdit = !bTypeEdit && bOwning && !(ulFlags & SMF_EDIT);
 
-  long i = mdObjectToIndex(mp);
+  long i = mdIndexOfObjectIn(pmc, mp.mp_pvObject);
   if (i < 0) {
-    i = mdAddObject(mp);
-    if (bMakeEdit) mdMarkObjectAsEdit(i);
+    i = mdAddObjectTo(pmc, mp);
+    if (bMakeEdit) pmc->mc_saObjects[i].mio_ulFlags |= MIF_EDIT;
     MakePending(pmc, i);
   } else {
     MetaIndexObject &mio = pmc->mc_saObjects[i];
@@ -104,47 +101,66 @@ static long CollectReference(CMetaPointer mp, unsigned long ulFlags, bool bSmart
       MakePending(pmc, i);
     }
   }
-  if (ulFlags & SMF_DELAYLOAD) mdMarkObjectAsDelayedLoaded(i);
-  if (ulFlags & SMF_LOADONDEMAND) mdMarkObjectAsLoadedOnDemand(i);
+  if (ulFlags & SMF_DELAYLOAD) pmc->mc_saObjects[i].mio_ulFlags |= MIF_DELAYED;
+  if (ulFlags & SMF_LOADONDEMAND) pmc->mc_saObjects[i].mio_ulFlags |= MIF_LOADONDEMAND;
+  return i;
+}
+
+static long CollectSmartReference(CMetaContext *pmc, CMetaPointer mp, unsigned long ulFlags)
+{
+  const long i = CollectReference(pmc, mp, ulFlags, true);
+  if (i >= 0) pmc->mc_saObjects[i].mio_ctReferences++;
   return i;
 }
 
 long mdCollectReference_t(CMetaPointer mp, unsigned long ulFlags)
 {
-  return CollectReference(mp, ulFlags, false);
+  return CollectReference(mdGetMetaContext(), mp, ulFlags, false);
 }
 
 long mdCollectSmartReference_t(CMetaPointer mp, unsigned long ulFlags)
 {
-  const long i = CollectReference(mp, ulFlags, true);
-  if (i >= 0) mdGetMetaContext()->mc_saObjects[i].mio_ctReferences++;
-  return i;
+  return CollectSmartReference(mdGetMetaContext(), mp, ulFlags);
 }
 
-void mdCollectObject_t(CMetaFrame &mf)
+static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf);
+
+// The type's Collect operation, or the default, with the context the caller holds.
+static void CollectIn(CMetaContext *pmc, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr || mf.mf_pvObject == nullptr) return;
   MetaFrameFunction pCollect =
       (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_COLLECT);
-  if (pCollect != nullptr)
+  if (pCollect != nullptr) {
     pCollect(mf);
-  else
-    mdCollectObjectDefault_t(mf);
+  } else {
+    CollectDefaultIn(pmc, mf);
+  }
 }
 
-static void CollectPart(CDataType *pdt, void *pv, unsigned long ulFlags)
+void mdCollectObject_t(CMetaFrame &mf)
 {
-  if (pdt == nullptr || pv == nullptr) return;
-  CMetaFrame mf(pdt, pv, ulFlags);
-  mdCollectObject_t(mf);
+  CollectIn(mdGetMetaContext(), mf);
 }
 
 void mdCollectObjectDefault_t(CMetaFrame &mf)
 {
+  CollectDefaultIn(mdGetMetaContext(), mf);
+}
+
+static inline void CollectPart(CMetaContext *pmc, CDataType *pdt, void *pv, unsigned long ulFlags)
+{
+  if (pdt == nullptr || pv == nullptr) return;
+  CMetaFrame mf(pdt, pv, ulFlags);
+  CollectIn(pmc, mf);
+}
+
+static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
+{
   CDataType *pdt = mf.mf_pdtType;
   void *pv = mf.mf_pvObject;
   if (pdt == nullptr || pv == nullptr) return;
-  MetaSwitches &ms = mdGetMetaSwitches();
+  MetaSwitches &ms = pmc->mc_ms;
   const unsigned long ulReference = mf.mf_ulFlags & ~MFF_TOPLEVEL;
   switch (pdt->dt_dttKind) {
   case DTT_SIMPLE:
@@ -153,45 +169,46 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
     return;
   case DTT_POINTER: {
     CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
-    mdCollectType_t(pdtTarget);
+    mdCollectTypeIn(pmc, pdtTarget);
     ms.ms_slCollectedBytes += 4;
     void *pvTarget = *(void **)pv;
     if (pvTarget != nullptr && pdtTarget != nullptr) {
-      mdCollectReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+      CollectReference(pmc, CMetaPointer(pdtTarget, pvTarget), ulReference, false);
     }
     return;
   }
   case DTT_SMARTPOINTER: {
     CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
-    mdCollectType_t(pdtTarget);
+    mdCollectTypeIn(pmc, pdtTarget);
     ms.ms_slCollectedBytes += 4;
     void *pvTarget = *(void **)pv;
     if (pvTarget != nullptr && pdtTarget != nullptr) {
-      mdCollectSmartReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+      CollectSmartReference(pmc, CMetaPointer(pdtTarget, pvTarget), ulReference);
     }
     return;
   }
   case DTT_HANDLE: {
     CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
-    mdCollectType_t(pdtTarget);
+    mdCollectTypeIn(pmc, pdtTarget);
     ms.ms_slCollectedBytes += 4;
     void *pvTarget = hvHandleToPointer(*(unsigned long *)pv);
     if (pvTarget != nullptr && pdtTarget != nullptr) {
-      mdCollectReference_t(CMetaPointer(pdtTarget, pvTarget), ulReference);
+      CollectReference(pmc, CMetaPointer(pdtTarget, pvTarget), ulReference, false);
     }
     return;
   }
   case DTT_TYPEDEF:
-    CollectPart(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv, mf.mf_ulFlags);
+    CollectPart(pmc, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv,
+                mf.mf_ulFlags);
     return;
   case DTT_ARRAY: {
     CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
     CDataType *pdtElement = pdta->dta_tidElement.Resolve();
     if (pdtElement == nullptr) return;
-    mdCollectType_t(pdtElement);
+    mdCollectTypeIn(pmc, pdtElement);
     const long ct = pdta->GetElementCount();
     for (long i = 0; i < ct; i++) {
-      CollectPart(pdtElement, (char *)pv + i * pdtElement->dt_slSize, ulReference);
+      CollectPart(pmc, pdtElement, (char *)pv + i * pdtElement->dt_slSize, ulReference);
     }
     return;
   }
@@ -202,8 +219,8 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
     if (ulEdit && !bKeepEdit) return;
     CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
     if (pdtBase != nullptr) {
-      mdCollectType_t(pdtBase);
-      CollectPart(pdtBase, pv, ulEdit);
+      mdCollectTypeIn(pmc, pdtBase);
+      CollectPart(pmc, pdtBase, pv, ulEdit);
     }
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
@@ -215,8 +232,8 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
       }
       CDataType *pdtMember = sm.sm_tidType.Resolve();
       if (pdtMember == nullptr) continue;
-      mdCollectType_t(pdtMember);
-      CollectPart(pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags | ulEdit);
+      mdCollectTypeIn(pmc, pdtMember);
+      CollectPart(pmc, pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags | ulEdit);
     }
     return;
   }
@@ -225,7 +242,7 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
     CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
     ms.ms_slCollectedBytes += pdt->dt_slSize;
     if (pdtElement == nullptr) return;
-    mdCollectType_t(pdtElement);
+    mdCollectTypeIn(pmc, pdtElement);
     const bool bStatic = pdt->dt_dttKind == DTT_STATICARRAY;
     const long ct = bStatic ? ((long *)pv)[0] : ((long *)pv)[2];
     char *pchElements = ((char **)pv)[1];
@@ -233,11 +250,11 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
     if (pdtElement->dt_ulFlags & DTF_PLAIN) {
       // A plain run holds no references: its bytes count, its first element stands for all.
       ms.ms_slCollectedBytes += (ct - 1) * pdtElement->dt_slSize;
-      CollectPart(pdtElement, pchElements, ulReference);
+      CollectPart(pmc, pdtElement, pchElements, ulReference);
       return;
     }
     for (long i = 0; i < ct; i++) {
-      CollectPart(pdtElement, pchElements + i * pdtElement->dt_slSize, ulReference);
+      CollectPart(pmc, pdtElement, pchElements + i * pdtElement->dt_slSize, ulReference);
     }
     return;
   }
@@ -245,11 +262,12 @@ void mdCollectObjectDefault_t(CMetaFrame &mf)
     CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
     ms.ms_slCollectedBytes += pdt->dt_slSize;
     if (pdtElement == nullptr) return;
-    mdCollectType_t(pdtElement);
+    mdCollectTypeIn(pmc, pdtElement);
     const long ct = ((long *)pv)[2];
     void **apv = ((void ***)pv)[1];
     for (long i = 0; i < ct; i++) {
-      if (apv[i] != nullptr) mdCollectReference_t(CMetaPointer(pdtElement, apv[i]), ulReference);
+      if (apv[i] != nullptr)
+        CollectReference(pmc, CMetaPointer(pdtElement, apv[i]), ulReference, false);
     }
     return;
   }
@@ -270,8 +288,8 @@ static void CollectPending(CMetaContext *pmc, long iObject)
     const MetaResourceInfo mri = mdInspectResource(mp);
     if (mri.mri_bProxy) {
       // A proxy stays a reference to its file; the type of what it stands for is needed.
-      mdCollectType_t(mri.mri_pdtProxied);
-      mdCollectType_t(mp.mp_pdtType);
+      mdCollectTypeIn(pmc, mri.mri_pdtProxied);
+      mdCollectTypeIn(pmc, mp.mp_pdtType);
       return;
     }
     if (mri.mri_bResource) {
@@ -280,7 +298,7 @@ static void CollectPending(CMetaContext *pmc, long iObject)
       const bool bInternal =
           (!mri.mri_bShared && !(ms.ms_bShareExposedObjects && mri.mri_bExposed)) || bOwnFile;
       if (!bInternal) {
-        mdCollectType_t(mp.mp_pdtType);
+        mdCollectTypeIn(pmc, mp.mp_pdtType);
         return;
       }
     }
@@ -295,10 +313,10 @@ static void CollectPending(CMetaContext *pmc, long iObject)
     ulFrame |= SMF_OWNED;
   }
   if (pmio->mio_ulFlags & MIF_EDIT) ulFrame |= SMF_EDIT;
-  const long iType = mdCollectType_t(mp.mp_pdtType);
-  mdMarkTypeAsInternal(iType);
+  const long iType = mdCollectTypeIn(pmc, mp.mp_pdtType);
+  pmc->mc_saTypes[iType].mit_bExternal = false;
   CMetaFrame mf(mp, ulFrame);
-  mdCollectObject_t(mf);
+  CollectIn(pmc, mf);
   pmc->mc_saObjects[iObject].mio_ulFlags |= MIF_COLLECTED;
 }
 

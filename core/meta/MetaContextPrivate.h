@@ -1,13 +1,54 @@
 #pragma once
 // The meta context's state, shared by the index, the collection and the copy.
 #include "core/memory/DynamicContainer.h"
-#include "core/memory/SimpleHashTable.h"
+#include "core/memory/Memory.h"
 #include "core/memory/StaticStackArray.h"
+#include "core/meta/DataType.h"
 #include "core/meta/MetaIndex.h"
 
 namespace QuennelEngine {
 
 class CSmartObject;
+
+// An index from addresses (or identifiers) to positions: open addressing over a power-of-two
+// table, at most half full, so a lookup is one or two probes and needs nothing but the key.
+class CAddressIndex {
+public:
+  CAddressIndex(void) {}
+  ~CAddressIndex(void) { memFree(ai_aEntries); }
+  CAddressIndex(const CAddressIndex &) = delete;
+  CAddressIndex &operator=(const CAddressIndex &) = delete;
+  // Stores the position of `pv` (a later one replaces an earlier one).
+  void Add(const void *pv, long i);
+  // The position of `pv`, or -1.
+  long Find(const void *pv) const
+  {
+    if (ai_ctUsed == 0) return -1;
+    for (unsigned long ul = Home(pv);; ul = (ul + 1) & ai_ulMask) {
+      const Entry &e = ai_aEntries[ul];
+      if (e.e_pv == pv) return e.e_i;
+      if (e.e_pv == nullptr) return -1;
+    }
+  }
+  // Forgets every entry (the table stays allocated).
+  void Reset(void);
+
+private:
+  struct Entry {
+    const void *e_pv;
+    long e_i;
+  };
+  // Fibonacci hashing: the top bits of the product spread runs of addresses evenly.
+  unsigned long Home(const void *pv) const
+  {
+    return (unsigned long)(((unsigned long)(size_t)pv * 2654435761UL) >> ai_iShift);
+  }
+  void Grow(void);
+  Entry *ai_aEntries = nullptr;
+  unsigned long ai_ulMask = 0;
+  int ai_iShift = 32;
+  long ai_ctUsed = 0;
+};
 
 struct MetaIndexObject {
   CMetaPointer mio_mp;
@@ -27,11 +68,11 @@ public:
   void Clear(void);
 
   CStaticStackArray<MetaIndexObject> mc_saObjects;
-  CSimpleHashTable mc_shtObjects; // address -> object index
+  CAddressIndex mc_aiObjects; // address -> object index
   CStaticStackArray<CMetaPointer> mc_saCopies;
   CStaticStackArray<MetaIndexType> mc_saTypes;
   CStaticStackArray<IDENT> mc_saIdents;
-  CSimpleHashTable mc_shtIdents; // identifier -> index
+  CAddressIndex mc_aiIdents; // identifier -> index
   CObject *mc_pSavedFile;
   // Indices of the objects the collection still has to visit.
   CStaticStackArray<long> mc_saiPending;
@@ -40,5 +81,28 @@ public:
   MetaSwitches mc_ms;
   CMetaContext *mc_pmcOuter;
 };
+
+// The index operations on a context the caller already holds (the hot paths of the collection
+// and the copy ask for the thread's context once).
+inline long mdIndexOfObjectIn(const CMetaContext *pmc, const void *pv)
+{
+  return pv == nullptr ? -1 : pmc->mc_aiObjects.Find(pv);
+}
+inline long mdAddObjectTo(CMetaContext *pmc, const CMetaPointer &mp)
+{
+  const long i = pmc->mc_saObjects.Count();
+  pmc->mc_saObjects.Push(MetaIndexObject{mp, MIF_EXTERNAL, 0});
+  if (mp.mp_pvObject != nullptr) pmc->mc_aiObjects.Add(mp.mp_pvObject, i);
+  return i;
+}
+inline long mdCollectTypeIn(CMetaContext *pmc, CDataType *pdt)
+{
+  if (pdt == nullptr) return -1;
+  const long i = pdt->dt_iSaveIndex;
+  if (i >= 0 && i < pmc->mc_saTypes.Count() && pmc->mc_saTypes[i].mit_pdt == pdt) return i;
+  pmc->mc_saTypes.Push(MetaIndexType{pdt, true});
+  pdt->dt_iSaveIndex = pmc->mc_saTypes.Count() - 1;
+  return pdt->dt_iSaveIndex;
+}
 
 } // namespace QuennelEngine

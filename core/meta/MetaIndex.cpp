@@ -6,6 +6,7 @@
 #include "core/meta/MetaSettings.h"
 
 #include <stdint.h>
+#include <string.h>
 
 namespace QuennelEngine {
 
@@ -31,43 +32,50 @@ MetaSwitches MetaSwitches::FromGlobals(void)
 
 static thread_local CMetaContext *_md_pmcTop = nullptr;
 
-static unsigned long HashAddress(const void *pv)
+void CAddressIndex::Add(const void *pv, long i)
 {
-  return (unsigned long)(((uintptr_t)pv >> 2) * 2654435761UL);
-}
-
-// The tables compare through the context that uses them: the calling thread's innermost one.
-static int CompareObject(long slValue, const void *pv)
-{
-  return _md_pmcTop->mc_saObjects[slValue].mio_mp.mp_pvObject == pv;
-}
-
-static void RehashObjects(void)
-{
-  CMetaContext *pmc = _md_pmcTop;
-  for (long i = 0; i < pmc->mc_saObjects.Count(); i++) {
-    const void *pv = pmc->mc_saObjects[i].mio_mp.mp_pvObject;
-    if (pv != nullptr) pmc->mc_shtObjects.AddObject(pv, i);
+  if ((ai_ctUsed + 1) * 2 > (long)(ai_ulMask + 1)) Grow();
+  for (unsigned long ul = Home(pv);; ul = (ul + 1) & ai_ulMask) {
+    Entry &e = ai_aEntries[ul];
+    if (e.e_pv == pv) {
+      e.e_i = i;
+      return;
+    }
+    if (e.e_pv == nullptr) {
+      e.e_pv = pv;
+      e.e_i = i;
+      ai_ctUsed++;
+      return;
+    }
   }
 }
 
-static int CompareIdent(long slValue, const void *pv)
+void CAddressIndex::Grow(void)
 {
-  return _md_pmcTop->mc_saIdents[slValue] == (IDENT)pv;
+  Entry *aOld = ai_aEntries;
+  const unsigned long ctOld = aOld == nullptr ? 0 : ai_ulMask + 1;
+  const unsigned long ctNew = ctOld == 0 ? 4096 : ctOld * 2;
+  ai_aEntries = (Entry *)memMAlloc(ctNew * sizeof(Entry));
+  memset(ai_aEntries, 0, ctNew * sizeof(Entry));
+  ai_ulMask = ctNew - 1;
+  ai_iShift = 32;
+  for (unsigned long ul = ctNew; ul > 1; ul >>= 1) ai_iShift--;
+  ai_ctUsed = 0;
+  for (unsigned long ul = 0; ul < ctOld; ul++) {
+    if (aOld[ul].e_pv != nullptr) Add(aOld[ul].e_pv, aOld[ul].e_i);
+  }
+  memFree(aOld);
 }
 
-static void RehashIdents(void)
+void CAddressIndex::Reset(void)
 {
-  CMetaContext *pmc = _md_pmcTop;
-  for (long i = 0; i < pmc->mc_saIdents.Count(); i++) {
-    pmc->mc_shtIdents.AddObject(pmc->mc_saIdents[i], i);
-  }
+  if (ai_aEntries != nullptr && ai_ctUsed > 0)
+    memset(ai_aEntries, 0, (ai_ulMask + 1) * sizeof(Entry));
+  ai_ctUsed = 0;
 }
 
 CMetaContext::CMetaContext(CMetaContext *pmcOuter)
-    : mc_shtObjects(CompareObject, HashAddress, RehashObjects, 10, 5000, 10),
-      mc_shtIdents(CompareIdent, HashAddress, RehashIdents, 10, 1000, 10), mc_pSavedFile(nullptr),
-      mc_ms(MetaSwitches::FromGlobals()), mc_pmcOuter(pmcOuter)
+    : mc_pSavedFile(nullptr), mc_ms(MetaSwitches::FromGlobals()), mc_pmcOuter(pmcOuter)
 {
 }
 
@@ -86,8 +94,8 @@ void CMetaContext::Clear(void)
   mc_saTypes.PopAll();
   mc_saIdents.PopAll();
   mc_saiPending.PopAll();
-  mc_shtObjects.ResetTable();
-  mc_shtIdents.ResetTable();
+  mc_aiObjects.Reset();
+  mc_aiIdents.Reset();
   mc_pSavedFile = nullptr;
 }
 
@@ -152,14 +160,14 @@ long mdAddObject(CMetaPointer mp)
   CMetaContext *pmc = mdGetMetaContext();
   const long i = pmc->mc_saObjects.Count();
   pmc->mc_saObjects.Push(MetaIndexObject{mp, MIF_EXTERNAL, 0});
-  if (mp.mp_pvObject != nullptr) pmc->mc_shtObjects.AddObject(mp.mp_pvObject, i);
+  if (mp.mp_pvObject != nullptr) pmc->mc_aiObjects.Add(mp.mp_pvObject, i);
   return i;
 }
 
 long mdObjectToIndex(CMetaPointer mp)
 {
   if (mp.mp_pvObject == nullptr) return -1;
-  return mdGetMetaContext()->mc_shtObjects.FindObject(mp.mp_pvObject);
+  return mdGetMetaContext()->mc_aiObjects.Find(mp.mp_pvObject);
 }
 
 CMetaPointer mdIndexToObject(long iObject)
@@ -180,8 +188,11 @@ void mdSetObjectCount(long ct)
   while (pmc->mc_saObjects.Count() > ct) pmc->mc_saObjects.Pop();
   while (pmc->mc_saObjects.Count() < ct)
     pmc->mc_saObjects.Push(MetaIndexObject{CMetaPointer(), MIF_EXTERNAL, 0});
-  pmc->mc_shtObjects.ResetTable();
-  RehashObjects();
+  pmc->mc_aiObjects.Reset();
+  for (long i = 0; i < pmc->mc_saObjects.Count(); i++) {
+    const void *pv = pmc->mc_saObjects[i].mio_mp.mp_pvObject;
+    if (pv != nullptr) pmc->mc_aiObjects.Add(pv, i);
+  }
 }
 
 void mdSetObject(long iObject, CMetaPointer mp)
@@ -193,7 +204,7 @@ void mdSetObject(long iObject, CMetaPointer mp)
     return;
   }
   pmio->mio_mp = mp;
-  if (mp.mp_pvObject != nullptr) pmc->mc_shtObjects.AddObject(mp.mp_pvObject, iObject);
+  if (mp.mp_pvObject != nullptr) pmc->mc_aiObjects.Add(mp.mp_pvObject, iObject);
 }
 
 unsigned long mdGetObjectFlags(long iObject)
@@ -392,7 +403,7 @@ long mdAddIdent(IDENT id)
   CMetaContext *pmc = mdGetMetaContext();
   const long i = pmc->mc_saIdents.Count();
   pmc->mc_saIdents.Push(id);
-  pmc->mc_shtIdents.AddObject(id, i);
+  pmc->mc_aiIdents.Add(id, i);
   return i;
 }
 
@@ -402,8 +413,8 @@ void mdSetIdentCount(long ct)
   if (ct < 0) ct = 0;
   while (pmc->mc_saIdents.Count() > ct) pmc->mc_saIdents.Pop();
   while (pmc->mc_saIdents.Count() < ct) pmc->mc_saIdents.Push(mdInvalidIdent());
-  pmc->mc_shtIdents.ResetTable();
-  RehashIdents();
+  pmc->mc_aiIdents.Reset();
+  for (long i = 0; i < pmc->mc_saIdents.Count(); i++) pmc->mc_aiIdents.Add(pmc->mc_saIdents[i], i);
 }
 
 long mdGetIdentCount(void)
@@ -413,7 +424,7 @@ long mdGetIdentCount(void)
 
 long mdIdentToIndex(IDENT id)
 {
-  return mdGetMetaContext()->mc_shtIdents.FindObject(id);
+  return mdGetMetaContext()->mc_aiIdents.Find(id);
 }
 
 IDENT mdIndexToIdent(long iIdent)
@@ -431,7 +442,7 @@ void mdSetIdentIndex(long iIdent, IDENT id)
     return;
   }
   pmc->mc_saIdents[iIdent] = id;
-  pmc->mc_shtIdents.AddObject(id, iIdent);
+  pmc->mc_aiIdents.Add(id, iIdent);
 }
 
 void mdSetSavedResourceFile(CObject *pFile)
