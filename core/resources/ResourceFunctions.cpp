@@ -83,14 +83,16 @@ void resExposeAllResources(CResourceFile *prf)
   prf->rf_iNextExposedID = -1;
   prf->rf_saExposed.Clear();
 
-  // A copy's view: the shared resources are the graph, every resource inside stays a reference.
+  // A copy's view from the shared resources: the free resources inside are part of it and are
+  // entered too, so those nested at any depth are found.
   CStaticStackArray<CResource *> saNested;
   {
     CMetaContextScope mcs;
     MetaSwitches &ms = mdGetMetaSwitches();
     ms.ms_bCollectForCopying = 1;
     ms.ms_bDiscardEditData = 1;
-    ms.ms_bForceResourcesAsExtern = 1;
+    ms.ms_bForceResourcesAsExtern = 0;
+    ms.ms_bShareExposedObjects = 0;
     ms.ms_bResolveProxies = 0;
     mdSetupMetaIndex();
     try {
@@ -100,11 +102,10 @@ void resExposeAllResources(CResourceFile *prf)
       conError("%1\n", ex.GetDescription());
     }
     for (long i = 0; i < mdGetObjectCount(); i++) {
-      if (!mdIsObjectExternal(i)) continue;
       const CMetaPointer mp = mdIndexToObject(i);
       if (!mdIsDerivedFrom(mp.mp_pdtType, CResource::md_pdtDataType)) continue;
       CResource *prs = static_cast<CResource *>(static_cast<CSmartObject *>(mp.mp_pvObject));
-      // Resources of other files, and those another file stores, are theirs to number.
+      // Shared resources (here or elsewhere), and those another file stores, are not nested.
       if (prs->IsShared()) continue;
       if (prs->rs_pStorageFile != nullptr && prs->rs_pStorageFile != prf) continue;
       saNested.Push(prs);
@@ -154,7 +155,7 @@ static CResourceFileType *FindLoadType(CStream &strm)
       strm.SeekBeg_t(0);
       if (bTakes) return prft;
     } catch (CException &ex) {
-      conWarning("%1", ex.GetDescription());
+      conWarning("%1\n", ex.GetDescription());
     }
   }
   return nullptr;

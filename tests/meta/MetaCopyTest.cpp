@@ -29,9 +29,9 @@ class CCpGraph : public CObject {
     delete cg_pOwned;
     _ctCpAlive--;
   }
-  CCpPart *cg_pOwned = nullptr;    // owned: duplicated
-  CCpPart *cg_pSibling = nullptr;  // not owned: the copy of an internal target, else null
-  CCpGraph *cg_pBack = nullptr;    // not owned, points into the graph
+  CCpPart *cg_pOwned = nullptr;   // owned: duplicated
+  CCpPart *cg_pSibling = nullptr; // not owned: the copy of an internal target, else null
+  CCpGraph *cg_pBack = nullptr;   // not owned, points into the graph
   CString cg_strName;
   CStaticStackArray<long> cg_saValues;
   long cg_iNoCopy = 0;
@@ -245,7 +245,8 @@ TEST_F(MetaCopy, ACopyAndACollectionOnTwoThreadsLeaveBothCorrect)
       mdSetupMetaIndex();
       mdCollectReference_t(Meta(&gA), SMF_OWNED);
       _mdCollectClosure_t();
-      if (mdGetObjectCount() != 2 || mdIsObjectExternal(0) || mdIsObjectExternal(1)) ctBadCollections++;
+      if (mdGetObjectCount() != 2 || mdIsObjectExternal(0) || mdIsObjectExternal(1))
+        ctBadCollections++;
       mdCleanupMetaIndex();
     }
   });
@@ -254,7 +255,8 @@ TEST_F(MetaCopy, ACopyAndACollectionOnTwoThreadsLeaveBothCorrect)
     CMetaPointer mp;
     mdCopy(mp, Meta(&gA));
     CCpGraph *pg = (CCpGraph *)mp.mp_pvObject;
-    if (pg == nullptr || pg->cg_pBack != pg || pg->cg_pOwned == nullptr || pg->cg_pOwned == gA.cg_pOwned) {
+    if (pg == nullptr || pg->cg_pBack != pg || pg->cg_pOwned == nullptr ||
+        pg->cg_pOwned == gA.cg_pOwned) {
       ctBadCopies++;
     }
     mdDelete(mp);
