@@ -81,6 +81,9 @@
 #include "core/meta/Object.h"
 #include "core/meta/TypeRegistry.h"
 
+// Resources.
+#include "core/resources/Resources.h"
+
 // Time and platform services.
 #include "core/platform/Calendar.h"
 #include "core/platform/CrashReport.h"

@@ -336,4 +336,39 @@ void _mdCollectClosure_t(void)
   pmc->mc_saiPending.PopAll();
 }
 
+// ---- Clearing ----
+
+void mdCollectToBeCleared(CSmartObject *pso)
+{
+  if (pso == nullptr) return;
+  CMetaContext *pmc = mdGetMetaContext();
+  if (!pmc->mc_ms.ms_bCollectingForClear || pmc->mc_dcToBeCleared.IsMember(pso)) return;
+  pso->AddRef();
+  pmc->mc_dcToBeCleared.Add(pso);
+}
+
+long mdCountToBeCleared(void)
+{
+  return mdGetMetaContext()->mc_dcToBeCleared.Count();
+}
+
+CSmartObject *mdGetToBeCleared(long i)
+{
+  CDynamicContainer<CSmartObject> &dc = mdGetMetaContext()->mc_dcToBeCleared;
+  return i >= 0 && i < dc.Count() ? dc.Pointer(i) : nullptr;
+}
+
+long mdReleaseToBeCleared(void)
+{
+  CMetaContext *pmc = mdGetMetaContext();
+  // Releasing is no clearing: these releases report nothing.
+  const int bWas = pmc->mc_ms.ms_bCollectingForClear;
+  pmc->mc_ms.ms_bCollectingForClear = 0;
+  CDynamicContainer<CSmartObject> dc;
+  dc.Swap(pmc->mc_dcToBeCleared);
+  for (CSmartObject *pso : dc) pso->RemRef();
+  pmc->mc_ms.ms_bCollectingForClear = bWas;
+  return dc.Count();
+}
+
 } // namespace QuennelEngine

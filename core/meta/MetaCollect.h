@@ -12,6 +12,7 @@
 namespace QuennelEngine {
 
 class CObject;
+class CSmartObject;
 
 // What the collection needs to know about resources, which live in the layer above the metadata:
 // the resources layer installs an inspector when it loads.
@@ -41,5 +42,15 @@ CORE_API void mdCollectObject_t(CMetaFrame &mf);
 CORE_API void mdCollectObjectDefault_t(CMetaFrame &mf);
 // Works the pending objects until none is left.
 CORE_API void _mdCollectClosure_t(void);
+
+// While the innermost context clears a resource file (its ms_bCollectingForClear set), an object
+// whose count drops but stays above 0 is reported here by RemRef: the context keeps it, with a
+// reference of its own, among the objects that outlived the clearing. Elsewhere it does nothing.
+CORE_API void mdCollectToBeCleared(CSmartObject *pso);
+// The objects reported so far in the innermost context; mdReleaseToBeCleared drops the
+// context's references to them (with reporting off) and returns how many there were.
+CORE_API long mdCountToBeCleared(void);
+CORE_API CSmartObject *mdGetToBeCleared(long i);
+CORE_API long mdReleaseToBeCleared(void);
 
 } // namespace QuennelEngine

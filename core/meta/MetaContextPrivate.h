@@ -78,6 +78,8 @@ public:
   CStaticStackArray<long> mc_saiPending;
   // References held while smart pointers are cleared.
   CDynamicContainer<CSmartObject> mc_dcHeld;
+  // Objects that outlived a clearing (each with a reference taken for the list).
+  CDynamicContainer<CSmartObject> mc_dcToBeCleared;
   MetaSwitches mc_ms;
   CMetaContext *mc_pmcOuter;
 };

@@ -361,14 +361,19 @@ void mdClearSmartPointers(CMetaPointer mp)
   StartCopy();
   mdCollectReference_t(mp, SMF_OWNED);
   _mdCollectClosure_t();
-  CMetaContext *pmc = mcs.GetContext();
   for (long i = 0; i < mdGetObjectCount(); i++) {
     if (!mdIsObjectExternal(i)) mdClearObject_t(mdIndexToObject(i), 0);
   }
   // Only now may objects go: every pointer of a cycle is cleared.
+  mdReleaseHeldReferences();
+}
+
+long mdReleaseHeldReferences(void)
+{
   CDynamicContainer<CSmartObject> dcHeld;
-  dcHeld.Swap(pmc->mc_dcHeld);
+  dcHeld.Swap(mdGetMetaContext()->mc_dcHeld);
   for (CSmartObject *pso : dcHeld) pso->RemRef();
+  return dcHeld.Count();
 }
 
 } // namespace QuennelEngine

@@ -40,6 +40,9 @@ CORE_API CMetaPointer mdGetClipboardRaw(void);
 // Moves the targets of the smart pointers embedded in the object (not behind pointers) to the
 // innermost context's holding list and sets the pointers null.
 CORE_API void mdClearObject_t(CMetaPointer mp, unsigned long ulFlags);
+// Releases the references that mdClearObject_t moved to the innermost context's holding list,
+// once every pointer that was to be cleared is cleared; returns how many there were.
+CORE_API long mdReleaseHeldReferences(void);
 // Clears every smart pointer of the graph that `mp` owns, then releases what they held: objects
 // of a cycle are freed only after every pointer among them is cleared.
 CORE_API void mdClearSmartPointers(CMetaPointer mp);

@@ -4,6 +4,7 @@
 #include "core/meta/DataType.h"
 #include "core/meta/MetaContextPrivate.h"
 #include "core/meta/MetaSettings.h"
+#include "core/meta/Object.h"
 
 #include <stdint.h>
 #include <string.h>
@@ -81,6 +82,13 @@ CMetaContext::CMetaContext(CMetaContext *pmcOuter)
 
 CMetaContext::~CMetaContext(void)
 {
+  // A clearing that threw before it released what outlived it.
+  if (mc_dcToBeCleared.Count() > 0) {
+    mc_ms.ms_bCollectingForClear = 0;
+    CDynamicContainer<CSmartObject> dc;
+    dc.Swap(mc_dcToBeCleared);
+    for (CSmartObject *pso : dc) pso->RemRef();
+  }
   Clear();
 }
 

@@ -35,10 +35,15 @@ class CORE_API CSmartObject : public CObject {
   virtual void InitiateDelayedLoad(void);
   virtual int IsReplacementReady(void);
 
-  // Both take the smart-object mutex.
+  // The count changes by interlocked operations (plain ones while no worker thread is active).
   void AddRef(void);
+  // Adds a reference only while the count is above 0, and tells whether it did: lookups that
+  // find an object through a raw pointer use it, so a last release already under way (the
+  // count at 0, DeleteSelf about to run) is never undone.
+  bool AddRefIfReferenced(void);
   // Lowers the count; below 1 the object deletes itself (DeleteSelf) and 0 is returned,
-  // otherwise the new count.
+  // otherwise the new count (and the object is reported to a clearing in progress,
+  // mdCollectToBeCleared).
   long RemRef(void);
   long GetReferenceCount(void) const { return so_ctReferences; }
 
@@ -46,7 +51,8 @@ class CORE_API CSmartObject : public CObject {
   long so_ctReferences;
 };
 
-// The mutex of every reference count.
+// A mutex for code that must see a group of counts stand still; the counts themselves do not
+// take it.
 CORE_API CSyncMutex *mdGetSmartObjectMutex(void);
 
 // A counted reference: copying adds a reference, destruction removes one. One pointer wide.

@@ -106,6 +106,17 @@ void filDeleteFile_t(const CString &strName)
   }
 }
 
+void filReplaceFile_t(const CString &strFrom, const CString &strTo)
+{
+  if (!MoveFileExW(W(Wide(filSoftToHardPath(strFrom))), W(Wide(filSoftToHardPath(strTo))),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    CString strError = LastErrorText();
+    ThrowFormat_t(
+        strTranslate("DOZUFileSystemWin32.CannotRenameFile=Cannot rename file %1 to %2. %3"),
+        strFrom, strTo, strError);
+  }
+}
+
 void filRenameFile_t(const CString &strFrom, const CString &strTo)
 {
   CString strToDir = strFileDir(strTo);

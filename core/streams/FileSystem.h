@@ -70,6 +70,9 @@ CORE_API CStaticStackArray<CString> filSysGetDrives(void);
 CORE_API int filCreateDirectoryPath(const char *strName);
 CORE_API void filDeleteFile_t(const CString &strName);
 CORE_API void filRenameFile_t(const CString &strFrom, const CString &strTo);
+// Renames a file over another, replacing it in one step (a reader sees the old file or the new
+// one, never neither); the target need not exist.
+CORE_API void filReplaceFile_t(const CString &strFrom, const CString &strTo);
 CORE_API void filRenameDirectory_t(const CString &strFrom, const CString &strTo);
 CORE_API void filRemoveDirectory_t(const char *strName);
 // Deletes the directory with everything in it (links and junctions are removed, not entered).

@@ -1,0 +1,86 @@
+// The file types Core registers when it loads: metadata files (binary "VQTNMETA" or text
+// "QuennelE"), tried after every other type, and module files ("*.module"). Reading and writing
+// metadata files and loading modules come with their own subsystems; until then those
+// operations throw.
+#include "core/frame/Exception.h"
+#include "core/resources/ResourceFile.h"
+#include "core/resources/ResourceFileType.h"
+#include "core/streams/Stream.h"
+#include "core/text/Matching.h"
+#include "core/text/Translation.h"
+
+#include <string.h>
+
+namespace QuennelEngine {
+
+namespace {
+
+class CMetaResourceFileType : public CResourceFileType {
+  MD_DECLARE_CLASS(CMetaResourceFileType)
+  CMetaResourceFileType(void) { Register(); }
+  long GetLoadPriority(void) override { return (long)0x80000000UL; }
+  long GetSavePriority(void) override { return (long)0x80000000UL; }
+  int CanSaveFile(CResourceFile *) override { return 1; }
+  void SaveFile_t(CResourceFile *) override { ThrowUnavailable(); }
+  int CanLoadFileName(const CString &) override { return 1; }
+  int CanLoadStream_t(CStream *pstrm) override
+  {
+    if (pstrm->GetSize() - pstrm->GetPosition() < 8) return 0;
+    char achID[8];
+    pstrm->Peek_t(achID, 8);
+    return memcmp(achID, "QuennelE", 8) == 0 || memcmp(achID, "VQTNMETA", 8) == 0;
+  }
+  CResourceFile *LoadFile_t(CStream *) override { ThrowUnavailable(); }
+
+  [[noreturn]] static void ThrowUnavailable(void)
+  {
+    ThrowFormat_t(strTranslate("DOZUResource.NoMetaFiles=Metadata resource files are not "
+                               "available in this version."));
+  }
+};
+
+class CModuleResourceFileType : public CResourceFileType {
+  MD_DECLARE_CLASS(CModuleResourceFileType)
+  CModuleResourceFileType(void) { Register(); }
+  int CanSaveFile(CResourceFile *prf) override { return CanLoadFileName(prf->GetFileName()); }
+  void SaveFile_t(CResourceFile *prf) override
+  {
+    ThrowFormat_t(strTranslate("DOZUResource.SaveModule=%1: Dynamic module files cannot be "
+                               "saved."),
+                  prf->GetFileName());
+  }
+  int CanLoadFileName(const CString &strFileName) override
+  {
+    return strMatches(strFileName, "*.module");
+  }
+  int CanLoadStream_t(CStream *) override { return 1; }
+  CResourceFile *LoadFile_t(CStream *) override
+  {
+    ThrowFormat_t(strTranslate("DOZUResource.NoModules=Dynamic module files are not available in "
+                               "this version."));
+  }
+};
+
+// The types live as long as Core; the reference held here keeps a release by a user from
+// deleting a static.
+struct CBuiltinFileTypes {
+  CBuiltinFileTypes()
+  {
+    bft_rftMeta.AddRef();
+    bft_rftModule.AddRef();
+  }
+  CMetaResourceFileType bft_rftMeta;
+  CModuleResourceFileType bft_rftModule;
+};
+
+MD_CLASS_BEGIN(CMetaResourceFileType, CResourceFileType, 1)
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(CModuleResourceFileType, CResourceFileType, 1)
+MD_CLASS_END()
+
+CBuiltinFileTypes _res_bftBuiltin;
+
+} // namespace
+
+} // namespace QuennelEngine

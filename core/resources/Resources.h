@@ -1,0 +1,12 @@
+#pragma once
+// Resources: resources and resource files, file types, the stock, default substitutes and
+// browse information.
+#include "core/resources/BrowseInfo.h"
+#include "core/resources/DefaultResources.h"
+#include "core/resources/Resource.h"
+#include "core/resources/ResourceFile.h"
+#include "core/resources/ResourceFileType.h"
+#include "core/resources/ResourceFunctions.h"
+#include "core/resources/ResourceMeta.h"
+#include "core/resources/ResourceStock.h"
+#include "core/resources/SubResourcePath.h"

@@ -1,0 +1,1 @@
+// The resources test program: its cases live in the other files of this folder.
