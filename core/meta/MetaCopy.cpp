@@ -16,6 +16,14 @@ namespace QuennelEngine {
 
 // ---- Contents ----
 
+// The copy of an object of the index (the object itself when it is not in it).
+static inline CMetaPointer CopyOf(CMetaContext *pmc, const CMetaPointer &mp)
+{
+  const long i = mdIndexOfObjectIn(pmc, mp.mp_pvObject);
+  if (i < 0 || i >= pmc->mc_saCopies.Count()) return mp;
+  return pmc->mc_saCopies[i];
+}
+
 static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
 {
   CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
@@ -25,7 +33,7 @@ static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned 
   case DTT_SMARTPOINTER: {
     void *pvOld = *(void **)pvDst;
     void *pvSource = *(void *const *)pvSrc;
-    CMetaPointer mpCopy = mdObjectToObjectCopy(CMetaPointer(pdtTarget, pvSource));
+    CMetaPointer mpCopy = CopyOf(mdGetMetaContext(), CMetaPointer(pdtTarget, pvSource));
     if (pdt->dt_dttKind == DTT_POINTER && (ulFlags & SMF_OWNED) && pvOld != nullptr &&
         pvOld != mpCopy.mp_pvObject && pdtTarget != nullptr) {
       *(void **)pvDst = nullptr;
@@ -75,7 +83,6 @@ void mdCopyObject_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned lon
 void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
 {
   if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
-  const MetaSwitches &ms = mdGetMetaSwitches();
   switch (pdt->dt_dttKind) {
   case DTT_SIMPLE:
     // Bytes are a copy only of plain values: a text or a handle copied so would be shared.
@@ -116,7 +123,7 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
       if (sm.sm_ulFlags & (SMF_NOSAVE | SMF_NOCOPY)) continue;
-      if (ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) continue;
+      if ((sm.sm_ulFlags & SMF_NOCLIPBOARD) && mdGetMetaSwitches().ms_bCopyClipboard) continue;
       mdCopyObject_t(sm.sm_tidType.Resolve(), (char *)pvDst + sm.sm_slOffset,
                      (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
     }
@@ -148,13 +155,14 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
   case DTT_DYNAMICCONTAINER: {
     CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
     const CMetaPointer mpDst(pdt, pvDst);
+    CMetaContext *pmc = mdGetMetaContext();
     if ((ulFlags & SMF_OWNED) && mdContainer_Count(mpDst) > 0)
       mdDynamicContainer_DeleteAllMembers(mpDst);
     mdDynamicContainer_Clear(mpDst);
     const long ct = ((const long *)pvSrc)[2];
     void *const *apv = ((void **const *)pvSrc)[1];
     for (long i = 0; i < ct; i++) {
-      CMetaPointer mpCopy = mdObjectToObjectCopy(CMetaPointer(pdtElement, apv[i]));
+      CMetaPointer mpCopy = CopyOf(pmc, CMetaPointer(pdtElement, apv[i]));
       if (mpCopy.mp_pvObject != nullptr) mdDynamicContainer_Add(mpDst, mpCopy.mp_pvObject);
     }
     return;
@@ -177,13 +185,13 @@ void mdCopyReference_t(CMetaPointer &mpDestination, CMetaPointer mpSource, unsig
 // ---- Copying graphs ----
 
 // What an object of the collected graph maps to before anything is copied.
-static CMetaPointer ChooseCopy(long iObject)
+static CMetaPointer ChooseCopy(CMetaContext *pmc, long iObject)
 {
-  const MetaSwitches &ms = mdGetMetaSwitches();
-  const CMetaPointer mp = mdIndexToObject(iObject);
-  const unsigned long ulFlags = mdGetObjectFlags(iObject);
-  const MetaResourceInfo mri = mdInspectResource(mp);
+  const MetaSwitches &ms = pmc->mc_ms;
+  const CMetaPointer mp = pmc->mc_saObjects[iObject].mio_mp;
+  const unsigned long ulFlags = pmc->mc_saObjects[iObject].mio_ulFlags;
   if (ulFlags & MIF_EXTERNAL) {
+    const MetaResourceInfo mri = mdInspectResource(mp);
     if (mri.mri_bResource &&
         (mri.mri_bShared || mri.mri_bProxy || (ms.ms_bShareExposedObjects && mri.mri_bExposed))) {
       return mp;
@@ -199,15 +207,28 @@ static CMetaPointer ChooseCopy(long iObject)
   }
 }
 
-static void CopyCollected(void)
+// Whether any type the collection met (each object's type and the types of its parts) has a
+// PostCopy hook on itself or a base: most graphs have none, and then the walk is skipped.
+static bool AnyPostCopyHook(CMetaContext *pmc)
 {
-  const long ct = mdGetObjectCount();
+  for (const MetaIndexType &mit : pmc->mc_saTypes) {
+    if (mit.mit_pdt != nullptr &&
+        mdFindFunction(mit.mit_pdt, CDataTypeFunctions::DTFS_POSTCOPY) != nullptr) {
+      return true;
+    }
+  }
+  return false;
+}
+
+static void CopyCollected(CMetaContext *pmc)
+{
+  const long ct = pmc->mc_saObjects.Count();
   for (long i = 0; i < ct; i++) {
-    if (mdIndexToObjectCopy(i).mp_pvObject == nullptr) mdSetObjectCopyIndex(i, ChooseCopy(i));
+    if (pmc->mc_saCopies[i].mp_pvObject == nullptr) pmc->mc_saCopies[i] = ChooseCopy(pmc, i);
   }
   for (long i = 0; i < ct; i++) {
-    const CMetaPointer mp = mdIndexToObject(i);
-    const CMetaPointer mpCopy = mdIndexToObjectCopy(i);
+    const CMetaPointer mp = pmc->mc_saObjects[i].mio_mp;
+    const CMetaPointer mpCopy = pmc->mc_saCopies[i];
     // Nothing is written into a copy that could not be made.
     if (mpCopy.mp_pvObject == nullptr || mpCopy.mp_pvObject == mp.mp_pvObject) continue;
     MetaCopyFunction pCopy =
@@ -218,9 +239,11 @@ static void CopyCollected(void)
       mdCopyObjectDefault_t(mp.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pvObject, MFF_TOPLEVEL);
     }
   }
+  if (!AnyPostCopyHook(pmc)) return;
   for (long i = 0; i < ct; i++) {
-    const CMetaPointer mpCopy = mdIndexToObjectCopy(i);
-    if (mpCopy.mp_pvObject != nullptr && mpCopy.mp_pvObject != mdIndexToObject(i).mp_pvObject) {
+    const CMetaPointer mpCopy = pmc->mc_saCopies[i];
+    if (mpCopy.mp_pvObject != nullptr &&
+        mpCopy.mp_pvObject != pmc->mc_saObjects[i].mio_mp.mp_pvObject) {
       mdPostCopy(mpCopy);
     }
   }
@@ -247,7 +270,7 @@ void mdCopy(CMetaPointer &mpDestination, CMetaPointer mpSource)
   _mdCollectClosure_t();
   mdSetObjectCopyCount();
   if (mpDestination.IsValid()) mdSetObjectCopyIndex(iRoot, mpDestination);
-  CopyCollected();
+  CopyCollected(mcs.GetContext());
   mpDestination = mdIndexToObjectCopy(iRoot);
 }
 
@@ -264,7 +287,7 @@ void mdCopyMultiple(CStaticStackArray<CMetaPointer> &saDestinations,
     if (saiRoots[i] >= 0 && saDestinations[i].IsValid())
       mdSetObjectCopyIndex(saiRoots[i], saDestinations[i]);
   }
-  CopyCollected();
+  CopyCollected(mcs.GetContext());
   saDestinations.PopAll();
   for (long i = 0; i < saiRoots.Count(); i++) {
     saDestinations.Push(saiRoots[i] < 0 ? CMetaPointer() : mdIndexToObjectCopy(saiRoots[i]));
