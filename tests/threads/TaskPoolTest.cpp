@@ -493,15 +493,6 @@ TEST(TaskPool, StressManyPostersAndTasksPostingTasks)
   }
 }
 
-// Termination while tasks on the workers keep posting: no deadlock, nothing lost or run twice.
-void TerminateWhilePosting(void *pv)
-{
-  Stress *ps = (Stress *)pv;
-  for (long i = 0; i < Stress::ctRoots; i++) ps->s_ptp->PushTask(new CStressTask(ps, 2));
-  ps->s_ptp->TerminatePool();
-  delete ps->s_ptp; // what is still queued is disposed of
-}
-
 // One worker keeps posting while the other is being terminated: the posting must not wake (and
 // wait for) the worker that is on its way out.
 void TerminateWhileAWorkerPosts(void *pv)
@@ -527,6 +518,15 @@ TEST(TaskPool, TerminationWhileTasksPost)
   TaskLog tl;
   ASSERT_TRUE(RunBounded(TerminateWhileAWorkerPosts, &tl)) << "deadlock";
   EXPECT_EQ(tl.tl_ctDisposed, 2001); // run by the posting worker's last run, or left and disposed
+}
+
+// Termination while tasks on the workers keep posting: no deadlock, nothing lost or run twice.
+void TerminateWhilePosting(void *pv)
+{
+  Stress *ps = (Stress *)pv;
+  for (long i = 0; i < Stress::ctRoots; i++) ps->s_ptp->PushTask(new CStressTask(ps, 2));
+  ps->s_ptp->TerminatePool();
+  delete ps->s_ptp; // what is still queued is disposed of
 }
 
 TEST(TaskPool, TerminationWhileTasksPostTasks)
