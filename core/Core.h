@@ -18,12 +18,15 @@
 #include "core/memory/StaticStackArray.h"
 #include "core/memory/TypeStats.h"
 
-// Threads and synchronisation.
+// Threads, synchronisation and task pools.
+#include "core/threads/BaseTask.h"
 #include "core/threads/BaseThread.h"
 #include "core/threads/ExclusiveMainThread.h"
 #include "core/threads/SyncEvent.h"
 #include "core/threads/SyncLock.h"
 #include "core/threads/SyncMutex.h"
+#include "core/threads/TaskPool.h"
+#include "core/threads/TaskPoolThread.h"
 #include "core/threads/Threads.h"
 
 // The application frame.

@@ -32,14 +32,17 @@ void CBaseThread::ThreadProcedure(void *pvThread)
 {
   CBaseThread *pbt = (CBaseThread *)pvThread;
   CBaseThreadImp *pImp = pbt->bt_pImp;
+  // The thread's own registry entry: InitializeThread stores the handle only once
+  // thrCreateThread has returned, which may be after this thread has started.
+  ThreadHandle *pth = thrGetCurrentThread();
   // Idle until the first run: a thread that is never given work must not keep the library
   // from becoming idle.
-  thrMarkThreadAsInactive(pImp->bti_pth);
+  thrMarkThreadAsInactive(pth);
   pImp->bti_seStarted.SetEvent();
   pImp->bti_seRun.WaitEvent();
   while (!pImp->bti_bTerminate) {
     pbt->OnExecute();
-    thrMarkThreadAsInactive(pImp->bti_pth);
+    thrMarkThreadAsInactive(pth);
     pImp->bti_seIdle.SetEvent();
     pImp->bti_seRun.WaitEvent();
   }

@@ -139,6 +139,21 @@ TEST(BaseThread, RunsIdlesAndTerminates)
   EXPECT_EQ(thrCountActiveThreads(), 0);
 }
 
+TEST(BaseThread, StartsIdleEvenWhenItRunsBeforeItsCreatorLearnsItsHandle)
+{
+  CThreadServices ts;
+  CGuardBreachCounter gbc;
+  CTestThread *aptt[200];
+  for (CTestThread *&ptt : aptt) {
+    ptt = new CTestThread;
+    ptt->InitializeThread();
+  }
+  EXPECT_EQ(gbc.Count(), 0);
+  EXPECT_EQ(thrCountActiveThreads(), 0);
+  for (CTestThread *ptt : aptt) ptt->TerminateThread();
+  EXPECT_TRUE(WaitUntil(AllThreadsEnded, 10000));
+}
+
 TEST(ExclusiveMainThread, WaitsForTheRunningWorker)
 {
   CThreadServices ts;
