@@ -12,6 +12,10 @@ CBaseTask::~CBaseTask(void)
   if (tsk_ptpiQueue != nullptr) tsk_ptpiQueue->ForgetTask(this);
 }
 
+void CBaseTask::OnCancel(void)
+{
+}
+
 void CBaseTask::DeleteSelf(void)
 {
   // Through the class's own delete: the tracked free with the descriptor it was made with.

@@ -24,6 +24,9 @@ class CORE_API CBaseTask : public CObject {
   // Called once OnExecute has returned (or when the pool is destroyed with the task still
   // queued); the base deletes the task.
   virtual void DeleteSelf(void);
+  // Called instead of OnExecute, just before DeleteSelf, when the pool is destroyed with the task
+  // still queued: a task that others wait on releases them here. The base does nothing.
+  virtual void OnCancel(void);
 
   // True while the task waits in a pool's queue.
   bool IsQueued(void) const { return tsk_lnQueue.IsLinked(); }

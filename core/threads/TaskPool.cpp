@@ -209,8 +209,14 @@ CTaskPool::~CTaskPool(void)
     return;
   }
   slThreads.Unlock();
-  // The pool owns what is still queued: disposed of, not run.
+  // The pool owns what is still queued: cancelled (so whoever waits on a task hears of it) and
+  // disposed of, not run.
   while (CBaseTask *ptsk = tp_pImp->PopTask()) {
+    try {
+      ptsk->OnCancel();
+    } catch (...) {
+      ReportTaskException();
+    }
     try {
       ptsk->DeleteSelf();
     } catch (...) {
@@ -259,6 +265,24 @@ void CTaskPool::BoostTaskPriority(CBaseTask *ptsk)
     corLogGuardBreach();
   }
   // Otherwise it is running or done: left alone.
+}
+
+int CTaskPool::RunTaskIfQueued(CBaseTask *ptsk)
+{
+  if (ptsk == nullptr) {
+    corLogGuardBreach();
+    return 0;
+  }
+  {
+    CSyncLock sl(&tp_pImp->tpi_smQueue);
+    // Popped already (running or done) or queued elsewhere: not ours to run.
+    if (ptsk->tsk_ptpiQueue != tp_pImp || !ptsk->tsk_lnQueue.IsLinked()) return 0;
+    ptsk->tsk_lnQueue.Remove();
+    ptsk->tsk_ptpiQueue = nullptr;
+    tp_pImp->tpi_ctPending--;
+  }
+  tp_pImp->RunTask(ptsk);
+  return 1;
 }
 
 int CTaskPool::ProcessNextTask(CBaseTask *)

@@ -30,6 +30,9 @@ class CORE_API CTaskPool {
   // Runs the task at the head of the queue in the calling thread; 0 if the queue was empty. The
   // argument is not consulted.
   int ProcessNextTask(CBaseTask *ptsk);
+  // Runs this very task in the calling thread if it still waits in this pool's queue (1), else
+  // does nothing (0): a caller that needs one task done does not wait behind the others.
+  int RunTaskIfQueued(CBaseTask *ptsk);
   // Runs queued tasks in the calling thread until every task posted so far has finished (also
   // those that workers run, and those that tasks post meanwhile).
   void WaitUntilCompleted(void);

@@ -20,6 +20,7 @@ struct TaskLog {
   std::vector<unsigned long> tl_aulThreads;
   long volatile tl_ctRuns = 0;
   long volatile tl_ctDisposed = 0;
+  long volatile tl_ctCancelled = 0;
   CTaskPool *tl_ptpSeen = nullptr;
   ThreadPriority tl_thpLast = THP_NORMAL;
 
@@ -49,6 +50,7 @@ class CLogTask : public CBaseTask {
     sysInterlockedIncrement(&lt_ptl->tl_ctDisposed);
     CBaseTask::DeleteSelf();
   }
+  void OnCancel(void) override { sysInterlockedIncrement(&lt_ptl->tl_ctCancelled); }
 
   TaskLog *lt_ptl;
   long lt_iID;
@@ -340,6 +342,7 @@ TEST(TaskPool, RefusalsAndTasksLeftInTheQueue)
   }
   EXPECT_EQ(tl.tl_aiRuns, (std::vector<long>{0}));
   EXPECT_EQ(tl.tl_ctDisposed, 3);
+  EXPECT_EQ(tl.tl_ctCancelled, 2); // told, so that waiters on them could be released
   EXPECT_EQ(spTask.Singles(), 0);
   EXPECT_EQ(spTask.Bytes(), 0);
 
@@ -545,3 +548,35 @@ TEST(TaskPool, TerminationWhileTasksPostTasks)
 }
 
 } // namespace
+
+TEST(TaskPool, OneTaskRunsNowIfItStillWaits)
+{
+  TaskLog tl;
+  CTaskPool tp;
+  tp.InitializePool(0, THP_NORMAL);
+  CLogTask *pltA = NewTask(tl, 1);
+  CLogTask *pltB = NewTask(tl, 2);
+  CLogTask *pltC = NewTask(tl, 3);
+  tp.PushTask(pltA);
+  tp.PushTask(pltB);
+  tp.PushTask(pltC);
+  // The one that is needed runs now, ahead of the others, and only once.
+  EXPECT_EQ(tp.RunTaskIfQueued(pltB), 1);
+  EXPECT_EQ(tp.CountPendingTasks(), 2);
+  EXPECT_EQ(tl.tl_aiRuns, (std::vector<long>{2}));
+  // A task that is not in this queue (another pool's, or one that already ran) is left alone.
+  CTaskPool tpOther;
+  tpOther.InitializePool(0, THP_NORMAL);
+  CLogTask *pltD = NewTask(tl, 4);
+  tpOther.PushTask(pltD);
+  EXPECT_EQ(tp.RunTaskIfQueued(pltD), 0);
+  EXPECT_EQ(tpOther.CountPendingTasks(), 1);
+  CGuardBreachCounter gbc;
+  EXPECT_EQ(tp.RunTaskIfQueued(nullptr), 0);
+  EXPECT_EQ(gbc.Count(), 1);
+  tp.WaitUntilCompleted();
+  tpOther.WaitUntilCompleted();
+  EXPECT_EQ(tl.tl_aiRuns, (std::vector<long>{2, 1, 3, 4}));
+  EXPECT_EQ(tl.tl_ctDisposed, 4);
+  EXPECT_EQ(tl.tl_ctCancelled, 0);
+}
