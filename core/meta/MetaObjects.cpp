@@ -204,6 +204,17 @@ void mdClear(CMetaPointer mp)
   if (pClear != nullptr) pClear(mp.mp_pdtType, mp.mp_pvObject);
 }
 
+// Calls `fn` with each element of an array object.
+template <class F> static void ForEachElement(CDataType *pdt, void *pv, F fn)
+{
+  CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+  CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+  if (pdtElement == nullptr) return;
+  const long ct = pdta->GetElementCount();
+  for (long i = 0; i < ct; i++)
+    fn(CMetaPointer(pdtElement, (char *)pv + i * pdtElement->dt_slSize));
+}
+
 // Construction and destruction fall back to the kind where a type has no operation: the cells
 // of plain values, pointers and containers start zeroed; structures and arrays go part by part.
 void mdConstruct(CMetaPointer mp)
@@ -226,15 +237,9 @@ void mdConstruct(CMetaPointer mp)
   case DTT_TYPEDEF:
     mdConstruct(CMetaPointer(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv));
     return;
-  case DTT_ARRAY: {
-    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
-    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
-    if (pdtElement == nullptr) return;
-    const long ct = pdta->GetElementCount();
-    for (long i = 0; i < ct; i++)
-      mdConstruct(CMetaPointer(pdtElement, (char *)pv + i * pdtElement->dt_slSize));
+  case DTT_ARRAY:
+    ForEachElement(pdt, pv, [](const CMetaPointer &mpElement) { mdConstruct(mpElement); });
     return;
-  }
   case DTT_STRUCT: {
     CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
     if (pdtst->dtst_ulClassFlags & DTCF_HASGETDATATYPE) {
@@ -283,15 +288,9 @@ void mdDestruct(CMetaPointer mp)
   case DTT_TYPEDEF:
     mdDestruct(CMetaPointer(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv));
     return;
-  case DTT_ARRAY: {
-    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
-    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
-    if (pdtElement == nullptr) return;
-    const long ct = pdta->GetElementCount();
-    for (long i = 0; i < ct; i++)
-      mdDestruct(CMetaPointer(pdtElement, (char *)pv + i * pdtElement->dt_slSize));
+  case DTT_ARRAY:
+    ForEachElement(pdt, pv, [](const CMetaPointer &mpElement) { mdDestruct(mpElement); });
     return;
-  }
   case DTT_STRUCT: {
     CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
     if (pdtst->dtst_ulClassFlags & DTCF_HASGETDATATYPE) {
