@@ -2,8 +2,11 @@
 
 #include "core/memory/Memory.h"
 #include "core/memory/StaticStackArray.h"
+#include "core/meta/MetaCollect.h"
+#include "core/meta/MetaFiles.h"
 #include "core/meta/MetaPointer.h"
 #include "core/meta/TypeRegistry.h"
+#include "core/text/TransString.h"
 
 #include <new>
 #include <string.h>
@@ -127,6 +130,47 @@ void Nothing(CDataType *, void *)
 {
 }
 
+// In files a text is a string and an identifier the index of its name in the file's list.
+// A text saved earlier also loads into a CTransString, whose own text it becomes.
+void StringWrite(CMetaFrame &mf)
+{
+  mdWriteString_t("String", *(CString *)mf.mf_pvObject);
+}
+
+void StringRead(CMetaFrame &mf)
+{
+  CString *pstr = (CString *)mf.mf_pvObject;
+  if (mf.mf_pdtMemory != nullptr && strcmp(mf.mf_pdtMemory->GetName(), "CTransString") == 0) {
+    pstr = &((CTransString *)mf.mf_pvObject)->ts_strText;
+  }
+  mdReadString_t("String", *pstr);
+}
+
+void StringSkip(CMetaFrame &)
+{
+  mdSkipString_t("String");
+}
+
+void IdentCollect(CMetaFrame &mf)
+{
+  mdCollectIdent_t(*(IDENT *)mf.mf_pvObject);
+}
+
+void IdentWrite(CMetaFrame &mf)
+{
+  mdWriteIdent_t("Ident", *(IDENT *)mf.mf_pvObject);
+}
+
+void IdentRead(CMetaFrame &mf)
+{
+  mdReadIdent_t("Ident", *(IDENT *)mf.mf_pvObject);
+}
+
+void IdentSkip(CMetaFrame &)
+{
+  mdSkipInt_t("Ident");
+}
+
 const DataTypeFunctionEntry _md_adtfePlain[] = {
     {0x1, mdFunction(&PlainNew)},
     {0x2, mdFunction(&PlainDelete)},
@@ -138,6 +182,9 @@ const DataTypeFunctionEntry _md_adtfeString[] = {
     {0x1, mdFunction(&StringNew)},
     {0x2, mdFunction(&StringDelete)},
     {0x4000, mdFunction(&StringCopy)},
+    {0x8000, mdFunction(&StringRead)},
+    {0x10000, mdFunction(&StringSkip)},
+    {0x20000, mdFunction(&StringWrite)},
     {CDataTypeFunctions::DTFSEL_CONSTRUCT, mdFunction(&StringConstruct)},
     {CDataTypeFunctions::DTFSEL_DESTRUCT, mdFunction(&StringDestruct)},
     {0, nullptr},
@@ -146,6 +193,10 @@ const DataTypeFunctionEntry _md_adtfeIdent[] = {
     {0x1, mdFunction(&IdentNew)},
     {0x2, mdFunction(&PlainDelete)},
     {0x4000, mdFunction(&IdentCopy)},
+    {0x8000, mdFunction(&IdentRead)},
+    {0x10000, mdFunction(&IdentSkip)},
+    {0x20000, mdFunction(&IdentWrite)},
+    {CDataTypeFunctions::DTFSEL_COLLECT, mdFunction(&IdentCollect)},
     {CDataTypeFunctions::DTFSEL_CONSTRUCT, mdFunction(&IdentConstruct)},
     {CDataTypeFunctions::DTFSEL_DESTRUCT, mdFunction(&Nothing)},
     {0, nullptr},

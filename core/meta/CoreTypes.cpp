@@ -1,8 +1,10 @@
-// Descriptors of Core's classes that live below the metadata (the services): described from
-// here, member by member, since their headers cannot include the declaration front-end.
+// Descriptors of Core's classes that live below the metadata (the services, translatable texts):
+// described from here, member by member, since their headers cannot include the declaration
+// front-end.
 #include "core/frame/Service.h"
 #include "core/meta/MetaClass.h"
 #include "core/meta/Module.h"
+#include "core/text/TransString.h"
 
 #include <stddef.h>
 
@@ -42,9 +44,21 @@ public:
                   MetaDeclare::OffsetOf<CService>(&CService::svc_eStartType), 0, "Start type",
                   nullptr, nullptr);
     ct_pdtService = mcd.Register();
+
+    // A translatable text: its key and its own text.
+    CMetaClassDecl mcdTrans("CTransString", 1, sizeof(CTransString), CTypeID(), 0, 0,
+                            MetaDeclare::Operations<CTransString>());
+    mcdTrans.AddMember(CTypeID("CString"), "ts_strHeader",
+                       MetaDeclare::OffsetOf<CTransString>(&CTransString::ts_strHeader), 0,
+                       "Header", nullptr, nullptr);
+    mcdTrans.AddMember(CTypeID("CString"), "ts_strText",
+                       MetaDeclare::OffsetOf<CTransString>(&CTransString::ts_strText), 0, "Text",
+                       nullptr, nullptr);
+    ct_pdtTransString = mcdTrans.Register();
   }
   ~CCoreTypes()
   {
+    mdDeleteDeclaredType(ct_pdtTransString);
     mdDeleteDeclaredType(ct_pdtService);
     mdDeleteDeclaredType(ct_pdtStartType);
   }
@@ -52,6 +66,7 @@ public:
 private:
   CDataType *ct_pdtStartType;
   CDataType *ct_pdtService;
+  CDataType *ct_pdtTransString;
 };
 
 CCoreTypes _md_ctCoreTypes;

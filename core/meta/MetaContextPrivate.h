@@ -71,6 +71,9 @@ public:
   CAddressIndex mc_aiObjects; // address -> object index
   CStaticStackArray<CMetaPointer> mc_saCopies;
   CStaticStackArray<MetaIndexType> mc_saTypes;
+  // descriptor -> type index: a descriptor's save index is only a hint, since an operation
+  // nested in this one (or on another thread) numbers the same descriptors for itself
+  CAddressIndex mc_aiTypes;
   CStaticStackArray<IDENT> mc_saIdents;
   CAddressIndex mc_aiIdents; // identifier -> index
   CObject *mc_pSavedFile;
@@ -97,13 +100,24 @@ inline long mdAddObjectTo(CMetaContext *pmc, const CMetaPointer &mp)
   if (mp.mp_pvObject != nullptr) pmc->mc_aiObjects.Add(mp.mp_pvObject, i);
   return i;
 }
+// The index of a descriptor in the context's types, or -1.
+inline long mdTypeIndexIn(CMetaContext *pmc, CDataType *pdt)
+{
+  long i = pdt->dt_iSaveIndex;
+  if (i >= 0 && i < pmc->mc_saTypes.Count() && pmc->mc_saTypes[i].mit_pdt == pdt) return i;
+  i = pmc->mc_aiTypes.Find(pdt);
+  if (i < 0 || i >= pmc->mc_saTypes.Count() || pmc->mc_saTypes[i].mit_pdt != pdt) return -1;
+  pdt->dt_iSaveIndex = i;
+  return i;
+}
 inline long mdCollectTypeIn(CMetaContext *pmc, CDataType *pdt)
 {
   if (pdt == nullptr) return -1;
-  const long i = pdt->dt_iSaveIndex;
-  if (i >= 0 && i < pmc->mc_saTypes.Count() && pmc->mc_saTypes[i].mit_pdt == pdt) return i;
+  const long i = mdTypeIndexIn(pmc, pdt);
+  if (i >= 0) return i;
   pmc->mc_saTypes.Push(MetaIndexType{pdt, true});
   pdt->dt_iSaveIndex = pmc->mc_saTypes.Count() - 1;
+  pmc->mc_aiTypes.Add(pdt, pdt->dt_iSaveIndex);
   return pdt->dt_iSaveIndex;
 }
 

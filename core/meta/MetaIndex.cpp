@@ -100,6 +100,7 @@ void CMetaContext::Clear(void)
   mc_saObjects.PopAll();
   mc_saCopies.PopAll();
   mc_saTypes.PopAll();
+  mc_aiTypes.Reset();
   mc_saIdents.PopAll();
   mc_saiPending.PopAll();
   mc_aiObjects.Reset();
@@ -343,6 +344,7 @@ long mdAddType(CDataType *pdt)
   const long i = pmc->mc_saTypes.Count();
   pmc->mc_saTypes.Push(MetaIndexType{pdt, true});
   pdt->dt_iSaveIndex = i;
+  pmc->mc_aiTypes.Add(pdt, i);
   return i;
 }
 
@@ -366,11 +368,7 @@ long mdGetTypeCount(void)
 long mdTypeToIndex(CDataType *pdt)
 {
   if (pdt == nullptr) return -1;
-  // The save index belongs to the operation that set it: check that it is this context's.
-  CMetaContext *pmc = mdGetMetaContext();
-  const long i = pdt->dt_iSaveIndex;
-  if (i < 0 || i >= pmc->mc_saTypes.Count() || pmc->mc_saTypes[i].mit_pdt != pdt) return -1;
-  return i;
+  return mdTypeIndexIn(mdGetMetaContext(), pdt);
 }
 
 CDataType *mdIndexToType(long iType)
@@ -388,7 +386,10 @@ void mdSetTypeIndex(long iType, CDataType *pdt)
     return;
   }
   pmc->mc_saTypes[iType].mit_pdt = pdt;
-  if (pdt != nullptr) pdt->dt_iSaveIndex = iType;
+  if (pdt != nullptr) {
+    pdt->dt_iSaveIndex = iType;
+    pmc->mc_aiTypes.Add(pdt, iType);
+  }
 }
 
 void mdMarkTypeAsInternal(long iType)

@@ -5,8 +5,11 @@
 #include "core/memory/Memory.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaContainers.h"
+#include "core/meta/MetaFiles.h"
 #include "core/meta/Object.h"
 #include "core/meta/TypeRegistry.h"
+#include "core/streams/FileSystem.h"
+#include "core/streams/Stream.h"
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
 
@@ -446,25 +449,38 @@ CMetaPointer mdGetFinalObject(CMetaPointer mp)
 
 // ---- Files ----
 
-[[noreturn]] static void ThrowNoFiles(void)
+// A save writes beside the target and replaces it only with a complete file, so a failed save
+// leaves the old file as it was.
+void mdSave_t(const char *strFileName, CMetaPointer mp)
 {
-  ThrowFormat_t(strTranslate("DOZUMeta.NoFiles=Saving and loading of metadata files is not "
-                             "available in this version."));
+  const CString strTarget = strFileName;
+  const CString strTemporary = strFormat("%1.saving", strTarget);
+  try {
+    CStream strm;
+    strm.OpenFile_t(strTemporary, "w");
+    mdInternalWrite_t(strm, mp);
+    strm.Close();
+    filReplaceFile_t(strTemporary, strTarget);
+  } catch (CException &) {
+    try {
+      if (filExists(strTemporary)) filDeleteFile_t(strTemporary);
+    } catch (CException &) {
+    }
+    throw;
+  }
 }
 
-void mdSave_t(const char *, CMetaPointer)
+// Until the background loader exists, loading reads on the calling thread.
+CMetaPointer mdLoad_t(const char *strFileName)
 {
-  ThrowNoFiles();
+  CStream strm;
+  strm.OpenFile_t(strFileName, "r");
+  return mdInternalRead_t(strm);
 }
 
-CMetaPointer mdLoad_t(const char *)
+CMetaPointer mdLoad_t(CStream *pstrm)
 {
-  ThrowNoFiles();
-}
-
-CMetaPointer mdLoad_t(CStream *)
-{
-  ThrowNoFiles();
+  return mdInternalRead_t(*pstrm);
 }
 
 // ---- Descriptions ----

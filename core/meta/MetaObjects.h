@@ -55,8 +55,8 @@ CORE_API CDataType *mdGetDynamicType(CDataType *pdt, void *pv);
 // The object this one stands for (the type's GetFinalObject operation), or `mp` itself.
 CORE_API CMetaPointer mdGetFinalObject(CMetaPointer mp);
 
-// Saving and loading whole object graphs. Until the metadata files are available they throw
-// "Saving and loading of metadata files is not available in this version."
+// Saving and loading whole object graphs as metadata files (MetaFiles.h). mdSave_t replaces the
+// file only with a complete one; mdLoad_t reads on the calling thread.
 CORE_API void mdSave_t(const char *strFileName, CMetaPointer mp);
 CORE_API CMetaPointer mdLoad_t(const char *strFileName);
 CORE_API CMetaPointer mdLoad_t(CStream *pstrm);

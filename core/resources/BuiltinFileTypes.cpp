@@ -1,8 +1,10 @@
 // The file types Core registers when it loads: metadata files (binary "VQTNMETA" or text
-// "QuennelE"), tried after every other type, and module files ("*.module"). Reading and writing
-// metadata files and loading modules come with their own subsystems; until then those
-// operations throw.
+// "QuennelE"), tried after every other type, and module files ("*.module"). Loading modules
+// comes with its own subsystem; until then that operation throws.
 #include "core/frame/Exception.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/MetaFiles.h"
+#include "core/meta/MetaObjects.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
 #include "core/streams/Stream.h"
@@ -21,7 +23,13 @@ class CMetaResourceFileType : public CResourceFileType {
   long GetLoadPriority(void) override { return (long)0x80000000UL; }
   long GetSavePriority(void) override { return (long)0x80000000UL; }
   int CanSaveFile(CResourceFile *) override { return 1; }
-  void SaveFile_t(CResourceFile *) override { ThrowUnavailable(); }
+  void SaveFile_t(CResourceFile *prf) override
+  {
+    CStream strm;
+    strm.OpenFile_t(prf->GetSavePath(), "w");
+    mdInternalWrite_t(strm,
+                      CMetaPointer(CResourceFile::md_pdtDataType, static_cast<CObject *>(prf)));
+  }
   int CanLoadFileName(const CString &) override { return 1; }
   int CanLoadStream_t(CStream *pstrm) override
   {
@@ -30,12 +38,18 @@ class CMetaResourceFileType : public CResourceFileType {
     pstrm->Peek_t(achID, 8);
     return memcmp(achID, "QuennelE", 8) == 0 || memcmp(achID, "VQTNMETA", 8) == 0;
   }
-  CResourceFile *LoadFile_t(CStream *) override { ThrowUnavailable(); }
-
-  [[noreturn]] static void ThrowUnavailable(void)
+  // The root of a resource file's metadata is the file itself.
+  CResourceFile *LoadFile_t(CStream *pstrm) override
   {
-    ThrowFormat_t(strTranslate("DOZUResource.NoMetaFiles=Metadata resource files are not "
-                               "available in this version."));
+    CMetaPointer mp = mdInternalRead_t(*pstrm);
+    if (mp.mp_pdtType == nullptr ||
+        !mdIsDerivedFrom(mp.mp_pdtType, CResourceFile::md_pdtDataType)) {
+      mdDelete(mp);
+      ThrowFormat_t(
+          strTranslate("DOZUResource.NotResourceFile=This is a metadata file, but it is not "
+                       "a resource file."));
+    }
+    return static_cast<CResourceFile *>((CObject *)mp.mp_pvObject);
   }
 };
 

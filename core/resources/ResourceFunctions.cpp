@@ -6,6 +6,7 @@
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaCollect.h"
 #include "core/meta/MetaCopy.h"
+#include "core/meta/MetaFiles.h"
 #include "core/meta/MetaIndex.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
@@ -13,6 +14,7 @@
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
 #include "core/resources/ResourceStock.h"
+#include "core/resources/ResourcesPrivate.h"
 #include "core/streams/FileSystem.h"
 #include "core/streams/Stream.h"
 #include "core/text/Translation.h"
@@ -161,6 +163,35 @@ static CResourceFileType *FindLoadType(CStream &strm)
   return nullptr;
 }
 
+// The files being loaded on this thread, outermost first: a file that refers back to one of
+// them is bound to it when its load completes instead of loading it again.
+static thread_local CStaticStackArray<CString> *_res_psaLoading = nullptr;
+
+bool ResourcesPrivate::IsFileLoadingOnThisThread(const CString &strPath)
+{
+  if (_res_psaLoading == nullptr) return false;
+  for (const CString &str : *_res_psaLoading) {
+    if (str == strPath) return true;
+  }
+  return false;
+}
+
+namespace {
+class CLoadingScope {
+public:
+  explicit CLoadingScope(const CString &strPath)
+  {
+    if (_res_psaLoading == nullptr) _res_psaLoading = new CStaticStackArray<CString>;
+    _res_psaLoading->Push(strPath);
+  }
+  ~CLoadingScope(void)
+  {
+    _res_psaLoading->Pop();
+    if (_res_psaLoading->Count() == 0) mdForgetDeferredReferences();
+  }
+};
+} // namespace
+
 CResourceFile *resObtainFileInternal_t(const CString &strPath)
 {
   CString strResolved;
@@ -173,24 +204,34 @@ CResourceFile *resObtainFileInternal_t(const CString &strPath)
     CResourceFile *prf = resFindFileInStock(strPath, strResolved);
     if (prf != nullptr) return prf;
   }
-  CStream strm;
-  strm.OpenFile_t(strPath, "r");
-  CResourceFileType *prft = FindLoadType(strm);
-  if (prft == nullptr)
-    strm.Throw_t(strTranslate("DOZUResource.UnknownType=Unrecognized file type."));
-  CResourceFile *prfLoaded = prft->LoadFile_t(&strm);
-  CSyncLock sl(resGetFileStockMutex());
-  // Another thread may have loaded the same file meanwhile: one file per name, the first wins.
-  CString strAgain;
-  CResourceFile *prfOther = resFindFileInStock(strPath, strAgain);
-  if (prfOther != nullptr && prfOther != prfLoaded) {
-    delete prfLoaded;
-    return prfOther;
-  }
-  prfLoaded->SetFileName(strPath);
-  if (md_bInEditor) {
-    Time tm;
-    if (filGetFileTimeOnDisk(strPath, tm)) prfLoaded->rf_tmFileTime = tm;
+  if (strResolved.IsEmpty()) strResolved = strPath;
+  CResourceFile *prfLoaded = nullptr;
+  {
+    CLoadingScope ls(strResolved);
+    CStream strm;
+    strm.OpenFile_t(strResolved, "r");
+    CResourceFileType *prft = FindLoadType(strm);
+    if (prft == nullptr)
+      strm.Throw_t(strTranslate("DOZUResource.UnknownType=Unrecognized file type."));
+    prfLoaded = prft->LoadFile_t(&strm);
+    {
+      CSyncLock sl(resGetFileStockMutex());
+      // Another thread may have loaded the same file meanwhile: one file per name, the first
+      // wins.
+      CString strAgain;
+      CResourceFile *prfOther = resFindFileInStock(strResolved, strAgain);
+      if (prfOther != nullptr && prfOther != prfLoaded) {
+        delete prfLoaded;
+        return prfOther;
+      }
+      prfLoaded->SetFileName(strResolved);
+      if (md_bInEditor) {
+        Time tm;
+        if (filGetFileTimeOnDisk(strResolved, tm)) prfLoaded->rf_tmFileTime = tm;
+      }
+    }
+    // Files loaded meanwhile that referred back to this one get their references now.
+    mdBindDeferredReferences_t(prfLoaded, strResolved);
   }
   return prfLoaded;
 }

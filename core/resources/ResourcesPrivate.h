@@ -3,10 +3,13 @@
 namespace QuennelEngine {
 
 class CResourceFile;
+class CString;
 
 namespace ResourcesPrivate {
 void EnterStock(CResourceFile *prf);
 void LeaveStock(CResourceFile *prf);
+// Whether the calling thread is loading the file of that (resolved) path.
+bool IsFileLoadingOnThisThread(const CString &strPath);
 } // namespace ResourcesPrivate
 
 } // namespace QuennelEngine

@@ -109,13 +109,15 @@ TEST_F(ResourceFileType, AFileNoTypeTakesIsUnrecognized)
   EXPECT_NE(ThrownBy([] { resObtainFileInternal_t("Data/Good.tst"); }).find("Unrecognized"),
             std::string::npos);
   EXPECT_TRUE(cl.Has("Peek failed"));
-  // Metadata files are recognised by their first bytes; reading them is not there yet.
+  // Metadata files are recognised by their first bytes, and then read as such.
   WriteFile("Data/Binary.rsc", "VQTNMETA....");
   WriteFile("Data/Text.rsc", "QuennelE text");
   EXPECT_EQ(ThrownBy([] { resObtainFileInternal_t("Data/Binary.rsc"); }),
-            "Metadata resource files are not available in this version.");
-  EXPECT_EQ(ThrownBy([] { resObtainFileInternal_t("Data/Text.rsc"); }),
-            "Metadata resource files are not available in this version.");
+            "Data/Binary.rsc: Wrong endianness cookie 2E2E2E2E.");
+  EXPECT_NE(ThrownBy([] {
+              resObtainFileInternal_t("Data/Text.rsc");
+            }).find("This is not a metadata file."),
+            std::string::npos);
   CString strResolved;
   EXPECT_EQ(resFindFileInStock("Data/Binary.rsc", strResolved), nullptr);
 }
@@ -138,11 +140,11 @@ TEST_F(ResourceFileType, SavingRefusesBrokenFilesAndModules)
   prfModule->SetFileName("Bin/Game.module");
   EXPECT_EQ(ThrownBy([&] { prfModule->SaveFile_t(); }),
             "Bin/Game.module: Dynamic module files cannot be saved.");
-  // Any other file goes to the metadata type, which cannot write yet.
+  // Any other file goes to the metadata type.
   CResourceFile *prfMeta = new CResourceFile;
   prfMeta->SetFileName("Data/Some.rsc");
-  EXPECT_EQ(ThrownBy([&] { prfMeta->SaveFile_t(); }),
-            "Metadata resource files are not available in this version.");
+  EXPECT_EQ(ThrownBy([&] { prfMeta->SaveFile_t(); }), "");
+  EXPECT_TRUE(filExistsOnDisk("Data/Some.rsc"));
   EXPECT_FALSE(filExistsOnDisk("Data/Some.rsc.saving"));
 }
 

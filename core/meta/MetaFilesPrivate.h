@@ -1,0 +1,64 @@
+#pragma once
+// The state of the metadata writer and reader of the calling thread, shared by the writing,
+// reading and primitive sources.
+#include "core/memory/StaticStackArray.h"
+#include "core/meta/MetaFiles.h"
+#include "core/meta/MetaStreams.h"
+
+namespace QuennelEngine {
+
+class CMetaContext;
+class CSmartObject;
+
+// One object of a file being read.
+struct MetaReadObject {
+  CMetaPointer mro_mp;    // the program's type and the address (null until made)
+  CDataType *mro_pdtFile; // the layout in the file (internal objects)
+  bool mro_bExternal;     // resolved through the resources layer
+  bool mro_bReferenced;   // something in the file refers to it (the root counts)
+  long mro_iDeferredFile; // for a reference into a file loading up the stack: its entry, else -1
+  long mro_iResID;        // ... and the resource's ID there
+};
+
+// One referenced resource file.
+struct MetaReadFile {
+  CString mrf_strName;
+  unsigned long mrf_ulFlags;
+  CObject *mrf_pFile;
+  bool mrf_bInProgress; // being loaded up this thread's stack: bound when its load completes
+};
+
+// Everything one read owns. Reads nest on a thread (a stack of these).
+struct CMetaReadContext {
+  CMetaReadContext *mrc_pOuter = nullptr;
+  CMetaReader *mrc_pReader = nullptr;
+  CStream *mrc_pstrm = nullptr;
+  long mrc_iVersion = -1;
+  long mrc_iEditStripped = 0;
+  bool mrc_bConverted = false;
+  bool mrc_bDelayed = false;
+  long mrc_ctInfoObjects = 0;
+  long mrc_ctInfoTypes = 0;
+  CStaticStackArray<CDataType *> mrc_apdtTypes;     // by index: file descriptors or program types
+  CStaticStackArray<CDataType *> mrc_apdtFileTypes; // the descriptors built from the file (owned)
+  CStaticStackArray<MetaReadObject> mrc_aObjects;
+  CStaticStackArray<IDENT> mrc_aidIdents;
+  CStaticStackArray<MetaReadFile> mrc_aFiles;
+  CStaticStackArray<CSmartObject *> mrc_apsoHeld; // references held until the end of the load
+  long mrc_iSerial = 0;                           // tells this read's deferred references apart
+  CStaticStackArray<long> mrc_aiEdges;            // (from, to) object pairs of the references read
+};
+
+// Notes a reference to an object read inside the data of the object being read.
+void mdNoteReadReference(CMetaReadContext &rc, long iObject);
+
+// The calling thread's current writer and read context (null when none).
+CMetaWriter *mdCurrentWriter(void);
+CMetaReadContext *mdCurrentReadContext(void);
+// The current writer or reader, or a guard breach and an exception when none.
+CMetaWriter &mdMustWriter_t(void);
+CMetaReader &mdMustReader_t(void);
+void mdSetCurrentWriter(CMetaWriter *pmw);
+void mdSetCurrentReadContext(CMetaReadContext *pmrc);
+
+} // namespace QuennelEngine

@@ -1,0 +1,1876 @@
+// Reading metadata files: the type table is rebuilt as descriptors of the file's own layout,
+// linked by name to the program's types and matched member by member, so that objects are read
+// into the program's layout and converted where the two differ. Everything a read owns lives in
+// its load context and goes with it, also when the read fails.
+#include "core/frame/CodeGuard.h"
+#include "core/frame/Console.h"
+#include "core/frame/Exception.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/HandleValues.h"
+#include "core/meta/MetaContainers.h"
+#include "core/meta/MetaContextPrivate.h"
+#include "core/meta/MetaFilesPrivate.h"
+#include "core/meta/MetaObjects.h"
+#include "core/meta/MetaSettings.h"
+#include "core/meta/Object.h"
+#include "core/meta/TypeRegistry.h"
+#include "core/streams/Stream.h"
+#include "core/text/Compare.h"
+#include "core/text/Editing.h"
+#include "core/text/FormatArgs.h"
+#include "core/text/Ident.h"
+#include "core/text/Translation.h"
+#include "core/threads/SyncLock.h"
+#include "core/threads/SyncMutex.h"
+#include "core/threads/Threads.h"
+
+#include <string.h>
+
+namespace QuennelEngine {
+
+namespace {
+
+// Reserved words of file descriptors: [1] a type index not yet resolved, [2] the size the file
+// recorded, [3] the least bytes one object takes in the file, plus 1 (0 until computed).
+enum { RES_INDEX = 1, RES_FILEBYTES = 2, RES_MINBYTES = 3 };
+
+const long MAX_MEMBERS = 64000;
+const long MAX_SIMPLE_BYTES = 1L << 20;
+// A list whose elements may take no bytes in the file still gets no more than this.
+const long MAX_EMPTY_ELEMENTS = 1L << 24;
+const long long MAX_LIST_BYTES = 1LL << 28;
+
+CMetaReadContext &Context(void)
+{
+  CMetaReadContext *pmrc = mdCurrentReadContext();
+  if (pmrc == nullptr) {
+    corLogGuardBreach();
+    ThrowFormat_t("No metadata file is being read.");
+  }
+  return *pmrc;
+}
+
+[[noreturn]] void Error_t(const CString &strMessage)
+{
+  Context().mrc_pReader->Error_t(strMessage);
+  throw CSimpleException(strMessage);
+}
+
+bool KeepEditData(void)
+{
+  const MetaSwitches &ms = mdGetMetaSwitches();
+  return ms.ms_bInEditor && !ms.ms_bDiscardEditData;
+}
+
+// ---- References into files that are loading further up the stack ----
+
+struct DeferredReference {
+  long dr_iSerial;
+  CString dr_strFile;
+  long dr_iResID;
+  CDataType *dr_pdtWanted;
+  CMetaPointer dr_mpSlot; // a pointer, smart pointer or handle; or a dynamic container
+  long dr_iPosition;      // the container entry, or -1 for a slot
+  void *dr_pvOwner;       // the top-level object holding the slot
+};
+thread_local CStaticStackArray<DeferredReference> *_md_psaDeferred = nullptr;
+thread_local void *_md_pvReadingOwner = nullptr;
+thread_local long _md_iReadingObject = -1;
+thread_local long _md_iReadDepth = 0;
+thread_local CStaticStackArray<CMetaPointer> *_md_psaUnused = nullptr;
+long _md_iNextSerial = 1;
+
+CStaticStackArray<DeferredReference> &Deferred(void)
+{
+  if (_md_psaDeferred == nullptr) _md_psaDeferred = new CStaticStackArray<DeferredReference>;
+  return *_md_psaDeferred;
+}
+
+CStaticStackArray<CMetaPointer> &Unused(void)
+{
+  if (_md_psaUnused == nullptr) _md_psaUnused = new CStaticStackArray<CMetaPointer>;
+  return *_md_psaUnused;
+}
+
+void DropDeferred(long iSerial, void *pvOwner)
+{
+  if (_md_psaDeferred == nullptr) return;
+  CStaticStackArray<DeferredReference> &sa = *_md_psaDeferred;
+  CStaticStackArray<DeferredReference> saKept;
+  for (DeferredReference &dr : sa) {
+    const bool bDrop = (iSerial != 0 && dr.dr_iSerial == iSerial) ||
+                       (pvOwner != nullptr && dr.dr_pvOwner == pvOwner);
+    if (!bDrop) saKept.Push(dr);
+  }
+  sa.Swap(saKept);
+}
+
+// ---- Loads in progress (for the progress figure and aborting) ----
+
+struct LoadInProgress {
+  unsigned long lip_ulThread;
+  CString lip_strName;
+  volatile long lip_slPosition;
+  long lip_slSize;
+  volatile long lip_ctFiles;
+  volatile long lip_ctFilesDone;
+  volatile bool lip_bAbort;
+};
+CStaticStackArray<LoadInProgress *> &Loads(void)
+{
+  static CStaticStackArray<LoadInProgress *> *_psa = new CStaticStackArray<LoadInProgress *>;
+  return *_psa;
+}
+
+class CLoadInProgressScope {
+public:
+  explicit CLoadInProgressScope(CStream &strm)
+  {
+    lips_plip = new LoadInProgress{
+        thrGetCurrentThreadID(), strm.GetDescription(), 0, strm.GetSize(), 0, 0, false};
+    CSyncLock sl(mdGetMetaMutex());
+    Loads().Push() = lips_plip;
+  }
+  ~CLoadInProgressScope(void)
+  {
+    {
+      CSyncLock sl(mdGetMetaMutex());
+      CStaticStackArray<LoadInProgress *> &sa = Loads();
+      for (long i = sa.Count() - 1; i >= 0; i--) {
+        if (sa[i] != lips_plip) continue;
+        for (long j = i; j + 1 < sa.Count(); j++) sa[j] = sa[j + 1];
+        sa.Pop();
+        break;
+      }
+    }
+    delete lips_plip;
+  }
+  LoadInProgress *lips_plip;
+};
+
+// The outermost load of the calling thread is being aborted.
+bool IsAborting(void)
+{
+  CSyncLock sl(mdGetMetaMutex());
+  const unsigned long ulThread = thrGetCurrentThreadID();
+  for (LoadInProgress *plip : Loads()) {
+    if (plip->lip_ulThread == ulThread) return plip->lip_bAbort;
+  }
+  return false;
+}
+
+void CheckAbort_t(void)
+{
+  if (IsAborting()) throw CSimpleException("Loading aborted.");
+}
+
+// ---- Type records ----
+
+struct FileTypeRecord {
+  CDataType *ftr_pdt;
+  CStaticStackArray<long> ftr_aiMembers;
+};
+
+CDataType *TypeAt_t(CMetaReadContext &rc, long iType, bool bAllowNone)
+{
+  if (iType == -1 && bAllowNone) return nullptr;
+  if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
+    Error_t(strFormat("Invalid type index %1.", iType));
+  }
+  return rc.mrc_apdtTypes[iType];
+}
+
+// The program's type of a name as files store it: by name, by structure alias, then (when
+// allowed) ignoring letter case.
+CDataType *FindProgramType(const CString &strName)
+{
+  if (strName.IsEmpty()) return nullptr;
+  IDENT id = strConvertStringToID(strName);
+  CDataType *pdt = mdFindByName(id);
+  if (pdt == nullptr) pdt = mdFindStructByAlias(id);
+  if (pdt == nullptr && md_bLoadMiscasedTypes) {
+    for (CDataType *pdtNamed : mdGetAllNamedTypes()) {
+      if (strCompare(pdtNamed->GetName(), strName) == 0) return pdtNamed;
+    }
+  }
+  return pdt;
+}
+
+CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
+                            CStaticStackArray<FileTypeRecord> &aRecords)
+{
+  mr.ReadBlockStart_t("DataType", "DTTY");
+  long iType;
+  mr.ReadInt_t("DataType", iType);
+  CString strName;
+  mr.ReadString_t("Name", strName);
+  long iFormat;
+  mr.ReadInt_t("Format", iFormat);
+  DataTypeType dtt;
+  mr.ReadKind_t("Type", dtt);
+  if (iType < 0 || iType >= rc.mrc_apdtTypes.Count())
+    Error_t(strFormat("Invalid type index %1.", iType));
+  if (rc.mrc_apdtTypes[iType] != nullptr) Error_t(strFormat("Type index %1 is used twice.", iType));
+  const char *strN = strName;
+  CDataType *pdt = nullptr;
+  FileTypeRecord &ftr = aRecords.Push();
+  long iRef = -1;
+  switch (dtt) {
+  case DTT_SIMPLE: {
+    long slBytes, slLBE;
+    mr.ReadInt_t("Bytes", slBytes);
+    mr.ReadInt_t("LBE", slLBE);
+    if (slBytes < 0 || slBytes > MAX_SIMPLE_BYTES)
+      Error_t(strFormat("Invalid size %1 of type '%2'.", slBytes, strName));
+    pdt = new CDataType_Simple(strN, iFormat, nullptr, slBytes, slLBE, DTF_FROMFILE);
+    break;
+  }
+  case DTT_VALUEFIELD: {
+    long slBytes;
+    mr.ReadInt_t("Bytes", slBytes);
+    if (slBytes < 1 || slBytes > 8)
+      Error_t(strFormat("Invalid size %1 of type '%2'.", slBytes, strName));
+    pdt = new CDataType_ValueField(strN, iFormat, nullptr, VFT_ENUM, slBytes, 0, nullptr,
+                                   DTF_FROMFILE);
+    break;
+  }
+  case DTT_POINTER:
+    mr.ReadInt_t("To", iRef);
+    pdt = new CDataType_Pointer(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_SMARTPOINTER:
+    mr.ReadInt_t("To", iRef);
+    pdt = new CDataType_SmartPointer(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_HANDLE:
+    mr.ReadInt_t("To", iRef);
+    pdt = new CDataType_Handle(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_TYPEDEF:
+    mr.ReadInt_t("For", iRef);
+    pdt = new CDataType_Typedef(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY:
+  case DTT_DYNAMICCONTAINER:
+    mr.ReadInt_t("Of", iRef);
+    if (dtt == DTT_STATICARRAY)
+      pdt = new CDataType_CStaticArray(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    if (dtt == DTT_STATICSTACKARRAY)
+      pdt = new CDataType_CStaticStackArray(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    if (dtt == DTT_DYNAMICCONTAINER)
+      pdt = new CDataType_CDynamicContainer(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_ARRAY: {
+    mr.ReadInt_t("Of", iRef);
+    long ctDimensions;
+    mr.ReadListStart_t("Dimensions", "ADIM", ctDimensions);
+    if (ctDimensions != 1) Error_t("Multi-dimensional arrays are not currently supported");
+    long ctElements;
+    mr.ReadInt_t("Dimension", ctElements);
+    mr.ReadListEnd_t();
+    if (ctElements < 0 || ctElements > MAX_EMPTY_ELEMENTS)
+      Error_t(strFormat("Invalid array dimension %1.", ctElements));
+    pdt = new CDataType_Array(strN, iFormat, CTypeID(), 1, &ctElements, DTF_FROMFILE, 0);
+    break;
+  }
+  case DTT_STRUCT: {
+    mr.ReadInt_t("Base", iRef);
+    long ctMembers;
+    mr.ReadListStart_t("Members", "STMB", ctMembers);
+    if (ctMembers < 0 || ctMembers > MAX_MEMBERS || ctMembers * 8 > mr.GetBytesLeft()) {
+      Error_t("Invalid number of members");
+    }
+    CStaticStackArray<CDataType_StructMember> asm_;
+    for (long i = 0; i < ctMembers; i++) {
+      mr.ReadBlockStart_t("Member", nullptr);
+      CString strMember;
+      if (rc.mrc_iVersion < 5) {
+        long iID;
+        mr.ReadInt_t("ID", iID);
+        CString strIgnored;
+        mr.ReadString_t("Name", strIgnored);
+        strMember = strFromIndex(iID);
+      } else {
+        mr.ReadString_t("Name", strMember);
+      }
+      long iMemberType;
+      mr.ReadInt_t("Type", iMemberType);
+      mr.ReadBlockEnd_t();
+      asm_.Push(CDataType_StructMember(CTypeID(), strMember, strMember, nullptr, nullptr, 0, 0, 0,
+                                       0, nullptr, 0));
+      ftr.ftr_aiMembers.Push() = iMemberType;
+    }
+    mr.ReadListEnd_t();
+    pdt = new CDataType_Struct(strN, iFormat, nullptr, CTypeID(), asm_.Count(),
+                               asm_.Count() > 0 ? &asm_[0] : nullptr, 0, nullptr, DTF_FROMFILE, 0,
+                               0, nullptr, nullptr, 0, nullptr, nullptr);
+    break;
+  }
+  case DTT_REFERENCE:
+    pdt = new CDataType_Reference(strN, iFormat, CTypeID(), DTF_FROMFILE);
+    break;
+  case DTT_VOID:
+    pdt = new CDataType_Void(DTF_FROMFILE);
+    pdt->dt_idName = strConvertStringToID(strN);
+    break;
+  default:
+    // Kinds without a layout of their own: a placeholder that reads and skips nothing.
+    pdt = new CDataType_Unknown(DTF_FROMFILE);
+    pdt->dt_idName = strConvertStringToID(strN);
+    pdt->dt_dttKind = dtt == DTT_FUNCTION || dtt == DTT_SCRIPTSTATE || dtt == DTT_SCRIPTLATENT ||
+                              dtt == DTT_UNKNOWN
+                          ? dtt
+                          : DTT_UNKNOWN;
+    break;
+  }
+  mr.ReadBlockEnd_t();
+  pdt->dt_iFormat = iFormat;
+  pdt->dt_ulFlags = DTF_FROMFILE;
+  pdt->dt_aulReserved[RES_INDEX] = (unsigned long)iRef;
+  pdt->dt_aulReserved[RES_FILEBYTES] = (unsigned long)pdt->dt_slSize;
+  pdt->dt_aulReserved[RES_MINBYTES] = 0;
+  pdt->dt_pdtCounterpart = nullptr;
+  ftr.ftr_pdt = pdt;
+  rc.mrc_apdtFileTypes.Push() = pdt;
+  rc.mrc_apdtTypes[iType] = pdt;
+  return pdt;
+}
+
+// The program type a file descriptor stands for (null when the program has none).
+inline CDataType *ProgramOf(CDataType *pdtFile)
+{
+  if (pdtFile == nullptr) return nullptr;
+  return (pdtFile->dt_ulFlags & DTF_FROMFILE) ? pdtFile->dt_pdtCounterpart : pdtFile;
+}
+
+// Links a file descriptor to the program type of its name: it takes over the name (so letter
+// case no longer differs), the operations and the size.
+void LinkToProgram(CDataType *pdt)
+{
+  CDataType *pdtProgram = FindProgramType(CString(pdt->GetName()));
+  if (pdtProgram == nullptr || (pdtProgram->dt_ulFlags & DTF_FROMFILE)) return;
+  DataTypeType dttProgram = pdtProgram->dt_dttKind;
+  if (dttProgram != pdt->dt_dttKind) {
+    // Another kind under the same name: not the same type. Value fields and simple types of
+    // one name still meet (an enum that became a number, or the other way).
+    const bool bNumbers = (dttProgram == DTT_SIMPLE || dttProgram == DTT_VALUEFIELD) &&
+                          (pdt->dt_dttKind == DTT_SIMPLE || pdt->dt_dttKind == DTT_VALUEFIELD);
+    if (!bNumbers) return;
+  }
+  pdt->dt_idName = pdtProgram->dt_idName;
+  CDataType *pdtOps = pdtProgram;
+  if (pdtProgram->dt_dttKind == DTT_TYPEDEF && pdtProgram->dt_pdtfFunctions == nullptr) {
+    CDataType *pdtAliased = static_cast<CDataType_Targeted *>(pdtProgram)->dtt_tidTarget.Resolve();
+    if (pdtAliased != nullptr) pdtOps = pdtAliased;
+  }
+  delete pdt->dt_pdtfFunctions;
+  pdt->dt_pdtfFunctions = pdtOps->dt_pdtfFunctions == nullptr
+                              ? nullptr
+                              : new CDataTypeFunctions(*pdtOps->dt_pdtfFunctions);
+  // Numbers keep the size the file recorded: they are converted when read.
+  if (pdt->dt_dttKind != DTT_SIMPLE && pdt->dt_dttKind != DTT_VALUEFIELD)
+    pdt->dt_slSize = pdtOps->dt_slSize;
+  pdt->dt_pdtCounterpart = pdtProgram;
+}
+
+// Replaces the indices kept in the file descriptors by the descriptors at those indices.
+void ResolveIndices_t(CMetaReadContext &rc, CStaticStackArray<FileTypeRecord> &aRecords)
+{
+  for (FileTypeRecord &ftr : aRecords) {
+    CDataType *pdt = ftr.ftr_pdt;
+    const long iRef = (long)pdt->dt_aulReserved[RES_INDEX];
+    auto TypeAt_t = [&rc, pdt](long iType, bool bAllowNone) -> CDataType * {
+      if (iType == -1 && bAllowNone) return nullptr;
+      if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
+        Error_t(strFormat("Invalid type index %1 in type '%2'.", iType, pdt->GetName()));
+      }
+      return rc.mrc_apdtTypes[iType];
+    };
+    switch (pdt->dt_dttKind) {
+    case DTT_POINTER:
+    case DTT_SMARTPOINTER:
+    case DTT_HANDLE:
+    case DTT_TYPEDEF:
+      static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget =
+          CTypeID(TypeAt_t(iRef, pdt->dt_dttKind != DTT_TYPEDEF));
+      break;
+    case DTT_STATICARRAY:
+    case DTT_STATICSTACKARRAY:
+    case DTT_DYNAMICCONTAINER:
+      static_cast<CDataType_Container *>(pdt)->dtc_tidElement = CTypeID(TypeAt_t(iRef, false));
+      break;
+    case DTT_ARRAY:
+      static_cast<CDataType_Array *>(pdt)->dta_tidElement = CTypeID(TypeAt_t(iRef, false));
+      break;
+    case DTT_STRUCT: {
+      CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+      pdtst->dtst_tidBase = CTypeID(TypeAt_t(iRef, true));
+      if (pdtst->dtst_tidBase.GetPointer() != nullptr &&
+          pdtst->dtst_tidBase.GetPointer()->dt_dttKind != DTT_STRUCT) {
+        Error_t(strFormat("The base of structure '%1' is not a structure.", pdt->GetName()));
+      }
+      for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+        pdtst->dtst_asmMembers[i].sm_tidType = CTypeID(TypeAt_t(ftr.ftr_aiMembers[i], false));
+      }
+      break;
+    }
+    default:
+      break;
+    }
+    pdt->dt_aulReserved[RES_INDEX] = 0;
+  }
+}
+
+// A type that holds itself by value (as its base, a member, an element of a fixed array or
+// through a typedef) has no finite layout: the file is rejected before anything uses it.
+void CheckByValueCycles_t(CMetaReadContext &rc)
+{
+  const long ct = rc.mrc_apdtFileTypes.Count();
+  // 0 unvisited, 1 on the path, 2 done; kept in the checksum word of file descriptors.
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) pdt->dt_ulChecksum = 0;
+  struct Frame {
+    CDataType *f_pdt;
+    long f_iNext;
+  };
+  CStaticStackArray<Frame> saStack;
+  auto Part = [](CDataType *pdt, long i) -> CDataType * {
+    switch (pdt->dt_dttKind) {
+    case DTT_TYPEDEF:
+      return i == 0 ? static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.GetPointer() : nullptr;
+    case DTT_ARRAY:
+      return i == 0 ? static_cast<CDataType_Array *>(pdt)->dta_tidElement.GetPointer() : nullptr;
+    case DTT_STRUCT: {
+      CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+      if (i == 0) return pdtst->dtst_tidBase.GetPointer();
+      return i <= pdtst->dtst_ctMembers ? pdtst->dtst_asmMembers[i - 1].sm_tidType.GetPointer()
+                                        : nullptr;
+    }
+    default:
+      return nullptr;
+    }
+  };
+  auto PartCount = [](CDataType *pdt) -> long {
+    if (pdt->dt_dttKind == DTT_STRUCT)
+      return 1 + static_cast<CDataType_Struct *>(pdt)->dtst_ctMembers;
+    if (pdt->dt_dttKind == DTT_TYPEDEF || pdt->dt_dttKind == DTT_ARRAY) return 1;
+    return 0;
+  };
+  for (long iRoot = 0; iRoot < ct; iRoot++) {
+    CDataType *pdtRoot = rc.mrc_apdtFileTypes[iRoot];
+    if (pdtRoot->dt_ulChecksum != 0) continue;
+    pdtRoot->dt_ulChecksum = 1;
+    saStack.Push(Frame{pdtRoot, 0});
+    while (saStack.Count() > 0) {
+      Frame &f = saStack[saStack.Count() - 1];
+      if (f.f_iNext >= PartCount(f.f_pdt)) {
+        f.f_pdt->dt_ulChecksum = 2;
+        saStack.Pop();
+        continue;
+      }
+      CDataType *pdtPart = Part(f.f_pdt, f.f_iNext++);
+      if (pdtPart == nullptr || !(pdtPart->dt_ulFlags & DTF_FROMFILE)) continue;
+      if (pdtPart->dt_ulChecksum == 1) {
+        Error_t(strFormat("Type '%1' contains itself.", pdtPart->GetName()));
+      }
+      if (pdtPart->dt_ulChecksum == 0) {
+        pdtPart->dt_ulChecksum = 1;
+        saStack.Push(Frame{pdtPart, 0});
+      }
+    }
+  }
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) pdt->dt_ulChecksum = 0;
+}
+
+// ---- Type matching ----
+
+// The aliased type behind any number of typedefs (bounded: a faulty cycle ends the walk).
+CDataType *ThroughTypedefs(CDataType *pdt)
+{
+  for (int i = 0; pdt != nullptr && pdt->dt_dttKind == DTT_TYPEDEF && i < 64; i++) {
+    pdt = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+  }
+  return pdt;
+}
+
+bool IsTransString(CDataType *pdt)
+{
+  return pdt != nullptr && strcmp(pdt->GetName(), "CTransString") == 0;
+}
+
+// Whether data of file type `f` can be read into a program member of type `p`.
+bool IsCompatible(CDataType *f, CDataType *p)
+{
+  for (int iStep = 0; iStep < 64; iStep++) {
+    if (f == nullptr || p == nullptr) return false;
+    if (f == p || ProgramOf(f) == p) return true;
+    if (f->dt_dttKind == DTT_TYPEDEF || p->dt_dttKind == DTT_TYPEDEF) {
+      f = f->dt_dttKind == DTT_TYPEDEF
+              ? static_cast<CDataType_Targeted *>(f)->dtt_tidTarget.GetPointer()
+              : f;
+      p = p->dt_dttKind == DTT_TYPEDEF
+              ? static_cast<CDataType_Targeted *>(p)->dtt_tidTarget.Resolve()
+              : p;
+      continue;
+    }
+    const DataTypeType dttF = f->dt_dttKind, dttP = p->dt_dttKind;
+    if (dttF == DTT_VALUEFIELD && dttP == DTT_VALUEFIELD) return true;
+    if (dttP == DTT_VALUEFIELD && strcmp(f->GetName(), "BOOL") == 0 &&
+        (long)f->dt_aulReserved[RES_FILEBYTES] == p->dt_slSize)
+      return true;
+    const bool bRefF = dttF == DTT_POINTER || dttF == DTT_SMARTPOINTER || dttF == DTT_HANDLE;
+    const bool bRefP = dttP == DTT_POINTER || dttP == DTT_SMARTPOINTER || dttP == DTT_HANDLE;
+    if (bRefF && bRefP) {
+      CDataType *pdtTargetF = static_cast<CDataType_Targeted *>(f)->dtt_tidTarget.GetPointer();
+      CDataType *pdtTargetP = static_cast<CDataType_Targeted *>(p)->dtt_tidTarget.Resolve();
+      // A reference to another structure is still a reference: the object read is checked
+      // against the member's target when it is stored.
+      CDataType *pdtProgramF = ProgramOf(pdtTargetF);
+      if (pdtProgramF != nullptr && pdtTargetP != nullptr && pdtProgramF->IsStruct() &&
+          pdtTargetP->IsStruct()) {
+        return mdIsDerivedFrom(pdtProgramF, pdtTargetP) || mdIsDerivedFrom(pdtTargetP, pdtProgramF);
+      }
+      f = pdtTargetF;
+      p = pdtTargetP;
+      continue;
+    }
+    if (dttF == dttP && dttF == DTT_ARRAY) {
+      f = static_cast<CDataType_Array *>(f)->dta_tidElement.GetPointer();
+      p = static_cast<CDataType_Array *>(p)->dta_tidElement.Resolve();
+      continue;
+    }
+    if (dttF == dttP &&
+        (dttF == DTT_STATICARRAY || dttF == DTT_STATICSTACKARRAY || dttF == DTT_DYNAMICCONTAINER)) {
+      f = static_cast<CDataType_Container *>(f)->dtc_tidElement.GetPointer();
+      p = static_cast<CDataType_Container *>(p)->dtc_tidElement.Resolve();
+      continue;
+    }
+    if (IsTransString(p)) {
+      CDataType *pdtProgramF = ProgramOf(f);
+      return pdtProgramF != nullptr && strcmp(pdtProgramF->GetName(), "CString") == 0;
+    }
+    return false;
+  }
+  return false;
+}
+
+// A layout differs: the file descriptor is no longer plain, and the format numbers decide.
+void FormatCheck_t(CMetaReadContext &rc, CDataType *pdtFile)
+{
+  pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+  rc.mrc_bConverted = true;
+  CDataType *pdtProgram = ProgramOf(pdtFile);
+  if (pdtProgram == nullptr) return;
+  const CString strFile = rc.mrc_pstrm->GetDescription();
+  if (pdtFile->dt_iFormat > pdtProgram->dt_iFormat) {
+    ThrowFormat_t(
+        strTranslate("DOZUMetaRead.FileFormatError=File '%1', type '%2', format %3:\nCurrent "
+                     "format is %4, the file was saved by a newer version of the "
+                     "application."),
+        strFile, pdtFile->GetName(), pdtFile->dt_iFormat, pdtProgram->dt_iFormat);
+  }
+  if (pdtFile->dt_iFormat == pdtProgram->dt_iFormat) {
+    ThrowFormat_t(
+        strTranslate("DOZUMetaRead.FormatNumberingError=File '%1', type '%2', format "
+                     "%3:\nFormat numbering inconsistency, format must be incremented for "
+                     "changed types."),
+        strFile, pdtFile->GetName(), pdtFile->dt_iFormat);
+  }
+}
+
+bool IsPlain(CDataType *pdt)
+{
+  return pdt != nullptr && (pdt->dt_ulFlags & DTF_PLAIN) != 0;
+}
+
+// Matches one file descriptor with its program type (once; the checksum word marks it).
+void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
+{
+  if (pdtFile == nullptr || !(pdtFile->dt_ulFlags & DTF_FROMFILE) || pdtFile->dt_ulChecksum != 0)
+    return;
+  pdtFile->dt_ulChecksum = 1;
+  CDataType *pdtProgram = pdtFile->dt_pdtCounterpart;
+  switch (pdtFile->dt_dttKind) {
+  case DTT_SIMPLE:
+  case DTT_VALUEFIELD:
+    // A number of another size is converted, never copied raw.
+    if (pdtProgram == nullptr ||
+        (long)pdtFile->dt_aulReserved[RES_FILEBYTES] != pdtProgram->dt_slSize ||
+        pdtProgram->dt_dttKind != pdtFile->dt_dttKind) {
+      pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+    }
+    return;
+  case DTT_ARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Array *>(pdtFile)->dta_tidElement.GetPointer();
+    MatchType_t(rc, pdtElement);
+    CDataType_Array *pdtaProgram = mdAsArray(pdtProgram);
+    const bool bSameCount =
+        pdtaProgram != nullptr && pdtaProgram->GetElementCount() ==
+                                      static_cast<CDataType_Array *>(pdtFile)->GetElementCount();
+    if (!(IsPlain(pdtElement) && rc.mrc_iVersion >= 6 && bSameCount))
+      pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+    return;
+  }
+  case DTT_TYPEDEF: {
+    CDataType *pdtAliased = static_cast<CDataType_Targeted *>(pdtFile)->dtt_tidTarget.GetPointer();
+    MatchType_t(rc, pdtAliased);
+    if (!(IsPlain(pdtAliased) && IsPlain(pdtProgram))) pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY:
+  case DTT_DYNAMICCONTAINER:
+    MatchType_t(rc, static_cast<CDataType_Container *>(pdtFile)->dtc_tidElement.GetPointer());
+    return;
+  case DTT_POINTER:
+  case DTT_SMARTPOINTER:
+  case DTT_HANDLE:
+    MatchType_t(rc, static_cast<CDataType_Targeted *>(pdtFile)->dtt_tidTarget.GetPointer());
+    return;
+  case DTT_STRUCT:
+    break;
+  default:
+    return;
+  }
+  CDataType_Struct *pdtstFile = static_cast<CDataType_Struct *>(pdtFile);
+  CDataType_Struct *pdtstProgram = mdAsStruct(pdtProgram);
+  if (pdtstProgram == nullptr) {
+    pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+    MatchType_t(rc, pdtstFile->dtst_tidBase.GetPointer());
+    for (long i = 0; i < pdtstFile->dtst_ctMembers; i++)
+      MatchType_t(rc, pdtstFile->dtst_asmMembers[i].sm_tidType.GetPointer());
+    return;
+  }
+  const bool bStripped = rc.mrc_iEditStripped != 0;
+  const bool bEditKept = KeepEditData() && !bStripped;
+  long ctProgram = 0;
+  for (long i = 0; i < pdtstProgram->dtst_ctMembers; i++) {
+    const CDataType_StructMember &sm = pdtstProgram->dtst_asmMembers[i];
+    if (sm.sm_ulFlags & SMF_NOSAVE) continue;
+    if ((sm.sm_ulFlags & SMF_EDIT) && bStripped) continue;
+    ctProgram++;
+  }
+  bool bDiffers = ctProgram != pdtstFile->dtst_ctMembers;
+  if (bDiffers && pdtFile->dt_iFormat == pdtProgram->dt_iFormat) FormatCheck_t(rc, pdtFile);
+
+  CDataType *pdtBase = pdtstFile->dtst_tidBase.GetPointer();
+  MatchType_t(rc, pdtBase);
+  if (pdtBase != nullptr && !IsPlain(pdtBase)) pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+  // A base that is not the program's base is converted too.
+  CDataType *pdtProgramBase = pdtstProgram->dtst_tidBase.Resolve();
+  if (ProgramOf(pdtBase) != pdtProgramBase) pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+
+  long iExpected = 0;
+  for (long iFile = 0; iFile < pdtstFile->dtst_ctMembers; iFile++) {
+    CDataType_StructMember &smFile = pdtstFile->dtst_asmMembers[iFile];
+    CDataType *pdtMemberFile = smFile.sm_tidType.GetPointer();
+    CDataType_StructMember *psmFound = nullptr;
+    long iFound = -1;
+    for (long iProgram = 0; iProgram < pdtstProgram->dtst_ctMembers; iProgram++) {
+      CDataType_StructMember &sm = pdtstProgram->dtst_asmMembers[iProgram];
+      if (sm.sm_ulFlags & SMF_NOSAVE) continue;
+      if ((sm.sm_ulFlags & SMF_EDIT) && !bEditKept) continue;
+      const bool bName = strcmp(sm.sm_idCodeName, smFile.sm_idCodeName) == 0 ||
+                         (sm.sm_idAlias != nullptr && sm.sm_idAlias[0] != 0 &&
+                          strcmp(sm.sm_idAlias, smFile.sm_idCodeName) == 0);
+      if (!bName || !IsCompatible(pdtMemberFile, sm.sm_tidType.Resolve())) continue;
+      psmFound = &sm;
+      iFound = iProgram;
+    }
+    if (psmFound == nullptr) {
+      smFile.sm_psmCounterpart = nullptr;
+      FormatCheck_t(rc, pdtFile);
+      MatchType_t(rc, pdtMemberFile);
+      continue;
+    }
+    smFile.sm_psmCounterpart = psmFound;
+    smFile.sm_slOffset = psmFound->sm_slOffset;
+    MatchType_t(rc, pdtMemberFile);
+    // Raw reading needs the same members in the same places with the same types.
+    while (iExpected < pdtstProgram->dtst_ctMembers &&
+           (pdtstProgram->dtst_asmMembers[iExpected].sm_ulFlags & SMF_NOSAVE))
+      iExpected++;
+    if (iFound != iExpected || !IsPlain(pdtMemberFile) ||
+        ProgramOf(pdtMemberFile) != psmFound->sm_tidType.Resolve()) {
+      pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+    }
+    iExpected = iFound + 1;
+  }
+  if (pdtstFile->dt_slSize != pdtProgram->dt_slSize) pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+  (void)bDiffers;
+}
+
+// The least bytes one object of a file type takes in the binary form (to bound counts).
+long MinBytes(CDataType *pdt, int iDepth = 0)
+{
+  if (pdt == nullptr || iDepth > 32) return 0;
+  if (!(pdt->dt_ulFlags & DTF_FROMFILE)) return 0;
+  if (pdt->dt_aulReserved[RES_MINBYTES] != 0) return (long)pdt->dt_aulReserved[RES_MINBYTES] - 1;
+  long sl = 0;
+  if (pdt->GetFunction(CDataTypeFunctions::DTFS_READ) != nullptr) {
+    sl = 0;
+  } else {
+    switch (pdt->dt_dttKind) {
+    case DTT_SIMPLE:
+    case DTT_VALUEFIELD:
+      sl = (long)pdt->dt_aulReserved[RES_FILEBYTES];
+      break;
+    case DTT_POINTER:
+    case DTT_SMARTPOINTER:
+    case DTT_HANDLE:
+    case DTT_STATICARRAY:
+    case DTT_STATICSTACKARRAY:
+    case DTT_DYNAMICCONTAINER:
+      sl = 4;
+      break;
+    case DTT_TYPEDEF:
+      sl = MinBytes(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.GetPointer(), iDepth + 1);
+      break;
+    case DTT_ARRAY: {
+      const long long ll =
+          (long long)MinBytes(static_cast<CDataType_Array *>(pdt)->dta_tidElement.GetPointer(),
+                              iDepth + 1) *
+          static_cast<CDataType_Array *>(pdt)->GetElementCount();
+      sl = ll > (1L << 28) ? (1L << 28) : (long)ll;
+      break;
+    }
+    case DTT_STRUCT: {
+      CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+      long long ll = MinBytes(pdtst->dtst_tidBase.GetPointer(), iDepth + 1);
+      for (long i = 0; i < pdtst->dtst_ctMembers && ll < (1L << 28); i++) {
+        ll += MinBytes(pdtst->dtst_asmMembers[i].sm_tidType.GetPointer(), iDepth + 1);
+      }
+      sl = ll > (1L << 28) ? (1L << 28) : (long)ll;
+      break;
+    }
+    default:
+      sl = 0;
+    }
+  }
+  pdt->dt_aulReserved[RES_MINBYTES] = (unsigned long)sl + 1;
+  return sl;
+}
+
+// A count of elements of a file type that the rest of the file must be able to hold, and whose
+// program elements must fit in memory.
+void CheckElementCount_t(CDataType *pdtFileElement, CDataType *pdtProgramElement, long ct)
+{
+  CMetaReader &mr = *Context().mrc_pReader;
+  const long slMin = MinBytes(pdtFileElement);
+  if (ct < 0)
+    Error_t(strFormat("Invalid count %1 at offset %2.", ct, mr.GetStream().GetPosition()));
+  if (slMin > 0 ? (long long)ct * slMin > mr.GetBytesLeft() : ct > MAX_EMPTY_ELEMENTS) {
+    Error_t(strFormat("Invalid count %1 at offset %2: the file cannot hold that many elements.", ct,
+                      mr.GetStream().GetPosition()));
+  }
+  const long slSize = pdtProgramElement != nullptr ? pdtProgramElement->dt_slSize : 0;
+  if ((long long)ct * slSize > MAX_LIST_BYTES) {
+    Error_t(strFormat("Invalid count %1 at offset %2: too many elements.", ct,
+                      mr.GetStream().GetPosition()));
+  }
+}
+
+// ---- Object data ----
+
+MetaReadObject *ObjectAt_t(long iObject)
+{
+  CMetaReadContext &rc = Context();
+  if (iObject == -1) return nullptr;
+  if (iObject < 0 || iObject >= rc.mrc_aObjects.Count()) {
+    Error_t(
+        strFormat("Invalid object index %1 at offset %2.", iObject, rc.mrc_pstrm->GetPosition()));
+  }
+  MetaReadObject &mro = rc.mrc_aObjects[iObject];
+  mdNoteReadReference(rc, iObject);
+  return &mro;
+}
+
+// Whether an object of type `pdtObject` may be stored where `pdtTarget` is expected.
+bool TargetFits(CDataType *pdtObject, CDataType *pdtTarget)
+{
+  if (pdtObject == nullptr || pdtTarget == nullptr) return false;
+  if (pdtObject == pdtTarget) return true;
+  pdtObject = ThroughTypedefs(pdtObject);
+  pdtTarget = ThroughTypedefs(pdtTarget);
+  if (pdtObject == pdtTarget) return true;
+  return mdIsDerivedFrom(pdtObject, pdtTarget) != 0;
+}
+
+void ReportMismatch(const MetaReadObject &mro, CDataType *pdtTarget)
+{
+  conWarning(
+      strTranslate("DOZUMetaRead.WrongTarget=%1: an object of type %2 cannot be stored where %3 "
+                   "is expected; the reference is left null.\n"),
+      mdGetReadingStreamFN(), mdGetTypeDescription(mro.mro_mp.mp_pdtType),
+      mdGetTypeDescription(pdtTarget));
+}
+
+// Stores the object at an index into a pointer, smart pointer or handle of the program.
+void AssignReference(CMetaPointer mpSlot, long iObject)
+{
+  MetaReadObject *pmro = ObjectAt_t(iObject);
+  if (pmro == nullptr) {
+    mdRef_Assign(mpSlot, nullptr);
+    return;
+  }
+  CDataType *pdtTarget =
+      static_cast<CDataType_Targeted *>(mpSlot.mp_pdtType)->dtt_tidTarget.Resolve();
+  if (pmro->mro_iDeferredFile >= 0) {
+    CMetaReadContext &rc = Context();
+    mdRef_Assign(mpSlot, nullptr);
+    Deferred().Push(DeferredReference{rc.mrc_iSerial,
+                                      rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName,
+                                      pmro->mro_iResID, pdtTarget, mpSlot, -1, _md_pvReadingOwner});
+    return;
+  }
+  if (pmro->mro_mp.mp_pvObject == nullptr) {
+    mdRef_Assign(mpSlot, nullptr);
+    return;
+  }
+  if (!TargetFits(pmro->mro_mp.mp_pdtType, pdtTarget)) {
+    ReportMismatch(*pmro, pdtTarget);
+    mdRef_Assign(mpSlot, nullptr);
+    return;
+  }
+  mdRef_Assign(mpSlot, pmro->mro_mp.mp_pvObject);
+}
+
+void ReadPart_t(CDataType *pdtFile, CDataType *pdtMemory, void *pv, unsigned long ulFlags)
+{
+  CMetaFrame mf(pdtFile, pdtMemory, pv, ulFlags);
+  mdReadObject_t(mf);
+}
+
+void SkipPart_t(CDataType *pdtFile, unsigned long ulFlags)
+{
+  CMetaFrame mf(pdtFile, nullptr, nullptr, ulFlags);
+  mdSkipObject_t(mf);
+}
+
+// A number of the file's size into a number of the program's size: sign-extended, then cut.
+void ReadNumber_t(CMetaReader &mr, CDataType *pdtFile, void *pv, long slMemory)
+{
+  const long slFile = (long)pdtFile->dt_aulReserved[RES_FILEBYTES];
+  if (!(pdtFile->dt_ulFlags & DTF_FROMFILE) || slFile == slMemory) {
+    mr.ReadRaw_t(pdtFile->GetName(), pv, slMemory);
+    return;
+  }
+  if (slFile > 8 || slMemory > 8) {
+    // Not a number: the data is dropped and the member keeps its value.
+    mr.SkipRaw_t(pdtFile->GetName(), slFile);
+    return;
+  }
+  unsigned char ab[8];
+  mr.ReadRaw_t(pdtFile->GetName(), ab, slFile);
+  long long ll = 0;
+  memcpy(&ll, ab, (size_t)slFile);
+  if (slFile > 0 && slFile < 8 && (ab[slFile - 1] & 0x80) &&
+      pdtFile->dt_dttKind == DTT_VALUEFIELD) {
+    ll |= (long long)(~0ULL << (slFile * 8));
+  }
+  memcpy(pv, &ll, (size_t)slMemory);
+}
+
+// The base part of a structure object: the file's base levels are read where the program's
+// structure has them and skipped where it does not.
+void ReadBasePart_t(CDataType *pdtFileBase, CDataType *pdtMemoryBase, void *pv,
+                    unsigned long ulFlags)
+{
+  CDataType *pdtProgram = ProgramOf(pdtFileBase);
+  if (pdtMemoryBase != nullptr && pdtProgram != nullptr &&
+      mdIsDerivedFrom(pdtMemoryBase, pdtProgram)) {
+    ReadPart_t(pdtFileBase, pdtProgram, pv, ulFlags);
+    return;
+  }
+  CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdtFileBase);
+  CDataType *pdtLower = pdtst->dtst_tidBase.GetPointer();
+  if (pdtLower != nullptr) ReadBasePart_t(pdtLower, pdtMemoryBase, pv, ulFlags);
+  // This level's own members are not in the program's structure.
+  CMetaReader &mr = *Context().mrc_pReader;
+  mr.ReadBlockStart_t("Struct", nullptr);
+  for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+    CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+    mr.ReadBlockStart_t(sm.sm_idCodeName, nullptr);
+    SkipPart_t(sm.sm_tidType.GetPointer(), 0);
+    mr.ReadBlockEnd_t();
+  }
+  mr.ReadBlockEnd_t();
+}
+
+void ReadElements_t(CMetaReader &mr, CDataType *pdtFileElement, CDataType *pdtMemoryElement,
+                    char *pch, long ct)
+{
+  if (ct <= 0) return;
+  if (IsPlain(pdtFileElement) && mr.IsBinary() && pdtMemoryElement != nullptr &&
+      pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr) {
+    mr.ReadRaw_t(pdtFileElement->GetName(), pch, ct * pdtMemoryElement->dt_slSize);
+    return;
+  }
+  for (long i = 0; i < ct; i++)
+    ReadPart_t(pdtFileElement, pdtMemoryElement, pch + i * pdtMemoryElement->dt_slSize, 0);
+}
+
+} // namespace
+
+// A reference read while an object's data is read: an edge from that object to the target.
+void mdNoteReadReference(CMetaReadContext &rc, long iObject)
+{
+  if (_md_iReadingObject < 0) return;
+  rc.mrc_aiEdges.Push() = _md_iReadingObject;
+  rc.mrc_aiEdges.Push() = iObject;
+}
+
+void mdReadObject_t(CMetaFrame &mf)
+{
+  if (mf.mf_pdtType == nullptr) return;
+  if (mf.mf_pvObject == nullptr || mf.mf_pdtMemory == nullptr) {
+    mdSkipObject_t(mf);
+    return;
+  }
+  MetaFrameFunction pRead =
+      (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_READ);
+  if (pRead != nullptr) {
+    pRead(mf);
+  } else {
+    mdReadObjectDefault_t(mf);
+  }
+}
+
+void mdReadObjectDefault_t(CMetaFrame &mf)
+{
+  CDataType *pdtF = mf.mf_pdtType;
+  CDataType *pdtM = mf.mf_pdtMemory;
+  void *pv = mf.mf_pvObject;
+  if (pdtF == nullptr) return;
+  if (pv == nullptr || pdtM == nullptr) {
+    mdSkipObjectDefault_t(mf);
+    return;
+  }
+  CMetaReader &mr = mdMustReader_t();
+  // A program typedef is read as what it aliases.
+  if (pdtM->dt_dttKind == DTT_TYPEDEF && pdtF->dt_dttKind != DTT_TYPEDEF) {
+    CDataType *pdtAliased = ThroughTypedefs(pdtM);
+    ReadPart_t(pdtF, pdtAliased, pv, mf.mf_ulFlags);
+    return;
+  }
+  switch (pdtF->dt_dttKind) {
+  case DTT_SIMPLE:
+  case DTT_VALUEFIELD:
+    if (pdtM->dt_dttKind != DTT_SIMPLE && pdtM->dt_dttKind != DTT_VALUEFIELD) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    ReadNumber_t(mr, pdtF, pv, pdtM->dt_slSize);
+    return;
+  case DTT_POINTER:
+  case DTT_SMARTPOINTER:
+  case DTT_HANDLE: {
+    if (pdtM->dt_dttKind != DTT_POINTER && pdtM->dt_dttKind != DTT_SMARTPOINTER &&
+        pdtM->dt_dttKind != DTT_HANDLE) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    CMetaPointer mpSlot(pdtM, pv);
+    if ((mf.mf_ulFlags & SMF_OWNED) && pdtM->dt_dttKind != DTT_SMARTPOINTER) {
+      CMetaPointer mpOld = mdRef_Dereference(mpSlot);
+      if (mpOld.IsValid()) {
+        mdRef_Assign(mpSlot, nullptr);
+        mdDelete(mpOld);
+      }
+    }
+    long iObject;
+    mr.ReadInt_t(pdtF->dt_dttKind == DTT_SMARTPOINTER ? "SmartPtr" : "Ptr", iObject);
+    AssignReference(mpSlot, iObject);
+    return;
+  }
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtstF = static_cast<CDataType_Struct *>(pdtF);
+    CDataType_Struct *pdtstM = mdAsStruct(pdtM);
+    if (pdtstM == nullptr) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    CDataType *pdtBaseF = pdtstF->dtst_tidBase.GetPointer();
+    if (pdtBaseF != nullptr)
+      ReadBasePart_t(pdtBaseF, pdtstM->dtst_tidBase.Resolve(), pv, mf.mf_ulFlags & SMF_EDIT);
+    mr.ReadBlockStart_t("Struct", nullptr);
+    for (long i = 0; i < pdtstF->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtstF->dtst_asmMembers[i];
+      mr.ReadBlockStart_t(sm.sm_idCodeName, nullptr);
+      CDataType_StructMember *psm = (pdtF->dt_ulFlags & DTF_FROMFILE) ? sm.sm_psmCounterpart : &sm;
+      if (psm != nullptr) {
+        ReadPart_t(sm.sm_tidType.GetPointer(), psm->sm_tidType.Resolve(),
+                   (char *)pv + psm->sm_slOffset, psm->sm_ulFlags);
+      } else {
+        SkipPart_t(sm.sm_tidType.GetPointer(), sm.sm_ulFlags);
+      }
+      mr.ReadBlockEnd_t();
+    }
+    mr.ReadBlockEnd_t();
+    return;
+  }
+  case DTT_ARRAY: {
+    CDataType_Array *pdtaF = static_cast<CDataType_Array *>(pdtF);
+    CDataType_Array *pdtaM = mdAsArray(pdtM);
+    if (pdtaM == nullptr) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    if (mdGetVersion() >= 6) {
+      mr.ReadBlockStart_t("Array", nullptr);
+    } else {
+      long ctIgnored;
+      mr.ReadListStart_t("Array", "ARRY", ctIgnored);
+    }
+    CDataType *pdtElementF = pdtaF->dta_tidElement.GetPointer();
+    CDataType *pdtElementM = pdtaM->dta_tidElement.Resolve();
+    const long ctF = pdtaF->GetElementCount();
+    const long ctM = pdtaM->GetElementCount();
+    const long ct = ctF < ctM ? ctF : ctM;
+    if (pdtElementM != nullptr) ReadElements_t(mr, pdtElementF, pdtElementM, (char *)pv, ct);
+    for (long i = pdtElementM != nullptr ? ct : 0; i < ctF; i++) SkipPart_t(pdtElementF, 0);
+    if (mdGetVersion() >= 6) {
+      mr.ReadBlockEnd_t();
+    } else {
+      mr.ReadListEnd_t();
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    const bool bStatic = pdtF->dt_dttKind == DTT_STATICARRAY;
+    CDataType_Container *pdtcM = mdAsContainer(pdtM);
+    if (pdtcM == nullptr || pdtcM->dt_dttKind != pdtF->dt_dttKind) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    CDataType *pdtElementF = static_cast<CDataType_Container *>(pdtF)->dtc_tidElement.GetPointer();
+    CDataType *pdtElementM = pdtcM->dtc_tidElement.Resolve();
+    long ct;
+    mr.ReadListStart_t(bStatic ? "StaticArray" : "StaticStackArray", bStatic ? "STAR" : "SSAR", ct);
+    CheckElementCount_t(pdtElementF, pdtElementM, ct);
+    CMetaPointer mpArray(pdtM, pv);
+    char *pch = nullptr;
+    if (bStatic) {
+      mdStaticArray_Clear(mpArray);
+      if (ct > 0) {
+        mdStaticArray_New_t(mpArray, ct);
+        pch = ((char **)pv)[1];
+      }
+    } else {
+      mdStaticStackArray_Clear(mpArray);
+      if (ct > 0) pch = (char *)mdStaticStackArray_PushTightly_t(mpArray, ct).mp_pvObject;
+    }
+    if (ct > 0 && pch != nullptr) ReadElements_t(mr, pdtElementF, pdtElementM, pch, ct);
+    mr.ReadListEnd_t();
+    return;
+  }
+  case DTT_DYNAMICCONTAINER: {
+    CDataType_Container *pdtcM = mdAsContainer(pdtM);
+    if (pdtcM == nullptr || pdtcM->dt_dttKind != DTT_DYNAMICCONTAINER) {
+      mdSkipObjectDefault_t(mf);
+      return;
+    }
+    CMetaPointer mpContainer(pdtM, pv);
+    if ((mf.mf_ulFlags & SMF_OWNED) && mdContainer_Count(mpContainer) > 0) {
+      mdDynamicContainer_DeleteAllMembers(mpContainer);
+    }
+    long ct;
+    mr.ReadListStart_t("DynamicContainer", "DCON", ct);
+    CheckElementCount_t(static_cast<CDataType_Container *>(pdtF)->dtc_tidElement.GetPointer(),
+                        nullptr, ct);
+    CDataType *pdtElementM = pdtcM->dtc_tidElement.Resolve();
+    CMetaReadContext &rc = Context();
+    for (long i = 0; i < ct; i++) {
+      long iObject;
+      mr.ReadInt_t("Ptr", iObject);
+      MetaReadObject *pmro = ObjectAt_t(iObject);
+      if (pmro != nullptr && pmro->mro_iDeferredFile >= 0) {
+        Deferred().Push(DeferredReference{
+            rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName, pmro->mro_iResID,
+            pdtElementM, mpContainer, mdContainer_Count(mpContainer), _md_pvReadingOwner});
+        mdDynamicContainer_Add(mpContainer, nullptr);
+        continue;
+      }
+      void *pvTarget = pmro == nullptr ? nullptr : pmro->mro_mp.mp_pvObject;
+      if (pvTarget != nullptr && !TargetFits(pmro->mro_mp.mp_pdtType, pdtElementM)) {
+        ReportMismatch(*pmro, pdtElementM);
+        pvTarget = nullptr;
+      }
+      if (pvTarget != nullptr || (mf.mf_ulFlags & SMF_KEEPNULLS))
+        mdDynamicContainer_Add(mpContainer, pvTarget);
+    }
+    mr.ReadListEnd_t();
+    return;
+  }
+  case DTT_TYPEDEF:
+    ReadPart_t(static_cast<CDataType_Targeted *>(pdtF)->dtt_tidTarget.GetPointer(),
+               ThroughTypedefs(pdtM), pv, mf.mf_ulFlags);
+    return;
+  default:
+    return;
+  }
+}
+
+void mdSkipObject_t(CMetaFrame &mf)
+{
+  if (mf.mf_pdtType == nullptr) return;
+  MetaFrameFunction pSkip =
+      (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_SKIP);
+  if (pSkip != nullptr) {
+    pSkip(mf);
+  } else {
+    mdSkipObjectDefault_t(mf);
+  }
+}
+
+void mdSkipObjectDefault_t(CMetaFrame &mf)
+{
+  CDataType *pdt = mf.mf_pdtType;
+  if (pdt == nullptr) return;
+  CMetaReader &mr = mdMustReader_t();
+  long sl;
+  switch (pdt->dt_dttKind) {
+  case DTT_SIMPLE:
+  case DTT_VALUEFIELD:
+    mr.SkipRaw_t(pdt->GetName(), (pdt->dt_ulFlags & DTF_FROMFILE)
+                                     ? (long)pdt->dt_aulReserved[RES_FILEBYTES]
+                                     : pdt->dt_slSize);
+    return;
+  case DTT_POINTER:
+  case DTT_HANDLE:
+    mr.ReadInt_t("Ptr", sl);
+    ObjectAt_t(sl);
+    return;
+  case DTT_SMARTPOINTER:
+    mr.ReadInt_t("SmartPtr", sl);
+    ObjectAt_t(sl);
+    return;
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
+    if (pdtBase != nullptr) SkipPart_t(pdtBase, 0);
+    mr.ReadBlockStart_t("Struct", nullptr);
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      if (!(pdt->dt_ulFlags & DTF_FROMFILE) && (sm.sm_ulFlags & SMF_NOSAVE)) continue;
+      mr.ReadBlockStart_t(sm.sm_idCodeName, nullptr);
+      SkipPart_t(sm.sm_tidType.Resolve(), 0);
+      mr.ReadBlockEnd_t();
+    }
+    mr.ReadBlockEnd_t();
+    return;
+  }
+  case DTT_ARRAY: {
+    CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+    if (mdGetVersion() >= 6) {
+      mr.ReadBlockStart_t("Array", nullptr);
+    } else {
+      long ctIgnored;
+      mr.ReadListStart_t("Array", "ARRY", ctIgnored);
+    }
+    CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+    const long ct = pdta->GetElementCount();
+    if (IsPlain(pdtElement) && mr.IsBinary() &&
+        pdtElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr) {
+      mr.SkipRaw_t(pdtElement->GetName(), ct * (long)pdtElement->dt_aulReserved[RES_FILEBYTES]);
+    } else {
+      for (long i = 0; i < ct; i++) SkipPart_t(pdtElement, 0);
+    }
+    if (mdGetVersion() >= 6) {
+      mr.ReadBlockEnd_t();
+    } else {
+      mr.ReadListEnd_t();
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    const bool bStatic = pdt->dt_dttKind == DTT_STATICARRAY;
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    long ct;
+    mr.ReadListStart_t(bStatic ? "StaticArray" : "StaticStackArray", bStatic ? "STAR" : "SSAR", ct);
+    CheckElementCount_t(pdtElement, nullptr, ct);
+    for (long i = 0; i < ct; i++) SkipPart_t(pdtElement, 0);
+    mr.ReadListEnd_t();
+    return;
+  }
+  case DTT_DYNAMICCONTAINER: {
+    long ct;
+    mr.ReadListStart_t("DynamicContainer", "DCON", ct);
+    if ((long long)ct * 4 > mr.GetBytesLeft()) Error_t(strFormat("Invalid count %1.", ct));
+    for (long i = 0; i < ct; i++) {
+      mr.ReadInt_t("Ptr", sl);
+      ObjectAt_t(sl);
+    }
+    mr.ReadListEnd_t();
+    return;
+  }
+  case DTT_TYPEDEF:
+    SkipPart_t(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), mf.mf_ulFlags);
+    return;
+  default:
+    return;
+  }
+}
+
+// ---- The file ----
+
+namespace {
+
+// Sets every reference inside an object null without deleting what it referred to (smart
+// pointers release theirs), so that objects of a failed read can be deleted one by one.
+void DetachReferences(CDataType *pdt, void *pv, int iDepth)
+{
+  if (pdt == nullptr || pv == nullptr || iDepth > 64) return;
+  switch (pdt->dt_dttKind) {
+  case DTT_POINTER:
+  case DTT_REFERENCE:
+    *(void **)pv = nullptr;
+    return;
+  case DTT_HANDLE:
+    *(unsigned long *)pv = 0;
+    return;
+  case DTT_SMARTPOINTER:
+    mdRef_Assign(CMetaPointer(pdt, pv), nullptr);
+    return;
+  case DTT_TYPEDEF:
+    DetachReferences(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv,
+                     iDepth + 1);
+    return;
+  case DTT_ARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Array *>(pdt)->dta_tidElement.Resolve();
+    if (pdtElement == nullptr || IsPlain(pdtElement)) return;
+    const long ct = static_cast<CDataType_Array *>(pdt)->GetElementCount();
+    for (long i = 0; i < ct; i++)
+      DetachReferences(pdtElement, (char *)pv + i * pdtElement->dt_slSize, iDepth + 1);
+    return;
+  }
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    DetachReferences(pdtst->dtst_tidBase.Resolve(), pv, iDepth + 1);
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      DetachReferences(sm.sm_tidType.Resolve(), (char *)pv + sm.sm_slOffset, iDepth + 1);
+    }
+    return;
+  }
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY: {
+    CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
+    if (pdtElement == nullptr || IsPlain(pdtElement)) return;
+    const long ct = pdt->dt_dttKind == DTT_STATICARRAY ? ((long *)pv)[0] : ((long *)pv)[2];
+    char *pch = ((char **)pv)[1];
+    for (long i = 0; i < ct && pch != nullptr; i++)
+      DetachReferences(pdtElement, pch + i * pdtElement->dt_slSize, iDepth + 1);
+    // (emptied as well: the object's own code must not meet null entries it never had)
+    if (pdt->dt_dttKind == DTT_STATICARRAY) {
+      mdStaticArray_Clear(CMetaPointer(pdt, pv));
+    } else {
+      mdStaticStackArray_Clear(CMetaPointer(pdt, pv));
+    }
+    return;
+  }
+  case DTT_DYNAMICCONTAINER:
+    mdDynamicContainer_Clear(CMetaPointer(pdt, pv));
+    return;
+  default:
+    return;
+  }
+}
+
+bool IsSmart(const CMetaPointer &mp)
+{
+  return mp.IsValid() && mdIsDerivedFrom(mp.mp_pdtType, CSmartObject::md_pdtDataType);
+}
+
+CSmartObject *AsSmart(const CMetaPointer &mp)
+{
+  return static_cast<CSmartObject *>((CObject *)mp.mp_pvObject);
+}
+
+// Deletes objects of a read that nothing is to keep. A reference of our own keeps every counted
+// object alive until its turn, and the references between them are let go first, so that
+// cycles go too and nothing is deleted twice; a counted object that someone else took a
+// reference to meanwhile stays.
+void DeleteObjects(CStaticStackArray<CMetaPointer> &saObjects)
+{
+  for (CMetaPointer &mp : saObjects) {
+    if (IsSmart(mp)) AsSmart(mp)->AddRef();
+  }
+  for (CMetaPointer &mp : saObjects) DetachReferences(mp.mp_pdtType, mp.mp_pvObject, 0);
+  for (CMetaPointer &mp : saObjects) {
+    DropDeferred(0, mp.mp_pvObject);
+    if (IsSmart(mp)) {
+      AsSmart(mp)->RemRef();
+    } else {
+      mdDelete(mp);
+    }
+  }
+}
+
+// Deletes the objects a failed read made (they were never handed out).
+void DeleteCreated(CMetaReadContext &rc)
+{
+  CStaticStackArray<CMetaPointer> saMade;
+  for (MetaReadObject &mro : rc.mrc_aObjects) {
+    if (!mro.mro_bExternal && mro.mro_mp.IsValid()) saMade.Push(mro.mro_mp);
+  }
+  DeleteObjects(saMade);
+}
+
+void ReleaseHeld(CMetaReadContext &rc)
+{
+  CStaticStackArray<CSmartObject *> sa;
+  sa.Swap(rc.mrc_apsoHeld);
+  for (CSmartObject *pso : sa) pso->RemRef();
+}
+
+void ReadFiles_t(CMetaReadContext &rc, CMetaReader &mr, long ctFiles, LoadInProgress *plip)
+{
+  long ct;
+  mr.ReadListStart_t("ResourceFiles", "RFIL", ct);
+  if (ct != ctFiles) Error_t("Inconsistent number of files");
+  if ((long long)ct * 8 > mr.GetBytesLeft()) Error_t("Inconsistent number of files");
+  plip->lip_ctFiles = ct;
+  CMetaFileLinks *pLinks = mdGetFileLinks();
+  for (long i = 0; i < ct; i++) {
+    mr.ReadBlockStart_t("File", nullptr);
+    long iFile;
+    mr.ReadInt_t("File", iFile);
+    if (iFile != i) Error_t("Inconsistent numbering of dependent resource files.");
+    long slFlags = 0;
+    if (rc.mrc_iVersion >= 7) mr.ReadInt_t("Flags", slFlags);
+    CString strName;
+    mr.ReadString_t("FileName", strName);
+    mr.ReadBlockEnd_t();
+    MetaReadFile &mrf = rc.mrc_aFiles.Push();
+    mrf.mrf_strName = strName;
+    mrf.mrf_ulFlags = (unsigned long)slFlags;
+    mrf.mrf_pFile = nullptr;
+    mrf.mrf_bInProgress = false;
+    if (mrf.mrf_ulFlags & MDRF_DELAYED) {
+      rc.mrc_bDelayed = true;
+      plip->lip_ctFilesDone = i + 1;
+      continue;
+    }
+    CheckAbort_t();
+    if (pLinks == nullptr) continue;
+    try {
+      int bInProgress = 0;
+      CObject *pFile = pLinks->ObtainFile_t(strName, bInProgress);
+      rc.mrc_aFiles[i].mrf_pFile = pFile;
+      rc.mrc_aFiles[i].mrf_bInProgress = bInProgress != 0;
+    } catch (CException &ex) {
+      if (IsAborting()) throw;
+      conError(strTranslate("DOZUMetaRead.Replacement=%1. Creating replacement file.\n"),
+               ex.GetDescription());
+      rc.mrc_aFiles[i].mrf_pFile = pLinks->CreateReplacementFile(strName);
+    }
+    plip->lip_ctFilesDone = i + 1;
+  }
+  mr.ReadListEnd_t();
+}
+
+void ReadIdents_t(CMetaReadContext &rc, CMetaReader &mr, long ctIdents)
+{
+  long ct;
+  mr.ReadListStart_t("Idents", "IDNT", ct);
+  if (ct != ctIdents || (long long)ct * 8 > mr.GetBytesLeft())
+    Error_t("Inconsistent number of idents");
+  rc.mrc_aidIdents.Push(ct);
+  for (long i = 0; i < ct; i++) rc.mrc_aidIdents[i] = mdInvalidIdent();
+  for (long i = 0; i < ct; i++) {
+    mr.ReadBlockStart_t("Ident", nullptr);
+    long iIdent;
+    mr.ReadInt_t("Ident", iIdent);
+    CString strName;
+    mr.ReadString_t("Name", strName);
+    mr.ReadBlockEnd_t();
+    if (iIdent < 0 || iIdent >= ct) Error_t(strFormat("Invalid ident index %1.", iIdent));
+    rc.mrc_aidIdents[iIdent] = strName.IsEmpty() ? mdInvalidIdent() : strConvertStringToID(strName);
+  }
+  mr.ReadListEnd_t();
+}
+
+void ReadTypes_t(CMetaReadContext &rc, CMetaReader &mr, long ctTypes)
+{
+  if (ctTypes < 0 || (long long)ctTypes * 8 > mr.GetBytesLeft())
+    Error_t("Inconsistent number of datatypes");
+  rc.mrc_apdtTypes.Push(ctTypes);
+  for (long i = 0; i < ctTypes; i++) rc.mrc_apdtTypes[i] = nullptr;
+  CStaticStackArray<bool> abExternal;
+  abExternal.Push(ctTypes);
+  for (long i = 0; i < ctTypes; i++) abExternal[i] = false;
+
+  long ctExternal;
+  mr.ReadListStart_t("ExternalTypes", "EXTY", ctExternal);
+  if (ctExternal > ctTypes) Error_t("Inconsistent number of datatypes");
+  for (long i = 0; i < ctExternal; i++) {
+    mr.ReadBlockStart_t("ExternalType", nullptr);
+    long iType;
+    mr.ReadInt_t("Type", iType);
+    CString strName;
+    mr.ReadString_t("Name", strName);
+    mr.ReadBlockEnd_t();
+    if (iType < 0 || iType >= ctTypes || abExternal[iType])
+      Error_t(strFormat("Invalid type index %1.", iType));
+    abExternal[iType] = true;
+    CDataType *pdt = FindProgramType(strName);
+    if (pdt == nullptr && mdGetMetaSwitches().ms_bInEditor) {
+      conWarning(strTranslate("DOZUMetaRead.UnknownType=Unknown type %1.\n"), strName);
+    }
+    rc.mrc_apdtTypes[iType] = pdt;
+  }
+  mr.ReadListEnd_t();
+
+  long ctInternal;
+  mr.ReadListStart_t("InternalTypes", "INTY", ctInternal);
+  if (ctExternal + ctInternal != ctTypes) Error_t("Inconsistent number of datatypes");
+  CStaticStackArray<FileTypeRecord> aRecords;
+  for (long i = 0; i < ctInternal; i++) {
+    CDataType *pdt = ReadTypeRecord_t(rc, mr, aRecords);
+    const long iType = rc.mrc_apdtTypes.Count(); // (only to keep the loop readable)
+    (void)iType;
+    LinkToProgram(pdt);
+  }
+  mr.ReadListEnd_t();
+  ResolveIndices_t(rc, aRecords);
+  CheckByValueCycles_t(rc);
+  const bool bRaw = mr.IsBinary() && md_bAllowRawLoading;
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) {
+    CDataType *pdtProgram = pdt->dt_pdtCounterpart;
+    if (bRaw && pdtProgram != nullptr && (pdtProgram->dt_ulFlags & DTF_PLAIN))
+      pdt->dt_ulFlags |= DTF_PLAIN;
+    pdt->dt_ulChecksum = 0;
+  }
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) MatchType_t(rc, pdt);
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) pdt->dt_ulChecksum = 0;
+}
+
+MetaReadObject &RegisterObject_t(CMetaReadContext &rc, long iObject)
+{
+  if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
+    Error_t(strFormat("Invalid object index %1.", iObject));
+  MetaReadObject &mro = rc.mrc_aObjects[iObject];
+  if (mro.mro_mp.mp_pdtType != nullptr || mro.mro_bExternal || mro.mro_pdtFile != nullptr ||
+      mro.mro_iDeferredFile >= 0) {
+    Error_t(strFormat("Object index %1 is used twice.", iObject));
+  }
+  return mro;
+}
+
+void ReadExternals_t(CMetaReadContext &rc, CMetaReader &mr)
+{
+  long ct;
+  mr.ReadListStart_t("ExternalObjects", "EXOB", ct);
+  if (ct > rc.mrc_ctInfoObjects || (long long)ct * 16 > mr.GetBytesLeft())
+    Error_t("Inconsistent number of objects");
+  CMetaFileLinks *pLinks = mdGetFileLinks();
+  for (long i = 0; i < ct; i++) {
+    mr.ReadBlockStart_t("ExternalObject", nullptr);
+    long iObject, iFile, iResID, iType;
+    mr.ReadInt_t("Object", iObject);
+    mr.ReadInt_t("File", iFile);
+    mr.ReadInt_t("ResID", iResID);
+    mr.ReadInt_t("Type", iType);
+    mr.ReadBlockEnd_t();
+    MetaReadObject &mro = RegisterObject_t(rc, iObject);
+    mro.mro_bExternal = true;
+    if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
+      Error_t(strFormat("Invalid type index %1 of external object %2.", iType, iObject));
+    }
+    CDataType *pdt = ProgramOf(rc.mrc_apdtTypes[iType]);
+    if (iFile == -1) continue;
+    if (iFile < 0 || iFile >= rc.mrc_aFiles.Count())
+      Error_t(strFormat("Invalid file index %1.", iFile));
+    MetaReadFile &mrf = rc.mrc_aFiles[iFile];
+    if (mrf.mrf_bInProgress) {
+      // That file is being loaded further up: bound when its load completes.
+      mro.mro_iDeferredFile = iFile;
+      mro.mro_iResID = iResID;
+      continue;
+    }
+    if (pLinks == nullptr) continue;
+    CMetaPointer mp =
+        pLinks->ResolveExternal_t(mrf.mrf_pFile, mrf.mrf_strName, mrf.mrf_ulFlags, iResID, pdt);
+    rc.mrc_aObjects[iObject].mro_mp = mp;
+    if (IsSmart(mp)) rc.mrc_apsoHeld.Push() = AsSmart(mp);
+  }
+  mr.ReadListEnd_t();
+}
+
+void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName,
+                       const char *strChunk, long ctLimit, const char *strError, bool bCreate,
+                       long &ct)
+{
+  mr.ReadListStart_t(strName, strChunk, ct);
+  if (ct > ctLimit || (long long)ct * 8 > mr.GetBytesLeft()) Error_t(strError);
+  for (long i = 0; i < ct; i++) {
+    mr.ReadBlockStart_t("ObjectType", nullptr);
+    long iObject, iType;
+    mr.ReadInt_t("Object", iObject);
+    mr.ReadInt_t("Type", iType);
+    mr.ReadBlockEnd_t();
+    if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
+      Error_t(strFormat("Invalid type index %1 of object %2.", iType, iObject));
+    }
+    CDataType *pdtFile = rc.mrc_apdtTypes[iType];
+    if (!bCreate) continue;
+    MetaReadObject &mro = RegisterObject_t(rc, iObject);
+    CDataType *pdtProgram = ProgramOf(pdtFile);
+    if (pdtFile == nullptr) Error_t(strFormat("Unknown type of object %1.", iObject));
+    mro.mro_pdtFile = pdtFile;
+    if (pdtProgram == nullptr || mdIsAbstract(pdtProgram)) {
+      conWarning(
+          strTranslate("DOZUMetaRead.SkippedObject=%1: object %2 of type '%3' is skipped: the "
+                       "program has no such type.\n"),
+          rc.mrc_pstrm->GetDescription(), iObject, pdtFile->GetName());
+      continue;
+    }
+    rc.mrc_aObjects[iObject].mro_mp = mdNew_t(pdtProgram);
+  }
+  mr.ReadListEnd_t();
+}
+
+void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, const char *strChunk,
+                   long ctExpected, const char *strError, LoadInProgress *plip)
+{
+  long ct;
+  mr.ReadListStart_t(strName, strChunk, ct);
+  if (ct != ctExpected) Error_t(strError);
+  for (long i = 0; i < ct; i++) {
+    mr.ReadBlockStart_t("Object", nullptr);
+    long iObject, iType;
+    mr.ReadInt_t("Object", iObject);
+    mr.ReadInt_t("Type", iType);
+    if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
+      Error_t(strFormat("Invalid object index %1.", iObject));
+    MetaReadObject &mro = rc.mrc_aObjects[iObject];
+    CDataType *pdtFile = TypeAt_t(rc, iType, false);
+    if (mro.mro_bExternal || mro.mro_pdtFile == nullptr || pdtFile != mro.mro_pdtFile)
+      Error_t("Invalid type index");
+    const CMetaPointer mp = mro.mro_mp;
+    _md_pvReadingOwner = mp.mp_pvObject;
+    _md_iReadingObject = iObject;
+    ReadPart_t(pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
+    _md_pvReadingOwner = nullptr;
+    _md_iReadingObject = -1;
+    mr.ReadBlockEnd_t();
+    plip->lip_slPosition = rc.mrc_pstrm->GetPosition();
+  }
+  mr.ReadListEnd_t();
+}
+
+// Hands the unused objects to be deleted when the outermost load of the thread ends.
+void DisposeUnused(CMetaReadContext &rc)
+{
+  long ctUnused = 0;
+  for (long i = 1; i < rc.mrc_aObjects.Count(); i++) {
+    MetaReadObject &mro = rc.mrc_aObjects[i];
+    if (mro.mro_bExternal || mro.mro_bReferenced || !mro.mro_mp.IsValid()) continue;
+    if (md_iReportUnusedObjects == 2) {
+      conInfo(strTranslate(
+                  "DOZUMetaRead.Unused=Object %1 type '%2' from '%3' will be deleted because it "
+                  "isn't used.\n"),
+              i, mro.mro_mp.mp_pdtType->GetName(), rc.mrc_pstrm->GetDescription());
+    }
+    Unused().Push(mro.mro_mp);
+    ctUnused++;
+  }
+  if (md_iReportUnusedObjects > 0 && ctUnused > 0) {
+    conTrace(
+        strTranslate(
+            "DOZUMetaRead.UnusedCount=Meta loader deleted %1 unused objects from '%2' file.\n"),
+        ctUnused, rc.mrc_pstrm->GetDescription());
+  }
+}
+
+void DeleteUnusedObjects(void)
+{
+  if (_md_psaUnused == nullptr) return;
+  CStaticStackArray<CMetaPointer> sa;
+  sa.Swap(*_md_psaUnused);
+  DeleteObjects(sa);
+}
+
+// An object is used when the root reaches it through the references read: a cycle that the
+// root does not reach is as unused as a lone object.
+void MarkReachable(CMetaReadContext &rc)
+{
+  const long ct = rc.mrc_aObjects.Count();
+  CStaticStackArray<long> aiFirst, aiNext;
+  aiFirst.Reserve(ct);
+  for (long i = 0; i < ct; i++) aiFirst.Push() = -1;
+  const long ctEdges = rc.mrc_aiEdges.Count() / 2;
+  aiNext.Reserve(ctEdges);
+  for (long e = 0; e < ctEdges; e++) aiNext.Push() = -1;
+  for (long e = 0; e < ctEdges; e++) {
+    const long iFrom = rc.mrc_aiEdges[2 * e];
+    aiNext[e] = aiFirst[iFrom];
+    aiFirst[iFrom] = e;
+  }
+  for (MetaReadObject &mro : rc.mrc_aObjects) mro.mro_bReferenced = false;
+  CStaticStackArray<long> aiWork;
+  if (ct > 0) {
+    rc.mrc_aObjects[0].mro_bReferenced = true;
+    aiWork.Push() = 0;
+  }
+  while (aiWork.Count() > 0) {
+    const long i = aiWork[aiWork.Count() - 1];
+    aiWork.Pop();
+    for (long e = aiFirst[i]; e >= 0; e = aiNext[e]) {
+      const long iTo = rc.mrc_aiEdges[2 * e + 1];
+      if (rc.mrc_aObjects[iTo].mro_bReferenced) continue;
+      rc.mrc_aObjects[iTo].mro_bReferenced = true;
+      aiWork.Push() = iTo;
+    }
+  }
+}
+
+CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *plip)
+{
+  rc.mrc_iVersion = mr.Open_t();
+  if (rc.mrc_iVersion >= 2) {
+    CString strVersion;
+    mr.ReadString_t("ProgramVersion", strVersion);
+    CString strDescription = rc.mrc_pstrm->GetDescription();
+    const long slLength = strDescription.Length();
+    const bool bWorld =
+        slLength >= 4 && strCompare((const char *)strDescription + slLength - 4, ".wld") == 0;
+    if (bWorld && !mdGetMetaSwitches().ms_bInEditor &&
+        strCompare(strVersion, mdGetProgramVersionText()) != 0) {
+      mr.Error_t(strVersion);
+    }
+  }
+  mr.ReadBlockStart_t("Info", "INFO");
+  long iStripped = 0, ctFiles, ctIdents, ctTypes, ctObjects;
+  if (rc.mrc_iVersion >= 8) mr.ReadInt_t("EditDataStripped", iStripped);
+  mr.ReadInt_t("ResourceFiles", ctFiles);
+  mr.ReadInt_t("Idents", ctIdents);
+  mr.ReadInt_t("Types", ctTypes);
+  mr.ReadInt_t("Objects", ctObjects);
+  mr.ReadBlockEnd_t();
+  rc.mrc_iEditStripped = iStripped;
+  if (ctObjects < 0 || (long long)ctObjects * 8 > mr.GetBytesLeft())
+    Error_t("Inconsistent number of objects");
+  rc.mrc_ctInfoObjects = ctObjects;
+  rc.mrc_ctInfoTypes = ctTypes;
+
+  ReadFiles_t(rc, mr, ctFiles, plip);
+  ReadIdents_t(rc, mr, ctIdents);
+  ReadTypes_t(rc, mr, ctTypes);
+  rc.mrc_aObjects.Push(ctObjects);
+  for (long i = 0; i < ctObjects; i++) {
+    rc.mrc_aObjects[i] = MetaReadObject{CMetaPointer(), nullptr, false, false, -1, -1};
+  }
+  ReadExternals_t(rc, mr);
+  long ctExternal = 0;
+  for (MetaReadObject &mro : rc.mrc_aObjects) ctExternal += mro.mro_bExternal ? 1 : 0;
+  long ctInternal, ctEdit = 0;
+  ReadObjectTypes_t(rc, mr, "ObjectTypes", "OBTY", ctObjects - ctExternal,
+                    "Invalid number of internal objects", true, ctInternal);
+  const bool bEditor = mdGetMetaSwitches().ms_bInEditor != 0;
+  if (rc.mrc_iVersion >= 4) {
+    ReadObjectTypes_t(rc, mr, "EditObjectTypes", "EDTY",
+                      bEditor ? ctObjects - ctExternal - ctInternal : 0x7FFFFFFF,
+                      "Invalid number of edit objects", bEditor, ctEdit);
+  }
+  CheckAbort_t();
+  ReadObjects_t(rc, mr, "Objects", "OBJS", ctInternal, "Inconsistent number of internal objects",
+                plip);
+  CheckAbort_t();
+  if (bEditor && rc.mrc_iVersion >= 4) {
+    ReadObjects_t(rc, mr, "EditObjects", "EDOB", ctEdit, "Inconsistent number of edit objects",
+                  plip);
+    mr.Close_t();
+  } else if (bEditor) {
+    mr.Close_t();
+  }
+  if (ctObjects == 0) Error_t("File with no objects");
+  MetaReadObject &mroRoot = rc.mrc_aObjects[0];
+  mroRoot.mro_bReferenced = true;
+  if (!mroRoot.mro_mp.IsValid()) Error_t("The root object could not be made.");
+  return mroRoot.mro_mp;
+}
+
+// Restores the calling thread's read context when a read ends, however it ends.
+class CReadContextScope {
+public:
+  explicit CReadContextScope(CMetaReadContext *pmrc)
+  {
+    pmrc->mrc_pOuter = mdCurrentReadContext();
+    mdSetCurrentReadContext(pmrc);
+    rcs_pmrc = pmrc;
+  }
+  ~CReadContextScope(void) { mdSetCurrentReadContext(rcs_pmrc->mrc_pOuter); }
+
+private:
+  CMetaReadContext *rcs_pmrc;
+};
+
+void FreeFileTypes(CMetaReadContext &rc)
+{
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) delete pdt;
+  rc.mrc_apdtFileTypes.PopAll();
+  rc.mrc_apdtTypes.PopAll();
+}
+
+// Counts the reads in progress on the calling thread; the outermost deletes the unused objects.
+class CReadDepthScope {
+public:
+  CReadDepthScope(void) { _md_iReadDepth++; }
+  ~CReadDepthScope(void)
+  {
+    if (--_md_iReadDepth != 0) return;
+    DeleteUnusedObjects();
+  }
+};
+
+} // namespace
+
+CMetaPointer mdInternalRead_t(CStream &strm)
+{
+  CReadDepthScope rds;
+  CMetaContextScope mcs;
+  CLoadInProgressScope lips(strm);
+  CMetaReadContext rc;
+  rc.mrc_pstrm = &strm;
+  {
+    CSyncLock sl(mdGetMetaMutex());
+    rc.mrc_iSerial = _md_iNextSerial++;
+  }
+  CBinaryMetaReader mrBinary(strm);
+  CMetaReader *pmr = nullptr;
+  CMetaReader *pmrText = nullptr;
+  if (mrBinary.IsMetaFile()) {
+    pmr = &mrBinary;
+  } else if (mdGetTextReaderFactory() != nullptr) {
+    pmrText = mdGetTextReaderFactory()(strm);
+    if (pmrText->IsMetaFile()) {
+      pmr = pmrText;
+    }
+  }
+  if (pmr == nullptr) {
+    delete pmrText;
+    throw CFileException(strTranslate("DOZUMetaRead.NotMetaDataFile=This is not a metadata file."),
+                         strm.GetDescription());
+  }
+  rc.mrc_pReader = pmr;
+  const long long llStart = strm_ctEffectiveBytes;
+  (void)llStart;
+  CMetaPointer mpRoot;
+  try {
+    CReadContextScope rcs(&rc);
+    mpRoot = ReadFile_t(rc, *pmr, lips.lips_plip);
+    // Hooks run on what the file made, in index order; resources learn their file.
+    CStaticStackArray<CMetaPointer> saInternal;
+    for (MetaReadObject &mro : rc.mrc_aObjects) {
+      if (!mro.mro_bExternal && mro.mro_mp.IsValid()) saInternal.Push(mro.mro_mp);
+    }
+    for (CMetaPointer &mp : saInternal) mdPostRead(mp);
+    CMetaFileLinks *pLinks = mdGetFileLinks();
+    if (pLinks != nullptr) {
+      pLinks->AfterRead(mpRoot, saInternal.Count() > 0 ? &saInternal[0] : nullptr,
+                        saInternal.Count(), rc.mrc_bConverted, rc.mrc_bDelayed);
+    }
+    MarkReachable(rc);
+    DisposeUnused(rc);
+  } catch (...) {
+    _md_pvReadingOwner = nullptr;
+    _md_iReadingObject = -1;
+    {
+      CReadContextScope rcs(&rc);
+      DropDeferred(rc.mrc_iSerial, nullptr);
+      DeleteCreated(rc);
+      ReleaseHeld(rc);
+    }
+    FreeFileTypes(rc);
+    delete pmrText;
+    throw;
+  }
+  ReleaseHeld(rc);
+  FreeFileTypes(rc);
+  delete pmrText;
+  return mpRoot;
+}
+
+// ---- Deferred references ----
+
+void mdBindDeferredReferences_t(CObject *pFile, const CString &strFileName)
+{
+  if (_md_psaDeferred == nullptr || _md_psaDeferred->Count() == 0) return;
+  CMetaFileLinks *pLinks = mdGetFileLinks();
+  CStaticStackArray<DeferredReference> saBind, saKept;
+  for (DeferredReference &dr : *_md_psaDeferred) {
+    if (dr.dr_strFile == strFileName) {
+      saBind.Push(dr);
+    } else {
+      saKept.Push(dr);
+    }
+  }
+  _md_psaDeferred->Swap(saKept);
+  for (DeferredReference &dr : saBind) {
+    CMetaPointer mp;
+    try {
+      if (pLinks != nullptr)
+        mp = pLinks->ResolveExternal_t(pFile, strFileName, 0, dr.dr_iResID, dr.dr_pdtWanted);
+    } catch (CException &ex) {
+      conError("%1\n", ex.GetDescription());
+      continue;
+    }
+    if (mp.IsValid() && TargetFits(mp.mp_pdtType, dr.dr_pdtWanted)) {
+      if (dr.dr_iPosition < 0) {
+        mdRef_Assign(dr.dr_mpSlot, mp.mp_pvObject);
+      } else if (dr.dr_iPosition < mdContainer_Count(dr.dr_mpSlot)) {
+        ((void ***)dr.dr_mpSlot.mp_pvObject)[1][dr.dr_iPosition] = mp.mp_pvObject;
+      }
+    }
+    if (IsSmart(mp)) AsSmart(mp)->RemRef();
+  }
+}
+
+void mdForgetDeferredReferences(void)
+{
+  if (_md_psaDeferred != nullptr) _md_psaDeferred->PopAll();
+}
+
+// ---- Progress ----
+
+float mdGetLoadingProgress(void)
+{
+  CSyncLock sl(mdGetMetaMutex());
+  CStaticStackArray<LoadInProgress *> &sa = Loads();
+  if (sa.Count() == 0) return 0.0f;
+  const unsigned long ulThread = sa[0]->lip_ulThread;
+  // From the innermost level out: each level's referenced files and its own objects share it.
+  float fInner = 0.0f;
+  for (long i = sa.Count() - 1; i >= 0; i--) {
+    LoadInProgress *plip = sa[i];
+    if (plip->lip_ulThread != ulThread) continue;
+    const float fOwn =
+        plip->lip_slSize > 0 ? (float)plip->lip_slPosition / (float)plip->lip_slSize : 0.0f;
+    const long ctFiles = plip->lip_ctFiles;
+    const long ctDone = plip->lip_ctFilesDone;
+    const bool bInFiles = ctDone < ctFiles;
+    fInner = ((float)ctDone + (bInFiles ? fInner : 0.0f) + (bInFiles ? 0.0f : fOwn)) /
+             (float)(ctFiles + 1);
+  }
+  return fInner < 0.0f ? 0.0f : (fInner > 1.0f ? 1.0f : fInner);
+}
+
+CString mdGetRootLoadingFN(void)
+{
+  CSyncLock sl(mdGetMetaMutex());
+  CStaticStackArray<LoadInProgress *> &sa = Loads();
+  return sa.Count() == 0 ? CString() : sa[0]->lip_strName;
+}
+
+void mdAbortLoading(const CString &strFileName)
+{
+  CSyncLock sl(mdGetMetaMutex());
+  CStaticStackArray<LoadInProgress *> &sa = Loads();
+  if (sa.Count() > 0 && sa[0]->lip_strName == strFileName) sa[0]->lip_bAbort = true;
+}
+
+} // namespace QuennelEngine
