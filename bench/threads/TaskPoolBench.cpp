@@ -46,6 +46,16 @@ DWORD WINAPI BareThread(void *)
   }
 }
 
+const long ctContendedTasks = 100000;
+long volatile _ctPostersDone = 0;
+
+void PostHalf(void *pvPool)
+{
+  CTaskPool *ptp = (CTaskPool *)pvPool;
+  for (long i = 0; i < ctContendedTasks / 2; i++) ptp->PushTask(new CEmptyTask);
+  sysInterlockedIncrement(&_ctPostersDone);
+}
+
 // Microseconds from the post to the start, on a worker that sleeps before each sample.
 double PoolSample(CTaskPool &tp)
 {
@@ -139,6 +149,22 @@ int main()
     }
     Report("empty tasks through one worker", Summarise(adPerSecond), "/s");
     printf("%-44s (goal: at least 300,000 per second)\n", "");
+  }
+  {
+    // Contended: two posting threads, two workers.
+    CTaskPool tp;
+    tp.InitializePool(2, THP_NORMAL);
+    std::vector<double> adPerSecond;
+    for (int iRound = 0; iRound < 7; iRound++) {
+      _ctRun = 0;
+      _ctPostersDone = 0;
+      const double dStart = Now();
+      for (int i = 0; i < 2; i++) thrCreateThread(&tp, PostHalf);
+      while (_ctRun < ctContendedTasks || _ctPostersDone < 2) sysSleep(0);
+      adPerSecond.push_back(ctContendedTasks / (Now() - dStart));
+      while (thrCountThreads() > 2) sysSleep(1);
+    }
+    Report("empty tasks, two posters and two workers", Summarise(adPerSecond), "/s");
   }
   thrStopMultiThreadingSystem();
   return 0;
