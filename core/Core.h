@@ -25,6 +25,7 @@
 #include "core/threads/SyncEvent.h"
 #include "core/threads/SyncLock.h"
 #include "core/threads/SyncMutex.h"
+#include "core/threads/SyncPlainLock.h"
 #include "core/threads/TaskPool.h"
 #include "core/threads/TaskPoolThread.h"
 #include "core/threads/Threads.h"

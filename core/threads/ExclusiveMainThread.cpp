@@ -8,14 +8,9 @@ using namespace ThreadsPrivate;
 
 CExclusiveMainThread::CExclusiveMainThread()
 {
+  // No thread can become active until the lock is released.
   TakeActivityLock();
-  // The count only reaches zero under the activity lock, so seeing the all-idle event while
-  // holding the lock means no thread is active, and none can become active until we release it.
-  while (!IsAllIdle()) {
-    ReleaseActivityLock();
-    WaitAllIdle();
-    TakeActivityLock();
-  }
+  WaitUntilAllIdle();
 }
 
 CExclusiveMainThread::~CExclusiveMainThread()

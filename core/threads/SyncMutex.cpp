@@ -12,6 +12,9 @@ static inline bool IsSingleThreaded(void)
   return thr_ctActiveThreads == 0;
 }
 
+// Attempts to take a held mutex before waiting for it.
+static const int ctLockSpins = 1000;
+
 static inline unsigned long CallerID(bool bSingle)
 {
   return bSingle ? thr_ulMainThreadID : thrGetCurrentThreadID();
@@ -21,6 +24,22 @@ long CSyncMutex::Lock(void)
 {
   const bool bSingle = IsSingleThreaded();
   const unsigned long ulCaller = CallerID(bSingle);
+  if (!bSingle && sm_ulOwner != ulCaller) {
+    // Held by another thread: spin a little for it to come free before queueing on the event.
+    // Critical sections are short, and a queued waiter is handed the mutex through the event:
+    // two system calls (under Wine, round trips to its server of tens of microseconds) during
+    // which every later taker queues too, so contended mutexes would otherwise pass from one
+    // sleeping thread to the next. The spin lasts about as long as one such call, and takes
+    // only a free mutex (none queued), just as TryToLock does.
+    for (int iSpin = 0; iSpin < ctLockSpins; iSpin++) {
+      if (sm_ctLock == -1 && sysInterlockedCompareExchange(&sm_ctLock, 0, -1) == -1) {
+        sm_ulOwner = ulCaller;
+        sm_ctRecursion = 1;
+        return 1;
+      }
+      __builtin_ia32_pause();
+    }
+  }
   long ctNew = bSingle ? ++sm_ctLock : sysInterlockedIncrement(&sm_ctLock);
   if (ctNew != 0) {
     if (sm_ulOwner == ulCaller) return ++sm_ctRecursion;

@@ -10,6 +10,15 @@
 // running until their DeleteSelf has returned. WaitUntilCompleted waits on that count, so it
 // also waits for a task that a task on one worker posted and another worker already popped.
 // A task deleted while queued leaves the queue and both counts under the queue mutex.
+//
+// From the start of TerminatePool until it returns, and for the whole destruction, the pool
+// refuses postings: the task is cancelled (OnCancel, then DeleteSelf) at once on the posting
+// thread. Starting workers then would race the termination (or outlive the pool), and queueing
+// the task would leave it to the workers' last runs, which a task that posts again (a follow-up,
+// or itself) could keep going for ever. Running it inline instead would do the same on the
+// poster, recursively, under whatever locks the poster holds. Cancelling ends termination
+// promptly and tells the task's owner, as destruction does for tasks left in the queue. Tasks
+// queued before termination began still run in the workers' last runs.
 #include "core/threads/TaskPool.h"
 #include "core/frame/CodeGuard.h"
 
@@ -64,7 +73,7 @@ void ReportTaskException(void)
 
 CTaskPoolImp::CTaskPoolImp(CTaskPool *ptpOwner)
     : tpi_ptpOwner(ptpOwner), tpi_ctThreads(0), tpi_thpPriority(THP_NORMAL), tpi_ctPending(0),
-      tpi_ctUnfinished(0)
+      tpi_ctUnfinished(0), tpi_ctTerminating(0), tpi_bDestroying(false)
 {
   tpi_dcThreads.SetAllocationStep(16);
 }
@@ -103,7 +112,8 @@ void CTaskPoolImp::PostTask(CBaseTask *ptsk, bool bAtHead)
     return;
   }
   CSyncLock slThreads(&tpi_smThreads);
-  ActivateTaskPool();
+  const bool bRefused = tpi_ctTerminating > 0 || tpi_bDestroying;
+  if (!bRefused) ActivateTaskPool();
   {
     CSyncLock slQueue(&tpi_smQueue);
     if (ptsk->tsk_ptpiQueue != nullptr) {
@@ -111,24 +121,49 @@ void CTaskPoolImp::PostTask(CBaseTask *ptsk, bool bAtHead)
       corLogGuardBreach();
       return;
     }
-    if (bAtHead) {
-      tpi_lhQueue.AddHead(ptsk->tsk_lnQueue);
-    } else {
-      tpi_lhQueue.AddTail(ptsk->tsk_lnQueue);
+    if (!bRefused) {
+      if (bAtHead) {
+        tpi_lhQueue.AddHead(ptsk->tsk_lnQueue);
+      } else {
+        tpi_lhQueue.AddTail(ptsk->tsk_lnQueue);
+      }
+      ptsk->tsk_ptpiQueue = this;
+      tpi_ctPending++;
+      tpi_ctUnfinished++;
     }
-    ptsk->tsk_ptpiQueue = this;
-    tpi_ctPending++;
-    tpi_ctUnfinished++;
+  }
+  if (bRefused) {
+    slThreads.Unlock();
+    CancelTask(ptsk);
+    return;
   }
   // One waiting worker at most: a running one finds the task itself.
   for (CTaskPoolThread *ptpt : tpi_dcThreads) {
     CSyncLock slWorker(&ptpt->tpt_smThread);
     if (ptpt->tpt_bWaiting && !ptpt->tpt_bTerminating) {
       ptpt->tpt_bWaiting = 0;
+      // Woken after its mutex is released, or its run would start by waiting for our release.
+      // With the flag cleared no other posting wakes it, and TerminatePool cannot choose it
+      // while we hold the thread mutex.
+      slWorker.Unlock();
       ptpt->WaitOnThread(); // the end of its previous run
       ptpt->ExecuteThread();
       break;
     }
+  }
+}
+
+void CTaskPoolImp::CancelTask(CBaseTask *ptsk)
+{
+  try {
+    ptsk->OnCancel();
+  } catch (...) {
+    ReportTaskException();
+  }
+  try {
+    ptsk->DeleteSelf();
+  } catch (...) {
+    ReportTaskException();
   }
 }
 
@@ -202,6 +237,10 @@ CTaskPool::CTaskPool(void) : tp_pImp(new CTaskPoolImp(this))
 
 CTaskPool::~CTaskPool(void)
 {
+  {
+    CSyncLock sl(&tp_pImp->tpi_smThreads);
+    tp_pImp->tpi_bDestroying = true;
+  }
   TerminatePool();
   CSyncLock slThreads(&tp_pImp->tpi_smThreads);
   if (!tp_pImp->tpi_dcThreads.IsEmpty()) {
@@ -212,16 +251,7 @@ CTaskPool::~CTaskPool(void)
   // The pool owns what is still queued: cancelled (so whoever waits on a task hears of it) and
   // disposed of, not run.
   while (CBaseTask *ptsk = tp_pImp->PopTask()) {
-    try {
-      ptsk->OnCancel();
-    } catch (...) {
-      ReportTaskException();
-    }
-    try {
-      ptsk->DeleteSelf();
-    } catch (...) {
-      ReportTaskException();
-    }
+    tp_pImp->CancelTask(ptsk);
     CSyncLock sl(&tp_pImp->tpi_smQueue);
     tp_pImp->tpi_ctUnfinished--;
   }
@@ -344,10 +374,17 @@ void CTaskPool::TerminatePool(void)
     corLogGuardBreach();
     return;
   }
+  {
+    CSyncLock sl(&tpi.tpi_smThreads);
+    tpi.tpi_ctTerminating++;
+  }
   // From the last worker to the first: each one removes itself from the list.
   for (;;) {
     CSyncLock slThreads(&tpi.tpi_smThreads);
-    if (tpi.tpi_dcThreads.IsEmpty()) return;
+    if (tpi.tpi_dcThreads.IsEmpty()) {
+      tpi.tpi_ctTerminating--;
+      return;
+    }
     CTaskPoolThread *ptpt = tpi.tpi_dcThreads.Pointer(tpi.tpi_dcThreads.Count() - 1);
     {
       // A posting must not wake it any more: it would wait for a run that never ends.

@@ -24,8 +24,11 @@ class CTaskPoolImp {
   // Does nothing: idle workers cost nothing.
   void SuspendTaskPool(void);
 
-  // Queues the task at the head or the tail and wakes one waiting worker.
+  // Queues the task at the head or the tail and wakes one waiting worker; while the pool
+  // terminates, cancels and disposes of it instead.
   void PostTask(CBaseTask *ptsk, bool bAtHead);
+  // Tells a task that it will not run (OnCancel) and disposes of it; no pool mutex held.
+  void CancelTask(CBaseTask *ptsk);
   // Runs a popped task on the calling thread: OnExecute, then DeleteSelf. Exceptions do not pass.
   void RunTask(CBaseTask *ptsk);
   // Takes a task out of the queue when it is deleted there (from its destructor).
@@ -44,6 +47,10 @@ class CTaskPoolImp {
   ThreadPriority tpi_thpPriority;
   long tpi_ctPending;    // tasks in the queue
   long tpi_ctUnfinished; // tasks in the queue or running, until their DeleteSelf returned
+  // TerminatePool calls in progress, and whether the pool is being destroyed (both under the
+  // thread mutex): postings are refused meanwhile.
+  long tpi_ctTerminating;
+  bool tpi_bDestroying;
   CListHead tpi_lhQueue; // the head runs next
   CDynamicContainer<CTaskPoolThread> tpi_dcThreads;
 };

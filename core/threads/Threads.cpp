@@ -7,6 +7,7 @@
 #include "core/text/Translation.h"
 #include "core/threads/ExclusiveMainThread.h"
 #include "core/threads/SyncLock.h"
+#include "core/threads/SyncPlainLock.h"
 
 #include <exception>
 #include <string.h>
@@ -17,9 +18,14 @@ unsigned long volatile thr_ulMainThreadID = 0xFFFFFFFFUL;
 long volatile thr_ctActiveThreads = 0;
 
 static SysHandle _thr_hMainThread = nullptr;
-// A plain non-recursive lock (auto-reset, signalled): take = wait, release = set.
-static CSyncEvent _thr_seActivityLock;
-// Signalled exactly while no thread is active.
+// Guards the active count, the threads' active flags and the idle waiters. Every wake and every
+// end of a worker's run takes it, so it costs no system call unless a thread has to wait.
+static CSyncPlainLock _thr_splActivity;
+// Threads waiting for the active count to drop to zero (under the activity lock), and their
+// event (manual reset): set only when the count drops to zero while someone waits, so the
+// activity changes of workers make no system call of their own. Made by the service's start,
+// which also tells whether it has started.
+static long _thr_ctIdleWaiters = 0;
 static CSyncEvent _thr_seAllIdle;
 
 // The registry of live threads, in creation order.
@@ -32,42 +38,49 @@ namespace ThreadsPrivate {
 
 void TakeActivityLock(void)
 {
-  if (!_thr_seActivityLock.IsInitialized()) {
+  if (!_thr_seAllIdle.IsInitialized()) {
     conFatalErrorF(strTranslate(
         "DOZUThreads.NotStarted=Threads are used before the multithreading service has started."));
   }
-  _thr_seActivityLock.WaitEvent();
+  _thr_splActivity.Lock();
 }
 
 void ReleaseActivityLock(void)
 {
-  _thr_seActivityLock.SetEvent();
+  _thr_splActivity.Unlock();
 }
 
-bool IsAllIdle(void)
+void WaitUntilAllIdle(void)
 {
-  return _thr_seAllIdle.IsSignaled() != 0;
-}
-
-void WaitAllIdle(void)
-{
-  _thr_seAllIdle.WaitEvent();
+  // The count changes only under the activity lock, so zero seen while holding it stays zero
+  // until the lock is released.
+  while (thr_ctActiveThreads != 0) {
+    _thr_ctIdleWaiters++;
+    // Any signal still standing is from an earlier drop to zero: the count is up again.
+    _thr_seAllIdle.ResetEvent();
+    ReleaseActivityLock();
+    _thr_seAllIdle.WaitEvent();
+    TakeActivityLock();
+    _thr_ctIdleWaiters--;
+  }
 }
 
 } // namespace ThreadsPrivate
 
 using namespace ThreadsPrivate;
 
-// Counting, always under the activity lock, so the all-idle event matches the count whenever
-// someone holding the lock looks at it.
+// Counting, always under the activity lock (interlocked all the same: mutexes read the count
+// without it).
 static void RaiseActiveCount(void)
 {
-  if (sysInterlockedIncrement(&thr_ctActiveThreads) == 1) _thr_seAllIdle.ResetEvent();
+  sysInterlockedIncrement(&thr_ctActiveThreads);
 }
 
 static void LowerActiveCount(void)
 {
-  if (sysInterlockedDecrement(&thr_ctActiveThreads) == 0) _thr_seAllIdle.SetEvent();
+  if (sysInterlockedDecrement(&thr_ctActiveThreads) == 0 && _thr_ctIdleWaiters > 0) {
+    _thr_seAllIdle.SetEvent();
+  }
 }
 
 static void RegistryAdd(ThreadHandle *pth)
@@ -305,8 +318,7 @@ void thrResumeOtherThreads(void)
 
 void thrStartMultiThreading(void)
 {
-  _thr_seActivityLock.InitEvent(CSyncEvent::SEF_SIGNALED);
-  _thr_seAllIdle.InitEvent(CSyncEvent::SEF_MANUALRESET | CSyncEvent::SEF_SIGNALED);
+  _thr_seAllIdle.InitEvent(CSyncEvent::SEF_MANUALRESET);
 }
 
 void thrStopMultiThreading(void)

@@ -48,7 +48,7 @@ CORE_API ThreadPriority thrGetThreadPriority(ThreadHandle *pth);
 CORE_API void thrSuspendOtherThreads(void);
 CORE_API void thrResumeOtherThreads(void);
 
-// "Service.MultiThreading": creates the activity lock and the all-idle event.
+// "Service.MultiThreading": makes the all-idle event; threads may be used from then on.
 CORE_API void thrStartMultiThreading(void);
 CORE_API void thrStopMultiThreading(void);
 // "Service.MultiThreading_System": records the calling thread as the main thread.
@@ -59,8 +59,8 @@ CORE_API void thrStopMultiThreadingSystem(void);
 namespace ThreadsPrivate {
 void TakeActivityLock(void);
 void ReleaseActivityLock(void);
-bool IsAllIdle(void);
-void WaitAllIdle(void);
+// Called holding the activity lock; returns holding it once no thread is active.
+void WaitUntilAllIdle(void);
 } // namespace ThreadsPrivate
 
 } // namespace QuennelEngine

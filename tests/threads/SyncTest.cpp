@@ -183,3 +183,39 @@ TEST(SyncMutex, ContentionStressAdmitsOneOwner)
   EXPECT_EQ(cs.sm.GetLockCount(), -1);
   EXPECT_EQ(cs.sm.GetOwner(), 0u);
 }
+
+// The plain lock under contention: one holder at a time, every hand-over reaches a waiter.
+struct PlainLockState {
+  CSyncPlainLock spl;
+  long volatile ctInside = 0;
+  long volatile ctViolations = 0;
+  long ctEntries = 0; // changed only under the lock
+  long ctIterations = 0;
+};
+
+static void ContendPlain(void *pv)
+{
+  PlainLockState *pps = (PlainLockState *)pv;
+  for (long i = 0; i < pps->ctIterations; i++) {
+    pps->spl.Lock();
+    if (sysInterlockedIncrement(&pps->ctInside) != 1) sysInterlockedIncrement(&pps->ctViolations);
+    pps->ctEntries++;
+    if ((i & 15) == 0) sysYield();
+    sysInterlockedDecrement(&pps->ctInside);
+    pps->spl.Unlock();
+  }
+}
+
+TEST(SyncPlainLock, ContentionAdmitsOneHolderAndLosesNoHandOver)
+{
+  CThreadServices ts;
+  PlainLockState ps;
+  ps.ctIterations = 20000;
+  const int ctThreads = 4;
+  for (int i = 0; i < ctThreads; i++) thrCreateThread(&ps, ContendPlain);
+  // Bounded: a lost hand-over fails here instead of hanging.
+  ASSERT_TRUE(WaitUntil(AllThreadsEnded, 60000)) << "threads hang";
+  EXPECT_EQ(ps.ctViolations, 0);
+  EXPECT_EQ(ps.ctEntries, ctThreads * ps.ctIterations);
+  EXPECT_EQ(ps.spl.GetLockCount(), 0);
+}

@@ -1,9 +1,12 @@
 // The task pool: order of runs, callers that run tasks themselves, the counts, worker IDs,
-// termination and restart, the refusals and mended faults, exceptions in tasks, bounded stress
-// with many posters, and the allocation statistics of the pool's reflected types.
+// termination and restart, the refusals and mended faults, exceptions in tasks, postings while
+// the pool terminates, idle workers and exclusive sections, bounded stress with many posters
+// (lost wake-ups, a million tasks), and the allocation statistics of the pool's reflected types.
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -50,11 +53,16 @@ class CLogTask : public CBaseTask {
     sysInterlockedIncrement(&lt_ptl->tl_ctDisposed);
     CBaseTask::DeleteSelf();
   }
-  void OnCancel(void) override { sysInterlockedIncrement(&lt_ptl->tl_ctCancelled); }
+  void OnCancel(void) override
+  {
+    sysInterlockedIncrement(&lt_ptl->tl_ctCancelled);
+    if (lt_pfnCancelled) lt_pfnCancelled(this);
+  }
 
   TaskLog *lt_ptl;
   long lt_iID;
   void (*lt_pfnThen)(CTaskPool *, CLogTask *) = nullptr;
+  void (*lt_pfnCancelled)(CLogTask *) = nullptr;
   void *lt_pvData = nullptr;
 };
 
@@ -118,6 +126,59 @@ bool RunBounded(void (*pfn)(void *), void *pv, unsigned long ulMilliseconds = 60
   delete pr;
   return true;
 }
+
+// Waits until `fnDone` holds; if it does not within the time, a lock or a wake-up is lost: the
+// program ends with a failure instead of hanging (the stuck threads could not be cleaned up).
+template <class F>
+void WaitOrEndProcess(F fnDone, unsigned long ulMilliseconds, const char *strWhat)
+{
+  if (WaitUntil(fnDone, ulMilliseconds)) return;
+  fprintf(stderr, "%s did not finish: a lock or a wake-up is lost.\n", strWhat);
+  fflush(stderr);
+  ADD_FAILURE();
+  sysEndProcessNow(1);
+}
+
+// Ends the program unless disarmed in time, for code that blocks the main thread itself. Its
+// thread does not count as active while it waits, so it keeps no exclusive section out.
+class CWatchdog {
+public:
+  CWatchdog(const char *strWhat, unsigned long ulMilliseconds)
+      : wd_strWhat(strWhat), wd_ulMilliseconds(ulMilliseconds)
+  {
+    wd_seDisarm.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    wd_seStarted.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    wd_seStopped.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    thrCreateThread(this, Watch);
+    wd_seStarted.WaitEvent();
+  }
+  ~CWatchdog()
+  {
+    wd_seDisarm.SetEvent();
+    wd_seStopped.WaitEvent(); // it no longer touches us after that
+  }
+
+private:
+  static void Watch(void *pv)
+  {
+    CWatchdog *pwd = (CWatchdog *)pv;
+    ThreadHandle *pth = thrGetCurrentThread();
+    const char *strWhat = pwd->wd_strWhat;
+    thrMarkThreadAsInactive(pth);
+    pwd->wd_seStarted.SetEvent();
+    if (!pwd->wd_seDisarm.WaitEvent(pwd->wd_ulMilliseconds)) {
+      fprintf(stderr, "%s did not finish in time.\n", strWhat);
+      fflush(stderr);
+      sysEndProcessNow(1);
+    }
+    pwd->wd_seStopped.SetEvent();
+    // Library code again (the thread's end): active first.
+    thrMarkThreadAsActive(pth);
+  }
+  const char *wd_strWhat;
+  unsigned long wd_ulMilliseconds;
+  CSyncEvent wd_seDisarm, wd_seStarted, wd_seStopped;
+};
 
 std::string ConsoleSince(long ctTotalBefore)
 {
@@ -545,6 +606,260 @@ TEST(TaskPool, TerminationWhileTasksPostTasks)
   EXPECT_EQ(ctTwice, 0);
   EXPECT_EQ(spTask.Singles(), 0);
   delete ps;
+}
+
+// A pool whose workers have all been made and sleep, two of them without ever having run.
+TEST(TaskPool, IdleWorkersLetAnExclusiveSectionInAtOnce)
+{
+  CThreadServices ts;
+  TaskLog tl;
+  CTaskPool tp;
+  tp.InitializePool(3, THP_NORMAL);
+  tp.PushTask(NewTask(tl, 0));
+  ASSERT_TRUE(WaitUntil([&] { return tl.tl_ctDisposed == 1; }, 10000));
+  EXPECT_EQ(thrCountThreads(), 3);
+  {
+    CWatchdog wd("An exclusive section beside idle workers", 20000);
+    CExclusiveMainThread emt;
+    EXPECT_EQ(thrCountActiveThreads(), 0);
+  }
+  // After the section the workers serve postings again.
+  for (long i = 1; i <= 6; i++) tp.PushTask(NewTask(tl, i));
+  ASSERT_TRUE(WaitUntil([&] { return tl.tl_ctDisposed == 7; }, 10000));
+}
+
+// A chain of tasks on the only worker, each posting the next to its own pool: the worker is
+// running when they arrive, so nobody wakes it and it must find them itself.
+void PostTheNextLink(CTaskPool *ptp, CLogTask *plt)
+{
+  if (plt->lt_iID == 49) return;
+  CLogTask *pltNext = NewTask(*plt->lt_ptl, plt->lt_iID + 1, PostTheNextLink);
+  plt->lt_iID % 2 ? ptp->InsertTask(pltNext) : ptp->PushTask(pltNext);
+}
+
+TEST(TaskPool, TasksPostToTheirOwnPool)
+{
+  CThreadServices ts;
+  TaskLog tl;
+  CTaskPool tp;
+  tp.InitializePool(1, THP_NORMAL);
+  tp.PushTask(NewTask(tl, 0, PostTheNextLink));
+  WaitOrEndProcess([&] { return tl.tl_ctDisposed == 50; }, 20000, "A chain of tasks");
+  std::vector<long> aiExpected;
+  for (long i = 0; i < 50; i++) aiExpected.push_back(i);
+  EXPECT_EQ(tl.tl_aiRuns, aiExpected);
+  EXPECT_EQ(tl.tl_aulThreads, std::vector<unsigned long>(50, tp.GetThreadID(0)));
+}
+
+void TerminateAndNote(void *pv)
+{
+  CTaskPool *ptp = *(CTaskPool **)pv;
+  ptp->TerminatePool();
+  *((CTaskPool **)pv + 1) = ptp; // done
+}
+
+TEST(TaskPool, PostingsWhileThePoolTerminatesAreCancelledOnThePoster)
+{
+  CThreadServices ts;
+  TaskLog tl;
+  Gate g;
+  CTaskPool tp;
+  tp.InitializePool(1, THP_NORMAL);
+  // The worker's last run is held at the gate; then its task posts a follow-up.
+  tp.PushTask(NewTask(
+      tl, 0,
+      [](CTaskPool *ptp, CLogTask *plt) {
+        WaitAtGate(ptp, plt);
+        ptp->PushTask(NewTask(*plt->lt_ptl, 100));
+      },
+      &g));
+  ASSERT_TRUE(g.g_seReached.WaitEvent(10000));
+  CTaskPool *volatile aptpTerminate[2] = {&tp, nullptr};
+  thrCreateThread((void *)aptpTerminate, TerminateAndNote);
+  // Probes are queued until the termination starts (the last run takes them), then cancelled.
+  long ctProbes = 0;
+  WaitOrEndProcess(
+      [&] {
+        ctProbes++;
+        tp.PushTask(NewTask(tl, 1));
+        return tl.tl_ctCancelled > 0;
+      },
+      10000, "Termination");
+  EXPECT_EQ(tl.tl_ctDisposed, 1);  // the cancelled probe, at once, before the gate opened
+  EXPECT_EQ(thrCountThreads(), 2); // the worker and the terminating thread: none started
+  tp.InsertTask(NewTask(tl, 2));
+  EXPECT_EQ(tl.tl_ctCancelled, 2); // on this thread, within the posting
+  g.g_seOpen.SetEvent();
+  WaitOrEndProcess([&] { return aptpTerminate[1] != nullptr; }, 20000, "Termination");
+  EXPECT_EQ(tl.tl_ctCancelled, 3); // the follow-up posted from the last run
+  std::vector<long> aiExpected(ctProbes, 1);
+  aiExpected[0] = 0; // the gate task, then the probes queued before termination
+  EXPECT_EQ(tl.tl_aiRuns, aiExpected);
+  EXPECT_EQ(tl.tl_ctDisposed, ctProbes + 3);
+  EXPECT_EQ(tp.CountPendingTasks(), 0);
+
+  // Termination over: a posting starts a fresh worker.
+  ASSERT_TRUE(WaitUntil(AllThreadsEnded, 10000));
+  tp.PushTask(NewTask(tl, 3));
+  ASSERT_TRUE(WaitUntil([&] { return tl.tl_ctDisposed == ctProbes + 4; }, 10000));
+  EXPECT_EQ(tl.tl_aiRuns.back(), 3);
+  EXPECT_EQ(tl.tl_ctCancelled, 3);
+}
+
+TEST(TaskPool, TasksCancelledAtDestructionCannotRestartThePool)
+{
+  CThreadServices ts;
+  TaskLog tl;
+  StatsProbe spThread(CTaskPoolThread::md_pdtDataType);
+  {
+    CTaskPool tp;
+    tp.InitializePool(0, THP_NORMAL);
+    for (long i = 0; i < 2; i++) {
+      // Told that it will not run, it posts a replacement to its pool.
+      CLogTask *plt = NewTask(tl, i, nullptr, &tp);
+      plt->lt_pfnCancelled = [](CLogTask *plt) {
+        ((CTaskPool *)plt->lt_pvData)->PushTask(NewTask(*plt->lt_ptl, 10 + plt->lt_iID));
+      };
+      tp.PushTask(plt);
+    }
+    // Workers would start with the next posting; the destruction must not let them.
+    tp.InitializePool(2, THP_NORMAL);
+  }
+  EXPECT_EQ(thrCountThreads(), 0);
+  EXPECT_EQ(spThread.Singles(), 0);
+  EXPECT_TRUE(tl.tl_aiRuns.empty());
+  EXPECT_EQ(tl.tl_ctCancelled, 4);
+  EXPECT_EQ(tl.tl_ctDisposed, 4);
+}
+
+// Lost wake-ups: each poster posts one task and waits for it, again and again, so postings keep
+// arriving just as a worker finds the queue empty and goes to sleep. Nobody but the workers runs
+// tasks: a lost wake-up leaves a task in the queue and its poster waiting.
+struct WakeStress {
+  static constexpr long ctPosters = 2, ctRounds = 2500;
+  CTaskPool *ws_ptp = nullptr;
+  long volatile ws_ctPostersDone = 0;
+  long volatile ws_ctLost = 0;
+  long volatile ws_ctRuns = 0;
+};
+
+struct WakePoster {
+  WakeStress *wp_pws;
+  long wp_iPoster;
+  CSyncEvent wp_seRan;
+};
+
+class CWakeTask : public CBaseTask {
+  MD_DECLARE_CLASS(CWakeTask)
+  explicit CWakeTask(WakePoster *pwp) : wt_pwp(pwp) {}
+  void OnExecute(CTaskPool *) override
+  {
+    sysInterlockedIncrement(&wt_pwp->wp_pws->ws_ctRuns);
+    wt_pwp->wp_seRan.SetEvent();
+  }
+  WakePoster *wt_pwp;
+};
+
+MD_CLASS_BEGIN(CWakeTask, CBaseTask, 1)
+MD_CLASS_END()
+
+void PostAndWait(void *pv)
+{
+  WakePoster *pwp = (WakePoster *)pv;
+  for (long i = 0; i < WakeStress::ctRounds; i++) {
+    // Now and then a little later, to meet the worker at other points of its way to sleep.
+    for (long iSpin = 0; iSpin < (i * 7 + pwp->wp_iPoster * 3) % 40; iSpin++) sysYield();
+    pwp->wp_pws->ws_ptp->PushTask(new CWakeTask(pwp));
+    if (!pwp->wp_seRan.WaitEvent(10000)) {
+      sysInterlockedIncrement(&pwp->wp_pws->ws_ctLost);
+      break;
+    }
+  }
+  sysInterlockedIncrement(&pwp->wp_pws->ws_ctPostersDone);
+}
+
+TEST(TaskPool, StressNoWakeUpIsLost)
+{
+  CThreadServices ts;
+  WakeStress ws;
+  CTaskPool tp;
+  ws.ws_ptp = &tp;
+  tp.InitializePool(2, THP_NORMAL);
+  WakePoster awp[WakeStress::ctPosters];
+  for (long i = 0; i < WakeStress::ctPosters; i++) {
+    awp[i].wp_pws = &ws;
+    awp[i].wp_iPoster = i;
+    awp[i].wp_seRan.InitEvent(0);
+    thrCreateThread(&awp[i], PostAndWait);
+  }
+  WaitOrEndProcess([&] { return ws.ws_ctPostersDone == WakeStress::ctPosters; }, 120000,
+                   "The wake-up stress");
+  EXPECT_EQ(ws.ws_ctLost, 0);
+  EXPECT_EQ(ws.ws_ctRuns, WakeStress::ctPosters * WakeStress::ctRounds);
+  WaitOrEndProcess([&] { return tp.CountPendingTasks() == 0 && thrCountThreads() == 2; }, 20000,
+                   "The wake-up stress");
+}
+
+// A million empty tasks from two posting threads: each runs exactly once.
+struct MillionTasks {
+  static constexpr long ctPerPoster = 500000, ctPosters = 2;
+  static constexpr long ctTasks = ctPerPoster * ctPosters;
+  CTaskPool *mt_ptp = nullptr;
+  long volatile mt_actRuns[ctTasks] = {};
+  long volatile mt_ctPostersDone = 0;
+};
+
+class CCountTask : public CBaseTask {
+  MD_DECLARE_CLASS(CCountTask)
+  CCountTask(MillionTasks *pmt, long iID) : ct_pmt(pmt), ct_iID(iID) {}
+  void OnExecute(CTaskPool *) override { sysInterlockedIncrement(&ct_pmt->mt_actRuns[ct_iID]); }
+  MillionTasks *ct_pmt;
+  long ct_iID;
+};
+
+MD_CLASS_BEGIN(CCountTask, CBaseTask, 1)
+MD_CLASS_END()
+
+struct MillionPoster {
+  MillionTasks *mp_pmt;
+  long mp_iFirst;
+};
+
+void PostMany(void *pv)
+{
+  MillionPoster *pmp = (MillionPoster *)pv;
+  CTaskPool *ptp = pmp->mp_pmt->mt_ptp;
+  for (long i = 0; i < MillionTasks::ctPerPoster; i++) {
+    ptp->PushTask(new CCountTask(pmp->mp_pmt, pmp->mp_iFirst + i));
+    // A poster that runs ahead helps instead of letting the queue grow without bound.
+    if ((i & 1023) == 0) {
+      while (ptp->CountPendingTasks() > 20000) ptp->ProcessNextTask(nullptr);
+    }
+  }
+  sysInterlockedIncrement(&pmp->mp_pmt->mt_ctPostersDone);
+}
+
+TEST(TaskPool, StressAMillionTasksFromTwoPostersEachRunOnce)
+{
+  CThreadServices ts;
+  StatsProbe spTask(CCountTask::md_pdtDataType);
+  MillionTasks *pmt = new MillionTasks;
+  CTaskPool tp;
+  pmt->mt_ptp = &tp;
+  tp.InitializePool(2, THP_NORMAL);
+  MillionPoster amp[MillionTasks::ctPosters];
+  for (long i = 0; i < MillionTasks::ctPosters; i++) {
+    amp[i] = {pmt, i * MillionTasks::ctPerPoster};
+    thrCreateThread(&amp[i], PostMany);
+  }
+  WaitOrEndProcess([&] { return pmt->mt_ctPostersDone == MillionTasks::ctPosters; }, 120000,
+                   "The million tasks");
+  WaitOrEndProcess([&] { return spTask.Singles() == 0; }, 60000, "The million tasks");
+  long ctNotOnce = 0;
+  for (long i = 0; i < MillionTasks::ctTasks; i++) ctNotOnce += pmt->mt_actRuns[i] != 1;
+  EXPECT_EQ(ctNotOnce, 0);
+  EXPECT_EQ(tp.CountPendingTasks(), 0);
+  delete pmt;
 }
 
 } // namespace

@@ -139,6 +139,44 @@ TEST(BaseThread, RunsIdlesAndTerminates)
   EXPECT_EQ(thrCountActiveThreads(), 0);
 }
 
+// Waits for the end of the thread's current run on a thread of its own, then notes it.
+struct IdleWaiter {
+  CTestThread *iw_ptt;
+  long volatile iw_bReturned = 0;
+};
+
+static void WaitForRun(void *pv)
+{
+  IdleWaiter *piw = (IdleWaiter *)pv;
+  piw->iw_ptt->WaitOnThread();
+  piw->iw_bReturned = 1;
+}
+
+TEST(BaseThread, EveryWaiterSeesTheEndOfTheRunAndNoEarlierOne)
+{
+  CThreadServices ts;
+  CTestThread *ptt = new CTestThread;
+  ptt->InitializeThread();
+  ptt->WaitOnThread(); // idle: returns at once
+  for (int iRun = 0; iRun < 2; iRun++) {
+    // The second run's waiters must not be let through by the first run's end.
+    ptt->tt_seRelease.ResetEvent();
+    ptt->ExecuteThread();
+    EXPECT_FALSE(ptt->IsThreadIdle());
+    IdleWaiter aiw[2] = {{ptt}, {ptt}};
+    for (IdleWaiter &iw : aiw) thrCreateThread(&iw, WaitForRun);
+    sysSleep(30);
+    EXPECT_EQ(aiw[0].iw_bReturned + aiw[1].iw_bReturned, 0) << "run " << iRun;
+    ptt->tt_seRelease.SetEvent();
+    ASSERT_TRUE(WaitUntil([&] { return aiw[0].iw_bReturned && aiw[1].iw_bReturned; }, 10000))
+        << "a waiter was not woken in run " << iRun;
+    EXPECT_TRUE(ptt->IsThreadIdle());
+    EXPECT_EQ(ptt->tt_ctRuns, iRun + 1);
+    ASSERT_TRUE(WaitUntil([] { return thrCountThreads() == 1; }, 10000));
+  }
+  ptt->TerminateThread();
+}
+
 TEST(BaseThread, StartsIdleEvenWhenItRunsBeforeItsCreatorLearnsItsHandle)
 {
   CThreadServices ts;
