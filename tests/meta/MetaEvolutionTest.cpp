@@ -1,0 +1,314 @@
+// Files written by an older (or newer) layout of a type: each case saves an object under one
+// declaration of "CEvoThing", declares the type anew under the same name, and loads.
+#include "MetaTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <stddef.h>
+
+using namespace QuennelEngine;
+using namespace QuennelEngine::Test;
+
+namespace {
+
+struct SEvoTwo {
+  long ev_a = 1;
+  long ev_b = 2;
+};
+struct SEvoThree {
+  long ev_a = 10;
+  long ev_b = 20;
+  long ev_c = 77;
+};
+struct SEvoArray2 {
+  FLOAT ev_af[2] = {1, 2};
+};
+struct SEvoArray4 {
+  FLOAT ev_af[4] = {9, 9, 9, 9};
+};
+struct SEvoText {
+  CString ev_str;
+};
+struct SEvoTransText {
+  CTransString ev_str;
+};
+struct SEvoSmallEnum {
+  unsigned char ev_e = 0;
+};
+struct SEvoWideEnum {
+  long ev_e = 0;
+};
+
+// One declaration of "CEvoThing" (and of its enum, where it has one), freed with the object.
+class CEvoType {
+public:
+  ~CEvoType()
+  {
+    if (et_pdt != nullptr) mdDeleteDeclaredType(et_pdt);
+    if (et_pdtEnum != nullptr) mdDeleteDeclaredType(et_pdtEnum);
+  }
+  template <class S> void Begin(long iFormat)
+  {
+    et_pmcd = new CMetaClassDecl("CEvoThing", iFormat, sizeof(S), CTypeID(), 0, 0,
+                                 MetaDeclare::Operations<S>());
+  }
+  void Member(CTypeID tid, const char *strName, long slOffset, const char *strAlias = nullptr)
+  {
+    et_pmcd->AddMember(tid, strName, slOffset, 0, strName, strAlias, nullptr);
+  }
+  void Enum(long slSize)
+  {
+    CMetaEnumDecl med("EEvoKind", 1, slSize);
+    med.Value(5, "EVK_FIVE", "Five");
+    med.Value(6, "EVK_SIX", "Six");
+    et_pdtEnum = med.Register();
+  }
+  CDataType *End(void)
+  {
+    et_pdt = et_pmcd->Register();
+    delete et_pmcd;
+    et_pmcd = nullptr;
+    mdUpdateTypeTables();
+    return et_pdt;
+  }
+  CDataType *et_pdt = nullptr;
+  CDataType *et_pdtEnum = nullptr;
+  CMetaClassDecl *et_pmcd = nullptr;
+};
+
+CTypeID Slong()
+{
+  return CTypeID("SLONG");
+}
+
+void DeclareTwo(CEvoType &et, long iFormat)
+{
+  et.Begin<SEvoTwo>(iFormat);
+  et.Member(Slong(), "ev_a", offsetof(SEvoTwo, ev_a));
+  et.Member(Slong(), "ev_b", offsetof(SEvoTwo, ev_b));
+  et.End();
+}
+
+void DeclareThree(CEvoType &et, long iFormat)
+{
+  et.Begin<SEvoThree>(iFormat);
+  et.Member(Slong(), "ev_a", offsetof(SEvoThree, ev_a));
+  et.Member(Slong(), "ev_b", offsetof(SEvoThree, ev_b));
+  et.Member(Slong(), "ev_c", offsetof(SEvoThree, ev_c));
+  et.End();
+}
+
+// Saves the object under the declaration in force into a memory stream.
+template <class S> void Save(CStream &strm, CDataType *pdt, S &obj)
+{
+  strm.CreateMemoryStream();
+  mdInternalWrite_t(strm, CMetaPointer(pdt, &obj));
+  strm.SeekBeg_t(0);
+}
+
+// Loads the stream; the message of the error, or "" with the object in `mp`.
+std::string Load(CStream &strm, CMetaPointer &mp)
+{
+  strm.SeekBeg_t(0);
+  try {
+    mp = mdInternalRead_t(strm);
+  } catch (CException &ex) {
+    return ex.GetDescription();
+  }
+  return "";
+}
+
+class MetaEvolution : public ::testing::Test {
+protected:
+  void SetUp() override { mdUpdateTypeTables(); }
+};
+
+} // namespace
+
+TEST_F(MetaEvolution, AMemberAddedWithANewFormatLoadsAndKeepsItsConstructorValue)
+{
+  CStream strm;
+  {
+    CEvoType et;
+    DeclareTwo(et, 1);
+    SEvoTwo obj;
+    obj.ev_a = 5;
+    obj.ev_b = 6;
+    Save(strm, et.et_pdt, obj);
+  }
+  CEvoType et;
+  DeclareThree(et, 2);
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  ASSERT_EQ(mp.mp_pdtType, et.et_pdt);
+  SEvoThree *p = (SEvoThree *)mp.mp_pvObject;
+  EXPECT_EQ(p->ev_a, 5);
+  EXPECT_EQ(p->ev_b, 6);
+  EXPECT_EQ(p->ev_c, 77);
+  mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, FormatNumbersDecideWhenTheLayoutDiffers)
+{
+  CStream strmOld, strmNewer, strmSame;
+  {
+    CEvoType et;
+    DeclareTwo(et, 1);
+    SEvoTwo obj;
+    Save(strmOld, et.et_pdt, obj);
+  }
+  {
+    CEvoType et;
+    DeclareThree(et, 3);
+    SEvoThree obj;
+    Save(strmNewer, et.et_pdt, obj);
+  }
+  {
+    CEvoType et;
+    DeclareTwo(et, 5);
+    SEvoTwo obj;
+    obj.ev_b = 55;
+    Save(strmSame, et.et_pdt, obj);
+  }
+  CMetaPointer mp;
+  {
+    // Changed without a new format number.
+    CEvoType et;
+    DeclareThree(et, 1);
+    const std::string str = Load(strmOld, mp);
+    EXPECT_NE(
+        str.find("Format numbering inconsistency, format must be incremented for changed types."),
+        std::string::npos)
+        << str;
+    EXPECT_NE(str.find("type 'CEvoThing', format 1"), std::string::npos) << str;
+  }
+  {
+    // Written by a newer program with another layout.
+    CEvoType et;
+    DeclareTwo(et, 2);
+    const std::string str = Load(strmNewer, mp);
+    EXPECT_NE(
+        str.find("Current format is 2, the file was saved by a newer version of the application."),
+        std::string::npos)
+        << str;
+  }
+  {
+    // The same layout loads whatever the numbers say.
+    CEvoType et;
+    DeclareTwo(et, 1);
+    ASSERT_EQ(Load(strmSame, mp), "");
+    EXPECT_EQ(((SEvoTwo *)mp.mp_pvObject)->ev_b, 55);
+    mdDelete(mp);
+  }
+}
+
+TEST_F(MetaEvolution, AMemberRenamedWithItsOldNameAsAliasKeepsItsValue)
+{
+  CStream strm;
+  {
+    CEvoType et;
+    DeclareTwo(et, 1);
+    SEvoTwo obj;
+    obj.ev_b = 42;
+    Save(strm, et.et_pdt, obj);
+  }
+  CEvoType et;
+  et.Begin<SEvoTwo>(1);
+  et.Member(Slong(), "ev_a", offsetof(SEvoTwo, ev_a));
+  et.Member(Slong(), "ev_bRenamed", offsetof(SEvoTwo, ev_b), "ev_b");
+  et.End();
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  EXPECT_EQ(((SEvoTwo *)mp.mp_pvObject)->ev_b, 42);
+  mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, AFixedArrayThatGrewOrShrankLoads)
+{
+  CStream strmTwo, strmFour;
+  {
+    CEvoType et;
+    et.Begin<SEvoArray2>(1);
+    et.Member(MetaDeclare::TypeOf<FLOAT[2]>::Get(), "ev_af", offsetof(SEvoArray2, ev_af));
+    et.End();
+    SEvoArray2 obj;
+    obj.ev_af[0] = 3;
+    obj.ev_af[1] = 4;
+    Save(strmTwo, et.et_pdt, obj);
+  }
+  {
+    CEvoType et;
+    et.Begin<SEvoArray4>(1);
+    et.Member(MetaDeclare::TypeOf<FLOAT[4]>::Get(), "ev_af", offsetof(SEvoArray4, ev_af));
+    et.End();
+    SEvoArray4 obj;
+    for (int i = 0; i < 4; i++) obj.ev_af[i] = 5.0f + i;
+    Save(strmFour, et.et_pdt, obj);
+    // Grown: the elements the file lacks keep their values.
+    CMetaPointer mp;
+    ASSERT_EQ(Load(strmTwo, mp), "");
+    SEvoArray4 *p = (SEvoArray4 *)mp.mp_pvObject;
+    EXPECT_EQ(p->ev_af[0], 3);
+    EXPECT_EQ(p->ev_af[1], 4);
+    EXPECT_EQ(p->ev_af[2], 9);
+    EXPECT_EQ(p->ev_af[3], 9);
+    mdDelete(mp);
+  }
+  CEvoType et;
+  et.Begin<SEvoArray2>(1);
+  et.Member(MetaDeclare::TypeOf<FLOAT[2]>::Get(), "ev_af", offsetof(SEvoArray2, ev_af));
+  et.End();
+  // Shrunk: the surplus saved elements are skipped.
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strmFour, mp), "");
+  SEvoArray2 *p = (SEvoArray2 *)mp.mp_pvObject;
+  EXPECT_EQ(p->ev_af[0], 5);
+  EXPECT_EQ(p->ev_af[1], 6);
+  mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, ATextBecomesTheTextOfATranslatableString)
+{
+  CStream strm;
+  {
+    CEvoType et;
+    et.Begin<SEvoText>(1);
+    et.Member(CTypeID("CString"), "ev_str", offsetof(SEvoText, ev_str));
+    et.End();
+    SEvoText obj;
+    obj.ev_str = "Hello";
+    Save(strm, et.et_pdt, obj);
+  }
+  CEvoType et;
+  et.Begin<SEvoTransText>(2);
+  et.Member(CTypeID("CTransString"), "ev_str", offsetof(SEvoTransText, ev_str));
+  et.End();
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  EXPECT_STREQ(((SEvoTransText *)mp.mp_pvObject)->ev_str.ts_strText, "Hello");
+  mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, AnEnumWidenedFromOneToFourBytesKeepsItsValue)
+{
+  CStream strm;
+  {
+    CEvoType et;
+    et.Enum(1);
+    et.Begin<SEvoSmallEnum>(1);
+    et.Member(CTypeID("EEvoKind"), "ev_e", offsetof(SEvoSmallEnum, ev_e));
+    et.End();
+    SEvoSmallEnum obj;
+    obj.ev_e = 6;
+    Save(strm, et.et_pdt, obj);
+  }
+  CEvoType et;
+  et.Enum(4);
+  et.Begin<SEvoWideEnum>(2);
+  et.Member(CTypeID("EEvoKind"), "ev_e", offsetof(SEvoWideEnum, ev_e));
+  et.End();
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  EXPECT_EQ(((SEvoWideEnum *)mp.mp_pvObject)->ev_e, 6);
+  mdDelete(mp);
+}
