@@ -31,6 +31,19 @@ CORE_API long mdClearResourceFile(CResourceFile *prf);
 // listed and not entered; proxies are not followed.
 CORE_API void mdFindReferences(CResourceFile *prf, CStaticStackArray<CMetaPointer> &saObjects);
 
+// A resource that a walk reached, with the smart pointers to it that the walk passed.
+struct ResourceReferences {
+  CResource *rr_prs;
+  long rr_ctReferences;
+};
+// The smart pointers that the file's objects hold, per resource they point to (the file's own and
+// other files'), walked from the file object as a save of it would walk, edit data included:
+// resources of other files are counted but not entered, exposed ones included, and proxies are
+// not followed. Lists only resources with at least one such pointer. Throws what a type's
+// collection throws.
+CORE_API void mdCountFileReferences_t(CResourceFile *prf,
+                                      CStaticStackArray<ResourceReferences> &saReferences);
+
 // Every resource that the graph of `mp` reaches (`mp` itself not listed): the resources it
 // holds directly or through other objects, nested ones included, and the external ones (shared
 // in or exposed by a file), which are listed but not entered. Proxies are not followed.

@@ -81,6 +81,11 @@ void LeaveStock(CResourceFile *prf)
   }
 }
 
+const CDynamicContainer<CResourceFile> &StockFiles(void)
+{
+  return TheStock().st_dcFiles;
+}
+
 } // namespace ResourcesPrivate
 
 CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
@@ -108,6 +113,37 @@ CDynamicContainer<CResourceFile> resListResourceFiles(void)
 {
   CSyncLock sl(resGetFileStockMutex());
   return TheStock().st_dcFiles;
+}
+
+// The resources a type listing looks at: the named shared ones and the default one.
+static bool IsListed(CResourceFile *prf, CResource *prs)
+{
+  return prs->GetName()[0] != 0 || prs->rs_iID == prf->rf_iDefaultID;
+}
+
+CDynamicContainer<CDataType> resListDataTypesInStock(void)
+{
+  CSyncLock sl(resGetFileStockMutex());
+  CDynamicContainer<CDataType> dcTypes;
+  for (CResourceFile *prf : TheStock().st_dcFiles) {
+    for (CResource *prs : prf->rf_saShared) {
+      CDataType *pdt = prs->mdGetDataType();
+      if (IsListed(prf, prs) && !dcTypes.IsMember(pdt)) dcTypes.Add(pdt);
+    }
+  }
+  return dcTypes;
+}
+
+CDynamicContainer<CResource> resListResourcesByDataType(CDataType *pdt)
+{
+  CSyncLock sl(resGetFileStockMutex());
+  CDynamicContainer<CResource> dcResources;
+  for (CResourceFile *prf : TheStock().st_dcFiles) {
+    for (CResource *prs : prf->rf_saShared) {
+      if (prs->mdGetDataType() == pdt && IsListed(prf, prs)) dcResources.Add(prs);
+    }
+  }
+  return dcResources;
 }
 
 CResourceFile *resFindResourceFileOwningObject(CMetaPointer mp)
