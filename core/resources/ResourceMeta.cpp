@@ -137,9 +137,11 @@ void mdFindReferences(CResourceFile *prf, CStaticStackArray<CMetaPointer> &saObj
 }
 
 void mdCountFileReferences_t(CResourceFile *prf,
-                             CStaticStackArray<ResourceReferences> &saReferences)
+                             CStaticStackArray<ResourceReferences> &saReferences,
+                             CStaticStackArray<void *> *psaEntered)
 {
   saReferences.PopAll();
+  if (psaEntered != nullptr) psaEntered->PopAll();
   if (prf == nullptr) return;
   CSyncLock sl(resGetFileStockMutex());
   CMetaContextScope mcs;
@@ -153,10 +155,12 @@ void mdCountFileReferences_t(CResourceFile *prf,
   mdCollectReference_t(MetaOf(prf), 0);
   _mdCollectClosure_t();
   for (long i = 0; i < mdGetObjectCount(); i++) {
-    const long ct = mdGetObjectReferences(i);
-    if (ct <= 0) continue;
     const CMetaPointer mp = mdIndexToObject(i);
-    if (!mdIsDerivedFrom(mp.mp_pdtType, CResource::md_pdtDataType)) continue;
+    if (psaEntered != nullptr && !mdIsObjectExternal(i) && mp.mp_pvObject != prf) {
+      psaEntered->Push(mp.mp_pvObject);
+    }
+    const long ct = mdGetObjectReferences(i);
+    if (ct <= 0 || !mdIsDerivedFrom(mp.mp_pdtType, CResource::md_pdtDataType)) continue;
     saReferences.Push(ResourceReferences{
         static_cast<CResource *>(static_cast<CSmartObject *>(mp.mp_pvObject)), ct});
   }

@@ -57,8 +57,9 @@ struct FileWalk {
   CResourceFile *fw_prf;
   long fw_ctTotal;  // references to its shared and exposed resources
   long fw_ctInside; // ... from its own objects
-  bool fw_bHeld;    // held whatever the counts say (its walk failed)
+  bool fw_bHeld;    // held whatever the counts say
   CStaticStackArray<ResourceReferences> fw_saOthers; // what it holds of other files
+  CStaticStackArray<void *> fw_saEntered;            // the objects its walk entered
 };
 
 } // namespace
@@ -108,7 +109,7 @@ static void WalkFile(CResourceFile *prf, FileWalk &fw)
   fw.fw_saOthers.PopAll();
   CStaticStackArray<ResourceReferences> saReferences;
   try {
-    mdCountFileReferences_t(prf, saReferences);
+    mdCountFileReferences_t(prf, saReferences, &fw.fw_saEntered);
   } catch (CException &ex) {
     conError(strTranslate("DOZUResource.FreeWalkFailed=Keeping '%1': %2\n"), prf->GetFileName(),
              ex.GetDescription());
@@ -122,6 +123,36 @@ static void WalkFile(CResourceFile *prf, FileWalk &fw)
     } else if (prfOwner != nullptr) {
       fw.fw_saOthers.Push(rr);
     }
+  }
+}
+
+namespace {
+struct Entered {
+  void *en_pv;
+  long en_iWalk;
+  bool operator<(const Entered &en) const
+  {
+    return en_pv != en.en_pv ? en_pv < en.en_pv : en_iWalk < en.en_iWalk;
+  }
+};
+} // namespace
+
+// An object that two files reach (a resource of no file, or a part that another file points to)
+// is entered by both walks, and the references it holds count twice as coming from the stock.
+// Such files are held, so the decision errs on the side of keeping.
+static void HoldFilesThatShareObjects(CStaticStackArray<FileWalk> &saWalks)
+{
+  CStaticStackArray<Entered> saEntered;
+  for (long i = 0; i < saWalks.Count(); i++) {
+    for (void *pv : saWalks[i].fw_saEntered) saEntered.Push(Entered{pv, i});
+  }
+  std::sort(saEntered.begin(), saEntered.end());
+  for (long i = 1; i < saEntered.Count(); i++) {
+    const Entered &enPrevious = saEntered[i - 1];
+    const Entered &en = saEntered[i];
+    if (en.en_pv != enPrevious.en_pv || en.en_iWalk == enPrevious.en_iWalk) continue;
+    saWalks[enPrevious.en_iWalk].fw_bHeld = true;
+    saWalks[en.en_iWalk].fw_bHeld = true;
   }
 }
 
@@ -146,6 +177,7 @@ static bool FreeUnheldGroups(CStaticStackArray<FileWalk> &saWalks, FreeStats &fs
 {
   const long ctWalks = saWalks.Count();
   if (ctWalks == 0) return false;
+  HoldFilesThatShareObjects(saWalks);
   CStaticStackArray<FileIndex> saIndex;
   saIndex.Reserve(ctWalks);
   for (long i = 0; i < ctWalks; i++) saIndex.Push(FileIndex{saWalks[i].fw_prf, i});

@@ -219,6 +219,25 @@ TEST_F(StockFree, ACycleHeldFromOutsideStays)
   EXPECT_EQ(res_rcCounts.Alive(), 0);
 }
 
+TEST_F(StockFree, AnObjectTwoFilesReachIsNotCountedTwice)
+{
+  // Both files reach the free resource N, which holds A's R1; the outside holds R1 too, and A
+  // holds B. Counting N's pointer once for each file would make A look held by the stock alone.
+  CResourceFile *prfA = MakeStockFile("Share/A.rsc", 2);
+  CResourceFile *prfB = MakeStockFile("Share/B.rsc");
+  Ptr<CResource> prsN = new CTsResource;
+  static_cast<CTsResource *>(prsN.Get())->tr_pNext = ResourceOf(prfA, 0);
+  ResourceOf(prfA, 0)->tr_pNext = prsN;
+  ResourceOf(prfB)->tr_pNext = prsN;
+  ResourceOf(prfA, 1)->tr_pNext = ResourceOf(prfB);
+  prsN = nullptr;
+  Ptr<CResource> prsOutside = ResourceOf(prfA, 0);
+  resFreeUnusedStock();
+  EXPECT_TRUE(InStock("Share/A.rsc"));
+  EXPECT_TRUE(InStock("Share/B.rsc"));
+  prsOutside = nullptr;
+}
+
 namespace {
 long volatile _bExclusiveTaken = 0;
 unsigned long __stdcall TakeExclusiveSection(void *)
