@@ -43,8 +43,9 @@ CResourceFile::~CResourceFile(void)
 {
   CSyncLock sl(resGetFileStockMutex());
   mdClearResourceFile(this);
-  // No file keeps looking here.
-  for (CResourceFile *prf : resListResourceFiles()) {
+  // No file keeps looking here (the list itself, not a copy: freeing the stock deletes many files
+  // in a row).
+  for (CResourceFile *prf : ResourcesPrivate::StockFiles()) {
     if (prf->rf_pAlternativeFile == this) prf->rf_pAlternativeFile = nullptr;
   }
   ResourcesPrivate::LeaveStock(this);

@@ -136,6 +136,36 @@ void mdFindReferences(CResourceFile *prf, CStaticStackArray<CMetaPointer> &saObj
   }
 }
 
+void mdCountFileReferences_t(CResourceFile *prf,
+                             CStaticStackArray<ResourceReferences> &saReferences,
+                             CStaticStackArray<void *> *psaEntered)
+{
+  saReferences.PopAll();
+  if (psaEntered != nullptr) psaEntered->PopAll();
+  if (prf == nullptr) return;
+  CSyncLock sl(resGetFileStockMutex());
+  CMetaContextScope mcs;
+  StartWalk(prf);
+  MetaSwitches &ms = mdGetMetaSwitches();
+  // Every pointer the file holds counts, edit data's too; other files' exposed resources are
+  // theirs, not part of this file's graph.
+  ms.ms_bInEditor = 1;
+  ms.ms_bDiscardEditData = 0;
+  ms.ms_bShareExposedObjects = 1;
+  mdCollectReference_t(MetaOf(prf), 0);
+  _mdCollectClosure_t();
+  for (long i = 0; i < mdGetObjectCount(); i++) {
+    const CMetaPointer mp = mdIndexToObject(i);
+    if (psaEntered != nullptr && !mdIsObjectExternal(i) && mp.mp_pvObject != prf) {
+      psaEntered->Push(mp.mp_pvObject);
+    }
+    const long ct = mdGetObjectReferences(i);
+    if (ct <= 0 || !mdIsDerivedFrom(mp.mp_pdtType, CResource::md_pdtDataType)) continue;
+    saReferences.Push(ResourceReferences{
+        static_cast<CResource *>(static_cast<CSmartObject *>(mp.mp_pvObject)), ct});
+  }
+}
+
 // Collects what the object holds (not the object itself, which would count as external if it
 // were a shared resource).
 static void CollectContents(CMetaPointer mp)

@@ -31,6 +31,22 @@ CORE_API long mdClearResourceFile(CResourceFile *prf);
 // listed and not entered; proxies are not followed.
 CORE_API void mdFindReferences(CResourceFile *prf, CStaticStackArray<CMetaPointer> &saObjects);
 
+// A resource that a walk reached, with the smart pointers to it that the walk passed.
+struct ResourceReferences {
+  CResource *rr_prs;
+  long rr_ctReferences;
+};
+// The smart pointers that the file's objects hold, per resource they point to (the file's own and
+// other files'), walked from the file object as a save of it would walk, edit data included:
+// resources of other files are counted but not entered, exposed ones included, and proxies are
+// not followed. Lists only resources with at least one such pointer. `psaEntered`, if given,
+// receives the address of every object the walk entered (the file object aside): an object that
+// two files reach, a resource of no file or a part that another file points to, is entered by
+// both files' walks. Throws what a type's collection throws.
+CORE_API void mdCountFileReferences_t(CResourceFile *prf,
+                                      CStaticStackArray<ResourceReferences> &saReferences,
+                                      CStaticStackArray<void *> *psaEntered = nullptr);
+
 // Every resource that the graph of `mp` reaches (`mp` itself not listed): the resources it
 // holds directly or through other objects, nested ones included, and the external ones (shared
 // in or exposed by a file), which are listed but not entered. Proxies are not followed.

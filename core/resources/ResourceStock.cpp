@@ -1,12 +1,15 @@
-// The stock list and its name index. The index is an array of 1000 chains, chosen by the name's
-// hash modulo 1000; each entry keeps the hash, so a lookup compares hashes before names, and a
-// found entry moves to the head of its chain. Files with equal names may coexist (a replacement
-// made while the original is still there): a lookup finds the one found last, and leaving
-// removes the file's own entry.
+// The stock list and its name index. The index has 1000 buckets, chosen by the name's hash
+// modulo 1000. That hash adds characters four bits apart, so names that differ only in a few
+// digits (File0001 ... File9999) crowd into few buckets; a bucket therefore keeps its entries in
+// an array sorted by the full hash, searched by halving, and compares names only among equal
+// hashes. A found entry moves to the head of its run of equal hashes. Files with equal names may
+// coexist (a replacement made while the original is still there): a lookup finds the one that
+// entered or was found last, and leaving removes the file's own entry.
 #include "core/resources/ResourceStock.h"
 
 #include "core/frame/Console.h"
 #include "core/frame/Exception.h"
+#include "core/memory/StaticStackArray.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaObjects.h"
 #include "core/resources/ResourceFile.h"
@@ -26,18 +29,34 @@ const unsigned long STOCK_BUCKETS = 1000;
 struct StockEntry {
   unsigned long se_ulHash;
   CResourceFile *se_prf;
-  StockEntry *se_pseNext;
 };
+typedef CStaticStackArray<StockEntry> StockBucket;
 
 struct Stock {
   CDynamicContainer<CResourceFile> st_dcFiles;
-  StockEntry **st_apseBuckets = nullptr; // made on the first insertion
+  StockBucket *st_asbBuckets = nullptr; // made on the first insertion
 };
 
 Stock &TheStock(void)
 {
   static Stock *_pst = new Stock;
   return *_pst;
+}
+
+// The first entry of the bucket whose hash is not below `ulHash`.
+long FirstAtOrAbove(const StockBucket &sb, unsigned long ulHash)
+{
+  long iLow = 0;
+  long iHigh = sb.Count();
+  while (iLow < iHigh) {
+    const long iMiddle = (iLow + iHigh) / 2;
+    if (sb[iMiddle].se_ulHash < ulHash) {
+      iLow = iMiddle + 1;
+    } else {
+      iHigh = iMiddle;
+    }
+  }
+  return iLow;
 }
 
 } // namespace
@@ -55,13 +74,17 @@ void EnterStock(CResourceFile *prf)
   CSyncLock sl(resGetFileStockMutex());
   Stock &st = TheStock();
   st.st_dcFiles.Add(prf);
-  if (st.st_apseBuckets == nullptr) {
-    st.st_apseBuckets = new StockEntry *[STOCK_BUCKETS];
-    for (unsigned long i = 0; i < STOCK_BUCKETS; i++) st.st_apseBuckets[i] = nullptr;
+  if (st.st_asbBuckets == nullptr) {
+    st.st_asbBuckets = new StockBucket[STOCK_BUCKETS];
+    for (unsigned long i = 0; i < STOCK_BUCKETS; i++) st.st_asbBuckets[i].SetAllocationStep(4);
   }
   const unsigned long ulHash = strGetHash(prf->GetFileName());
-  StockEntry *&pseHead = st.st_apseBuckets[ulHash % STOCK_BUCKETS];
-  pseHead = new StockEntry{ulHash, prf, pseHead};
+  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  // At the head of its run of equal hashes: the newest is found first.
+  const long iAt = FirstAtOrAbove(sb, ulHash);
+  sb.Push();
+  for (long i = sb.Count() - 1; i > iAt; i--) sb[i] = sb[i - 1];
+  sb[iAt] = StockEntry{ulHash, prf};
 }
 
 void LeaveStock(CResourceFile *prf)
@@ -69,16 +92,19 @@ void LeaveStock(CResourceFile *prf)
   CSyncLock sl(resGetFileStockMutex());
   Stock &st = TheStock();
   st.st_dcFiles.Remove(prf);
-  if (st.st_apseBuckets == nullptr) return;
+  if (st.st_asbBuckets == nullptr) return;
   const unsigned long ulHash = strGetHash(prf->GetFileName());
-  for (StockEntry **ppse = &st.st_apseBuckets[ulHash % STOCK_BUCKETS]; *ppse != nullptr;
-       ppse = &(*ppse)->se_pseNext) {
-    if ((*ppse)->se_prf != prf) continue;
-    StockEntry *pse = *ppse;
-    *ppse = pse->se_pseNext;
-    delete pse;
+  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  for (long i = FirstAtOrAbove(sb, ulHash); i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
+    if (sb[i].se_prf != prf) continue;
+    sb.Delete(i);
     return;
   }
+}
+
+const CDynamicContainer<CResourceFile> &StockFiles(void)
+{
+  return TheStock().st_dcFiles;
 }
 
 } // namespace ResourcesPrivate
@@ -88,18 +114,16 @@ CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
   CSyncLock sl(resGetFileStockMutex());
   strResolved = filFileReplaceHistory(strPath);
   Stock &st = TheStock();
-  if (st.st_apseBuckets == nullptr) return nullptr;
+  if (st.st_asbBuckets == nullptr) return nullptr;
   const unsigned long ulHash = strGetHash(strResolved);
-  StockEntry **ppseHead = &st.st_apseBuckets[ulHash % STOCK_BUCKETS];
-  for (StockEntry **ppse = ppseHead; *ppse != nullptr; ppse = &(*ppse)->se_pseNext) {
-    StockEntry *pse = *ppse;
-    if (pse->se_ulHash != ulHash || !(pse->se_prf->GetFileName() == strResolved)) continue;
-    if (ppse != ppseHead) {
-      *ppse = pse->se_pseNext;
-      pse->se_pseNext = *ppseHead;
-      *ppseHead = pse;
-    }
-    return pse->se_prf;
+  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  const long iRun = FirstAtOrAbove(sb, ulHash);
+  for (long i = iRun; i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
+    const StockEntry se = sb[i];
+    if (!(se.se_prf->GetFileName() == strResolved)) continue;
+    for (long j = i; j > iRun; j--) sb[j] = sb[j - 1];
+    sb[iRun] = se;
+    return se.se_prf;
   }
   return nullptr;
 }
@@ -108,6 +132,37 @@ CDynamicContainer<CResourceFile> resListResourceFiles(void)
 {
   CSyncLock sl(resGetFileStockMutex());
   return TheStock().st_dcFiles;
+}
+
+// The resources a type listing looks at: the named shared ones and the default one.
+static bool IsListed(CResourceFile *prf, CResource *prs)
+{
+  return prs->GetName()[0] != 0 || prs->rs_iID == prf->rf_iDefaultID;
+}
+
+CDynamicContainer<CDataType> resListDataTypesInStock(void)
+{
+  CSyncLock sl(resGetFileStockMutex());
+  CDynamicContainer<CDataType> dcTypes;
+  for (CResourceFile *prf : TheStock().st_dcFiles) {
+    for (CResource *prs : prf->rf_saShared) {
+      CDataType *pdt = prs->mdGetDataType();
+      if (IsListed(prf, prs) && !dcTypes.IsMember(pdt)) dcTypes.Add(pdt);
+    }
+  }
+  return dcTypes;
+}
+
+CDynamicContainer<CResource> resListResourcesByDataType(CDataType *pdt)
+{
+  CSyncLock sl(resGetFileStockMutex());
+  CDynamicContainer<CResource> dcResources;
+  for (CResourceFile *prf : TheStock().st_dcFiles) {
+    for (CResource *prs : prf->rf_saShared) {
+      if (prs->mdGetDataType() == pdt && IsListed(prf, prs)) dcResources.Add(prs);
+    }
+  }
+  return dcResources;
 }
 
 CResourceFile *resFindResourceFileOwningObject(CMetaPointer mp)

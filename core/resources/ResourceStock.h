@@ -10,6 +10,8 @@
 
 namespace QuennelEngine {
 
+class CDataType;
+class CResource;
 class CResourceFile;
 class CSyncMutex;
 
@@ -20,6 +22,12 @@ CORE_API CSyncMutex *resGetFileStockMutex(void);
 CORE_API CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved);
 // A copy of the stock list.
 CORE_API CDynamicContainer<CResourceFile> resListResourceFiles(void);
+// Each distinct type of the named shared resources and the default resources of the stock
+// files, in the order they are first met.
+CORE_API CDynamicContainer<CDataType> resListDataTypesInStock(void);
+// The named shared resources and the default resources of the stock files whose type is exactly
+// `pdt`, in stock order (the file keeps them: no references are added).
+CORE_API CDynamicContainer<CResource> resListResourcesByDataType(CDataType *pdt);
 // The stock file from whose shared resources the object can be reached, or null; an exhaustive
 // search (warned about), so callers keep the answer.
 CORE_API CResourceFile *resFindResourceFileOwningObject(CMetaPointer mp);

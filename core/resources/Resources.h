@@ -1,6 +1,6 @@
 #pragma once
-// Resources: resources and resource files, file types, the stock, default substitutes and
-// browse information.
+// Resources: resources and resource files, file types, the stock (obtaining, freeing, dumps and
+// states), default substitutes and browse information.
 #include "core/resources/BrowseInfo.h"
 #include "core/resources/DefaultResources.h"
 #include "core/resources/Resource.h"
@@ -8,5 +8,9 @@
 #include "core/resources/ResourceFileType.h"
 #include "core/resources/ResourceFunctions.h"
 #include "core/resources/ResourceMeta.h"
+#include "core/resources/ResourceObtain.h"
 #include "core/resources/ResourceStock.h"
+#include "core/resources/StockDump.h"
+#include "core/resources/StockFree.h"
+#include "core/resources/StockState.h"
 #include "core/resources/SubResourcePath.h"

@@ -286,6 +286,30 @@ TEST_F(ResourceFile, ManyFilesInOneChainStayFindable)
   for (int i = 1; i < 3000; i += 2) delete saFiles[i];
 }
 
+TEST_F(ResourceFile, EqualNamesAndEqualHashesKeepApart)
+{
+  // "AB" and "@R" hash alike (16 * 'A' + 'B' == 16 * '@' + 'R').
+  ASSERT_EQ(strGetHash("Data/AB.tst"), strGetHash("Data/@R.tst"));
+  CResourceFile *prfAB = new CResourceFile;
+  prfAB->SetFileName("Data/AB.tst");
+  CResourceFile *prfAt = new CResourceFile;
+  prfAt->SetFileName("Data/@R.tst");
+  CString strResolved;
+  EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), prfAB);
+  EXPECT_EQ(resFindFileInStock("Data/@R.tst", strResolved), prfAt);
+  EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), prfAB);
+  // A second file of the same name is found first, until it goes.
+  CResourceFile *prfSecond = new CResourceFile;
+  prfSecond->SetFileName("Data/AB.tst");
+  EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), prfSecond);
+  delete prfSecond;
+  EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), prfAB);
+  delete prfAB;
+  EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), nullptr);
+  EXPECT_EQ(resFindFileInStock("Data/@R.tst", strResolved), prfAt);
+  delete prfAt;
+}
+
 TEST_F(ResourceFile, SharedResourcesLiveWithTheFileAndFreeOnesWithTheirReferences)
 {
   CResourceFile *prf = new CResourceFile;

@@ -133,5 +133,29 @@ std::string ResourceTest::ReadFile(const char *strName)
   return str;
 }
 
+void StockTest::TearDown()
+{
+  resForgetStockState();
+  ResourceTest::TearDown();
+}
+
+CResourceFile *StockTest::MakeStockFile(const char *strName, long ct)
+{
+  CResourceFile *prf = new CResourceFile;
+  prf->SetFileName(strName);
+  for (long i = 0; i < ct; i++) {
+    CTsResource *prs = new CTsResource;
+    prf->RegisterResource(prs);
+    prs->SetName(strFormat("R%1", i + 1));
+  }
+  return prf;
+}
+
+bool InStock(const char *strName)
+{
+  CString strResolved;
+  return resFindFileInStock(strName, strResolved) != nullptr;
+}
+
 } // namespace Test
 } // namespace QuennelEngine

@@ -107,6 +107,25 @@ protected:
   bool rt_bServices = false;
 };
 
+// The fixture with the thread services up, for what runs in an exclusive section (the stock's
+// freeing, dumps and states).
+class StockTest : public ResourceTest {
+protected:
+  void TearDown() override;
+  // A file in the stock named `strName` with `ct` CTsResources named R1, R2, ...
+  CResourceFile *MakeStockFile(const char *strName, long ct = 1);
+
+  CThreadServices st_ts;
+};
+
+// The file's i-th shared resource.
+inline CTsResource *ResourceOf(CResourceFile *prf, long i = 0)
+{
+  return static_cast<CTsResource *>(prf->rf_saShared[i]);
+}
+// A file of that name is in the stock.
+bool InStock(const char *strName);
+
 inline CMetaPointer MetaOf(CObject *pobj)
 {
   return CMetaPointer(pobj->mdGetDataType(), pobj);
