@@ -23,7 +23,7 @@ CResourceFile *MakeFile(const char *strName, int ct)
   return prf;
 }
 
-CTsResource *ResourceOf(CResourceFile *prf, long iID)
+CTsResource *ResourceByID(CResourceFile *prf, long iID)
 {
   Ptr<CResource> prs = prf->FindResourceByID(iID);
   return static_cast<CTsResource *>((CResource *)prs);
@@ -34,11 +34,11 @@ CTsResource *ResourceOf(CResourceFile *prf, long iID)
 TEST_F(ResourceMetaFiles, AResourceFileRoundTripsWithItsIDsNamesAndParts)
 {
   CResourceFile *prf = MakeFile("Data/One.rsc", 3);
-  ResourceOf(prf, 2)->SetName("Second");
+  ResourceByID(prf, 2)->SetName("Second");
   CTsPart *ptp = new CTsPart;
   ptp->tp_iValue = 9;
-  ResourceOf(prf, 3)->tr_pOwned = ptp;
-  ResourceOf(prf, 3)->tr_pNext = ResourceOf(prf, 1);
+  ResourceByID(prf, 3)->tr_pOwned = ptp;
+  ResourceByID(prf, 3)->tr_pNext = ResourceByID(prf, 1);
   prf->SaveFile_t();
   delete prf;
   EXPECT_EQ(res_rcCounts.Alive(), 0);
@@ -47,17 +47,17 @@ TEST_F(ResourceMetaFiles, AResourceFileRoundTripsWithItsIDsNamesAndParts)
   ASSERT_NE(prfLoaded, nullptr);
   EXPECT_STREQ(prfLoaded->GetFileName(), "Data/One.rsc");
   ASSERT_EQ(prfLoaded->rf_saShared.Count(), 3);
-  CTsResource *prs2 = ResourceOf(prfLoaded, 2);
+  CTsResource *prs2 = ResourceByID(prfLoaded, 2);
   ASSERT_NE(prs2, nullptr);
   EXPECT_EQ(prs2->tr_iValue, 2);
   EXPECT_TRUE(prs2->IsShared());
   EXPECT_EQ(prs2->GetResourceFile(), prfLoaded);
   Ptr<CResource> prsNamed = prfLoaded->FindResourceByName("Second");
   EXPECT_EQ((CResource *)prsNamed, prs2);
-  CTsResource *prs3 = ResourceOf(prfLoaded, 3);
+  CTsResource *prs3 = ResourceByID(prfLoaded, 3);
   ASSERT_NE(prs3->tr_pOwned, nullptr);
   EXPECT_EQ(static_cast<CTsPart *>(prs3->tr_pOwned)->tp_iValue, 9);
-  EXPECT_EQ((CResource *)prs3->tr_pNext, ResourceOf(prfLoaded, 1));
+  EXPECT_EQ((CResource *)prs3->tr_pNext, ResourceByID(prfLoaded, 1));
   // The next registration goes on from where the saved file was.
   CTsResource *prsNew = new CTsResource;
   prfLoaded->RegisterResource(prsNew);
@@ -70,7 +70,7 @@ TEST_F(ResourceMetaFiles, ReferencesIntoOtherFilesAreResolvedThroughTheStock)
 {
   CResourceFile *prfA = MakeFile("Data/A.rsc", 2);
   CResourceFile *prfB = MakeFile("Data/B.rsc", 1);
-  ResourceOf(prfB, 1)->tr_pNext = ResourceOf(prfA, 2);
+  ResourceByID(prfB, 1)->tr_pNext = ResourceByID(prfA, 2);
   prfA->SaveFile_t();
   prfB->SaveFile_t();
   delete prfB;
@@ -82,8 +82,8 @@ TEST_F(ResourceMetaFiles, ReferencesIntoOtherFilesAreResolvedThroughTheStock)
   CResourceFile *prfLoadedA = resFindFileInStock("Data/A.rsc", strResolved);
   ASSERT_NE(prfLoadedA, nullptr);
   CTsResource *prsTarget =
-      static_cast<CTsResource *>((CResource *)ResourceOf(prfLoadedB, 1)->tr_pNext);
-  EXPECT_EQ(prsTarget, ResourceOf(prfLoadedA, 2));
+      static_cast<CTsResource *>((CResource *)ResourceByID(prfLoadedB, 1)->tr_pNext);
+  EXPECT_EQ(prsTarget, ResourceByID(prfLoadedA, 2));
   EXPECT_EQ(prsTarget->tr_iValue, 2);
   // A reference into A counts on A's resource.
   EXPECT_EQ(prsTarget->so_ctReferences, 1);
@@ -95,11 +95,11 @@ TEST_F(ResourceMetaFiles, FilesThatReferToEachOtherLoad)
 {
   CResourceFile *prfA = MakeFile("Data/Ping.rsc", 1);
   CResourceFile *prfB = MakeFile("Data/Pong.rsc", 1);
-  ResourceOf(prfA, 1)->tr_pNext = ResourceOf(prfB, 1);
-  ResourceOf(prfB, 1)->tr_pNext = ResourceOf(prfA, 1);
+  ResourceByID(prfA, 1)->tr_pNext = ResourceByID(prfB, 1);
+  ResourceByID(prfB, 1)->tr_pNext = ResourceByID(prfA, 1);
   prfA->SaveFile_t();
   prfB->SaveFile_t();
-  ResourceOf(prfA, 1)->tr_pNext = nullptr;
+  ResourceByID(prfA, 1)->tr_pNext = nullptr;
   delete prfB;
   delete prfA;
 
@@ -107,8 +107,8 @@ TEST_F(ResourceMetaFiles, FilesThatReferToEachOtherLoad)
   CString strResolved;
   CResourceFile *prfPong = resFindFileInStock("Data/Pong.rsc", strResolved);
   ASSERT_NE(prfPong, nullptr);
-  CTsResource *prsPing = ResourceOf(prfPing, 1);
-  CTsResource *prsPong = ResourceOf(prfPong, 1);
+  CTsResource *prsPing = ResourceByID(prfPing, 1);
+  CTsResource *prsPong = ResourceByID(prfPong, 1);
   EXPECT_EQ((CResource *)prsPing->tr_pNext, prsPong);
   // Pong was read while Ping was being loaded: its reference was bound when Ping completed.
   EXPECT_EQ((CResource *)prsPong->tr_pNext, prsPing);
@@ -124,7 +124,7 @@ TEST_F(ResourceMetaFiles, AMissingFileGetsAReplacementAndAMissingResourceADefaul
   CResourceFile *prfB = MakeFile("Data/Holder.rsc", 1);
   CDummyResource *prsDummy = new CDummyResource;
   prfA->RegisterResource(prsDummy);
-  ResourceOf(prfB, 1)->tr_pNext = prsDummy;
+  ResourceByID(prfB, 1)->tr_pNext = prsDummy;
   prfA->SaveFile_t();
   prfB->SaveFile_t();
   delete prfB;
@@ -139,7 +139,7 @@ TEST_F(ResourceMetaFiles, AMissingFileGetsAReplacementAndAMissingResourceADefaul
   CResourceFile *prfReplacement = resFindFileInStock("Data/Gone.rsc", strResolved);
   ASSERT_NE(prfReplacement, nullptr);
   EXPECT_TRUE(prfReplacement->rf_ulFlags & CResourceFile::RFF_REPLACEMENT);
-  CResource *prsDefault = ResourceOf(prfHolder, 1)->tr_pNext;
+  CResource *prsDefault = ResourceByID(prfHolder, 1)->tr_pNext;
   ASSERT_NE(prsDefault, nullptr);
   EXPECT_TRUE(prsDefault->rs_ulFlags & CResource::RSF_DEFAULTSUBSTITUTE);
   delete prfHolder;
@@ -159,12 +159,12 @@ TEST_F(ResourceMetaFiles, AMetadataFileWhoseRootIsNoFileIsRefused)
 TEST_F(ResourceMetaFiles, AFailedReadLeavesNothingBehind)
 {
   CResourceFile *prf = MakeFile("Data/Whole.rsc", 3);
-  ResourceOf(prf, 1)->tr_pNext = ResourceOf(prf, 2);
-  ResourceOf(prf, 2)->tr_pNext = ResourceOf(prf, 1); // a cycle of counted references
+  ResourceByID(prf, 1)->tr_pNext = ResourceByID(prf, 2);
+  ResourceByID(prf, 2)->tr_pNext = ResourceByID(prf, 1); // a cycle of counted references
   CTsPart *ptp = new CTsPart;
-  ResourceOf(prf, 3)->tr_pOwned = ptp;
+  ResourceByID(prf, 3)->tr_pOwned = ptp;
   prf->SaveFile_t();
-  ResourceOf(prf, 1)->tr_pNext = nullptr;
+  ResourceByID(prf, 1)->tr_pNext = nullptr;
   delete prf;
   const std::string strWhole = ReadFile("Data/Whole.rsc");
   ASSERT_GT(strWhole.size(), 200u);
