@@ -9,7 +9,9 @@ fi
 qe_display=${DISPLAY#:}
 qe_display=${qe_display%%.*}
 qe_lock=/tmp/.X${qe_display}-lock
-if ! { [ -f "$qe_lock" ] && kill -0 "$(tr -d ' ' <"$qe_lock")" 2>/dev/null; }; then
+qe_xpid=$( [ -f "$qe_lock" ] && tr -d ' ' <"$qe_lock" || true)
+# (the lock's process must still be an X server: a reused process number is not)
+if ! { [ -n "$qe_xpid" ] && grep -qs '^Xvfb$' "/proc/$qe_xpid/comm"; }; then
   rm -f "$qe_lock" "/tmp/.X11-unix/X${qe_display}"
   Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
   for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${qe_display}" ] && break; sleep 0.1; done

@@ -1,5 +1,7 @@
 #include "core/meta/MetaContainers.h"
+
 #include "core/frame/CodeGuard.h"
+#include "core/meta/BuiltinTypes.h"
 
 #include "core/memory/Memory.h"
 #include "core/meta/DataTypeKinds.h"
@@ -53,6 +55,13 @@ void DestructRun(CDataType *pdt, char *pch, long ct)
 // keeps only live elements, as the container templates do.
 void ConstructRun(CDataType *pdt, char *pch, long ct)
 {
+  // Runs of the built-in numbers are zeroes: one memset instead of a call per element.
+  if (ct > 0 && md_pdtFLOAT != nullptr && pdt->dt_dttKind == DTT_SIMPLE &&
+      pdt->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT) ==
+          md_pdtFLOAT->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT)) {
+    memset(pch, 0, memElementBytes(ct, (size_t)pdt->dt_slSize));
+    return;
+  }
   long i = 0;
   try {
     for (; i < ct; i++) mdConstruct(CMetaPointer(pdt, pch + i * pdt->dt_slSize));

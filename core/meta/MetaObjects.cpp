@@ -334,6 +334,13 @@ static void CallHook(int iSlot, CDataType *pdt, void *pv)
 
 static void VisitChildren(int iSlot, CDataType *pdt, void *pv, int iDepth);
 
+// A run of numbers without the hook has nothing to visit: it is passed over whole.
+static bool IsInertRun(int iSlot, CDataType *pdtElement)
+{
+  return (pdtElement->dt_dttKind == DTT_SIMPLE || pdtElement->dt_dttKind == DTT_VALUEFIELD) &&
+         pdtElement->GetFunction(iSlot) == nullptr;
+}
+
 static void VisitPart(int iSlot, CDataType *pdt, void *pv, int iDepth)
 {
   if (pdt == nullptr || pv == nullptr) return;
@@ -359,7 +366,7 @@ static void VisitChildren(int iSlot, CDataType *pdt, void *pv, int iDepth)
   case DTT_ARRAY: {
     CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
     CDataType *pdtElement = pdta->dta_tidElement.Resolve();
-    if (pdtElement == nullptr) return;
+    if (pdtElement == nullptr || IsInertRun(iSlot, pdtElement)) return;
     const long ct = pdta->GetElementCount();
     for (long i = 0; i < ct; i++)
       VisitPart(iSlot, pdtElement, (char *)pv + i * pdtElement->dt_slSize, iDepth);
@@ -368,7 +375,7 @@ static void VisitChildren(int iSlot, CDataType *pdt, void *pv, int iDepth)
   case DTT_STATICARRAY:
   case DTT_STATICSTACKARRAY: {
     CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
-    if (pdtElement == nullptr) return;
+    if (pdtElement == nullptr || IsInertRun(iSlot, pdtElement)) return;
     long ct;
     char *pchElements;
     if (pdt->dt_dttKind == DTT_STATICARRAY) {

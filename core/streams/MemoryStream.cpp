@@ -86,6 +86,10 @@ void CMemoryStream::Write_t(const void *pvBuffer, long slSize)
   if (slSize > ms_slCapacity - ms_slPosition) {
     if (slSize > LONG_MAX - ms_slSize - _slGranularity) Throw_t("Could not resize stream!");
     long slCapacity = (ms_slSize + slSize + _slGranularity - 1) / _slGranularity * _slGranularity;
+    // Growing by half at least keeps many small writes linear.
+    if (ms_slCapacity < LONG_MAX / 3 && slCapacity < ms_slCapacity + ms_slCapacity / 2) {
+      slCapacity = ms_slCapacity + ms_slCapacity / 2;
+    }
     if (ms_pubData == nullptr) {
       ms_pubData = (unsigned char *)memMAlloc(slCapacity);
       ms_slPosition = 0;
