@@ -51,19 +51,6 @@ const char *SavedMemberName(const CDataType_StructMember &sm)
   return sm.sm_idCodeName;
 }
 
-// The object index of a reference target: by its address, else by what it stands for (the
-// collection indexes final objects).
-long TargetIndex(CDataType *pdtTarget, void *pv)
-{
-  if (pv == nullptr) return -1;
-  long i = mdObjectToIndex(CMetaPointer(pdtTarget, pv));
-  if (i < 0 && pdtTarget != nullptr) {
-    CMetaPointer mpFinal = mdGetFinalObject(CMetaPointer(pdtTarget, pv));
-    if (mpFinal.mp_pvObject != pv) i = mdObjectToIndex(mpFinal);
-  }
-  return i;
-}
-
 // Every type that an internal type's record refers to is collected; embedded ones (bases,
 // members, elements stored in place, aliased types) become internal too.
 void CollectRecordTypes(CMetaContext *pmc)
@@ -207,69 +194,104 @@ private:
 
 // ---- Object data ----
 
-void mdWriteObject_t(CMetaFrame &mf)
+namespace {
+
+// What the object writers need, taken from the thread once per object instead of per part.
+struct WriteState {
+  CMetaWriter *ws_pmw;
+  CMetaContext *ws_pmc;
+  bool ws_bKeepEdit;
+};
+
+WriteState CurrentWriteState_t(void)
+{
+  return WriteState{&mdMustWriter_t(), mdGetMetaContext(), KeepEditData()};
+}
+
+// The object index of a reference target: by its address, else by what it stands for (the
+// collection indexes final objects).
+long TargetIndexIn(const CMetaContext *pmc, CDataType *pdtTarget, void *pv)
+{
+  if (pv == nullptr) return -1;
+  long i = mdIndexOfObjectIn(pmc, pv);
+  if (i < 0 && pdtTarget != nullptr) {
+    CMetaPointer mpFinal = mdGetFinalObject(CMetaPointer(pdtTarget, pv));
+    if (mpFinal.mp_pvObject != pv) i = mdIndexOfObjectIn(pmc, mpFinal.mp_pvObject);
+  }
+  return i;
+}
+
+void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf);
+
+void WriteIn(const WriteState &ws, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr || mf.mf_pvObject == nullptr) return;
   if (mf.mf_ulFlags & SMF_NOSAVE) return;
-  if ((mf.mf_ulFlags & SMF_EDIT) && !KeepEditData()) return;
+  if ((mf.mf_ulFlags & SMF_EDIT) && !ws.ws_bKeepEdit) return;
   MetaFrameFunction pWrite =
       (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_WRITE);
   if (pWrite != nullptr) {
     pWrite(mf);
   } else {
-    mdWriteObjectDefault_t(mf);
+    WriteDefaultIn(ws, mf);
   }
 }
 
-static void WritePart_t(CDataType *pdt, void *pv, unsigned long ulFlags)
+void WritePartIn(const WriteState &ws, CDataType *pdt, void *pv, unsigned long ulFlags)
 {
   CMetaFrame mf(pdt, pv, ulFlags);
-  mdWriteObject_t(mf);
+  WriteIn(ws, mf);
 }
 
 // The elements of a container: one raw block for plain elements in the binary form.
-static void WriteElements_t(CMetaWriter &mw, CDataType *pdtElement, char *pchElements, long ct)
+void WriteElementsIn(const WriteState &ws, CDataType *pdtElement, char *pchElements, long ct)
 {
   if (ct <= 0 || pdtElement == nullptr) return;
+  CMetaWriter &mw = *ws.ws_pmw;
   if ((pdtElement->dt_ulFlags & DTF_PLAIN) && mw.IsBinary() &&
       pdtElement->GetFunction(CDataTypeFunctions::DTFS_WRITE) == nullptr) {
     mw.WriteRaw_t(pdtElement->GetName(), pchElements, memElementBytes(ct, pdtElement->dt_slSize));
     return;
   }
-  for (long i = 0; i < ct; i++) WritePart_t(pdtElement, pchElements + i * pdtElement->dt_slSize, 0);
+  for (long i = 0; i < ct; i++) {
+    WritePartIn(ws, pdtElement, pchElements + i * pdtElement->dt_slSize, 0);
+  }
 }
 
-void mdWriteObjectDefault_t(CMetaFrame &mf)
+void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf)
 {
   CDataType *pdt = mf.mf_pdtType;
   void *pv = mf.mf_pvObject;
   if (pdt == nullptr || pv == nullptr) return;
-  CMetaWriter &mw = mdMustWriter_t();
+  CMetaWriter &mw = *ws.ws_pmw;
   switch (pdt->dt_dttKind) {
   case DTT_SIMPLE:
   case DTT_VALUEFIELD:
     mw.WriteRaw_t(pdt->GetName(), pv, pdt->dt_slSize);
     return;
   case DTT_POINTER:
-    mw.WriteInt_t(
-        "Ptr",
-        TargetIndex(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), *(void **)pv));
+    mw.WriteInt_t("Ptr",
+                  TargetIndexIn(ws.ws_pmc,
+                                static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
+                                *(void **)pv));
     return;
   case DTT_HANDLE:
     mw.WriteInt_t("Ptr",
-                  TargetIndex(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
-                              hvHandleToPointer(*(unsigned long *)pv)));
+                  TargetIndexIn(ws.ws_pmc,
+                                static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
+                                hvHandleToPointer(*(unsigned long *)pv)));
     return;
   case DTT_SMARTPOINTER:
-    mw.WriteInt_t(
-        "SmartPtr",
-        TargetIndex(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), *(void **)pv));
+    mw.WriteInt_t("SmartPtr",
+                  TargetIndexIn(ws.ws_pmc,
+                                static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
+                                *(void **)pv));
     return;
   case DTT_STRUCT: {
     CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
     CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
-    if (pdtBase != nullptr) WritePart_t(pdtBase, pv, mf.mf_ulFlags & SMF_EDIT);
-    const bool bKeepEdit = KeepEditData();
+    if (pdtBase != nullptr) WritePartIn(ws, pdtBase, pv, mf.mf_ulFlags & SMF_EDIT);
+    const bool bKeepEdit = ws.ws_bKeepEdit;
     mw.WriteBlockStart_t("Struct", nullptr);
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
@@ -279,7 +301,7 @@ void mdWriteObjectDefault_t(CMetaFrame &mf)
       CDataType *pdtMember = sm.sm_tidType.Resolve();
       if (pdtMember != nullptr) {
         CMetaFrame mfMember(pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags & ~SMF_EDIT);
-        mdWriteObject_t(mfMember);
+        WriteIn(ws, mfMember);
       }
       mw.WriteBlockEnd_t();
     }
@@ -291,7 +313,7 @@ void mdWriteObjectDefault_t(CMetaFrame &mf)
     CDataType *pdtElement = pdta->dta_tidElement.Resolve();
     mw.WriteBlockStart_t("Array", nullptr);
     const long ct = pdta->dta_ctDimensions > 0 ? pdta->dta_actDimensions[0] : 0;
-    WriteElements_t(mw, pdtElement, (char *)pv, ct);
+    WriteElementsIn(ws, pdtElement, (char *)pv, ct);
     mw.WriteBlockEnd_t();
     return;
   }
@@ -303,7 +325,7 @@ void mdWriteObjectDefault_t(CMetaFrame &mf)
     char *pchElements = ((char **)pv)[1];
     mw.WriteListStart_t(bStatic ? "StaticArray" : "StaticStackArray", bStatic ? "STAR" : "SSAR",
                         ct);
-    WriteElements_t(mw, pdtElement, pchElements, ct);
+    WriteElementsIn(ws, pdtElement, pchElements, ct);
     mw.WriteListEnd_t();
     return;
   }
@@ -312,16 +334,30 @@ void mdWriteObjectDefault_t(CMetaFrame &mf)
     const long ct = ((long *)pv)[2];
     void **apv = ((void ***)pv)[1];
     mw.WriteListStart_t("DynamicContainer", "DCON", ct);
-    for (long i = 0; i < ct; i++) mw.WriteInt_t("Ptr", TargetIndex(pdtElement, apv[i]));
+    for (long i = 0; i < ct; i++)
+      mw.WriteInt_t("Ptr", TargetIndexIn(ws.ws_pmc, pdtElement, apv[i]));
     mw.WriteListEnd_t();
     return;
   }
   case DTT_TYPEDEF:
-    WritePart_t(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv, mf.mf_ulFlags);
+    WritePartIn(ws, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pv,
+                mf.mf_ulFlags);
     return;
   default:
     return;
   }
+}
+
+} // namespace
+
+void mdWriteObject_t(CMetaFrame &mf)
+{
+  WriteIn(CurrentWriteState_t(), mf);
+}
+
+void mdWriteObjectDefault_t(CMetaFrame &mf)
+{
+  WriteDefaultIn(CurrentWriteState_t(), mf);
 }
 
 // ---- The file ----
@@ -352,7 +388,7 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   const long ctObjects = mdGetObjectCount();
   CStaticStackArray<long> aiExternal, aiInternal, aiEdit;
   for (long i = 0; i < ctObjects; i++) {
-    const unsigned long ul = mdGetObjectFlags(i);
+    const unsigned long ul = pmc->mc_saObjects[i].mio_ulFlags;
     if (ul & MIF_EXTERNAL) {
       aiExternal.Push() = i;
     } else if (ul & MIF_EDIT) {
@@ -400,7 +436,8 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   }
 
   for (long i = 0; i < ctObjects; i++) {
-    if (!mdIsObjectExternal(i)) mdPreWrite(mdIndexToObject(i));
+    const MetaIndexObject &mio = pmc->mc_saObjects[i];
+    if (!(mio.mio_ulFlags & MIF_EXTERNAL)) mdPreWrite(mio.mio_mp);
   }
 
   mw.Open_t();
@@ -477,13 +514,13 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   }
   mw.WriteListEnd_t();
 
-  auto WriteObjectTypes = [&mw](const char *strName, const char *strChunk,
-                                CStaticStackArray<long> &ai) {
+  auto WriteObjectTypes = [&mw, pmc](const char *strName, const char *strChunk,
+                                     CStaticStackArray<long> &ai) {
     mw.WriteListStart_t(strName, strChunk, ai.Count());
     for (long i = 0; i < ai.Count(); i++) {
       mw.WriteBlockStart_t("ObjectType", nullptr);
       mw.WriteInt_t("Object", ai[i]);
-      mw.WriteInt_t("Type", TypeIndex(mdIndexToObject(ai[i]).mp_pdtType));
+      mw.WriteInt_t("Type", mdTypeIndexIn(pmc, pmc->mc_saObjects[ai[i]].mio_mp.mp_pdtType));
       mw.WriteBlockEnd_t();
     }
     mw.WriteListEnd_t();
@@ -491,16 +528,17 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   WriteObjectTypes("ObjectTypes", "OBTY", aiInternal);
   WriteObjectTypes("EditObjectTypes", "EDTY", aiEdit);
 
-  auto WriteObjects = [&mw](const char *strName, const char *strChunk,
-                            CStaticStackArray<long> &ai) {
+  const WriteState ws = CurrentWriteState_t();
+  auto WriteObjects = [&mw, &ws, pmc](const char *strName, const char *strChunk,
+                                      CStaticStackArray<long> &ai) {
     mw.WriteListStart_t(strName, strChunk, ai.Count());
     for (long i = 0; i < ai.Count(); i++) {
-      CMetaPointer mp = mdIndexToObject(ai[i]);
+      CMetaPointer mp = pmc->mc_saObjects[ai[i]].mio_mp;
       mw.WriteBlockStart_t("Object", nullptr);
       mw.WriteInt_t("Object", ai[i]);
-      mw.WriteInt_t("Type", TypeIndex(mp.mp_pdtType));
+      mw.WriteInt_t("Type", mdTypeIndexIn(pmc, mp.mp_pdtType));
       CMetaFrame mf(mp, 0);
-      mdWriteObject_t(mf);
+      WriteIn(ws, mf);
       mw.WriteBlockEnd_t();
     }
     mw.WriteListEnd_t();
@@ -510,8 +548,8 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   mw.Close_t();
 
   for (long i = 0; i < ctObjects; i++) {
-    if (mdIsObjectExternal(i)) continue;
-    CMetaPointer mp = mdIndexToObject(i);
+    if (pmc->mc_saObjects[i].mio_ulFlags & MIF_EXTERNAL) continue;
+    CMetaPointer mp = pmc->mc_saObjects[i].mio_mp;
     mdPostWrite(mp);
     if (pLinks != nullptr) pLinks->AfterWrite(mp);
   }
