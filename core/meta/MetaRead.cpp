@@ -666,10 +666,17 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
     CDataType *pdtMemberFile = smFile.sm_tidType.GetPointer();
     CDataType_StructMember *psmFound = nullptr;
     long iFound = -1;
+    bool bEditOnly = false;
     for (long iProgram = 0; iProgram < pdtstProgram->dtst_ctMembers; iProgram++) {
       CDataType_StructMember &sm = pdtstProgram->dtst_asmMembers[iProgram];
       if (sm.sm_ulFlags & SMF_NOSAVE) continue;
-      if ((sm.sm_ulFlags & SMF_EDIT) && !bEditKept) continue;
+      if ((sm.sm_ulFlags & SMF_EDIT) && !bEditKept) {
+        // Edit data of the file that is not wanted here: skipped, but no change of layout.
+        bEditOnly = bEditOnly || strcmp(sm.sm_idCodeName, smFile.sm_idCodeName) == 0 ||
+                    (sm.sm_idAlias != nullptr && sm.sm_idAlias[0] != 0 &&
+                     strcmp(sm.sm_idAlias, smFile.sm_idCodeName) == 0);
+        continue;
+      }
       const bool bName = strcmp(sm.sm_idCodeName, smFile.sm_idCodeName) == 0 ||
                          (sm.sm_idAlias != nullptr && sm.sm_idAlias[0] != 0 &&
                           strcmp(sm.sm_idAlias, smFile.sm_idCodeName) == 0);
@@ -679,7 +686,11 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
     }
     if (psmFound == nullptr) {
       smFile.sm_psmCounterpart = nullptr;
-      FormatCheck_t(rc, pdtFile);
+      if (bEditOnly) {
+        pdtFile->dt_ulFlags &= ~DTF_PLAIN;
+      } else {
+        FormatCheck_t(rc, pdtFile);
+      }
       MatchType_t(rc, pdtMemberFile);
       continue;
     }

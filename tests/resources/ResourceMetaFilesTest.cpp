@@ -8,6 +8,36 @@ using namespace QuennelEngine::Test;
 
 namespace {
 
+// Editor-only data: an owned part and a number.
+class CEdHolder : public CObject {
+  MD_DECLARE_CLASS(CEdHolder)
+  ~CEdHolder() { delete eh_pEdit; }
+  CTsPart *eh_pEdit = nullptr;
+  long eh_iEditValue = -1;
+  long eh_iValue = 0;
+};
+
+MD_CLASS_BEGIN(CEdHolder, CObject, 1)
+MD_MEMBER(eh_pEdit, SMF_EDIT | SMF_OWNED, "Edit part")
+MD_MEMBER(eh_iEditValue, SMF_EDIT, "Edit value")
+MD_MEMBER(eh_iValue, 0, "Value")
+MD_CLASS_END()
+
+// Restores the editor switches, whatever a test set.
+class CEditorSwitches {
+public:
+  CEditorSwitches() : es_bInEditor(md_bInEditor), es_bDiscard(md_bDiscardEditData) {}
+  ~CEditorSwitches()
+  {
+    md_bInEditor = es_bInEditor;
+    md_bDiscardEditData = es_bDiscard;
+  }
+
+private:
+  int es_bInEditor;
+  int es_bDiscard;
+};
+
 class ResourceMetaFiles : public ResourceTest {};
 
 // A file named `strName` with resources valued 1, 2, ... sharing IDs 1, 2, ...
@@ -177,4 +207,71 @@ TEST_F(ResourceMetaFiles, AFailedReadLeavesNothingBehind)
     EXPECT_EQ(resFindFileInStock("Data/Cut.rsc", strResolved), nullptr) << sl;
     EXPECT_EQ(res_rcCounts.Alive(), 0) << sl;
   }
+}
+
+TEST_F(ResourceMetaFiles, EditDataIsKeptInTheEditorAndLeftOutElsewhere)
+{
+  CEditorSwitches es;
+  CEdHolder h;
+  h.eh_pEdit = new CTsPart;
+  h.eh_pEdit->tp_iValue = 3;
+  h.eh_iEditValue = 8;
+  h.eh_iValue = 5;
+  md_bInEditor = 1;
+  md_bDiscardEditData = 0;
+  mdSave_t("Data/Edit.dat", MetaOf(&h));
+  md_bDiscardEditData = 1;
+  mdSave_t("Data/Stripped.dat", MetaOf(&h));
+  EXPECT_LT(ReadFile("Data/Stripped.dat").size(), ReadFile("Data/Edit.dat").size());
+
+  // In the editor the edit data comes back.
+  md_bDiscardEditData = 0;
+  CMetaPointer mp = mdLoad_t("Data/Edit.dat");
+  CEdHolder *ph = (CEdHolder *)mp.mp_pvObject;
+  ASSERT_NE(ph->eh_pEdit, nullptr);
+  EXPECT_EQ(ph->eh_pEdit->tp_iValue, 3);
+  EXPECT_EQ(ph->eh_iEditValue, 8);
+  mdDelete(mp);
+  // Outside it, both files load without it.
+  md_bInEditor = 0;
+  for (const char *strFile : {"Data/Edit.dat", "Data/Stripped.dat"}) {
+    mp = mdLoad_t(strFile);
+    ph = (CEdHolder *)mp.mp_pvObject;
+    EXPECT_EQ(ph->eh_pEdit, nullptr) << strFile;
+    EXPECT_EQ(ph->eh_iEditValue, -1) << strFile;
+    EXPECT_EQ(ph->eh_iValue, 5) << strFile;
+    mdDelete(mp);
+  }
+  // A stripped file loads in the editor too, without its edit data.
+  md_bInEditor = 1;
+  mp = mdLoad_t("Data/Stripped.dat");
+  ph = (CEdHolder *)mp.mp_pvObject;
+  EXPECT_EQ(ph->eh_pEdit, nullptr);
+  EXPECT_EQ(ph->eh_iValue, 5);
+  mdDelete(mp);
+  EXPECT_EQ(res_rcCounts.Alive(), 1); // h's part
+}
+
+TEST_F(ResourceMetaFiles, AWorldOfAnotherProgramVersionLoadsOnlyInTheEditor)
+{
+  CEditorSwitches es;
+  CTsPart part;
+  part.tp_iValue = 4;
+  const CString strOurs = mdGetProgramVersionText();
+  const CString strOther = "$Version: Other Game; 1.000.00:1; test$";
+  mdSetProgramVersionText(strOther);
+  mdSave_t("Data/Level.wld", MetaOf(&part));
+  mdSave_t("Data/Level.dat", MetaOf(&part));
+  mdSetProgramVersionText(strOurs);
+  md_bInEditor = 0;
+  EXPECT_NE(ThrownBy([] { mdDelete(mdLoad_t("Data/Level.wld")); }).find((const char *)strOther),
+            std::string::npos);
+  // Only worlds are bound to the program's version.
+  CMetaPointer mp = mdLoad_t("Data/Level.dat");
+  EXPECT_EQ(((CTsPart *)mp.mp_pvObject)->tp_iValue, 4);
+  mdDelete(mp);
+  md_bInEditor = 1;
+  mp = mdLoad_t("Data/Level.wld");
+  EXPECT_EQ(((CTsPart *)mp.mp_pvObject)->tp_iValue, 4);
+  mdDelete(mp);
 }
