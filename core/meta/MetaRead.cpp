@@ -14,6 +14,7 @@
 #include "core/meta/MetaSettings.h"
 #include "core/meta/Object.h"
 #include "core/meta/TypeRegistry.h"
+#include "core/platform/Timer.h"
 #include "core/streams/Stream.h"
 #include "core/text/Compare.h"
 #include "core/text/Editing.h"
@@ -1768,8 +1769,9 @@ CMetaPointer mdInternalRead_t(CStream &strm)
                          strm.GetDescription());
   }
   rc.mrc_pReader = pmr;
-  const long long llStart = strm_ctEffectiveBytes;
-  (void)llStart;
+  const long slBytesStart = strm_ctEffectiveBytes;
+  const long slDiskStart = strm_ctDiskBytes;
+  const Time tmStart = timUptimeNow();
   CMetaPointer mpRoot;
   try {
     CReadContextScope rcs(&rc);
@@ -1803,6 +1805,12 @@ CMetaPointer mdInternalRead_t(CStream &strm)
   ReleaseHeld(rc);
   FreeFileTypes(rc);
   delete pmrText;
+  if (md_bReportReadStats && _md_iReadDepth == 1) {
+    const double dSeconds = (double)(timUptimeNow() - tmStart).tm_llValue / 4294967296.0;
+    conLog("%1: %2\n", strm.GetDescription(),
+           strFormat("%1 bytes read (%2 from disk) in %3 s", strm_ctEffectiveBytes - slBytesStart,
+                     strm_ctDiskBytes - slDiskStart, fmtSpec((float)dSeconds, ".3f")));
+  }
   return mpRoot;
 }
 

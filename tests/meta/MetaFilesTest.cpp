@@ -283,6 +283,20 @@ TEST_F(MetaFiles, AGraphOfEveryKindRoundTripsDeepEqualWithAndWithoutRawLoading)
   BreakRing(g);
 }
 
+TEST_F(MetaFiles, ReadStatisticsAreReportedWhenAsked)
+{
+  CFlLeaf leaf;
+  CStream strm;
+  WriteToMemory(strm, Meta(&leaf));
+  md_bReportReadStats = 1;
+  CConsoleLines cl;
+  CMetaPointer mp = mdInternalRead_t(strm);
+  md_bReportReadStats = 0;
+  mdDelete(mp);
+  EXPECT_TRUE(cl.Has("<memory stream>: ")) << cl.Text();
+  EXPECT_TRUE(cl.Has(" bytes read (")) << cl.Text();
+}
+
 TEST_F(MetaFiles, TheFileStartsWithItsMagicAndEndsWithItsFooter)
 {
   CFlLeaf leaf;
