@@ -932,6 +932,26 @@ void mdNoteReadReference(CMetaReadContext &rc, long iObject)
   rc.mrc_aiEdges.Push() = iObject;
 }
 
+// An array's data is a block from version 6, a list (whose count says nothing) before.
+static void ReadArrayStart_t(CMetaReader &mr)
+{
+  if (mr.GetVersion() >= 6) {
+    mr.ReadBlockStart_t("Array", nullptr);
+  } else {
+    long ctIgnored;
+    mr.ReadListStart_t("Array", "ARRY", ctIgnored);
+  }
+}
+
+static void ReadArrayEnd_t(CMetaReader &mr)
+{
+  if (mr.GetVersion() >= 6) {
+    mr.ReadBlockEnd_t();
+  } else {
+    mr.ReadListEnd_t();
+  }
+}
+
 void mdReadObject_t(CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr) return;
@@ -1028,12 +1048,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
       mdSkipObjectDefault_t(mf);
       return;
     }
-    if (mdGetVersion() >= 6) {
-      mr.ReadBlockStart_t("Array", nullptr);
-    } else {
-      long ctIgnored;
-      mr.ReadListStart_t("Array", "ARRY", ctIgnored);
-    }
+    ReadArrayStart_t(mr);
     CDataType *pdtElementF = pdtaF->dta_tidElement.GetPointer();
     CDataType *pdtElementM = pdtaM->dta_tidElement.Resolve();
     const long ctF = pdtaF->GetElementCount();
@@ -1041,11 +1056,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     const long ct = ctF < ctM ? ctF : ctM;
     if (pdtElementM != nullptr) ReadElements_t(mr, pdtElementF, pdtElementM, (char *)pv, ct);
     for (long i = pdtElementM != nullptr ? ct : 0; i < ctF; i++) SkipPart_t(pdtElementF, 0);
-    if (mdGetVersion() >= 6) {
-      mr.ReadBlockEnd_t();
-    } else {
-      mr.ReadListEnd_t();
-    }
+    ReadArrayEnd_t(mr);
     return;
   }
   case DTT_STATICARRAY:
@@ -1175,12 +1186,7 @@ void mdSkipObjectDefault_t(CMetaFrame &mf)
   }
   case DTT_ARRAY: {
     CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
-    if (mdGetVersion() >= 6) {
-      mr.ReadBlockStart_t("Array", nullptr);
-    } else {
-      long ctIgnored;
-      mr.ReadListStart_t("Array", "ARRY", ctIgnored);
-    }
+    ReadArrayStart_t(mr);
     CDataType *pdtElement = pdta->dta_tidElement.Resolve();
     const long ct = pdta->GetElementCount();
     if (IsPlain(pdtElement) && mr.IsBinary() &&
@@ -1189,11 +1195,7 @@ void mdSkipObjectDefault_t(CMetaFrame &mf)
     } else {
       for (long i = 0; i < ct; i++) SkipPart_t(pdtElement, 0);
     }
-    if (mdGetVersion() >= 6) {
-      mr.ReadBlockEnd_t();
-    } else {
-      mr.ReadListEnd_t();
-    }
+    ReadArrayEnd_t(mr);
     return;
   }
   case DTT_STATICARRAY:
