@@ -3,6 +3,7 @@
 // reading and primitive sources.
 #include "core/memory/StaticStackArray.h"
 #include "core/meta/MetaFiles.h"
+#include "core/meta/MetaObjects.h"
 #include "core/meta/MetaStreams.h"
 
 namespace QuennelEngine {
@@ -51,6 +52,29 @@ struct CMetaReadContext {
 
 // Notes a reference to an object read inside the data of the object being read.
 void mdNoteReadReference(CMetaReadContext &rc, long iObject);
+
+// Remembers, per type, whether a hook would run in its objects (few types, many objects).
+class CHookCache {
+public:
+  explicit CHookCache(int iSlot) : hc_iSlot(iSlot) {}
+  bool Has(CDataType *pdt)
+  {
+    for (const Entry &e : hc_aEntries) {
+      if (e.e_pdt == pdt) return e.e_bHas;
+    }
+    const bool bHas = mdHasHookInParts(pdt, hc_iSlot) != 0;
+    hc_aEntries.Push(Entry{pdt, bHas});
+    return bHas;
+  }
+
+private:
+  struct Entry {
+    CDataType *e_pdt;
+    bool e_bHas;
+  };
+  int hc_iSlot;
+  CStaticStackArray<Entry> hc_aEntries;
+};
 
 // The calling thread's current writer and read context (null when none).
 CMetaWriter *mdCurrentWriter(void);

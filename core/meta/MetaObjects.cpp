@@ -397,6 +397,42 @@ static void VisitChildren(int iSlot, CDataType *pdt, void *pv, int iDepth)
   }
 }
 
+// Whether a hook would run anywhere in an object of the type: on the type or a base, or on any
+// embedded part (what VisitChildren reaches).
+static bool HasHookInParts(CDataType *pdt, int iSlot, int iDepth)
+{
+  if (pdt == nullptr || iDepth > 64) return false;
+  if (mdFindFunction(pdt, iSlot) != nullptr) return true;
+  switch (pdt->dt_dttKind) {
+  case DTT_STRUCT: {
+    CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+    for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+      if (HasHookInParts(pdtst->dtst_asmMembers[i].sm_tidType.Resolve(), iSlot, iDepth + 1)) {
+        return true;
+      }
+    }
+    return HasHookInParts(pdtst->dtst_tidBase.Resolve(), iSlot, iDepth + 1);
+  }
+  case DTT_ARRAY:
+    return HasHookInParts(static_cast<CDataType_Array *>(pdt)->dta_tidElement.Resolve(), iSlot,
+                          iDepth + 1);
+  case DTT_STATICARRAY:
+  case DTT_STATICSTACKARRAY:
+    return HasHookInParts(static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve(), iSlot,
+                          iDepth + 1);
+  case DTT_TYPEDEF:
+    return HasHookInParts(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), iSlot,
+                          iDepth + 1);
+  default:
+    return false;
+  }
+}
+
+int mdHasHookInParts(CDataType *pdt, int iSlot)
+{
+  return HasHookInParts(pdt, iSlot, 0);
+}
+
 #define MD_HOOK(name, slot)                                                                        \
   void name(CMetaPointer mp)                                                                       \
   {                                                                                                \

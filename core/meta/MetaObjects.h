@@ -47,6 +47,9 @@ CORE_API int mdBeginChanging(CMetaPointer mp, CMetaPointer mpPart);
 CORE_API int mdEndChanging(CMetaPointer mp, CMetaPointer mpPart);
 // The operation of a slot on the type or the nearest base that has it, or null.
 CORE_API MetaFunction mdFindFunction(CDataType *pdt, int iSlot);
+// Whether the hook in `iSlot` would run anywhere in an object of the type (the type, a base or an
+// embedded part): callers that visit many objects of few types skip those that have none.
+CORE_API int mdHasHookInParts(CDataType *pdt, int iSlot);
 
 // The descriptor the object really has: a reflected class's own (through its mdGetDataType()),
 // else `pdt`.

@@ -784,9 +784,8 @@ void CheckElementCount_t(CDataType *pdtFileElement, CDataType *pdtProgramElement
 
 // ---- Object data ----
 
-MetaReadObject *ObjectAt_t(long iObject)
+MetaReadObject *ObjectAtIn_t(CMetaReadContext &rc, long iObject)
 {
-  CMetaReadContext &rc = Context();
   if (iObject == -1) return nullptr;
   if (iObject < 0 || iObject >= rc.mrc_aObjects.Count()) {
     Error_t(
@@ -795,6 +794,11 @@ MetaReadObject *ObjectAt_t(long iObject)
   MetaReadObject &mro = rc.mrc_aObjects[iObject];
   mdNoteReadReference(rc, iObject);
   return &mro;
+}
+
+MetaReadObject *ObjectAt_t(long iObject)
+{
+  return ObjectAtIn_t(Context(), iObject);
 }
 
 // Whether an object of type `pdtObject` may be stored where `pdtTarget` is expected.
@@ -818,9 +822,9 @@ void ReportMismatch(const MetaReadObject &mro, CDataType *pdtTarget)
 }
 
 // Stores the object at an index into a pointer, smart pointer or handle of the program.
-void AssignReference(CMetaPointer mpSlot, long iObject)
+void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
 {
-  MetaReadObject *pmro = ObjectAt_t(iObject);
+  MetaReadObject *pmro = ObjectAtIn_t(rc, iObject);
   if (pmro == nullptr) {
     mdRef_Assign(mpSlot, nullptr);
     return;
@@ -828,7 +832,6 @@ void AssignReference(CMetaPointer mpSlot, long iObject)
   CDataType *pdtTarget =
       static_cast<CDataType_Targeted *>(mpSlot.mp_pdtType)->dtt_tidTarget.Resolve();
   if (pmro->mro_iDeferredFile >= 0) {
-    CMetaReadContext &rc = Context();
     mdRef_Assign(mpSlot, nullptr);
     Deferred().Push(DeferredReference{rc.mrc_iSerial,
                                       rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName,
@@ -847,10 +850,13 @@ void AssignReference(CMetaPointer mpSlot, long iObject)
   mdRef_Assign(mpSlot, pmro->mro_mp.mp_pvObject);
 }
 
-void ReadPart_t(CDataType *pdtFile, CDataType *pdtMemory, void *pv, unsigned long ulFlags)
+void ReadIn(CMetaReadContext &rc, CMetaFrame &mf);
+
+void ReadPart_t(CMetaReadContext &rc, CDataType *pdtFile, CDataType *pdtMemory, void *pv,
+                unsigned long ulFlags)
 {
   CMetaFrame mf(pdtFile, pdtMemory, pv, ulFlags);
-  mdReadObject_t(mf);
+  ReadIn(rc, mf);
 }
 
 void SkipPart_t(CDataType *pdtFile, unsigned long ulFlags)
@@ -885,18 +891,18 @@ void ReadNumber_t(CMetaReader &mr, CDataType *pdtFile, void *pv, long slMemory)
 
 // The base part of a structure object: the file's base levels are read where the program's
 // structure has them and skipped where it does not.
-void ReadBasePart_t(CDataType *pdtFileBase, CDataType *pdtMemoryBase, void *pv,
-                    unsigned long ulFlags)
+void ReadBasePart_t(CMetaReadContext &rc, CDataType *pdtFileBase, CDataType *pdtMemoryBase,
+                    void *pv, unsigned long ulFlags)
 {
   CDataType *pdtProgram = ProgramOf(pdtFileBase);
   if (pdtMemoryBase != nullptr && pdtProgram != nullptr &&
       mdIsDerivedFrom(pdtMemoryBase, pdtProgram)) {
-    ReadPart_t(pdtFileBase, pdtProgram, pv, ulFlags);
+    ReadPart_t(rc, pdtFileBase, pdtProgram, pv, ulFlags);
     return;
   }
   CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdtFileBase);
   CDataType *pdtLower = pdtst->dtst_tidBase.GetPointer();
-  if (pdtLower != nullptr) ReadBasePart_t(pdtLower, pdtMemoryBase, pv, ulFlags);
+  if (pdtLower != nullptr) ReadBasePart_t(rc, pdtLower, pdtMemoryBase, pv, ulFlags);
   // This level's own members are not in the program's structure.
   CMetaReader &mr = *Context().mrc_pReader;
   mr.ReadBlockStart_t("Struct", nullptr);
@@ -909,8 +915,8 @@ void ReadBasePart_t(CDataType *pdtFileBase, CDataType *pdtMemoryBase, void *pv,
   mr.ReadBlockEnd_t();
 }
 
-void ReadElements_t(CMetaReader &mr, CDataType *pdtFileElement, CDataType *pdtMemoryElement,
-                    char *pch, long ct)
+void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileElement,
+                    CDataType *pdtMemoryElement, char *pch, long ct)
 {
   if (ct <= 0) return;
   if (IsPlain(pdtFileElement) && mr.IsBinary() && pdtMemoryElement != nullptr &&
@@ -919,7 +925,7 @@ void ReadElements_t(CMetaReader &mr, CDataType *pdtFileElement, CDataType *pdtMe
     return;
   }
   for (long i = 0; i < ct; i++)
-    ReadPart_t(pdtFileElement, pdtMemoryElement, pch + i * pdtMemoryElement->dt_slSize, 0);
+    ReadPart_t(rc, pdtFileElement, pdtMemoryElement, pch + i * pdtMemoryElement->dt_slSize, 0);
 }
 
 } // namespace
@@ -952,7 +958,11 @@ static void ReadArrayEnd_t(CMetaReader &mr)
   }
 }
 
-void mdReadObject_t(CMetaFrame &mf)
+namespace {
+
+void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf);
+
+void ReadIn(CMetaReadContext &rc, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr) return;
   if (mf.mf_pvObject == nullptr || mf.mf_pdtMemory == nullptr) {
@@ -964,11 +974,11 @@ void mdReadObject_t(CMetaFrame &mf)
   if (pRead != nullptr) {
     pRead(mf);
   } else {
-    mdReadObjectDefault_t(mf);
+    ReadDefaultIn(rc, mf);
   }
 }
 
-void mdReadObjectDefault_t(CMetaFrame &mf)
+void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
 {
   CDataType *pdtF = mf.mf_pdtType;
   CDataType *pdtM = mf.mf_pdtMemory;
@@ -978,11 +988,11 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     mdSkipObjectDefault_t(mf);
     return;
   }
-  CMetaReader &mr = mdMustReader_t();
+  CMetaReader &mr = *rc.mrc_pReader;
   // A program typedef is read as what it aliases.
   if (pdtM->dt_dttKind == DTT_TYPEDEF && pdtF->dt_dttKind != DTT_TYPEDEF) {
     CDataType *pdtAliased = ThroughTypedefs(pdtM);
-    ReadPart_t(pdtF, pdtAliased, pv, mf.mf_ulFlags);
+    ReadPart_t(rc, pdtF, pdtAliased, pv, mf.mf_ulFlags);
     return;
   }
   switch (pdtF->dt_dttKind) {
@@ -1012,7 +1022,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     }
     long iObject;
     mr.ReadInt_t(pdtF->dt_dttKind == DTT_SMARTPOINTER ? "SmartPtr" : "Ptr", iObject);
-    AssignReference(mpSlot, iObject);
+    AssignReference(rc, mpSlot, iObject);
     return;
   }
   case DTT_STRUCT: {
@@ -1024,14 +1034,14 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     }
     CDataType *pdtBaseF = pdtstF->dtst_tidBase.GetPointer();
     if (pdtBaseF != nullptr)
-      ReadBasePart_t(pdtBaseF, pdtstM->dtst_tidBase.Resolve(), pv, mf.mf_ulFlags & SMF_EDIT);
+      ReadBasePart_t(rc, pdtBaseF, pdtstM->dtst_tidBase.Resolve(), pv, mf.mf_ulFlags & SMF_EDIT);
     mr.ReadBlockStart_t("Struct", nullptr);
     for (long i = 0; i < pdtstF->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtstF->dtst_asmMembers[i];
       mr.ReadBlockStart_t(sm.sm_idCodeName, nullptr);
       CDataType_StructMember *psm = (pdtF->dt_ulFlags & DTF_FROMFILE) ? sm.sm_psmCounterpart : &sm;
       if (psm != nullptr) {
-        ReadPart_t(sm.sm_tidType.GetPointer(), psm->sm_tidType.Resolve(),
+        ReadPart_t(rc, sm.sm_tidType.GetPointer(), psm->sm_tidType.Resolve(),
                    (char *)pv + psm->sm_slOffset, psm->sm_ulFlags);
       } else {
         SkipPart_t(sm.sm_tidType.GetPointer(), sm.sm_ulFlags);
@@ -1054,7 +1064,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     const long ctF = pdtaF->GetElementCount();
     const long ctM = pdtaM->GetElementCount();
     const long ct = ctF < ctM ? ctF : ctM;
-    if (pdtElementM != nullptr) ReadElements_t(mr, pdtElementF, pdtElementM, (char *)pv, ct);
+    if (pdtElementM != nullptr) ReadElements_t(rc, mr, pdtElementF, pdtElementM, (char *)pv, ct);
     for (long i = pdtElementM != nullptr ? ct : 0; i < ctF; i++) SkipPart_t(pdtElementF, 0);
     ReadArrayEnd_t(mr);
     return;
@@ -1084,7 +1094,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
       mdStaticStackArray_Clear(mpArray);
       if (ct > 0) pch = (char *)mdStaticStackArray_PushTightly_t(mpArray, ct).mp_pvObject;
     }
-    if (ct > 0 && pch != nullptr) ReadElements_t(mr, pdtElementF, pdtElementM, pch, ct);
+    if (ct > 0 && pch != nullptr) ReadElements_t(rc, mr, pdtElementF, pdtElementM, pch, ct);
     mr.ReadListEnd_t();
     return;
   }
@@ -1103,11 +1113,10 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     CheckElementCount_t(static_cast<CDataType_Container *>(pdtF)->dtc_tidElement.GetPointer(),
                         nullptr, ct);
     CDataType *pdtElementM = pdtcM->dtc_tidElement.Resolve();
-    CMetaReadContext &rc = Context();
     for (long i = 0; i < ct; i++) {
       long iObject;
       mr.ReadInt_t("Ptr", iObject);
-      MetaReadObject *pmro = ObjectAt_t(iObject);
+      MetaReadObject *pmro = ObjectAtIn_t(rc, iObject);
       if (pmro != nullptr && pmro->mro_iDeferredFile >= 0) {
         Deferred().Push(DeferredReference{
             rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName, pmro->mro_iResID,
@@ -1127,12 +1136,24 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
     return;
   }
   case DTT_TYPEDEF:
-    ReadPart_t(static_cast<CDataType_Targeted *>(pdtF)->dtt_tidTarget.GetPointer(),
+    ReadPart_t(rc, static_cast<CDataType_Targeted *>(pdtF)->dtt_tidTarget.GetPointer(),
                ThroughTypedefs(pdtM), pv, mf.mf_ulFlags);
     return;
   default:
     return;
   }
+}
+
+} // namespace
+
+void mdReadObject_t(CMetaFrame &mf)
+{
+  ReadIn(Context(), mf);
+}
+
+void mdReadObjectDefault_t(CMetaFrame &mf)
+{
+  ReadDefaultIn(Context(), mf);
 }
 
 void mdSkipObject_t(CMetaFrame &mf)
@@ -1567,7 +1588,7 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     const CMetaPointer mp = mro.mro_mp;
     _md_pvReadingOwner = mp.mp_pvObject;
     _md_iReadingObject = iObject;
-    ReadPart_t(pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
+    ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
     _md_pvReadingOwner = nullptr;
     _md_iReadingObject = -1;
     mr.ReadBlockEnd_t();
@@ -1783,7 +1804,10 @@ CMetaPointer mdInternalRead_t(CStream &strm)
     for (MetaReadObject &mro : rc.mrc_aObjects) {
       if (!mro.mro_bExternal && mro.mro_mp.IsValid()) saInternal.Push(mro.mro_mp);
     }
-    for (CMetaPointer &mp : saInternal) mdPostRead(mp);
+    CHookCache hcPostRead(CDataTypeFunctions::DTFS_POSTREAD);
+    for (CMetaPointer &mp : saInternal) {
+      if (hcPostRead.Has(mp.mp_pdtType)) mdPostRead(mp);
+    }
     CMetaFileLinks *pLinks = mdGetFileLinks();
     if (pLinks != nullptr) {
       pLinks->AfterRead(mpRoot, saInternal.Count() > 0 ? &saInternal[0] : nullptr,

@@ -435,9 +435,12 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     aiObjectResID.Push() = iResID;
   }
 
+  CHookCache hcPre(CDataTypeFunctions::DTFS_PREWRITE);
   for (long i = 0; i < ctObjects; i++) {
     const MetaIndexObject &mio = pmc->mc_saObjects[i];
-    if (!(mio.mio_ulFlags & MIF_EXTERNAL)) mdPreWrite(mio.mio_mp);
+    if (!(mio.mio_ulFlags & MIF_EXTERNAL) && hcPre.Has(mio.mio_mp.mp_pdtType)) {
+      mdPreWrite(mio.mio_mp);
+    }
   }
 
   mw.Open_t();
@@ -547,10 +550,11 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   WriteObjects("EditObjects", "EDOB", aiEdit);
   mw.Close_t();
 
+  CHookCache hcPost(CDataTypeFunctions::DTFS_POSTWRITE);
   for (long i = 0; i < ctObjects; i++) {
     if (pmc->mc_saObjects[i].mio_ulFlags & MIF_EXTERNAL) continue;
     CMetaPointer mp = pmc->mc_saObjects[i].mio_mp;
-    mdPostWrite(mp);
+    if (hcPost.Has(mp.mp_pdtType)) mdPostWrite(mp);
     if (pLinks != nullptr) pLinks->AfterWrite(mp);
   }
 }
