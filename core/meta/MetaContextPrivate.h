@@ -100,25 +100,24 @@ inline long mdAddObjectTo(CMetaContext *pmc, const CMetaPointer &mp)
   if (mp.mp_pvObject != nullptr) pmc->mc_aiObjects.Add(mp.mp_pvObject, i);
   return i;
 }
-// The index of a descriptor in the context's types, or -1.
+// The index of a descriptor in the context's types, or -1, when its save index is not this
+// context's (out of line: the common case never gets here).
+long mdTypeIndexSlow(CMetaContext *pmc, CDataType *pdt);
+// Adds a descriptor that the context does not hold yet; returns its index.
+long mdAddTypeSlow(CMetaContext *pmc, CDataType *pdt);
+
 inline long mdTypeIndexIn(CMetaContext *pmc, CDataType *pdt)
 {
-  long i = pdt->dt_iSaveIndex;
+  const long i = pdt->dt_iSaveIndex;
   if (i >= 0 && i < pmc->mc_saTypes.Count() && pmc->mc_saTypes[i].mit_pdt == pdt) return i;
-  i = pmc->mc_aiTypes.Find(pdt);
-  if (i < 0 || i >= pmc->mc_saTypes.Count() || pmc->mc_saTypes[i].mit_pdt != pdt) return -1;
-  pdt->dt_iSaveIndex = i;
-  return i;
+  return mdTypeIndexSlow(pmc, pdt);
 }
 inline long mdCollectTypeIn(CMetaContext *pmc, CDataType *pdt)
 {
   if (pdt == nullptr) return -1;
-  const long i = mdTypeIndexIn(pmc, pdt);
-  if (i >= 0) return i;
-  pmc->mc_saTypes.Push(MetaIndexType{pdt, true});
-  pdt->dt_iSaveIndex = pmc->mc_saTypes.Count() - 1;
-  pmc->mc_aiTypes.Add(pdt, pdt->dt_iSaveIndex);
-  return pdt->dt_iSaveIndex;
+  const long i = pdt->dt_iSaveIndex;
+  if (i >= 0 && i < pmc->mc_saTypes.Count() && pmc->mc_saTypes[i].mit_pdt == pdt) return i;
+  return mdAddTypeSlow(pmc, pdt);
 }
 
 } // namespace QuennelEngine

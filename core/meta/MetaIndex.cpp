@@ -337,6 +337,25 @@ CMetaPointer mdObjectToObjectCopy(CMetaPointer mp)
 
 // ---- Types ----
 
+long mdTypeIndexSlow(CMetaContext *pmc, CDataType *pdt)
+{
+  const long i = pmc->mc_aiTypes.Find(pdt);
+  if (i < 0 || i >= pmc->mc_saTypes.Count() || pmc->mc_saTypes[i].mit_pdt != pdt) return -1;
+  pdt->dt_iSaveIndex = i;
+  return i;
+}
+
+long mdAddTypeSlow(CMetaContext *pmc, CDataType *pdt)
+{
+  const long iKnown = mdTypeIndexSlow(pmc, pdt);
+  if (iKnown >= 0) return iKnown;
+  const long i = pmc->mc_saTypes.Count();
+  pmc->mc_saTypes.Push(MetaIndexType{pdt, true});
+  pdt->dt_iSaveIndex = i;
+  pmc->mc_aiTypes.Add(pdt, i);
+  return i;
+}
+
 long mdAddType(CDataType *pdt)
 {
   if (pdt == nullptr) return -1;
