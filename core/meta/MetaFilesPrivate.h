@@ -3,6 +3,7 @@
 // reading and primitive sources.
 #include "core/memory/StaticStackArray.h"
 #include "core/meta/MetaFiles.h"
+#include "core/meta/MetaIndex.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaStreams.h"
 
@@ -52,6 +53,13 @@ struct CMetaReadContext {
 
 // Notes a reference to an object read inside the data of the object being read.
 void mdNoteReadReference(CMetaReadContext &rc, long iObject);
+
+// Whether edit data goes into files and comes out of them (in the editor, unless discarded).
+inline bool mdKeepsEditData(void)
+{
+  const MetaSwitches &ms = mdGetMetaSwitches();
+  return ms.ms_bInEditor && !ms.ms_bDiscardEditData;
+}
 
 // Remembers, per type, whether a hook would run in its objects (few types, many objects).
 class CHookCache {

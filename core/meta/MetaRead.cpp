@@ -57,12 +57,6 @@ CMetaReadContext &Context(void)
   throw CSimpleException(strMessage);
 }
 
-bool KeepEditData(void)
-{
-  const MetaSwitches &ms = mdGetMetaSwitches();
-  return ms.ms_bInEditor && !ms.ms_bDiscardEditData;
-}
-
 // ---- References into files that are loading further up the stack ----
 
 struct DeferredReference {
@@ -172,13 +166,16 @@ struct FileTypeRecord {
   CStaticStackArray<long> ftr_aiMembers;
 };
 
-CDataType *TypeAt_t(CMetaReadContext &rc, long iType, bool bAllowNone)
+// The descriptor at a type index of the file. What referred to it is named in the error: the
+// type `strOwner`, or object `iObject` (with `strOwner` saying which kind) when that is not -1.
+CDataType *TypeAt_t(CMetaReadContext &rc, long iType, bool bAllowNone,
+                    const char *strOwner = nullptr, long iObject = -1)
 {
   if (iType == -1 && bAllowNone) return nullptr;
-  if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
-    Error_t(strFormat("Invalid type index %1.", iType));
-  }
-  return rc.mrc_apdtTypes[iType];
+  if (iType >= 0 && iType < rc.mrc_apdtTypes.Count()) return rc.mrc_apdtTypes[iType];
+  if (strOwner == nullptr) Error_t(strFormat("Invalid type index %1.", iType));
+  if (iObject < 0) Error_t(strFormat("Invalid type index %1 in type '%2'.", iType, strOwner));
+  Error_t(strFormat("Invalid type index %1 of %2 %3.", iType, strOwner, iObject));
 }
 
 // The program's type of a name as files store it: by name, by structure alias, then (when
@@ -381,38 +378,35 @@ void ResolveIndices_t(CMetaReadContext &rc, CStaticStackArray<FileTypeRecord> &a
   for (FileTypeRecord &ftr : aRecords) {
     CDataType *pdt = ftr.ftr_pdt;
     const long iRef = (long)pdt->dt_aulReserved[RES_INDEX];
-    auto TypeAt_t = [&rc, pdt](long iType, bool bAllowNone) -> CDataType * {
-      if (iType == -1 && bAllowNone) return nullptr;
-      if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
-        Error_t(strFormat("Invalid type index %1 in type '%2'.", iType, pdt->GetName()));
-      }
-      return rc.mrc_apdtTypes[iType];
-    };
+    const char *strWhere = pdt->GetName();
     switch (pdt->dt_dttKind) {
     case DTT_POINTER:
     case DTT_SMARTPOINTER:
     case DTT_HANDLE:
     case DTT_TYPEDEF:
       static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget =
-          CTypeID(TypeAt_t(iRef, pdt->dt_dttKind != DTT_TYPEDEF));
+          CTypeID(TypeAt_t(rc, iRef, pdt->dt_dttKind != DTT_TYPEDEF, strWhere));
       break;
     case DTT_STATICARRAY:
     case DTT_STATICSTACKARRAY:
     case DTT_DYNAMICCONTAINER:
-      static_cast<CDataType_Container *>(pdt)->dtc_tidElement = CTypeID(TypeAt_t(iRef, false));
+      static_cast<CDataType_Container *>(pdt)->dtc_tidElement =
+          CTypeID(TypeAt_t(rc, iRef, false, strWhere));
       break;
     case DTT_ARRAY:
-      static_cast<CDataType_Array *>(pdt)->dta_tidElement = CTypeID(TypeAt_t(iRef, false));
+      static_cast<CDataType_Array *>(pdt)->dta_tidElement =
+          CTypeID(TypeAt_t(rc, iRef, false, strWhere));
       break;
     case DTT_STRUCT: {
       CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
-      pdtst->dtst_tidBase = CTypeID(TypeAt_t(iRef, true));
+      pdtst->dtst_tidBase = CTypeID(TypeAt_t(rc, iRef, true, strWhere));
       if (pdtst->dtst_tidBase.GetPointer() != nullptr &&
           pdtst->dtst_tidBase.GetPointer()->dt_dttKind != DTT_STRUCT) {
         Error_t(strFormat("The base of structure '%1' is not a structure.", pdt->GetName()));
       }
       for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
-        pdtst->dtst_asmMembers[i].sm_tidType = CTypeID(TypeAt_t(ftr.ftr_aiMembers[i], false));
+        pdtst->dtst_asmMembers[i].sm_tidType =
+            CTypeID(TypeAt_t(rc, ftr.ftr_aiMembers[i], false, strWhere));
       }
       break;
     }
@@ -643,7 +637,7 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
     return;
   }
   const bool bStripped = rc.mrc_iEditStripped != 0;
-  const bool bEditKept = KeepEditData() && !bStripped;
+  const bool bEditKept = mdKeepsEditData() && !bStripped;
   long ctProgram = 0;
   for (long i = 0; i < pdtstProgram->dtst_ctMembers; i++) {
     const CDataType_StructMember &sm = pdtstProgram->dtst_asmMembers[i];
@@ -1512,10 +1506,7 @@ void ReadExternals_t(CMetaReadContext &rc, CMetaReader &mr)
     mr.ReadBlockEnd_t();
     MetaReadObject &mro = RegisterObject_t(rc, iObject);
     mro.mro_bExternal = true;
-    if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
-      Error_t(strFormat("Invalid type index %1 of external object %2.", iType, iObject));
-    }
-    CDataType *pdt = ProgramOf(rc.mrc_apdtTypes[iType]);
+    CDataType *pdt = ProgramOf(TypeAt_t(rc, iType, false, "external object", iObject));
     if (iFile == -1) continue;
     if (iFile < 0 || iFile >= rc.mrc_aFiles.Count())
       Error_t(strFormat("Invalid file index %1.", iFile));
@@ -1547,10 +1538,7 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
     mr.ReadInt_t("Object", iObject);
     mr.ReadInt_t("Type", iType);
     mr.ReadBlockEnd_t();
-    if (iType < 0 || iType >= rc.mrc_apdtTypes.Count()) {
-      Error_t(strFormat("Invalid type index %1 of object %2.", iType, iObject));
-    }
-    CDataType *pdtFile = rc.mrc_apdtTypes[iType];
+    CDataType *pdtFile = TypeAt_t(rc, iType, false, "object", iObject);
     if (!bCreate) continue;
     MetaReadObject &mro = RegisterObject_t(rc, iObject);
     CDataType *pdtProgram = ProgramOf(pdtFile);

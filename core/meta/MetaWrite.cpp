@@ -28,12 +28,6 @@ inline bool IsSavedMember(const CDataType_StructMember &sm, bool bKeepEdit)
   return true;
 }
 
-bool KeepEditData(void)
-{
-  const MetaSwitches &ms = mdGetMetaSwitches();
-  return ms.ms_bInEditor && !ms.ms_bDiscardEditData;
-}
-
 // The name a file records for a type or a member: the alias under md_bSaveAliases.
 const char *SavedTypeName(CDataType *pdt)
 {
@@ -92,7 +86,7 @@ void CollectRecordTypes(CMetaContext *pmc)
       case DTT_STRUCT: {
         CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
         Embed(pdtst->dtst_tidBase.Resolve());
-        const bool bKeepEdit = KeepEditData();
+        const bool bKeepEdit = mdKeepsEditData();
         for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
           CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
           if (IsSavedMember(sm, bKeepEdit)) Embed(sm.sm_tidType.Resolve());
@@ -144,7 +138,7 @@ void WriteTypeRecord(CMetaWriter &mw, CDataType *pdt, long iType)
   case DTT_STRUCT: {
     CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
     mw.WriteInt_t("Base", TypeIndex(pdtst->dtst_tidBase.Resolve()));
-    const bool bKeepEdit = KeepEditData();
+    const bool bKeepEdit = mdKeepsEditData();
     long ctSaved = 0;
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       if (IsSavedMember(pdtst->dtst_asmMembers[i], bKeepEdit)) ctSaved++;
@@ -205,7 +199,7 @@ struct WriteState {
 
 WriteState CurrentWriteState_t(void)
 {
-  return WriteState{&mdMustWriter_t(), mdGetMetaContext(), KeepEditData()};
+  return WriteState{&mdMustWriter_t(), mdGetMetaContext(), mdKeepsEditData()};
 }
 
 // The object index of a reference target: by its address, else by what it stands for (the
