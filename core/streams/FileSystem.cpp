@@ -83,6 +83,33 @@ void filSetExeName(const char *strName)
   Paths().fsp_strExeName = strName;
 }
 
+// The name between "Bin/" and the last ".module".
+static CString ModuleName(const char *strSoft)
+{
+  CString str(strSoft + 4);
+  strDeleteTail(str, 7);
+  return str;
+}
+
+// A name that stays in the directory it is put in: no separator, no drive, no "..", not empty.
+static bool IsPlainFileName(const char *strName)
+{
+  if (strName[0] == 0) return false;
+  for (const char *pch = strName; *pch != 0; pch++) {
+    if (*pch == '/' || *pch == '\\' || *pch == ':') return false;
+    if (pch[0] == '.' && pch[1] == '.') return false;
+  }
+  return true;
+}
+
+bool filIsModuleFileName(const char *strSoft)
+{
+  if (strSoft == nullptr || !strHasTail(strSoft, ".module") || !strHasHead(strSoft, "Bin/")) {
+    return false;
+  }
+  return IsPlainFileName(ModuleName(strSoft));
+}
+
 CString filSoftToHardPath(const char *strSoft)
 {
   if (strSoft == nullptr) {
@@ -90,9 +117,12 @@ CString filSoftToHardPath(const char *strSoft)
     return CString();
   }
   CString str(strSoft);
-  // A module in "Bin/" is the library beside the program.
-  if (strHasTail(str, ".module") && strCompare(strFileDir(str), "Bin/") == 0) {
-    str = filGetSoftExePath() + strFileName(str) + ".dll";
+  if (filIsModuleFileName(str)) {
+    // The program's directory itself, not the soft path made of it at start-up, which would go
+    // elsewhere once the root moves.
+    str = ModuleName(str) + ".dll";
+    if (!Paths().fsp_strHardExePath.IsEmpty()) return Paths().fsp_strHardExePath + str;
+    str = filGetSoftExePath() + str;
   }
   strReplaceSubstrA(str, "/", "\\");
   if (str[0] == '$') {
@@ -359,6 +389,8 @@ CStaticStackArray<CString> filFindFiles(const char *strSoftDir, const char *strP
     for (const SysDirEntry &sde : asde) {
       if (sde.sde_bDirectory || !strHasTail(sde.sde_strName, ".dll")) continue;
       CString strModule = "Bin/" + strNoFileExt(sde.sde_strName) + ".module";
+      // Only names that map back to the library are listed.
+      if (!filIsModuleFileName(strModule)) continue;
       if (EntryMatches(strModule, strPattern)) PushUnique(astr, strModule);
     }
   }

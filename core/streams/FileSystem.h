@@ -38,6 +38,9 @@ CORE_API CString filGetExeName(void);
 CORE_API void filSetExeName(const char *strName);
 CORE_API CString filSoftToHardPath(const char *strSoft);
 CORE_API CString filHardToSoftPath(const char *strHard);
+// A virtual module file: "Bin/" + a plain name (no separator, drive or "..") + ".module". It
+// stands for the library of that name with ".dll" in the program's directory.
+CORE_API bool filIsModuleFileName(const char *strSoft);
 // The soft parent directory ("$/" above a drive root).
 CORE_API CString filGetParentDir(const char *strSoft);
 // For a hard directory path, its parent; "" when there is none.

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
@@ -98,6 +100,73 @@ TEST(Paths, RootFromTheProgramsLocation)
   EXPECT_STREQ(filSoftToHardPath("Content/a.txt"), "<forbidden>Content\\a.txt");
   corSetStartupSettings("");
   filSetSysRootDir(strOldRoot);
+}
+
+TEST(Paths, ModuleFilesMapOnlyPlainNamesToTheProgramsDirectory)
+{
+  CString strOldRoot = filGetSysRootDir();
+  CLockOutputs lo;
+  filSysAnalyzeAppPath("D:\\Game\\Bin\\Game.exe");
+  EXPECT_STREQ(filSoftToHardPath("Bin/Game.module"), "D:\\Game\\Bin\\Game.dll");
+  EXPECT_STREQ(filSoftToHardPath("Bin/Game.v2.module"), "D:\\Game\\Bin\\Game.v2.dll");
+  EXPECT_TRUE(filIsModuleFileName("Bin/Game.module"));
+  // The program's directory stays the target when the root moves.
+  filSetSysRootDir("E:\\Elsewhere\\");
+  EXPECT_STREQ(filSoftToHardPath("Bin/Game.module"), "D:\\Game\\Bin\\Game.dll");
+  filSetSysRootDir("D:\\Game\\");
+
+  // Names that would leave the directory, or name another drive, are ordinary paths: no library
+  // of theirs is reached.
+  const char *astrRefused[] = {"Bin/..\\Tools\\Evil.module",
+                               "Bin/C:Evil.module",
+                               "Bin/Sub/Game.module",
+                               "Bin/.module",
+                               "Bin/...module",
+                               "Bin/a..b.module",
+                               "Content/Game.module",
+                               "$Bin/Game.module"};
+  for (const char *str : astrRefused) {
+    EXPECT_FALSE(filIsModuleFileName(str)) << str;
+    EXPECT_FALSE(strHasTail(filSoftToHardPath(str), ".dll")) << str;
+  }
+  EXPECT_STREQ(filSoftToHardPath("Bin/..\\Tools\\Evil.module"),
+               "D:\\Game\\Bin\\..\\Tools\\Evil.module");
+  EXPECT_FALSE(filIsModuleFileName(nullptr));
+  filSetSysRootDir(strOldRoot);
+}
+
+TEST_F(FileSystem, BinListsTheProgramsLibrariesAsModules)
+{
+  const CString strRoot = filGetSysRootDir();
+  WriteFile("Game/Bin/A.dll", "");
+  WriteFile("Game/Bin/B.DLL", "");
+  WriteFile("Game/Bin/notes.txt", "");
+  WriteFile("Game/Bin/Sub.dll/C.dll", ""); // a directory named like a library is not one
+  {
+    CLockOutputs lo;
+    filSysAnalyzeAppPath(strRoot + "Game\\Bin\\Game.exe");
+  }
+  // The system lists a directory in an order of its own.
+  auto Listed = [](const char *strDir, const char *strPattern) {
+    std::vector<std::string> astr;
+    for (const CString &str : filFindFiles(strDir, strPattern)) astr.push_back(str.str_String);
+    std::sort(astr.begin(), astr.end());
+    std::string strAll;
+    for (const std::string &str : astr) strAll += str + " ";
+    return strAll;
+  };
+  EXPECT_EQ(Listed("Bin/", "*.module"), "Bin/A.module Bin/B.module ");
+  // The disk entries of Bin/ come too; every listed module maps back to its library.
+  EXPECT_EQ(Listed("Bin/", "A*"), "Bin/A.dll Bin/A.module ");
+  EXPECT_TRUE(filExistsOnDisk("Bin/A.module"));
+  EXPECT_FALSE(filExistsOnDisk("Bin/C.module"));
+  // Other folders list no modules.
+  EXPECT_EQ(Listed("Game/Bin/", "*.module"), "");
+  {
+    CLockOutputs lo;
+    filSysAnalyzeAppPath(nullptr);
+  }
+  filSetSysRootDir(strRoot);
 }
 
 TEST_F(FileSystem, OpeningRefusesBadRequests)
