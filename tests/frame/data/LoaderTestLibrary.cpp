@@ -4,17 +4,17 @@
 
 extern "C" {
 
-__declspec(dllexport) int TestModule_iValue = 7;
+__declspec(dllexport) int LoaderTestLibrary_iValue = 7;
 
-__declspec(dllexport) int TestModule_Answer(void)
+__declspec(dllexport) int LoaderTestLibrary_Answer(void)
 {
   return 42;
 }
 
 // Enters and leaves the library's own section once; returns the name's address.
-__declspec(dllexport) const char *TestModule_EnterSection(void)
+__declspec(dllexport) const char *LoaderTestLibrary_EnterSection(void)
 {
-  const char *strName = "TestModule.Section";
+  const char *strName = "LoaderTestLibrary.Section";
   QuennelEngine::CProfileSample ps(strName);
   return strName;
 }
