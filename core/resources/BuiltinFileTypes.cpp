@@ -1,6 +1,6 @@
-// The file types Core registers when it loads: metadata files (binary "VQTNMETA" or text
-// "QuennelE"), tried after every other type, and module files ("*.module"). Loading modules
-// comes with its own subsystem; until then that operation throws.
+// The metadata file type Core registers when it loads: binary ("VQTNMETA") or text ("QuennelE")
+// metadata files whose root is the resource file, tried after every other type. The other type
+// Core registers, for module files, is in DynamicModuleFile.cpp.
 #include "core/frame/Exception.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaFiles.h"
@@ -8,7 +8,6 @@
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
 #include "core/streams/Stream.h"
-#include "core/text/Matching.h"
 #include "core/text/Translation.h"
 
 #include <string.h>
@@ -53,44 +52,14 @@ class CMetaResourceFileType : public CResourceFileType {
   }
 };
 
-class CModuleResourceFileType : public CResourceFileType {
-  MD_DECLARE_CLASS(CModuleResourceFileType)
-  CModuleResourceFileType(void) { Register(); }
-  int CanSaveFile(CResourceFile *prf) override { return CanLoadFileName(prf->GetFileName()); }
-  void SaveFile_t(CResourceFile *prf) override
-  {
-    ThrowFormat_t(strTranslate("DOZUResource.SaveModule=%1: Dynamic module files cannot be "
-                               "saved."),
-                  prf->GetFileName());
-  }
-  int CanLoadFileName(const CString &strFileName) override
-  {
-    return strMatches(strFileName, "*.module");
-  }
-  int CanLoadStream_t(CStream *) override { return 1; }
-  CResourceFile *LoadFile_t(CStream *) override
-  {
-    ThrowFormat_t(strTranslate("DOZUResource.NoModules=Dynamic module files are not available in "
-                               "this version."));
-  }
-};
-
-// The types live as long as Core; the reference held here keeps a release by a user from
+// The type lives as long as Core; the reference held here keeps a release by a user from
 // deleting a static.
 struct CBuiltinFileTypes {
-  CBuiltinFileTypes()
-  {
-    bft_rftMeta.AddRef();
-    bft_rftModule.AddRef();
-  }
+  CBuiltinFileTypes() { bft_rftMeta.AddRef(); }
   CMetaResourceFileType bft_rftMeta;
-  CModuleResourceFileType bft_rftModule;
 };
 
 MD_CLASS_BEGIN(CMetaResourceFileType, CResourceFileType, 1)
-MD_CLASS_END()
-
-MD_CLASS_BEGIN(CModuleResourceFileType, CResourceFileType, 1)
 MD_CLASS_END()
 
 CBuiltinFileTypes _res_bftBuiltin;

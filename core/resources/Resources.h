@@ -1,8 +1,10 @@
 #pragma once
 // Resources: resources and resource files, file types, the stock (obtaining, freeing, dumps and
-// states), default substitutes and browse information.
+// states), default substitutes and browse information, modules as resource files.
 #include "core/resources/BrowseInfo.h"
 #include "core/resources/DefaultResources.h"
+#include "core/resources/DynamicModuleFile.h"
+#include "core/resources/ModuleLoader.h"
 #include "core/resources/Resource.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
