@@ -199,6 +199,8 @@ TEST_F(Modules, AModuleWithoutMetadataRunsWithoutServicesAndGetsABeacon)
 TEST_F(Modules, FailedLoadsLeaveNothingLoaded)
 {
   svcChangeRunLevel(ID("Group.ModuleTests"), 11);
+  // The process error mode is the caller's again after every load, failed or not.
+  const UINT uiOldMode = SetErrorMode(SEM_NOALIGNMENTFAULTEXCEPT);
   CModuleLoader ml;
   CConsoleLines cl;
   // Both entries are looked up before either runs.
@@ -221,6 +223,11 @@ TEST_F(Modules, FailedLoadsLeaveNothingLoaded)
   EXPECT_NE(ThrownBy([&] { ml.LoadModule_t("Bin/NoSuchModule.module"); }), "");
   EXPECT_EQ(ml.Count(), 0);
   EXPECT_EQ(resListResourceFiles().Count(), rt_ctFilesBefore);
+  EXPECT_EQ(GetErrorMode(), (UINT)SEM_NOALIGNMENTFAULTEXCEPT);
+  ASSERT_NE(ml.LoadModule("Bin/TestModule.module"), nullptr);
+  ml.ReleaseAllModules();
+  EXPECT_EQ(GetErrorMode(), (UINT)SEM_NOALIGNMENTFAULTEXCEPT);
+  SetErrorMode(uiOldMode);
 }
 
 TEST_F(Modules, OnlyTheProgramsLibrariesRunAsModules)
