@@ -404,7 +404,8 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     CObject *pFile = nullptr;
     long iResID = -1;
     if (pLinks != nullptr) {
-      pLinks->DescribeExternal(mdGetFinalObject(mdIndexToObject(iObject)), strFile, pFile, iResID);
+      pLinks->DescribeExternal_t(mdGetFinalObject(mdIndexToObject(iObject)), strFile, pFile,
+                                 iResID);
     }
     unsigned long ulLoad = 0;
     if (mdIsObjectDelayedLoaded(iObject)) ulLoad |= MDRF_DELAYED;

@@ -366,6 +366,11 @@ unsigned long CTaskPool::GetThreadID(long iThread)
   return 0xFFFFFFFFUL;
 }
 
+int CTaskPool::IsCallerWorker(void)
+{
+  return tp_pImp->IsCallerWorker();
+}
+
 void CTaskPool::TerminatePool(void)
 {
   CTaskPoolImp &tpi = *tp_pImp;

@@ -43,6 +43,8 @@ class CORE_API CTaskPool {
   // The thread ID of a worker; 0xFFFFFFFF (and a guard breach, once per process) for an index
   // outside the workers, as before the first posting.
   unsigned long GetThreadID(long iThread);
+  // Whether the calling thread is one of the pool's workers.
+  int IsCallerWorker(void);
   // Ends all workers (from the last to the first); a later posting starts a fresh set. Must not
   // be called from one of the pool's own workers.
   void TerminatePool(void);

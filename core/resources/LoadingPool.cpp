@@ -1,0 +1,92 @@
+#include "core/resources/LoadingPool.h"
+
+#include "core/frame/Service.h"
+#include "core/resources/PostLoadTasks.h"
+#include "core/threads/BaseTask.h"
+#include "core/threads/SyncEvent.h"
+#include "core/threads/TaskPool.h"
+#include "core/threads/Threads.h"
+
+namespace QuennelEngine {
+
+static CTaskPool *volatile _ml_ptpLoading = nullptr;
+// Set whenever a load ends or post-load work is queued; only the main thread waits on it.
+static CSyncEvent _ml_seMainWake;
+
+static CService _svcResourceLoader("ResourceLoader", "Application", 0, 2, mlStartResourceLoader,
+                                   mlStopResourceLoader);
+
+void mlStartResourceLoader(void)
+{
+  _ml_seMainWake.InitEventOnce(0);
+  if (_ml_ptpLoading != nullptr) return;
+  CTaskPool *ptp = new CTaskPool;
+  ptp->InitializePool(1, THP_BELOWNORMAL);
+  _ml_ptpLoading = ptp;
+}
+
+void mlStopResourceLoader(void)
+{
+  CTaskPool *ptp = _ml_ptpLoading;
+  if (ptp == nullptr) return;
+  // Tasks posted while the pool goes are cancelled by it; later ones run at once.
+  delete ptp;
+  _ml_ptpLoading = nullptr;
+}
+
+CTaskPool *mlGetLoadingTaskPool(void)
+{
+  return _ml_ptpLoading;
+}
+
+int mlIsThisLoadingThreadID(void)
+{
+  CTaskPool *ptp = _ml_ptpLoading;
+  return ptp != nullptr && ptp->IsCallerWorker();
+}
+
+void mlPostLoadingTask(CBaseTask *ptsk, int bInsert)
+{
+  CTaskPool *ptp = _ml_ptpLoading;
+  if (ptp == nullptr) {
+    ptsk->OnExecute(nullptr);
+    ptsk->DeleteSelf();
+    return;
+  }
+  if (bInsert) {
+    ptp->InsertTask(ptsk);
+  } else {
+    ptp->PushTask(ptsk);
+  }
+}
+
+void mlWakeMainThread(void)
+{
+  if (_ml_seMainWake.IsInitialized()) _ml_seMainWake.SetEvent();
+}
+
+void mlSignalLoadEvent(CSyncEvent &se)
+{
+  se.SetEvent();
+  mlWakeMainThread();
+}
+
+void mlWaitServingMainThread(CSyncEvent &se)
+{
+  if (!thrIsThisMainThread() || !_ml_seMainWake.IsInitialized()) {
+    se.WaitEvent();
+    return;
+  }
+  for (;;) {
+    if (se.IsSignaled()) break;
+    mlExecuteAllPostLoadTasks();
+    if (se.IsSignaled()) break;
+    // Every signal of `se` also sets the wake event, so this wait ends with it; the time-out
+    // only bounds the wait should a signal come some other way.
+    _ml_seMainWake.WaitEvent(50);
+  }
+  // An auto-reset event is consumed as a wait would.
+  se.WaitEvent(0);
+}
+
+} // namespace QuennelEngine

@@ -1,0 +1,37 @@
+#pragma once
+// The loading pool: one task pool with a single worker below normal priority that does all
+// reading of resource and metadata files. The service "Service.ResourceLoader" makes it when it
+// starts and destroys it when it stops; tasks still queued then are cancelled (each fails and
+// releases its waiters). Without the pool (before the service starts, after it stops) a load
+// task runs at once on the thread that posts it.
+#include "core/platform/Platform.h"
+
+namespace QuennelEngine {
+
+class CBaseTask;
+class CSyncEvent;
+class CTaskPool;
+
+// The pool, or null while the service is not running.
+CORE_API CTaskPool *mlGetLoadingTaskPool(void);
+// Whether the calling thread is the pool's worker.
+CORE_API int mlIsThisLoadingThreadID(void);
+
+// The service's start and stop.
+CORE_API void mlStartResourceLoader(void);
+CORE_API void mlStopResourceLoader(void);
+
+// Posts a load task: at the head of the queue with `bInsert`, else at the tail. Without a pool
+// the task runs (and is disposed of) before this returns.
+CORE_API void mlPostLoadingTask(CBaseTask *ptsk, int bInsert);
+
+// Signals an event that a load's waiter may be blocked on, and wakes the main thread if it
+// waits for loads (mlWaitServingMainThread).
+CORE_API void mlSignalLoadEvent(CSyncEvent &se);
+// Wakes the main thread if it waits for loads: there is post-load work for it.
+CORE_API void mlWakeMainThread(void);
+// Waits until the event is signalled (it must be signalled through mlSignalLoadEvent). The main
+// thread meanwhile runs the post-load tasks that other threads queue for it.
+CORE_API void mlWaitServingMainThread(CSyncEvent &se);
+
+} // namespace QuennelEngine

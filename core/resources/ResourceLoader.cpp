@@ -1,0 +1,235 @@
+#include "core/resources/ResourceLoader.h"
+
+#include "core/frame/CodeGuard.h"
+#include "core/frame/Console.h"
+#include "core/frame/Exception.h"
+#include "core/meta/DataTypeKinds.h"
+#include "core/meta/MetaFiles.h"
+#include "core/platform/Timer.h"
+#include "core/resources/LoadingPool.h"
+#include "core/resources/PostLoadTasks.h"
+#include "core/resources/ResourceObtain.h"
+#include "core/streams/FileSystem.h"
+#include "core/text/Editing.h"
+#include "core/text/FormatArgs.h"
+#include "core/text/Search.h"
+#include "core/threads/SyncLock.h"
+#include "core/threads/TaskPool.h"
+
+namespace QuennelEngine {
+
+MD_CLASS_BEGIN(CLoadState, CSmartObject, 1)
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(CLoadCompleteMarker, CBaseTask, 1)
+MD_CLASS_END()
+
+void CLoadCompleteMarker::OnExecute(CTaskPool *)
+{
+  CLoadState *pls = lcm_plsState;
+  if (pls == nullptr) return;
+  CSyncLock sl(&pls->ls_sm);
+  pls->ls_iCurrentProgress = 0;
+  pls->ls_iDoneWeight += lcm_iWeight;
+}
+
+// Whether the text is an optional sign followed by digits only.
+static bool IsWholeInteger(const CString &str)
+{
+  const char *pch = str;
+  if (*pch == '+' || *pch == '-') pch++;
+  if (*pch == 0) return false;
+  for (; *pch != 0; pch++) {
+    if (*pch < '0' || *pch > '9') return false;
+  }
+  return true;
+}
+
+void mlParsePreloadLine(const char *strLine, long &iWeight, CString &strPath)
+{
+  iWeight = 0;
+  strPath = strLine != nullptr ? strLine : "";
+  strTrimSpaces(strPath);
+  const long iColon = strFindChar(strPath, ':');
+  if (iColon < 0) return;
+  CString strWeight = strGetHead(strPath, iColon);
+  strTrimSpaces(strWeight);
+  if (!IsWholeInteger(strWeight)) return;
+  long iValue = 0;
+  if (strScan(strWeight, "%1", &iValue) != 1) return;
+  iWeight = iValue > 0 ? iValue : 0;
+  strPath = strGetTail(strPath, strPath.Length() - iColon - 1);
+  strTrimSpaces(strPath);
+}
+
+CResourceLoader::CResourceLoader(void)
+    : rl_ulFlags(0), rl_pdtType(nullptr), rl_plsState(new CLoadState)
+{
+}
+
+void CResourceLoader::PrepareLoader(CDataType *pdt, const char *strFileName)
+{
+  if (IsLoading()) {
+    corLogGuardBreach();
+    return;
+  }
+  rl_strFileName = strFileName != nullptr ? strFileName : "";
+  rl_pdtType = pdt;
+  rl_tmStart = timUptimeNow();
+  rl_ulFlags |= RLF_PREPARED;
+}
+
+void CResourceLoader::ReadPreloadList(void)
+{
+  const CString strList = rl_strFileName + ".preload";
+  if (!filExists(strList)) return;
+  CString strText;
+  try {
+    strText.LoadText_t(strList);
+  } catch (CException &ex) {
+    conWarning("%1\n", ex.GetDescription());
+    return;
+  }
+  while (!strText.IsEmpty()) {
+    long iWeight;
+    CString strPath;
+    mlParsePreloadLine(strExtractFirstLine(strText), iWeight, strPath);
+    if (strPath.IsEmpty()) continue;
+    {
+      CSyncLock sl(&rl_plsState->ls_sm);
+      rl_plsState->ls_iTotalWeight += iWeight;
+    }
+    resObtainResource(CResource::md_pdtDataType, ROM_LOADLAST, 0, 1, strPath, "");
+    CLoadCompleteMarker *pmrk = new CLoadCompleteMarker;
+    pmrk->lcm_iWeight = iWeight;
+    pmrk->lcm_plsState = rl_plsState;
+    mlPostLoadingTask(pmrk, 0);
+  }
+  rl_ulFlags |= RLF_PRELOADLIST;
+}
+
+void CResourceLoader::BeginLoading(void)
+{
+  if (!IsPrepared() || IsLoading()) {
+    corLogGuardBreach();
+    return;
+  }
+  ReadPreloadList();
+  rl_prsResource = resObtainResource(rl_pdtType, ROM_LOADLAST, 0, 1, rl_strFileName, "");
+  rl_ulFlags |= RLF_LOADING;
+}
+
+void CResourceLoader::BeginLoading(CDataType *pdt, const char *strFileName)
+{
+  PrepareLoader(pdt, strFileName);
+  BeginLoading();
+}
+
+int CResourceLoader::IsFinished(void)
+{
+  if (!IsPrepared()) {
+    corLogGuardBreach();
+    return 1;
+  }
+  if (!IsLoading()) return 0;
+  if (rl_ulFlags & (RLF_RESOLVED | RLF_RESOLVEDNULL)) return 1;
+  CResource *prs = rl_prsResource;
+  if (prs == nullptr) return 0;
+  if (prs->so_ulFlags & CSmartObject::SOF_REPLACEONACCESS) return prs->IsReplacementReady();
+  return 1;
+}
+
+int CResourceLoader::IsResolved(void)
+{
+  if (!IsLoading()) {
+    corLogGuardBreach();
+    return 0;
+  }
+  return (rl_ulFlags & (RLF_RESOLVED | RLF_RESOLVEDNULL)) != 0;
+}
+
+void CResourceLoader::Resolve(void)
+{
+  rl_prsResource = resAcquire(rl_prsResource);
+  rl_ulFlags |= rl_prsResource != nullptr ? RLF_RESOLVED : RLF_RESOLVEDNULL;
+}
+
+void CResourceLoader::WaitUntilFinished(void)
+{
+  if (!IsLoading()) {
+    corLogGuardBreach();
+    return;
+  }
+  Resolve();
+}
+
+void CResourceLoader::ResolveResource(void)
+{
+  if (!IsLoading() || !IsFinished() || IsResolved()) {
+    corLogGuardBreach();
+    return;
+  }
+  Resolve();
+}
+
+Ptr<CResource> CResourceLoader::GetLoadedResource(void)
+{
+  if (!IsLoading()) {
+    corLogGuardBreach();
+    return Ptr<CResource>();
+  }
+  return resAcquire(rl_prsResource);
+}
+
+float CResourceLoader::GetLoadProgress(void)
+{
+  if (!IsLoading() && !IsPrepared()) {
+    corLogGuardBreach();
+    return 0.0f;
+  }
+  if (!IsLoading()) return 0.0f;
+  if (!(rl_ulFlags & RLF_PRELOADLIST)) return mdGetLoadingProgress();
+  CLoadState &ls = *rl_plsState;
+  CSyncLock sl(&ls.ls_sm);
+  const long iOffset = mdGetReadingStreamOffset();
+  if (iOffset > ls.ls_iCurrentProgress) ls.ls_iCurrentProgress = iOffset;
+  if (ls.ls_iTotalWeight == 0) return 0.0f;
+  const float f = (float)(ls.ls_iDoneWeight + ls.ls_iCurrentProgress) / (float)ls.ls_iTotalWeight;
+  return f;
+}
+
+CString CResourceLoader::GetResourceFileName(void)
+{
+  if (!IsPrepared()) {
+    corLogGuardBreach();
+    return CString();
+  }
+  return rl_strFileName;
+}
+
+void CResourceLoader::UpdateLoader(void)
+{
+  if (!IsPrepared() && !IsLoading()) {
+    corLogGuardBreach();
+    return;
+  }
+  // Single tasks, so that one call cannot run far past its budget.
+  const Time tmEnd = timUptimeNow() + timFromMillisecondsL(10);
+  while (mlExecutePostLoadTasks()) {
+    if (timUptimeNow() >= tmEnd) break;
+  }
+}
+
+void CResourceLoader::ResetLoader(void)
+{
+  rl_ulFlags &= ~(RLF_LOADING | RLF_PREPARED | RLF_RESOLVED | RLF_RESOLVEDNULL);
+  rl_strFileName = CString();
+  rl_pdtType = nullptr;
+  rl_prsResource = nullptr;
+  CSyncLock sl(&rl_plsState->ls_sm);
+  rl_plsState->ls_iTotalWeight = 0;
+  rl_plsState->ls_iCurrentProgress = 0;
+  rl_plsState->ls_iDoneWeight = 0;
+}
+
+} // namespace QuennelEngine
