@@ -3,6 +3,7 @@
 // states), default substitutes and browse information.
 #include "core/resources/BrowseInfo.h"
 #include "core/resources/DefaultResources.h"
+#include "core/resources/Finalize.h"
 #include "core/resources/Resource.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
