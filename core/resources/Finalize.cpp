@@ -206,7 +206,7 @@ int resFinalizeFile_t(const CString &strPath, EPlatform plaMask)
     const CString strName = corContentPlatformToName(pla);
     if (!fp.fp_strSuffix.IsEmpty() && strCompare(fp.fp_strSuffix, "." + strName) != 0) {
       conLog(strTranslate("DOZUFinalize.Targeted=Not finalizing '%1', it is targeted for platform "
-                          "'%2', not '%3'."),
+                          "'%2', not '%3'.\n"),
              strPath, fp.fp_strSuffix, strName);
       continue;
     }
@@ -214,7 +214,7 @@ int resFinalizeFile_t(const CString &strPath, EPlatform plaMask)
       const CString strCustom = fp.fp_strBase + "." + strName + fp.fp_strExt;
       if (filExists(strCustom)) {
         conLog(strTranslate("DOZUFinalize.Custom=Not finalizing '%1' for platform '%2', because "
-                            "a custom file '%3' exists."),
+                            "a custom file '%3' exists.\n"),
                strPath, strName, strCustom);
         continue;
       }

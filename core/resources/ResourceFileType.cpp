@@ -57,6 +57,11 @@ void CResourceFileType::Register(void)
 
 CResourceFileType::~CResourceFileType(void)
 {
+  Unregister();
+}
+
+void CResourceFileType::Unregister(void)
+{
   CSyncLock sl(resGetFileStockMutex());
   FileTypeLists &ftl = Lists();
   ftl.ftl_dcLoad.Remove(this);

@@ -38,6 +38,8 @@ class CORE_API CResourceFileType : public CResource {
 
   // Appends the type to both lists and sorts them again (a type's constructor calls it).
   void Register(void);
+  // Takes the type out of both lists until it registers again (the destructor calls it).
+  void Unregister(void);
 };
 
 // The registered types in load order and in save order.
