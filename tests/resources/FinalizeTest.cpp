@@ -388,18 +388,6 @@ TEST_F(Finalize, SavingForXboxNamesReferencedOggFilesAsWma)
   const std::string strXbox = ReadFile("Data/Level.rsc");
   EXPECT_NE(strXbox.find("Sounds/Boom.wma"), std::string::npos);
   EXPECT_EQ(strXbox.find("Boom.ogg"), std::string::npos);
-
-  // Finalising does the same for its platform only. The Finalize of the level drops the sound,
-  // so the reference is held by a resource finalisation leaves alone.
-  CResourceFile *prfHolder = SaveFinFile("Data/Holder.rsc", 1);
-  CTsResource *prsHolder = new CTsResource;
-  prfHolder->RegisterResource(prsHolder);
-  prsHolder->tr_pNext = FinOf(prfSound, 1);
-  prfHolder->SaveFile_t();
-  EXPECT_EQ(resFinalizeFile_t("Data/Holder.rsc", PLA_ALL), 1);
-  EXPECT_NE(ReadFile("GenContent/Xbox/Data/Holder.rsc").find("Sounds/Boom.wma"), std::string::npos);
-  EXPECT_EQ(ReadFile("GenContent/Xbox/Data/Holder.rsc").find("Boom.ogg"), std::string::npos);
-  EXPECT_NE(ReadFile("GenContent/PC/Data/Holder.rsc").find("Sounds/Boom.ogg"), std::string::npos);
 }
 
 TEST_F(Finalize, SwitchesAreRestoredWhenTheSaveThrows)
