@@ -1,9 +1,10 @@
 #pragma once
 // Resources: resources and resource files, file types, the stock (obtaining, freeing, dumps and
-// states), the loader with its proxies and post-load tasks, default substitutes and browse
-// information.
+// states), the loader with its proxies and post-load tasks, finalisation, default substitutes
+// and browse information.
 #include "core/resources/BrowseInfo.h"
 #include "core/resources/DefaultResources.h"
+#include "core/resources/Finalize.h"
 #include "core/resources/LoadTasks.h"
 #include "core/resources/LoadingPool.h"
 #include "core/resources/PostLoadTasks.h"
