@@ -281,6 +281,8 @@ int mdWaitOnResourceToLoad(CResourceProxy *prp, CString *pstrError)
     corLogGuardBreach();
     return 0;
   }
+  // A delayed proxy nobody asked to load yet would be waited for in vain.
+  prp->InitiateDelayedLoad();
   CTaskPool *ptp = mlGetLoadingTaskPool();
   const int bLoadingThread = mlIsThisLoadingThreadID();
   CLoadResourceTask *ptskRun = nullptr;

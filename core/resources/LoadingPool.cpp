@@ -2,8 +2,10 @@
 
 #include "core/frame/Service.h"
 #include "core/resources/PostLoadTasks.h"
+#include "core/resources/ResourceStock.h"
 #include "core/threads/BaseTask.h"
 #include "core/threads/SyncEvent.h"
+#include "core/threads/SyncMutex.h"
 #include "core/threads/TaskPool.h"
 #include "core/threads/Threads.h"
 
@@ -29,7 +31,9 @@ void mlStopResourceLoader(void)
 {
   CTaskPool *ptp = _ml_ptpLoading;
   if (ptp == nullptr) return;
+  // What waits in the queue fails now (its waiters are released); the load that runs finishes.
   // Tasks posted while the pool goes are cancelled by it; later ones run at once.
+  ptp->CancelPendingTasks();
   delete ptp;
   _ml_ptpLoading = nullptr;
 }
@@ -71,8 +75,39 @@ void mlSignalLoadEvent(CSyncEvent &se)
   mlWakeMainThread();
 }
 
+namespace {
+// Lets go of the stock mutex for a wait, however often the thread holds it, and takes it back
+// as often afterwards: every load needs it, so a waiter that kept it would wait for ever. A
+// caller that holds it must expect the stock to change while it waits for a load.
+class CStockLockYield {
+public:
+  CStockLockYield() : sly_ct(0)
+  {
+    CSyncMutex *psm = resGetFileStockMutex();
+    while (psm->IsLockedByThisThread()) {
+      psm->Unlock();
+      sly_ct++;
+    }
+  }
+  ~CStockLockYield()
+  {
+    for (long i = 0; i < sly_ct; i++) resGetFileStockMutex()->Lock();
+  }
+  CStockLockYield(const CStockLockYield &) = delete;
+  CStockLockYield &operator=(const CStockLockYield &) = delete;
+
+private:
+  long sly_ct;
+};
+} // namespace
+
 void mlWaitServingMainThread(CSyncEvent &se)
 {
+  if (se.IsSignaled()) {
+    se.WaitEvent(0);
+    return;
+  }
+  CStockLockYield sly;
   if (!thrIsThisMainThread() || !_ml_seMainWake.IsInitialized()) {
     se.WaitEvent();
     return;

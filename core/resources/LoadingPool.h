@@ -31,7 +31,8 @@ CORE_API void mlSignalLoadEvent(CSyncEvent &se);
 // Wakes the main thread if it waits for loads: there is post-load work for it.
 CORE_API void mlWakeMainThread(void);
 // Waits until the event is signalled (it must be signalled through mlSignalLoadEvent). The main
-// thread meanwhile runs the post-load tasks that other threads queue for it.
+// thread meanwhile runs the post-load tasks that other threads queue for it. The stock mutex is
+// let go for the wait (loads need it) and taken back as often as the caller held it.
 CORE_API void mlWaitServingMainThread(CSyncEvent &se);
 
 } // namespace QuennelEngine

@@ -11,10 +11,10 @@
 #include "core/resources/ResourceObtain.h"
 #include "core/streams/FileSystem.h"
 #include "core/text/Editing.h"
-#include "core/text/FormatArgs.h"
-#include "core/text/Search.h"
 #include "core/threads/SyncLock.h"
 #include "core/threads/TaskPool.h"
+
+#include <string.h>
 
 namespace QuennelEngine {
 
@@ -33,33 +33,48 @@ void CLoadCompleteMarker::OnExecute(CTaskPool *)
   pls->ls_iDoneWeight += lcm_iWeight;
 }
 
-// Whether the text is an optional sign followed by digits only.
-static bool IsWholeInteger(const CString &str)
+static bool IsBlank(char ch)
+{
+  return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
+
+// The text between `pchBegin` and `pchEnd` without blanks at either end.
+static CString Trimmed(const char *pchBegin, const char *pchEnd)
+{
+  while (pchBegin < pchEnd && IsBlank(*pchBegin)) pchBegin++;
+  while (pchEnd > pchBegin && IsBlank(pchEnd[-1])) pchEnd--;
+  return strGetHead(pchBegin, (int)(pchEnd - pchBegin));
+}
+
+// An optional sign followed by digits only (a value beyond the range is clamped).
+static bool ScanWholeInteger(const CString &str, long &iValue)
 {
   const char *pch = str;
+  const bool bNegative = *pch == '-';
   if (*pch == '+' || *pch == '-') pch++;
   if (*pch == 0) return false;
+  long long llValue = 0;
   for (; *pch != 0; pch++) {
     if (*pch < '0' || *pch > '9') return false;
+    if (llValue < 0x7FFFFFFF) llValue = llValue * 10 + (*pch - '0');
   }
+  if (llValue > 0x7FFFFFFF) llValue = 0x7FFFFFFF;
+  iValue = (long)(bNegative ? -llValue : llValue);
   return true;
 }
 
 void mlParsePreloadLine(const char *strLine, long &iWeight, CString &strPath)
 {
   iWeight = 0;
-  strPath = strLine != nullptr ? strLine : "";
-  strTrimSpaces(strPath);
-  const long iColon = strFindChar(strPath, ':');
-  if (iColon < 0) return;
-  CString strWeight = strGetHead(strPath, iColon);
-  strTrimSpaces(strWeight);
-  if (!IsWholeInteger(strWeight)) return;
+  if (strLine == nullptr) strLine = "";
+  const char *pchEnd = strLine + strlen(strLine);
+  strPath = Trimmed(strLine, pchEnd);
+  const char *pchColon = strchr(strLine, ':');
+  if (pchColon == nullptr) return;
   long iValue = 0;
-  if (strScan(strWeight, "%1", &iValue) != 1) return;
+  if (!ScanWholeInteger(Trimmed(strLine, pchColon), iValue)) return;
   iWeight = iValue > 0 ? iValue : 0;
-  strPath = strGetTail(strPath, strPath.Length() - iColon - 1);
-  strTrimSpaces(strPath);
+  strPath = Trimmed(pchColon + 1, pchEnd);
 }
 
 CResourceLoader::CResourceLoader(void)

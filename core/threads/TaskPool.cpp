@@ -250,11 +250,7 @@ CTaskPool::~CTaskPool(void)
   slThreads.Unlock();
   // The pool owns what is still queued: cancelled (so whoever waits on a task hears of it) and
   // disposed of, not run.
-  while (CBaseTask *ptsk = tp_pImp->PopTask()) {
-    tp_pImp->CancelTask(ptsk);
-    CSyncLock sl(&tp_pImp->tpi_smQueue);
-    tp_pImp->tpi_ctUnfinished--;
-  }
+  CancelPendingTasks();
   delete tp_pImp;
 }
 
@@ -339,6 +335,18 @@ void CTaskPool::WaitUntilCompleted(void)
     // that is no worker runs a task: give it the processor.
     sysYield();
   }
+}
+
+long CTaskPool::CancelPendingTasks(void)
+{
+  long ct = 0;
+  while (CBaseTask *ptsk = tp_pImp->PopTask()) {
+    tp_pImp->CancelTask(ptsk);
+    CSyncLock sl(&tp_pImp->tpi_smQueue);
+    tp_pImp->tpi_ctUnfinished--;
+    ct++;
+  }
+  return ct;
 }
 
 long CTaskPool::CountPendingTasks(void)

@@ -36,6 +36,9 @@ class CORE_API CTaskPool {
   // Runs queued tasks in the calling thread until every task posted so far has finished (also
   // those that workers run, and those that tasks post meanwhile).
   void WaitUntilCompleted(void);
+  // Takes every task waiting in the queue out and cancels it (OnCancel, then DeleteSelf) on the
+  // calling thread; the number cancelled. Running tasks go on.
+  long CancelPendingTasks(void);
   // Tasks waiting in the queue (a popped task no longer counts, though it may still run).
   long CountPendingTasks(void);
   // Always 0: the pool keeps no count of completed tasks.
