@@ -78,7 +78,7 @@ void mlParsePreloadLine(const char *strLine, long &iWeight, CString &strPath)
 }
 
 CResourceLoader::CResourceLoader(void)
-    : rl_ulFlags(0), rl_pdtType(nullptr), rl_plsState(new CLoadState)
+    : rl_ulFlags(0), rl_pdtType(nullptr), rl_plsState(new CLoadState), rl_fProgress(0.0f)
 {
 }
 
@@ -203,14 +203,22 @@ float CResourceLoader::GetLoadProgress(void)
     return 0.0f;
   }
   if (!IsLoading()) return 0.0f;
-  if (!(rl_ulFlags & RLF_PRELOADLIST)) return mdGetLoadingProgress();
-  CLoadState &ls = *rl_plsState;
-  CSyncLock sl(&ls.ls_sm);
-  const long iOffset = mdGetReadingStreamOffset();
-  if (iOffset > ls.ls_iCurrentProgress) ls.ls_iCurrentProgress = iOffset;
-  if (ls.ls_iTotalWeight == 0) return 0.0f;
-  const float f = (float)(ls.ls_iDoneWeight + ls.ls_iCurrentProgress) / (float)ls.ls_iTotalWeight;
-  return f;
+  float f;
+  if (!(rl_ulFlags & RLF_PRELOADLIST)) {
+    f = mdGetLoadingProgress();
+  } else {
+    CLoadState &ls = *rl_plsState;
+    CSyncLock sl(&ls.ls_sm);
+    const long iOffset = mdGetReadingStreamOffset();
+    if (iOffset > ls.ls_iCurrentProgress) ls.ls_iCurrentProgress = iOffset;
+    if (ls.ls_iTotalWeight == 0) return 0.0f;
+    f = (float)((double)ls.ls_iDoneWeight + ls.ls_iCurrentProgress) / (float)ls.ls_iTotalWeight;
+  }
+  // The offset of a file may run past its weight, and a marker then sets it back to 0: the
+  // figure is kept within 0 to 1 and never falls back.
+  if (f > 1.0f) f = 1.0f;
+  if (f > rl_fProgress) rl_fProgress = f;
+  return rl_fProgress;
 }
 
 CString CResourceLoader::GetResourceFileName(void)
@@ -241,6 +249,7 @@ void CResourceLoader::ResetLoader(void)
   rl_strFileName = CString();
   rl_pdtType = nullptr;
   rl_prsResource = nullptr;
+  rl_fProgress = 0.0f;
   CSyncLock sl(&rl_plsState->ls_sm);
   rl_plsState->ls_iTotalWeight = 0;
   rl_plsState->ls_iCurrentProgress = 0;

@@ -62,6 +62,7 @@ public:
   void ResolveResource(void);
   Ptr<CResource> GetLoadedResource(void);
   // 0 to 1: over the preload list's weights, or the reader's own progress without a list.
+  // Never lower than what it returned before for this load.
   float GetLoadProgress(void);
   Time GetLoadStartTime(void) const { return rl_tmStart; }
   CString GetResourceFileName(void);
@@ -79,6 +80,7 @@ public:
 
 private:
   void ReadPreloadList(void);
+  float rl_fProgress; // the highest progress returned for this load
   void Resolve(void);
 };
 

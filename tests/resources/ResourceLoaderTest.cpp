@@ -731,3 +731,43 @@ TEST_F(Loader, MetadataLoadsRunOnTheLoadingThreadAndThrowTheirErrors)
   ASSERT_TRUE(mp.IsValid());
   mdDelete(mp);
 }
+
+TEST_F(Loader, RevertingNamesAResourceByItsSharedOrExposedIDOrLeavesItAlone)
+{
+  CResourceFile *prfTarget = MakeStockFile("L/Shared.rsc", 2);
+  CTsResource *prsNested = new CTsResource;
+  ResourceOf(prfTarget, 1)->tr_pNext = prsNested;
+  prfTarget->ExposeResource(prsNested);
+  ASSERT_TRUE(prsNested->IsExposed());
+
+  CResourceFile *prfHolder = MakeStockFile("L/Holders.rsc", 0);
+  CLdHolder *plhShared = new CLdHolder;
+  CLdHolder *plhExposed = new CLdHolder;
+  CLdHolder *plhFree = new CLdHolder;
+  prfHolder->RegisterResource(plhShared);
+  prfHolder->RegisterResource(plhExposed);
+  prfHolder->RegisterResource(plhFree);
+  plhShared->lh_pOnDemand = ResourceOf(prfTarget, 1);
+  plhExposed->lh_pOnDemand = prsNested;
+  CTsResource *prsFree = new CTsResource;
+  plhFree->lh_pOnDemand = prsFree;
+  plhFree->lh_pDelayed = ResourceOf(prfTarget, 0); // not on demand: stays
+
+  EXPECT_EQ(resRevertDelayedReferencesToProxies(prfHolder), 2);
+  CResourceProxy *prpShared = AsProxy(plhShared->lh_pOnDemand);
+  CResourceProxy *prpExposed = AsProxy(plhExposed->lh_pOnDemand);
+  ASSERT_NE(prpShared, nullptr);
+  ASSERT_NE(prpExposed, nullptr);
+  EXPECT_TRUE(prpShared->IsByID());
+  EXPECT_EQ(prpShared->rp_iID, 2);
+  EXPECT_STREQ(prpShared->rp_strPath, "L/Shared.rsc");
+  EXPECT_EQ(prpExposed->rp_iID, prsNested->rs_iExposedID);
+  EXPECT_STREQ(prpExposed->rp_strPath, "L/Shared.rsc");
+  EXPECT_TRUE(prpShared->rp_ulFlags & CResourceProxy::RPF_DELAYED);
+  EXPECT_FALSE(prpShared->rp_ulFlags & CResourceProxy::RPF_TASKCREATED);
+  EXPECT_EQ(plhFree->lh_pOnDemand.Get(), prsFree);
+  EXPECT_EQ(plhFree->lh_pDelayed.Get(), ResourceOf(prfTarget, 0));
+  // Acquired, the proxies give back the very resources (their file is still in the stock).
+  EXPECT_EQ(resAcquire(plhShared->lh_pOnDemand).Get(), ResourceOf(prfTarget, 1));
+  EXPECT_EQ(resAcquire(plhExposed->lh_pOnDemand).Get(), prsNested);
+}
