@@ -159,7 +159,7 @@ void CMetaLoadTask::OnExecute(CTaskPool *)
     mlr.mlr_strError = DescribeCurrentException();
   }
   mlt_pmlr = nullptr;
-  mlSignalLoadEvent(mlr.mlr_seDone);
+  mlSignalLoadDone(mlr.mlr_bDone, &mlr.mlr_seDone);
 }
 
 void CMetaLoadTask::OnCancel(void)
@@ -169,14 +169,16 @@ void CMetaLoadTask::OnCancel(void)
   mlt_pmlr = nullptr;
   pmlr->mlr_bFailed = 1;
   pmlr->mlr_strError = CancelledText();
-  mlSignalLoadEvent(pmlr->mlr_seDone);
+  mlSignalLoadDone(pmlr->mlr_bDone, &pmlr->mlr_seDone);
 }
 
 static CMetaPointer LoadMeta_t(const char *strFileName, CStream *pstrm)
 {
   MetaLoadResult mlr;
   mlr.mlr_bFailed = 0;
-  mlr.mlr_seDone.InitEvent(0);
+  mlr.mlr_bDone = 0;
+  // Only other threads wait on the event; the main thread waits on its wake event.
+  if (!thrIsThisMainThread()) mlr.mlr_seDone.InitEvent(CSyncEvent::SEF_MANUALRESET);
   CMetaLoadTask *ptsk = new CMetaLoadTask;
   ptsk->mlt_strFileName = strFileName != nullptr ? strFileName : "";
   ptsk->mlt_pstrm = pstrm;
@@ -185,7 +187,7 @@ static CMetaPointer LoadMeta_t(const char *strFileName, CStream *pstrm)
   mlPostLoadingTask(ptsk, 1);
   // Nothing else runs the loading queue: the loading thread runs its own task at once.
   if (bLoadingThread) mlGetLoadingTaskPool()->RunTaskIfQueued(ptsk);
-  mlWaitServingMainThread(mlr.mlr_seDone);
+  mlWaitServingMainThread(mlr.mlr_bDone, mlr.mlr_seDone);
   if (mlr.mlr_bFailed) throw CSimpleException(mlr.mlr_strError);
   return mlr.mlr_mpResult;
 }
@@ -286,9 +288,11 @@ int mdWaitOnResourceToLoad(CResourceProxy *prp, CString *pstrError)
   CTaskPool *ptp = mlGetLoadingTaskPool();
   const int bLoadingThread = mlIsThisLoadingThreadID();
   CLoadResourceTask *ptskRun = nullptr;
+  CSyncEvent *pseLoaded;
   {
     CSyncLock sl(&prp->rp_smBind);
-    if (prp->rp_seLoaded.IsSignaled()) return 1;
+    if (prp->rp_bLoaded) return 1;
+    pseLoaded = &prp->LoadedEventForWaiting();
     CLoadResourceTask *ptsk = prp->rp_ptskLoad;
     if (ptsk != nullptr && ptsk->lrt_ulRunningThread == thrGetCurrentThreadID()) {
       const CString strError = CircularText(prp);
@@ -303,7 +307,7 @@ int mdWaitOnResourceToLoad(CResourceProxy *prp, CString *pstrError)
     }
   }
   if (ptskRun != nullptr) ptp->RunTaskIfQueued(ptskRun);
-  mlWaitServingMainThread(prp->rp_seLoaded);
+  mlWaitServingMainThread(prp->rp_bLoaded, *pseLoaded);
   return 1;
 }
 

@@ -44,6 +44,7 @@ class CORE_API CLoadResourceTask : public CBaseTask {
 
 // What a metadata load hands back to the caller that waits for it.
 struct MetaLoadResult {
+  long volatile mlr_bDone;
   long mlr_bFailed;
   CString mlr_strError;
   CMetaPointer mlr_mpResult;

@@ -1,5 +1,7 @@
 #include "core/resources/LoadingPool.h"
 
+#include "core/platform/SysThreads.h"
+
 #include "core/frame/Service.h"
 #include "core/resources/PostLoadTasks.h"
 #include "core/resources/ResourceStock.h"
@@ -64,14 +66,21 @@ void mlPostLoadingTask(CBaseTask *ptsk, int bInsert)
   }
 }
 
+// Set while the main thread waits for loads: a load that ends wakes it only then, so loads
+// that nobody waits for cost no call to the system.
+static long volatile _ml_bMainWaiting = 0;
+
 void mlWakeMainThread(void)
 {
-  if (_ml_seMainWake.IsInitialized()) _ml_seMainWake.SetEvent();
+  __sync_synchronize();
+  if (_ml_bMainWaiting && _ml_seMainWake.IsInitialized()) _ml_seMainWake.SetEvent();
 }
 
-void mlSignalLoadEvent(CSyncEvent &se)
+void mlSignalLoadDone(long volatile &bDone, CSyncEvent *pse)
 {
-  se.SetEvent();
+  bDone = 1;
+  // The store comes before the waiter checks are read (mlWakeMainThread fences).
+  if (pse != nullptr && pse->IsInitialized()) pse->SetEvent();
   mlWakeMainThread();
 }
 
@@ -101,27 +110,34 @@ private:
 };
 } // namespace
 
-void mlWaitServingMainThread(CSyncEvent &se)
+void mlWaitServingMainThread(long volatile &bDone, CSyncEvent &se)
 {
-  if (se.IsSignaled()) {
-    se.WaitEvent(0);
-    return;
-  }
+  if (bDone) return;
   CStockLockYield sly;
   if (!thrIsThisMainThread() || !_ml_seMainWake.IsInitialized()) {
-    se.WaitEvent();
+    while (!bDone) {
+      // (an event is made for every waiter but the main thread; without one, polling is all
+      // that is left)
+      if (se.IsInitialized()) {
+        se.WaitEvent(50);
+      } else {
+        sysSleep(1);
+      }
+    }
     return;
   }
+  _ml_bMainWaiting = 1;
   for (;;) {
-    if (se.IsSignaled()) break;
+    __sync_synchronize();
+    if (bDone) break;
     mlExecuteAllPostLoadTasks();
-    if (se.IsSignaled()) break;
-    // Every signal of `se` also sets the wake event, so this wait ends with it; the time-out
-    // only bounds the wait should a signal come some other way.
+    __sync_synchronize();
+    if (bDone) break;
+    // A load that ends sees the waiting flag and sets the wake event, so this wait ends with it;
+    // the time-out only bounds the wait should a signal come some other way.
     _ml_seMainWake.WaitEvent(50);
   }
-  // An auto-reset event is consumed as a wait would.
-  se.WaitEvent(0);
+  _ml_bMainWaiting = 0;
 }
 
 } // namespace QuennelEngine

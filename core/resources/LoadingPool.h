@@ -25,14 +25,15 @@ CORE_API void mlStopResourceLoader(void);
 // the task runs (and is disposed of) before this returns.
 CORE_API void mlPostLoadingTask(CBaseTask *ptsk, int bInsert);
 
-// Signals an event that a load's waiter may be blocked on, and wakes the main thread if it
-// waits for loads (mlWaitServingMainThread).
-CORE_API void mlSignalLoadEvent(CSyncEvent &se);
+// A load's end, as its waiters see it: `bDone` is set, then the event (if one was made for a
+// waiter) is signalled, and the main thread woken if it waits for loads.
+CORE_API void mlSignalLoadDone(long volatile &bDone, CSyncEvent *pse);
 // Wakes the main thread if it waits for loads: there is post-load work for it.
 CORE_API void mlWakeMainThread(void);
-// Waits until the event is signalled (it must be signalled through mlSignalLoadEvent). The main
-// thread meanwhile runs the post-load tasks that other threads queue for it. The stock mutex is
-// let go for the wait (loads need it) and taken back as often as the caller held it.
-CORE_API void mlWaitServingMainThread(CSyncEvent &se);
+// Waits until `bDone` is set by mlSignalLoadDone. The main thread runs the post-load tasks that
+// other threads queue for it meanwhile and needs no event of the load's own; other threads wait
+// on `se`, which must exist before the load can end. The stock mutex is let go for the wait
+// (loads need it) and taken back as often as the caller held it.
+CORE_API void mlWaitServingMainThread(long volatile &bDone, CSyncEvent &se);
 
 } // namespace QuennelEngine

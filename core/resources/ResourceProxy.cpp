@@ -115,10 +115,9 @@ CSyncMutex *resGetProxyRegistryMutex(void)
 
 CResourceProxy::CResourceProxy(void)
     : rp_ulFlags(0), rp_iID((long)0xCDCDCDCD), rp_pdtType(nullptr), rp_ptskLoad(nullptr),
-      rp_ulHash(0)
+      rp_bLoaded(0), rp_ulHash(0)
 {
   so_ulFlags |= SOF_REPLACEONACCESS;
-  rp_seLoaded.InitEvent(CSyncEvent::SEF_MANUALRESET);
 }
 
 CResourceProxy::~CResourceProxy(void)
@@ -169,7 +168,8 @@ void CResourceProxy::CreateLoadingTask(int bInsert)
     CSyncLock sl(&rp_smBind);
     rp_ptskLoad = ptsk;
     rp_ulFlags |= RPF_TASKCREATED;
-    rp_seLoaded.ResetEvent();
+    rp_bLoaded = 0;
+    if (rp_seLoaded.IsInitialized()) rp_seLoaded.ResetEvent();
   }
   mlPostLoadingTask(ptsk, bInsert);
 }
@@ -179,7 +179,16 @@ void CResourceProxy::BindLoadedResource(CResource *prs)
   CSyncLock sl(&rp_smBind);
   rp_ptskLoad = nullptr;
   rp_prsLoaded = prs;
-  mlSignalLoadEvent(rp_seLoaded);
+  mlSignalLoadDone(rp_bLoaded, &rp_seLoaded);
+}
+
+CSyncEvent &CResourceProxy::LoadedEventForWaiting(void)
+{
+  // The main thread waits on its own wake event.
+  if (thrIsThisMainThread()) return rp_seLoaded;
+  rp_seLoaded.InitEventOnce(CSyncEvent::SEF_MANUALRESET);
+  if (rp_bLoaded) rp_seLoaded.SetEvent();
+  return rp_seLoaded;
 }
 
 void CResourceProxy::DeleteSelf(void)
@@ -206,7 +215,7 @@ void CResourceProxy::InitiateDelayedLoad(void)
 
 int CResourceProxy::IsReplacementReady(void)
 {
-  return rp_seLoaded.IsSignaled();
+  return rp_bLoaded != 0;
 }
 
 CString CResourceProxy::GetSimpleInfo(void)
@@ -247,7 +256,8 @@ void CResourceProxy::Unload(void)
   rp_ulFlags &= ~RPF_TASKCREATED;
   rp_prsLoaded = nullptr;
   rp_strError = CString();
-  rp_seLoaded.ResetEvent();
+  rp_bLoaded = 0;
+  if (rp_seLoaded.IsInitialized()) rp_seLoaded.ResetEvent();
 }
 
 // ---- The registry ----

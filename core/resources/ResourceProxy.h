@@ -59,6 +59,8 @@ class CORE_API CResourceProxy : public CResource {
   CString GetErrorText(void);
   // Back to before the load: no task, no resource, the event reset (the registry does it).
   void Unload(void);
+  // Under the bind mutex: the loaded event made for a waiter, signalled if the load has ended.
+  CSyncEvent &LoadedEventForWaiting(void);
 
   unsigned long rp_ulFlags;
   long rp_iID;
@@ -67,6 +69,9 @@ class CORE_API CResourceProxy : public CResource {
   CDataType *rp_pdtType;
   CString rp_strError;
   CLoadResourceTask *rp_ptskLoad;
+  // The load has ended. The loaded event exists only once someone waited: a system event per
+  // proxy would cost a call to the system for each proxy made and freed.
+  long volatile rp_bLoaded;
   CSyncEvent rp_seLoaded;
   CSyncMutex rp_smBind;
   CSyncMutex rp_smTask;
