@@ -72,9 +72,8 @@ class CLdFileType : public CResourceFileType {
       prsNext = resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 0,
                                   strCommand.substr(7).c_str(), "Main");
     } else if (strCommand == "self") {
-      _ld_lr.lr_strSelfError = ThrownBy([&] {
-        resObtainResource_t(CTsResource::md_pdtDataType, "L/Self.ld", "Main");
-      });
+      _ld_lr.lr_strSelfError =
+          ThrownBy([&] { resObtainResource_t(CTsResource::md_pdtDataType, "L/Self.ld", "Main"); });
     } else if (strCommand == "throw-std") {
       throw std::runtime_error("boom");
     } else if (strCommand == "throw-lib") {
@@ -238,9 +237,9 @@ TEST_F(Loader, TwoRequestsShareOneProxyAndOneLoadOnTheLoadingThread)
   EXPECT_EQ(_ld_lr.lr_ctLoads, 1);
   EXPECT_EQ(_ld_lr.lr_ulThread, LoadingThread());
   // In the stock now: a new request is served from there, without a proxy.
-  EXPECT_EQ(resObtainResource(CTsResource::md_pdtDataType, ROM_LOADLAST, 0, 0, "L/A.ld", "Main")
-                .Get(),
-            prs.Get());
+  EXPECT_EQ(
+      resObtainResource(CTsResource::md_pdtDataType, ROM_LOADLAST, 0, 0, "L/A.ld", "Main").Get(),
+      prs.Get());
 }
 
 TEST_F(Loader, ADelayedProxyLoadsOnlyWhenAcquiredAndUnloadsWhenFreed)
@@ -317,9 +316,9 @@ TEST_F(Loader, AMissingFileBecomesAnErrorTextOrASubstituteInAReplacementFile)
   // Without create-replacement: null, and the throwing variant throws the load's own text.
   const std::string strOpenError = ThrownBy([] { resObtainFileInternal_t("L/None.ld"); });
   ASSERT_NE(strOpenError, "");
-  EXPECT_EQ(
-      resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 0, "L/None.ld", "Main").Get(),
-      nullptr);
+  EXPECT_EQ(resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 0, "L/None.ld", "Main")
+                .Get(),
+            nullptr);
   EXPECT_EQ(ThrownBy([] { resObtainResource_t(CTsResource::md_pdtDataType, "L/None.ld", "Main"); }),
             strOpenError);
 }
@@ -394,9 +393,10 @@ TEST_F(Loader, WhateverALoadThrowsBindsNullWithATextAndTheWorkerGoesOn)
   WriteLd("L/Fine.ld", "plain");
   {
     CConsoleLines cl;
-    EXPECT_EQ(resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 1, "L/Std.ld", "Main")
-                  .Get(),
-              nullptr);
+    EXPECT_EQ(
+        resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 1, "L/Std.ld", "Main")
+            .Get(),
+        nullptr);
     EXPECT_TRUE(cl.Has("Unexpected error while loading: boom")) << cl.Text();
   }
   CResourceProxy *prp = resFindProxyByName(CTsResource::md_pdtDataType, "L/Std.ld", "Main");
@@ -446,8 +446,9 @@ TEST_F(Loader, APreloadListLoadsInOrderWithAMonotoneProgressThatEndsAtOne)
   // An absolute path with its drive ("$Z:/...") is a path, not a weight.
   CString strAbsolute = CString("$") + filGetSysRootDir() + "L/P4.ld";
   strReplaceSubstrA(strAbsolute, "\\", "/");
-  WriteFile("L/Main.ld.preload", std::string("100: L/P1.ld\r\n\r\n  L/P2.ld  \r\n-5:L/P3.ld\r\n50:") +
-                                     (const char *)strAbsolute + "\r\n");
+  WriteFile("L/Main.ld.preload",
+            std::string("100: L/P1.ld\r\n\r\n  L/P2.ld  \r\n-5:L/P3.ld\r\n50:") +
+                (const char *)strAbsolute + "\r\n");
   _ld_seGate.ResetEvent();
 
   CResourceLoader rl;
@@ -690,7 +691,7 @@ TEST_F(Loader, MetadataFilesHoldProxiesForDelayedReferencesAndSaveThemByID)
   prsTarget->SetName("Named");
   plh->lh_pDelayed = mlScheduleResourceLoadByName(ROM_DELAYED, 0, 0, CTsResource::md_pdtDataType,
                                                   "L/TargetO.rsc", "Named")
-                          .Get();
+                         .Get();
   ASSERT_NE(AsProxy(plh->lh_pDelayed), nullptr);
   plh->GetResourceFile()->SaveFile_t();
   plh->lh_pDelayed =
