@@ -34,6 +34,7 @@
 #include "core/frame/Assert.h"
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
+#include "core/frame/ContentPlatforms.h"
 #include "core/frame/ErrorHooks.h"
 #include "core/frame/ErrorTable.h"
 #include "core/frame/Exception.h"

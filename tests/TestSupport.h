@@ -2,6 +2,8 @@
 // Helpers shared by the test programs.
 #include "core/Core.h"
 
+#include <stdio.h>
+
 #include <string>
 
 namespace QuennelEngine {
@@ -47,6 +49,47 @@ inline bool AllThreadsEnded(void)
 {
   return thrCountThreads() == 0 && thrCountActiveThreads() == 0;
 }
+
+// Ends the program unless disarmed in time, for code that blocks the main thread itself. Its
+// thread does not count as active while it waits, so it keeps no exclusive section out.
+class CWatchdog {
+public:
+  CWatchdog(const char *strWhat, unsigned long ulMilliseconds)
+      : wd_strWhat(strWhat), wd_ulMilliseconds(ulMilliseconds)
+  {
+    wd_seDisarm.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    wd_seStarted.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    wd_seStopped.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    thrCreateThread(this, Watch);
+    wd_seStarted.WaitEvent();
+  }
+  ~CWatchdog()
+  {
+    wd_seDisarm.SetEvent();
+    wd_seStopped.WaitEvent(); // it no longer touches us after that
+  }
+
+private:
+  static void Watch(void *pv)
+  {
+    CWatchdog *pwd = (CWatchdog *)pv;
+    ThreadHandle *pth = thrGetCurrentThread();
+    const char *strWhat = pwd->wd_strWhat;
+    thrMarkThreadAsInactive(pth);
+    pwd->wd_seStarted.SetEvent();
+    if (!pwd->wd_seDisarm.WaitEvent(pwd->wd_ulMilliseconds)) {
+      fprintf(stderr, "%s did not finish in time.\n", strWhat);
+      fflush(stderr);
+      sysEndProcessNow(1);
+    }
+    pwd->wd_seStopped.SetEvent();
+    // Library code again (the thread's end): active first.
+    thrMarkThreadAsActive(pth);
+  }
+  const char *wd_strWhat;
+  unsigned long wd_ulMilliseconds;
+  CSyncEvent wd_seDisarm, wd_seStarted, wd_seStopped;
+};
 
 // Starts the two thread services for a test and stops them afterwards; the test fails if
 // library threads are still alive at the end.

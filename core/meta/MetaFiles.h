@@ -98,9 +98,9 @@ class CORE_API CMetaFileLinks {
 public:
   virtual ~CMetaFileLinks(void);
   // Writing: the file that an external object lives in (its name, the file object or null for
-  // a proxy) and its ID there (-1 when none).
-  virtual void DescribeExternal(const CMetaPointer &mp, CString &strFile, CObject *&pFile,
-                                long &iResID) = 0;
+  // a proxy) and its ID there (-1 when none). Throws when a proxy cannot be resolved.
+  virtual void DescribeExternal_t(const CMetaPointer &mp, CString &strFile, CObject *&pFile,
+                                  long &iResID) = 0;
   virtual int IsFileUnnamed(CObject *pFile) = 0;
   virtual int MayFileBeReferenced(CObject *pFile) = 0;
   // After a write, for each object the file held.
@@ -125,6 +125,11 @@ public:
 // Installed by the resources layer when Core loads.
 CORE_API void mdSetFileLinks(CMetaFileLinks *pLinks);
 CORE_API CMetaFileLinks *mdGetFileLinks(void);
+
+// How mdLoad_t reads: the resource loader installs a function that reads on its loading thread
+// (either argument set). Null puts back reading on the calling thread.
+typedef CMetaPointer (*MetaFileLoader_t)(const char *strFileName, CStream *pstrm);
+CORE_API void mdSetFileLoader(MetaFileLoader_t pLoader);
 
 // A file that was being loaded up the stack when another file referred to it has finished:
 // the references to it that were left open are bound now. The resources layer calls it.

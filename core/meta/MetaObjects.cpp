@@ -514,8 +514,16 @@ void mdSave_t(const char *strFileName, CMetaPointer mp)
 }
 
 // Until the background loader exists, loading reads on the calling thread.
+static MetaFileLoader_t _md_pFileLoader = nullptr;
+
+void mdSetFileLoader(MetaFileLoader_t pLoader)
+{
+  _md_pFileLoader = pLoader;
+}
+
 CMetaPointer mdLoad_t(const char *strFileName)
 {
+  if (_md_pFileLoader != nullptr) return _md_pFileLoader(strFileName, nullptr);
   CStream strm;
   strm.OpenFile_t(strFileName, "r");
   return mdInternalRead_t(strm);
@@ -523,6 +531,7 @@ CMetaPointer mdLoad_t(const char *strFileName)
 
 CMetaPointer mdLoad_t(CStream *pstrm)
 {
+  if (_md_pFileLoader != nullptr) return _md_pFileLoader(nullptr, pstrm);
   return mdInternalRead_t(*pstrm);
 }
 

@@ -7,6 +7,7 @@
 #include "core/frame/Exception.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/HandleValues.h"
+#include "core/meta/MetaCollect.h"
 #include "core/meta/MetaContainers.h"
 #include "core/meta/MetaContextPrivate.h"
 #include "core/meta/MetaFilesPrivate.h"
@@ -806,6 +807,16 @@ bool TargetFits(CDataType *pdtObject, CDataType *pdtTarget)
   return mdIsDerivedFrom(pdtObject, pdtTarget) != 0;
 }
 
+// The same for an object: a resource proxy may stand where what it stands for is expected.
+bool ObjectFits(const CMetaPointer &mp, CDataType *pdtTarget)
+{
+  if (TargetFits(mp.mp_pdtType, pdtTarget)) return true;
+  if (!mp.IsValid()) return false;
+  const MetaResourceInfo mri = mdInspectResource(mp);
+  return mri.mri_bProxy && mri.mri_pdtProxied != nullptr &&
+         TargetFits(mri.mri_pdtProxied, pdtTarget);
+}
+
 void ReportMismatch(const MetaReadObject &mro, CDataType *pdtTarget)
 {
   conWarning(
@@ -836,7 +847,7 @@ void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
     mdRef_Assign(mpSlot, nullptr);
     return;
   }
-  if (!TargetFits(pmro->mro_mp.mp_pdtType, pdtTarget)) {
+  if (!ObjectFits(pmro->mro_mp, pdtTarget)) {
     ReportMismatch(*pmro, pdtTarget);
     mdRef_Assign(mpSlot, nullptr);
     return;
@@ -1119,7 +1130,7 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
         continue;
       }
       void *pvTarget = pmro == nullptr ? nullptr : pmro->mro_mp.mp_pvObject;
-      if (pvTarget != nullptr && !TargetFits(pmro->mro_mp.mp_pdtType, pdtElementM)) {
+      if (pvTarget != nullptr && !ObjectFits(pmro->mro_mp, pdtElementM)) {
         ReportMismatch(*pmro, pdtElementM);
         pvTarget = nullptr;
       }
@@ -1852,7 +1863,7 @@ void mdBindDeferredReferences_t(CObject *pFile, const CString &strFileName)
       conError("%1\n", ex.GetDescription());
       continue;
     }
-    if (mp.IsValid() && TargetFits(mp.mp_pdtType, dr.dr_pdtWanted)) {
+    if (mp.IsValid() && ObjectFits(mp, dr.dr_pdtWanted)) {
       if (dr.dr_iPosition < 0) {
         mdRef_Assign(dr.dr_mpSlot, mp.mp_pvObject);
       } else if (dr.dr_iPosition < mdContainer_Count(dr.dr_mpSlot)) {

@@ -2,6 +2,7 @@
 // referenced files, identifiers, type records, object tables and object data go out in order.
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
+#include "core/frame/ContentPlatforms.h"
 #include "core/frame/Exception.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/HandleValues.h"
@@ -404,7 +405,8 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     CObject *pFile = nullptr;
     long iResID = -1;
     if (pLinks != nullptr) {
-      pLinks->DescribeExternal(mdGetFinalObject(mdIndexToObject(iObject)), strFile, pFile, iResID);
+      pLinks->DescribeExternal_t(mdGetFinalObject(mdIndexToObject(iObject)), strFile, pFile,
+                                 iResID);
     }
     unsigned long ulLoad = 0;
     if (mdIsObjectDelayedLoaded(iObject)) ulLoad |= MDRF_DELAYED;
@@ -464,7 +466,9 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     mw.WriteBlockStart_t("File", nullptr);
     mw.WriteInt_t("File", i);
     mw.WriteInt_t("Flags", (long)wfe.wfe_ulFlags);
-    mw.WriteString_t("FileName", wfe.wfe_strName);
+    // The name the file has on the platform being saved for (unchanged for ordinary saves).
+    mw.WriteString_t("FileName", corAdjustFilenameForPlatform(
+                                     EPlatform(md_plaTargetPlatformForSaving), wfe.wfe_strName));
     mw.WriteBlockEnd_t();
   }
   mw.WriteListEnd_t();

@@ -5,6 +5,7 @@
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaFiles.h"
 #include "core/meta/MetaObjects.h"
+#include "core/resources/Finalize.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
 #include "core/streams/Stream.h"
@@ -49,6 +50,10 @@ class CMetaResourceFileType : public CResourceFileType {
                        "a resource file."));
     }
     return static_cast<CResourceFile *>((CObject *)mp.mp_pvObject);
+  }
+  void Finalize_t(CResourceFile *prf, EPlatform pla, const char *strTarget) override
+  {
+    resFinalizeMetadataFile_t(prf, pla, strTarget);
   }
 };
 

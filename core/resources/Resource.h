@@ -7,6 +7,7 @@
 //
 // Every place that hands out a resource applies the acquire rule (resAcquireObject): an object
 // marked replace-on-access is exchanged for what its AcquireReplacement() returns.
+#include "core/frame/ContentPlatforms.h"
 #include "core/meta/Object.h"
 #include "core/text/String.h"
 
@@ -14,12 +15,7 @@ namespace QuennelEngine {
 
 class CResourceFile;
 
-// Target platforms of content; a bit set (-1 is every platform).
-enum EPlatform : long {
-  PLA_PC = 1,
-  PLA_XBOX = 2,
-  PLA_ALL = -1,
-};
+// EPlatform itself is below the metadata (ContentPlatforms.h); its descriptor is a resource's.
 MD_DECLARE_ENUM(EPlatform)
 
 // A row of the stock's CSV dump: the values (comma-separated; the first is the sort key), the

@@ -1,8 +1,13 @@
 #include "core/resources/ResourceFileType.h"
 
+#include "core/frame/Console.h"
+#include "core/frame/Exception.h"
+#include "core/memory/StaticStackArray.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceStock.h"
+#include "core/streams/FileSystem.h"
 #include "core/streams/Stream.h"
+#include "core/text/Translation.h"
 #include "core/threads/SyncLock.h"
 
 namespace QuennelEngine {
@@ -52,6 +57,11 @@ void CResourceFileType::Register(void)
 
 CResourceFileType::~CResourceFileType(void)
 {
+  Unregister();
+}
+
+void CResourceFileType::Unregister(void)
+{
   CSyncLock sl(resGetFileStockMutex());
   FileTypeLists &ftl = Lists();
   ftl.ftl_dcLoad.Remove(this);
@@ -69,13 +79,40 @@ long CResourceFileType::GetSavePriority(void)
   return 0;
 }
 
-void CResourceFileType::Finalize_t(CResourceFile *prf, EPlatform, const char *strTarget)
+void CResourceFileType::Finalize_t(CResourceFile *prf, EPlatform pla, const char *strTarget)
 {
+  FinalizeByCopying_t(pla, prf->GetFileName(), strTarget);
+}
+
+void CResourceFileType::FinalizeByCopying_t(EPlatform, const char *strSource, const char *strTarget)
+{
+  conInfo(strTranslate("DOZUFinalize.Copying=Copying '%1' into '%2' because its resource file "
+                       "type does not support finalization.\n"),
+          strSource, strTarget);
   CStream strmSource;
-  strmSource.OpenFile_t(prf->GetFileName(), "r");
+  strmSource.OpenFile_t(strSource, "r");
   CStream strmTarget;
   strmTarget.OpenFile_t(strTarget, "w");
-  strmTarget.Write_t(strmSource);
+  try {
+    const long slBlock = 0x10000;
+    CStaticStackArray<char> saBuffer;
+    saBuffer.Push(slBlock);
+    for (;;) {
+      const long slLeft = strmSource.GetSize() - strmSource.GetPosition();
+      if (slLeft <= 0) break;
+      const long slSize = slLeft < slBlock ? slLeft : slBlock;
+      strmSource.Read_t(&saBuffer[0], slSize);
+      strmTarget.Write_t(&saBuffer[0], slSize);
+    }
+  } catch (CException &) {
+    strmTarget.Close();
+    try {
+      filDeleteFile_t(strTarget);
+    } catch (CException &) {
+      // The copy's own error is the one to report.
+    }
+    throw;
+  }
 }
 
 CDynamicContainer<CResourceFileType> resListLoadFileTypes(void)

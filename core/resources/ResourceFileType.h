@@ -29,12 +29,17 @@ class CORE_API CResourceFileType : public CResource {
   virtual int CanLoadStream_t(CStream *pstrm) = 0;
   // A new file read from the stream (it is in the stock from its construction). Throws.
   virtual CResourceFile *LoadFile_t(CStream *pstrm) = 0;
-  // Writes the file prepared for the platform to `strTarget`; the base copies the file as it
-  // is on disk. Throws.
+  // Writes the file prepared for the platform to `strTarget` (finalisation, Finalize.h); the
+  // base copies the file as it is on disk (FinalizeByCopying_t). Throws.
   virtual void Finalize_t(CResourceFile *prf, EPlatform pla, const char *strTarget);
+  // Copies `strSource` into `strTarget` byte for byte, saying so on the console. A copy that
+  // fails halfway is removed, so it cannot pass for an up-to-date one. Throws.
+  void FinalizeByCopying_t(EPlatform pla, const char *strSource, const char *strTarget);
 
   // Appends the type to both lists and sorts them again (a type's constructor calls it).
   void Register(void);
+  // Takes the type out of both lists until it registers again (the destructor calls it).
+  void Unregister(void);
 };
 
 // The registered types in load order and in save order.

@@ -205,6 +205,12 @@ CResourceFile *resObtainFileInternal_t(const CString &strPath)
     if (prf != nullptr) return prf;
   }
   if (strResolved.IsEmpty()) strResolved = strPath;
+  // A file type whose load asks for the file it is loading would load it again without end.
+  if (ResourcesPrivate::IsFileLoadingOnThisThread(strResolved)) {
+    ThrowFormat_t(strTranslate("DOZUResource.LoadingAlready=File '%1' is needed while it is being "
+                               "loaded on this thread."),
+                  strResolved);
+  }
   CResourceFile *prfLoaded = nullptr;
   {
     CLoadingScope ls(strResolved);

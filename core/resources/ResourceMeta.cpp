@@ -10,6 +10,7 @@
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
 #include "core/resources/ResourceFile.h"
+#include "core/resources/ResourceProxy.h"
 #include "core/resources/ResourceStock.h"
 #include "core/text/Translation.h"
 #include "core/threads/SyncLock.h"
@@ -27,6 +28,12 @@ static MetaResourceInfo InspectResource(const CMetaPointer &mp)
   mri.mri_bResource = 1;
   if (!mdIsDerivedFrom(pdt, CResource::md_pdtDataType)) return mri;
   CResource *prs = static_cast<CResource *>(static_cast<CSmartObject *>(mp.mp_pvObject));
+  if (mdIsDerivedFrom(pdt, CResourceProxy::md_pdtDataType)) {
+    // A proxy belongs to no file: it names the file of what it stands for.
+    mri.mri_bProxy = 1;
+    mri.mri_pdtProxied = static_cast<CResourceProxy *>(prs)->rp_pdtType;
+    return mri;
+  }
   mri.mri_bShared = prs->IsShared();
   mri.mri_bExposed = prs->IsExposed();
   mri.mri_pStorageFile = prs->IsShared() ? prs->rs_pFile : prs->rs_pStorageFile;

@@ -8,6 +8,7 @@
 #include "core/meta/MetaFiles.h"
 #include "core/meta/MetaObjects.h"
 #include "core/resources/DefaultResources.h"
+#include "core/resources/LoadTasks.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFunctions.h"
 #include "core/resources/ResourceStock.h"
@@ -71,16 +72,52 @@ Ptr<CResource> FindInFile_t(CResourceFile *prf, long iResID, CDataType *pdt, con
   return prs;
 }
 
+// A proxy is saved as a reference to the file it names, by ID. One that loads by name is
+// resolved first (waiting for its load) so that the ID of the loaded resource is saved; a proxy
+// that cannot be resolved fails the save rather than being saved as something that is not there.
+void DescribeProxy_t(CResourceProxy *prp, CString &strFile, long &iResID)
+{
+  strFile = prp->rp_strPath;
+  if (prp->IsByID()) {
+    iResID = prp->rp_iID;
+    return;
+  }
+  CString strError;
+  Ptr<CResource> prs;
+  if (mdWaitOnResourceToLoad(prp, &strError)) {
+    prs = prp->GetLoadedResource();
+    if (prs == nullptr) strError = prp->GetErrorText();
+  }
+  if (prs != nullptr) {
+    CSyncLock sl(resGetFileStockMutex());
+    if (prs->IsShared()) {
+      strFile = prs->rs_pFile->GetFileName();
+      iResID = prs->rs_iID;
+      return;
+    }
+  }
+  ThrowFormat_t(strTranslate("DOZUMetaWrite.UnresolvedProxy=The resource '%1' of file '%2' that "
+                             "is referenced through a proxy cannot be saved: %3"),
+                prp->rp_strName, prp->rp_strPath,
+                strError.IsEmpty() ? CString(strTranslate("DOZUMetaWrite.NotInFile=it is not in "
+                                                          "a file"))
+                                   : strError);
+}
+
 class CResourceFileLinks : public CMetaFileLinks {
 public:
-  void DescribeExternal(const CMetaPointer &mp, CString &strFile, CObject *&pFile,
-                        long &iResID) override
+  void DescribeExternal_t(const CMetaPointer &mp, CString &strFile, CObject *&pFile,
+                          long &iResID) override
   {
     strFile = CString();
     pFile = nullptr;
     iResID = -1;
     CResource *prs = AsResource(mp);
     if (prs == nullptr) return;
+    if (mdIsDerivedFrom(prs->mdGetDataType(), CResourceProxy::md_pdtDataType)) {
+      DescribeProxy_t(static_cast<CResourceProxy *>(prs), strFile, iResID);
+      return;
+    }
     CSyncLock sl(resGetFileStockMutex());
     if (prs->IsShared()) {
       pFile = prs->rs_pFile;
@@ -132,7 +169,7 @@ public:
   {
     CResourceFile *prf = static_cast<CResourceFile *>(pFile);
     if (prf == nullptr) {
-      // A file left unopened: without resource proxies its resources are obtained now.
+      // A file left unopened: its resources are delayed proxies, loaded when first acquired.
       if (pdt == nullptr)
         ThrowFormat_t(strTranslate("DOZUMetaRead.BadResourceType=Invalid resource data type."));
       if (!(ulFileFlags & (MDRF_DELAYED | MDRF_ONDEMAND))) {
@@ -140,7 +177,10 @@ public:
             strTranslate("DOZUMetaRead.InternalError=Internal error occured while loading "
                          "resource files."));
       }
-      prf = resObtainFileInternal_t(filFileReplaceHistory(strFile));
+      Ptr<CResource> prs(
+          mlScheduleResourceLoadByID(ROM_DELAYED, 1, 1, pdt, filFileReplaceHistory(strFile), iResID)
+              .Get());
+      return Held(prs);
     }
     Ptr<CResource> prs = FindInFile_t(prf, iResID, pdt, strFile);
     if (prs != nullptr) return Held(prs);

@@ -5,6 +5,7 @@
 #include "core/meta/DataType.h"
 #include "core/meta/MetaSettings.h"
 #include "core/resources/DefaultResources.h"
+#include "core/resources/LoadTasks.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFunctions.h"
 #include "core/resources/ResourceStock.h"
@@ -15,11 +16,11 @@
 
 namespace QuennelEngine {
 
-static ResLoadScheduler _res_pScheduler = resLoadResourceNow;
+static ResLoadScheduler _res_pScheduler = mlScheduleRequest;
 
 void resSetLoadScheduler(ResLoadScheduler pScheduler)
 {
-  _res_pScheduler = pScheduler != nullptr ? pScheduler : resLoadResourceNow;
+  _res_pScheduler = pScheduler != nullptr ? pScheduler : mlScheduleRequest;
 }
 
 // ---- Loading at once ----

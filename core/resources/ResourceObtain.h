@@ -1,8 +1,8 @@
 #pragma once
 // Obtaining resources through the stock: a resource whose file is in the stock is shared at once;
-// any other is handed to the load scheduler, one hook that the resource loader installs. Until it
-// does, the scheduler loads the file at once on the calling thread (resLoadResourceNow), whatever
-// the method asks for. The stock mutex is never held while a load runs.
+// any other is handed to the load scheduler, normally the resource loader's (mlScheduleRequest:
+// a proxy with a load task on the loading pool). Tests may put another in its place. The stock
+// mutex is never held while a load runs.
 #include "core/resources/Resource.h"
 
 namespace QuennelEngine {
@@ -33,14 +33,17 @@ struct ResLoadRequest {
 // finished, with the acquired result (null when it failed) and the load's error text (empty when
 // it succeeded); for the other methods it may return at once with a stand-in for the resource.
 typedef Ptr<CResource> (*ResLoadScheduler)(const ResLoadRequest &lr, CString &strError);
-// Installs the scheduler; null puts back the loading at once.
+// Installs the scheduler; null puts back the loader's.
 CORE_API void resSetLoadScheduler(ResLoadScheduler pScheduler);
-// The scheduler until the loader comes: loads the file now on this thread
-// (resObtainFileInternal_t) and finds the resource in it. A file that fails becomes, with
+// What a load task does: loads the file now on this thread (resObtainFileInternal_t) and finds
+// the resource in it. A file that fails becomes, with
 // create-replacement, an empty replacement file (RFF_REPLACEMENT) named like the request; a
 // missing resource becomes, with create-replacement, a default substitute registered in the file,
 // which is then marked RFF_NOTLOADED. The error text describes what failed either way.
 CORE_API Ptr<CResource> resLoadResourceNow(const ResLoadRequest &lr, CString &strError);
+// The loader's scheduler: the request's proxy (made with its load task unless there is one);
+// for ROM_LOADFIRST and ROM_LOADTHROW the acquired result once the load has ended.
+CORE_API Ptr<CResource> mlScheduleRequest(const ResLoadRequest &lr, CString &strError);
 
 // The acquired resource of that type and name (empty: the default) in the file of `strPath`.
 // Without it in the stock the scheduler loads it; null when that fails (or, with

@@ -20,6 +20,7 @@
 #include "core/platform/Timer.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceMeta.h"
+#include "core/resources/ResourceProxy.h"
 #include "core/resources/ResourceStock.h"
 #include "core/resources/ResourcesPrivate.h"
 #include "core/text/Translation.h"
@@ -29,19 +30,6 @@
 #include <algorithm>
 
 namespace QuennelEngine {
-
-// ---- Hooks for resource proxies ----
-
-// Proxies come with the resource loader; until then there are none to free, and no file holds
-// load-on-demand references that could go back to proxies.
-static void FreeUnusedProxies(void)
-{
-}
-
-static long RevertDelayedReferencesToProxies(CResourceFile *)
-{
-  return 0;
-}
 
 namespace {
 
@@ -263,7 +251,7 @@ static bool FreePass(FreeStats &fs)
 
 void resFreeUnusedStock(void)
 {
-  FreeUnusedProxies();
+  resFreeUnusedProxies();
   CExclusiveMainThread emt;
 
   long ctReverted = 0;
@@ -272,7 +260,7 @@ void resFreeUnusedStock(void)
     const CDynamicContainer<CResourceFile> dcStock = ResourcesPrivate::StockFiles();
     for (CResourceFile *prf : dcStock) {
       if (prf->rf_ulFlags & CResourceFile::RFF_DELAYEDREFERENCES) {
-        ctReverted += RevertDelayedReferencesToProxies(prf);
+        ctReverted += resRevertDelayedReferencesToProxies(prf);
       }
     }
   }
@@ -296,7 +284,7 @@ void resFreeUnusedStock(void)
 
 void resFreeUnusedStockTrivial(void)
 {
-  FreeUnusedProxies();
+  resFreeUnusedProxies();
   CExclusiveMainThread emt;
   CSyncLock sl(resGetFileStockMutex());
   const Time tmStart = timUptimeNow();

@@ -250,11 +250,7 @@ CTaskPool::~CTaskPool(void)
   slThreads.Unlock();
   // The pool owns what is still queued: cancelled (so whoever waits on a task hears of it) and
   // disposed of, not run.
-  while (CBaseTask *ptsk = tp_pImp->PopTask()) {
-    tp_pImp->CancelTask(ptsk);
-    CSyncLock sl(&tp_pImp->tpi_smQueue);
-    tp_pImp->tpi_ctUnfinished--;
-  }
+  CancelPendingTasks();
   delete tp_pImp;
 }
 
@@ -341,6 +337,18 @@ void CTaskPool::WaitUntilCompleted(void)
   }
 }
 
+long CTaskPool::CancelPendingTasks(void)
+{
+  long ct = 0;
+  while (CBaseTask *ptsk = tp_pImp->PopTask()) {
+    tp_pImp->CancelTask(ptsk);
+    CSyncLock sl(&tp_pImp->tpi_smQueue);
+    tp_pImp->tpi_ctUnfinished--;
+    ct++;
+  }
+  return ct;
+}
+
 long CTaskPool::CountPendingTasks(void)
 {
   CSyncLock sl(&tp_pImp->tpi_smQueue);
@@ -364,6 +372,11 @@ unsigned long CTaskPool::GetThreadID(long iThread)
   // Asked for routinely before the first posting (is this the loading thread?): report it once.
   if (sysInterlockedCompareExchange(&_tp_bReportedBadWorker, 1, 0) == 0) corLogGuardBreach();
   return 0xFFFFFFFFUL;
+}
+
+int CTaskPool::IsCallerWorker(void)
+{
+  return tp_pImp->IsCallerWorker();
 }
 
 void CTaskPool::TerminatePool(void)

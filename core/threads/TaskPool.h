@@ -36,6 +36,9 @@ class CORE_API CTaskPool {
   // Runs queued tasks in the calling thread until every task posted so far has finished (also
   // those that workers run, and those that tasks post meanwhile).
   void WaitUntilCompleted(void);
+  // Takes every task waiting in the queue out and cancels it (OnCancel, then DeleteSelf) on the
+  // calling thread; the number cancelled. Running tasks go on.
+  long CancelPendingTasks(void);
   // Tasks waiting in the queue (a popped task no longer counts, though it may still run).
   long CountPendingTasks(void);
   // Always 0: the pool keeps no count of completed tasks.
@@ -43,6 +46,8 @@ class CORE_API CTaskPool {
   // The thread ID of a worker; 0xFFFFFFFF (and a guard breach, once per process) for an index
   // outside the workers, as before the first posting.
   unsigned long GetThreadID(long iThread);
+  // Whether the calling thread is one of the pool's workers.
+  int IsCallerWorker(void);
   // Ends all workers (from the last to the first); a later posting starts a fresh set. Must not
   // be called from one of the pool's own workers.
   void TerminatePool(void);

@@ -325,6 +325,11 @@ void thrStopMultiThreading(void)
 {
 }
 
+bool thrIsMultiThreadingStarted(void)
+{
+  return _thr_seAllIdle.IsInitialized();
+}
+
 void thrStartMultiThreadingSystem(void)
 {
   _thr_hMainThread = sysDuplicateCurrentThreadHandle();

@@ -51,6 +51,8 @@ CORE_API void thrResumeOtherThreads(void);
 // "Service.MultiThreading": makes the all-idle event; threads may be used from then on.
 CORE_API void thrStartMultiThreading(void);
 CORE_API void thrStopMultiThreading(void);
+// Whether that service runs (exclusive sections and worker threads need it).
+CORE_API bool thrIsMultiThreadingStarted(void);
 // "Service.MultiThreading_System": records the calling thread as the main thread.
 CORE_API void thrStartMultiThreadingSystem(void);
 CORE_API void thrStopMultiThreadingSystem(void);

@@ -91,6 +91,8 @@ void ResourceTest::SetUp()
 
 void ResourceTest::TearDown()
 {
+  // Proxies the test left hold what they loaded.
+  resFreeUnusedProxies();
   // Files left by the test, newest first (a file may be another's alternative).
   CDynamicContainer<CResourceFile> dc = resListResourceFiles();
   for (long i = dc.Count() - 1; i >= rt_ctFilesBefore; i--) delete dc.Pointer(i);

@@ -102,9 +102,15 @@ TEST_F(StockObtain, LoadingAtOnceFindsOrFails)
 {
   CTsFileType tft;
   WriteFile("Obtain/Disk.tst", "TSTFILE!");
-  // Any method loads at once until the loader comes.
-  Ptr<CResource> prs =
+  // Without the loading pool a queued load runs at once: the proxy handed out is ready.
+  Ptr<CResource> prsProxy =
       resObtainResource(CTsResource::md_pdtDataType, ROM_LOADLAST, 0, 0, "Obtain/Disk.tst", "Main");
+  ASSERT_NE(prsProxy, nullptr);
+  EXPECT_EQ(prsProxy->mdGetDataType(), CResourceProxy::md_pdtDataType);
+  EXPECT_EQ(tft.tft_ctLoads, 1);
+  EXPECT_TRUE(prsProxy->IsReplacementReady());
+  Ptr<CResource> prs = resAcquire(prsProxy);
+  prsProxy = nullptr;
   ASSERT_NE(prs, nullptr);
   EXPECT_STREQ(prs->GetFileName(), "Obtain/Disk.tst");
   EXPECT_EQ(tft.tft_ctLoads, 1);
@@ -120,6 +126,11 @@ TEST_F(StockObtain, LoadingAtOnceFindsOrFails)
     EXPECT_EQ(resObtainResource(nullptr, ROM_LOADFIRST, 0, 0, "Obtain/None.tst", "").Get(),
               nullptr);
     EXPECT_FALSE(cl.Has(strOpenError));
+    // The failed proxy answers again until it is freed; a new one loads (and reports) anew.
+    EXPECT_EQ(resObtainResource(nullptr, ROM_LOADFIRST, 0, 1, "Obtain/None.tst", "").Get(),
+              nullptr);
+    EXPECT_FALSE(cl.Has(strOpenError));
+    resFreeUnusedProxies();
     EXPECT_EQ(resObtainResource(nullptr, ROM_LOADFIRST, 0, 1, "Obtain/None.tst", "").Get(),
               nullptr);
     EXPECT_TRUE(cl.Has(strOpenError)) << cl.Text();
