@@ -45,16 +45,24 @@ enum CharClass : unsigned char {
   CC_IDENTIFIER,
 };
 
+// Built at compile time, so lexers that run in static initialisers find them ready.
 struct CharTables {
-  unsigned char ct_aubClass[256];
-  bool ct_abIdentifier[256];    // letters, digits and "_"
-  signed char ct_asbDigit[256]; // value as a digit of base 16, else -1
+  unsigned char ct_aubClass[256] = {};
+  bool ct_abIdentifier[256] = {};    // letters, digits and "_"
+  signed char ct_asbDigit[256] = {}; // value as a digit of base 16, else -1
 
-  CharTables()
+  constexpr CharTables()
   {
-    memset(ct_aubClass, CC_OTHER, sizeof(ct_aubClass));
-    memset(ct_abIdentifier, 0, sizeof(ct_abIdentifier));
-    memset(ct_asbDigit, -1, sizeof(ct_asbDigit));
+    for (int c = 0; c < 256; c++) {
+      const bool bLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+      const bool bDigit = c >= '0' && c <= '9';
+      ct_aubClass[c] = bLetter ? CC_IDENTIFIER : bDigit ? CC_DIGIT : CC_OTHER;
+      ct_abIdentifier[c] = bLetter || bDigit;
+      ct_asbDigit[c] = bDigit                   ? (signed char)(c - '0')
+                       : (c >= 'a' && c <= 'f') ? (signed char)(c - 'a' + 10)
+                       : (c >= 'A' && c <= 'F') ? (signed char)(c - 'A' + 10)
+                                                : (signed char)-1;
+    }
     ct_aubClass[0] = CC_NUL;
     ct_aubClass[(unsigned char)' '] = CC_SPACE;
     ct_aubClass[(unsigned char)'\t'] = CC_SPACE;
@@ -63,20 +71,10 @@ struct CharTables {
     ct_aubClass[(unsigned char)'/'] = CC_SLASH;
     ct_aubClass[(unsigned char)'\''] = CC_SINGLE_QUOTE;
     ct_aubClass[(unsigned char)'"'] = CC_DOUBLE_QUOTE;
-    for (int c = 0; c < 256; c++) {
-      const bool bLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-      const bool bDigit = c >= '0' && c <= '9';
-      if (bLetter) ct_aubClass[c] = CC_IDENTIFIER;
-      if (bDigit) ct_aubClass[c] = CC_DIGIT;
-      ct_abIdentifier[c] = bLetter || bDigit;
-      if (bDigit) ct_asbDigit[c] = (signed char)(c - '0');
-      if (c >= 'a' && c <= 'f') ct_asbDigit[c] = (signed char)(c - 'a' + 10);
-      if (c >= 'A' && c <= 'F') ct_asbDigit[c] = (signed char)(c - 'A' + 10);
-    }
   }
 };
 
-const CharTables _ct;
+constexpr CharTables _ct;
 
 inline bool IsIdentChar(char c)
 {

@@ -32,7 +32,7 @@ enum ELexerMode {
 class CORE_API CLexer {
 public:
   // The longest token text kept; longer ones are cut and reported.
-  static const long MAX_TOKEN_LENGTH = 1023;
+  static constexpr long MAX_TOKEN_LENGTH = 1023;
 
   CLexer();
   CLexer(const CLexer &) = delete;
