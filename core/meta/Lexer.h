@@ -43,8 +43,8 @@ public:
   // and trace off.
   void Init(void);
 
-  // Reads the stream from its position to its end as the input (the file name becomes the
-  // stream's description) and starts at its first line. Throws what the stream throws.
+  // Reads the whole stream, from its start, as the input (the file name becomes the stream's
+  // description) and starts at its first line. Throws what the stream throws.
   void PrepareInput_t(CStream &strm);
 
   // The next token; TID_EOF at the end of the input (again on every later call). Throws when no
