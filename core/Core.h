@@ -74,6 +74,7 @@
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/Handle.h"
 #include "core/meta/HandleValues.h"
+#include "core/meta/Lexer.h"
 #include "core/meta/MetaClass.h"
 #include "core/meta/MetaCollect.h"
 #include "core/meta/MetaContainers.h"
@@ -86,6 +87,7 @@
 #include "core/meta/MetaStreams.h"
 #include "core/meta/Module.h"
 #include "core/meta/Object.h"
+#include "core/meta/Token.h"
 #include "core/meta/TypeRegistry.h"
 
 // Resources.
