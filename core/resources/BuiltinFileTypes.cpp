@@ -5,6 +5,7 @@
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaFiles.h"
 #include "core/meta/MetaObjects.h"
+#include "core/meta/MetaTextStreams.h"
 #include "core/resources/Finalize.h"
 #include "core/resources/ResourceFile.h"
 #include "core/resources/ResourceFileType.h"
@@ -34,10 +35,12 @@ class CMetaResourceFileType : public CResourceFileType {
   int CanLoadFileName(const CString &) override { return 1; }
   int CanLoadStream_t(CStream *pstrm) override
   {
+    // "VQTNMETA" or "QuennelE" (text, also after a byte-order mark that a tool added).
     if (pstrm->GetSize() - pstrm->GetPosition() < 8) return 0;
     char achID[8];
     pstrm->Peek_t(achID, 8);
-    return memcmp(achID, "QuennelE", 8) == 0 || memcmp(achID, "VQTNMETA", 8) == 0;
+    if (memcmp(achID, "VQTNMETA", 8) == 0) return 1;
+    return mdPeekMetaFileForm(*pstrm) == 2;
   }
   // The root of a resource file's metadata is the file itself.
   CResourceFile *LoadFile_t(CStream *pstrm) override
