@@ -6,6 +6,9 @@ install(TARGETS Core EXPORT QuennelEngineTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(TARGET qemeta)
+  install(TARGETS qemeta RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 foreach(header ${QE_CORE_HEADERS})
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/core/${header} DESTINATION include/core/${dir})

@@ -14,6 +14,11 @@ CMetaWriter::~CMetaWriter(void)
 {
 }
 
+const CString &CMetaWriter::GetProgramVersionText(void) const
+{
+  return mw_bVersionSet ? mw_strVersion : mdGetProgramVersionText();
+}
+
 CMetaReader::~CMetaReader(void)
 {
 }
@@ -42,7 +47,7 @@ void CBinaryMetaWriter::Open_t(void)
   mw_pstrm->WriteID_t(CChunkID("META"));
   mw_pstrm->WriteValue_t((unsigned long)MD_ENDIANNESS_COOKIE);
   mw_pstrm->WriteValue_t((long)MD_FORMAT_VERSION);
-  mdGetProgramVersionText().Write_t(*mw_pstrm);
+  GetProgramVersionText().Write_t(*mw_pstrm);
 }
 
 void CBinaryMetaWriter::Close_t(void)

@@ -34,9 +34,19 @@ public:
   // The binary form writes plain runs as one raw block.
   virtual int IsBinary(void) const { return 0; }
   CStream &GetStream(void) const { return *mw_pstrm; }
+  // The program version the header records: the running program's unless set (a converted
+  // file keeps the version of the program that saved it).
+  void SetProgramVersionText(const CString &strVersion)
+  {
+    mw_strVersion = strVersion;
+    mw_bVersionSet = true;
+  }
+  const CString &GetProgramVersionText(void) const;
 
 protected:
   CStream *mw_pstrm;
+  CString mw_strVersion;
+  bool mw_bVersionSet = false;
 };
 
 class CORE_API CMetaReader {
@@ -66,8 +76,9 @@ public:
   virtual int IsMetaFile(void) = 0;
   // Throws CSimpleException: the stream's description, ": " and the message.
   [[noreturn]] virtual void Error_t(const CString &strMessage);
-  // The bytes left to read: every count read from a file is bounded by them.
-  long GetBytesLeft(void) const;
+  // The bytes left to read: every count read from a file is bounded by them. A form that reads
+  // ahead counts what it holds but has not used.
+  virtual long GetBytesLeft(void) const;
 
   virtual int IsBinary(void) const { return 0; }
   CStream &GetStream(void) const { return *mr_pstrm; }

@@ -33,10 +33,15 @@ class CMetaResourceFileType : public CResourceFileType {
   int CanLoadFileName(const CString &) override { return 1; }
   int CanLoadStream_t(CStream *pstrm) override
   {
-    if (pstrm->GetSize() - pstrm->GetPosition() < 8) return 0;
-    char achID[8];
-    pstrm->Peek_t(achID, 8);
-    return memcmp(achID, "QuennelE", 8) == 0 || memcmp(achID, "VQTNMETA", 8) == 0;
+    // "VQTNMETA" or "QuennelE" (text, also after a byte-order mark that a tool added).
+    const long slLeft = pstrm->GetSize() - pstrm->GetPosition();
+    if (slLeft < 8) return 0;
+    char achID[11];
+    pstrm->Peek_t(achID, slLeft < 11 ? 8 : 11);
+    if (memcmp(achID, "QuennelE", 8) == 0 || memcmp(achID, "VQTNMETA", 8) == 0) return 1;
+    const bool bBOM = slLeft >= 11 && (unsigned char)achID[0] == 0xEF &&
+                      (unsigned char)achID[1] == 0xBB && (unsigned char)achID[2] == 0xBF;
+    return bBOM && memcmp(achID + 3, "QuennelE", 8) == 0;
   }
   // The root of a resource file's metadata is the file itself.
   CResourceFile *LoadFile_t(CStream *pstrm) override

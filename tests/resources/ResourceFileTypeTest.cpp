@@ -118,6 +118,12 @@ TEST_F(ResourceFileType, AFileNoTypeTakesIsUnrecognized)
               resObtainFileInternal_t("Data/Text.rsc");
             }).find("This is not a metadata file."),
             std::string::npos);
+  // A byte-order mark that a tool put before the text form does not hide it.
+  WriteFile("Data/Marked.rsc", "\xEF\xBB\xBFQuennelE text");
+  EXPECT_NE(ThrownBy([] {
+              resObtainFileInternal_t("Data/Marked.rsc");
+            }).find("This is not a metadata file."),
+            std::string::npos);
   CString strResolved;
   EXPECT_EQ(resFindFileInStock("Data/Binary.rsc", strResolved), nullptr);
 }

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The qemeta tool on files written by another program (QeMetaSamples), whose types qemeta does not
+# know: info, convert both ways byte for byte, check of good and damaged files, usage and exit codes.
+# Arguments: qemeta.exe, QeMetaSamples.exe, a scratch folder.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+run="$here/../../tools/wine-run"
+qemeta=$1
+samples=$2
+work=$3
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+# Runs qemeta; its output (CR removed) in $out, its exit code in $rc.
+q() {
+  "$run" "$qemeta" "$@" >q.out 2>&1
+  rc=$?
+  out=$(tr -d '\r' <q.out)
+}
+expect() { # expect TEXT: the last output holds TEXT
+  case "$out" in *"$1"*) ;; *) fail "expected '$1' in: $out" ;; esac
+}
+
+"$run" "$samples" || { echo "FAIL: the samples were not written"; exit 1; }
+[ -s Sample.mtb ] && [ -s Sample.txt ] || { echo "FAIL: no samples"; exit 1; }
+
+q info Sample.mtb
+[ "$rc" = 0 ] || fail "info exit $rc"
+expect "form: binary, format version 8"
+expect "objects: 4 (4 internal, 0 edit, 0 in other files)"
+expect "CQsWhole (Struct, format 2, 1 objects) UNKNOWN"
+expect "CQsPart (Struct, format 3, 3 objects) UNKNOWN"
+expect "FLOAT (Simple, format"
+q info Sample.txt
+expect "form: text, format version 8"
+
+q convert Sample.mtb Converted.txt --text
+[ "$rc" = 0 ] || fail "convert to text exit $rc: $out"
+cmp -s Converted.txt Sample.txt || fail "the converted text differs from the program's own text"
+q convert Converted.txt Back.mtb
+[ "$rc" = 0 ] || fail "convert back exit $rc: $out"
+cmp -s Back.mtb Sample.mtb || fail "binary -> text -> binary is not byte-identical"
+grep -q 'qw_iFormerName {' Converted.txt || fail "the aliased member is not under its alias"
+
+q check Sample.mtb Sample.txt Back.mtb
+[ "$rc" = 0 ] || fail "check of good files exit $rc: $out"
+expect "Sample.txt: ok"
+
+# A malformed text line and a cut binary file: both reported, with the line and the offset.
+perl -0pe 's/\n(\s*)Type: 2\r\n/\n$1Type: 12x\r\n/' Sample.txt >Bad.txt
+line=$(grep -n 'Type: 12x' Bad.txt | head -1 | cut -d: -f1)
+head -c 300 Sample.mtb > Cut.mtb
+q check Sample.mtb Bad.txt Cut.mtb
+[ "$rc" = 1 ] || fail "check of bad files exit $rc"
+expect "Bad.txt($line): Invalid integer ': 12x'"
+expect "Cut.mtb: "
+expect " at offset "
+expect "2 of 3 files failed"
+q convert Bad.txt Never.mtb
+[ "$rc" = 1 ] || fail "convert of a bad file exit $rc"
+[ -e Never.mtb ] && fail "a failed conversion left its output"
+
+q
+[ "$rc" = 2 ] || fail "no arguments exit $rc"
+expect "usage: qemeta info FILE"
+expect "exit codes:"
+q frobnicate
+[ "$rc" = 2 ] || fail "an unknown command exit $rc"
+q convert Sample.mtb X --json
+[ "$rc" = 2 ] || fail "an unknown form exit $rc"
+q info Missing.mtb
+[ "$rc" = 1 ] || fail "a missing file exit $rc"
+
+[ $failures = 0 ] && echo "qemeta: all checks passed"
+exit $failures
