@@ -157,6 +157,26 @@ TEST(Formatter, LiteralRunsOfAnyLengthAndAlignment)
   EXPECT_EQ(std::string(str), std::string(509, 'x') + "1234" + std::string(300, 'y') + "z!");
 }
 
+TEST(Formatter, TextArgumentsOfAnyLengthAndAlignment)
+{
+  // Text arguments are copied in words too: every start alignment, the end in every lane, and
+  // texts that run past the stack buffer.
+  alignas(4) char achText[48];
+  for (int iStart = 0; iStart < 4; iStart++) {
+    for (int ct = 0; ct < 40; ct++) {
+      std::string strText(ct, 'b');
+      if (ct > 2) strText[ct / 3] = '%';
+      memcpy(achText + iStart, strText.c_str(), strText.size() + 1);
+      EXPECT_STREQ(strPrintF("<%1|%2>", ARG_TEXT, achText + iStart, ARG_INT, ct),
+                   ("<" + strText + "|" + std::to_string(ct) + ">").c_str());
+    }
+  }
+  std::string strLong(700, 'q');
+  CString str = strPrintF("%1%2", ARG_TEXT, std::string(500, 'p').c_str(), ARG_TEXT,
+                          strLong.c_str());
+  EXPECT_EQ(std::string(str), std::string(500, 'p') + strLong);
+}
+
 TEST(Formatter, ArgumentListEndsAtAWordWithoutMarker)
 {
   int iResult;
