@@ -924,8 +924,12 @@ void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileEle
                     CDataType *pdtMemoryElement, char *pch, long ct)
 {
   if (ct <= 0) return;
+  // One raw block only into the very type the file's elements are (a plain run of another type,
+  // a text for instance, takes element by element what fits).
   if (IsPlain(pdtFileElement) && mr.IsBinary() && pdtMemoryElement != nullptr &&
-      pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr) {
+      pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr &&
+      ProgramOf(pdtFileElement) != nullptr &&
+      ThroughTypedefs(ProgramOf(pdtFileElement)) == ThroughTypedefs(pdtMemoryElement)) {
     mr.ReadRaw_t(pdtFileElement->GetName(), pch, ct * pdtMemoryElement->dt_slSize);
     return;
   }
@@ -967,10 +971,28 @@ namespace {
 
 void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf);
 
+// Whether data the file stores as `pdtFile` may be read into a program value of `pdtMemory`.
+// Simple types with an encoding of their own (a text, an identifier) hold other things than
+// numbers: the data of one is never read into another (nor numbers into them, or them into
+// numbers), whatever their sizes.
+bool SameEncoding(CDataType *pdtFile, CDataType *pdtMemory)
+{
+  CDataType *pdtProgram = ProgramOf(pdtFile);
+  if (pdtProgram == nullptr || pdtProgram == pdtMemory) return true;
+  pdtProgram = ThroughTypedefs(pdtProgram);
+  CDataType *pdtM = ThroughTypedefs(pdtMemory);
+  if (pdtProgram == pdtM) return true;
+  if (pdtProgram->dt_dttKind != DTT_SIMPLE && pdtM->dt_dttKind != DTT_SIMPLE) return true;
+  if (IsTransString(pdtM)) return true;
+  return pdtProgram->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr &&
+         pdtM->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr;
+}
+
 void ReadIn(CMetaReadContext &rc, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr) return;
-  if (mf.mf_pvObject == nullptr || mf.mf_pdtMemory == nullptr) {
+  if (mf.mf_pvObject == nullptr || mf.mf_pdtMemory == nullptr ||
+      !SameEncoding(mf.mf_pdtType, mf.mf_pdtMemory)) {
     mdSkipObject_t(mf);
     return;
   }

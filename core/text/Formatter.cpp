@@ -144,8 +144,7 @@ template <> void CBufferSink<char>::PutTerminated(const char *pch)
 {
   int ct = bs_ct;
   char c = *pch;
-  for (; ((size_t)pch & 3) != 0 && c != 0 && ct < bs_ctCapacity; c = *++pch)
-    bs_pchBuffer[ct++] = c;
+  for (; ((size_t)pch & 3) != 0 && c != 0 && ct < bs_ctCapacity; c = *++pch) bs_pchBuffer[ct++] = c;
   if (((size_t)pch & 3) == 0) {
     while (ct + 4 <= bs_ctCapacity) {
       unsigned int ulWord;

@@ -32,6 +32,14 @@ struct SEvoText {
 struct SEvoTransText {
   CTransString ev_str;
 };
+struct SEvoNumbers {
+  long ev_x = 7;
+  CStaticStackArray<long> ev_sa;
+};
+struct SEvoTexts {
+  CString ev_x = "kept";
+  CStaticStackArray<CString> ev_sa;
+};
 struct SEvoSmallEnum {
   unsigned char ev_e = 0;
 };
@@ -286,6 +294,59 @@ TEST_F(MetaEvolution, ATextBecomesTheTextOfATranslatableString)
   CMetaPointer mp;
   ASSERT_EQ(Load(strm, mp), "");
   EXPECT_STREQ(((SEvoTransText *)mp.mp_pvObject)->ev_str.ts_strText, "Hello");
+  mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, NumbersAndTextsNeverReadIntoEachOther)
+{
+  // A member (and the elements of a stack array) that changed between a number and a text of
+  // the same size: the saved data is skipped, never taken for a text's address or the reverse.
+  auto DeclareNumbers = [](CEvoType &et, long iFormat) {
+    et.Begin<SEvoNumbers>(iFormat);
+    et.Member(Slong(), "ev_x", offsetof(SEvoNumbers, ev_x));
+    et.Member(MetaDeclare::TypeOf<CStaticStackArray<long>>::Get(), "ev_sa",
+              offsetof(SEvoNumbers, ev_sa));
+    et.End();
+  };
+  auto DeclareTexts = [](CEvoType &et, long iFormat) {
+    et.Begin<SEvoTexts>(iFormat);
+    et.Member(CTypeID("CString"), "ev_x", offsetof(SEvoTexts, ev_x));
+    et.Member(MetaDeclare::TypeOf<CStaticStackArray<CString>>::Get(), "ev_sa",
+              offsetof(SEvoTexts, ev_sa));
+    et.End();
+  };
+  CStream strmNumbers, strmTexts;
+  {
+    CEvoType et;
+    DeclareNumbers(et, 1);
+    SEvoNumbers obj;
+    obj.ev_x = 0x12345678;
+    for (long i = 0; i < 3; i++) obj.ev_sa.Push() = 0x10000 + i;
+    Save(strmNumbers, et.et_pdt, obj);
+  }
+  {
+    CEvoType et;
+    DeclareTexts(et, 2);
+    SEvoTexts obj;
+    obj.ev_x = "text";
+    obj.ev_sa.Push() = "one";
+    obj.ev_sa.Push() = "two";
+    Save(strmTexts, et.et_pdt, obj);
+    CMetaPointer mp;
+    ASSERT_EQ(Load(strmNumbers, mp), "");
+    SEvoTexts *p = (SEvoTexts *)mp.mp_pvObject;
+    EXPECT_STREQ(p->ev_x, "kept");
+    // (the array takes the saved count; what it could not read stays empty)
+    for (long i = 0; i < p->ev_sa.Count(); i++) EXPECT_STREQ(p->ev_sa[i], "");
+    mdDelete(mp);
+  }
+  CEvoType et;
+  DeclareNumbers(et, 3);
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strmTexts, mp), "");
+  SEvoNumbers *p = (SEvoNumbers *)mp.mp_pvObject;
+  EXPECT_EQ(p->ev_x, 7);
+  for (long i = 0; i < p->ev_sa.Count(); i++) EXPECT_EQ(p->ev_sa[i], 0);
   mdDelete(mp);
 }
 

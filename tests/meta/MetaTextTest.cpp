@@ -1,7 +1,7 @@
 // The text form of metadata files: the same graphs as the binary form, the line shapes and
 // escapes, malformed and damaged text refused with the line, and the walk that converts files
 // between the forms without making objects.
-#include "MetaTestSupport.h"
+#include "MetaTestGraph.h"
 
 #include <gtest/gtest.h>
 
@@ -15,202 +15,7 @@
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
-enum ETxHue : long {
-  TXH_RED = 1,
-  TXH_BLUE = 2,
-};
-MD_DECLARE_ENUM(ETxHue)
-MD_ENUM_BEGIN(ETxHue, 1)
-MD_ENUM_VALUE(TXH_RED, "TXH_RED", "Red")
-MD_ENUM_VALUE(TXH_BLUE, "TXH_BLUE", "Blue")
-MD_ENUM_END()
-
-MD_TYPEDEF(TXCOUNT, "SLONG")
-
 namespace {
-
-long _ctTxAlive = 0;
-
-class CTxLeaf : public CObject {
-  MD_DECLARE_CLASS(CTxLeaf)
-  CTxLeaf() { _ctTxAlive++; }
-  ~CTxLeaf() { _ctTxAlive--; }
-  long tl_iValue = 0;
-};
-
-class CTxNode : public CSmartObject {
-  MD_DECLARE_CLASS(CTxNode)
-  CTxNode() { _ctTxAlive++; }
-  ~CTxNode() { _ctTxAlive--; }
-  Ptr<CTxNode> tn_pNext;
-  long tn_iValue = 0;
-};
-
-class CTxGraph : public CObject {
-  MD_DECLARE_CLASS(CTxGraph)
-  CTxGraph() { _ctTxAlive++; }
-  ~CTxGraph()
-  {
-    delete tg_pOwned;
-    for (long i = 0; i < tg_dcOwned.Count(); i++) delete tg_dcOwned.Pointer(i);
-    _ctTxAlive--;
-  }
-  CTxLeaf *tg_pOwned = nullptr;
-  CTxLeaf *tg_pShared = nullptr; // one of tg_dcOwned's
-  CTxGraph *tg_pSelf = nullptr;
-  CDynamicContainer<CTxLeaf> tg_dcOwned;
-  CStaticArray<FLOAT> tg_saFloats;
-  CStaticStackArray<CString> tg_ssaTexts;
-  Handle<CTxLeaf> tg_hLeaf;
-  FLOAT tg_afWeights[3] = {0, 0, 0};
-  ETxHue tg_eHue = TXH_RED;
-  long tg_iCount = 0;
-  CString tg_strTitle;
-  IDENT tg_idKind = mdInvalidIdent();
-  Ptr<CTxNode> tg_pRing;
-  long tg_iAliased = 0; // saved under its alias
-  long tg_iNotSaved = 5;
-};
-
-MD_CLASS_BEGIN(CTxLeaf, CObject, 1)
-MD_MEMBER(tl_iValue, 0, "Value")
-MD_CLASS_END()
-
-MD_CLASS_BEGIN(CTxNode, CSmartObject, 1)
-MD_MEMBER(tn_pNext, 0, "Next")
-MD_MEMBER(tn_iValue, 0, "Value")
-MD_CLASS_END()
-
-MD_CLASS_BEGIN(CTxGraph, CObject, 1)
-MD_MEMBER(tg_pOwned, SMF_OWNED, "Owned")
-MD_MEMBER(tg_pShared, 0, "Shared")
-MD_MEMBER(tg_pSelf, 0, "Self")
-MD_MEMBER(tg_dcOwned, SMF_OWNED, "Owned leaves")
-MD_MEMBER(tg_saFloats, 0, "Floats")
-MD_MEMBER(tg_ssaTexts, 0, "Texts")
-MD_MEMBER(tg_hLeaf, 0, "Leaf handle")
-MD_MEMBER(tg_afWeights, 0, "Weights")
-MD_MEMBER(tg_eHue, 0, "Hue")
-MD_MEMBER_AS(tg_iCount, "TXCOUNT", 0, "Count")
-MD_MEMBER(tg_strTitle, 0, "Title")
-MD_MEMBER(tg_idKind, 0, "Kind")
-MD_MEMBER(tg_pRing, 0, "Ring")
-MD_MEMBER_EX(tg_iAliased, 0, "Aliased", "tg_iOldName", nullptr)
-MD_MEMBER(tg_iNotSaved, SMF_NOSAVE, "Not saved")
-MD_CLASS_END()
-
-// The texts that must survive the escapes and the continued lines.
-const char *const _astrTexts[] = {
-    "line\nbreak",
-    "carriage\rreturn",
-    "a \"quote\"",
-    "back\\slash",
-    "first\n   leading spaces",
-    "trailing spaces   ",
-    "",
-    "ends in a line feed\n",
-    "\n\n",
-    "\\n is not a line feed",
-};
-const int CT_TEXTS = sizeof(_astrTexts) / sizeof(_astrTexts[0]);
-
-void Fill(CTxGraph &g)
-{
-  g.tg_pOwned = new CTxLeaf;
-  g.tg_pOwned->tl_iValue = 11;
-  for (int i = 0; i < 3; i++) {
-    CTxLeaf *pl = new CTxLeaf;
-    pl->tl_iValue = 100 + i;
-    g.tg_dcOwned.Add(pl);
-  }
-  g.tg_pShared = g.tg_dcOwned.Pointer(1);
-  g.tg_pSelf = &g;
-  g.tg_saFloats.New(3);
-  for (int i = 0; i < 3; i++) g.tg_saFloats[i] = 0.25f * i - 1.0f;
-  for (const char *str : _astrTexts) g.tg_ssaTexts.Push() = str;
-  g.tg_hLeaf = g.tg_dcOwned.Pointer(0);
-  for (int i = 0; i < 3; i++) g.tg_afWeights[i] = 1.5f + i;
-  g.tg_eHue = TXH_BLUE;
-  g.tg_iCount = -2147483647 - 1;
-  g.tg_strTitle = "A title\nover two lines";
-  g.tg_idKind = strConvertStringToID("KindOfText");
-  Ptr<CTxNode> pA(new CTxNode), pB(new CTxNode);
-  pA->tn_iValue = 1;
-  pB->tn_iValue = 2;
-  pA->tn_pNext = pB;
-  pB->tn_pNext = pA;
-  g.tg_pRing = pA;
-  g.tg_iAliased = 2147483647;
-  g.tg_iNotSaved = 77;
-}
-
-void BreakRing(CTxGraph &g)
-{
-  std::vector<Ptr<CTxNode>> aNodes;
-  for (Ptr<CTxNode> p = g.tg_pRing; p != nullptr && aNodes.size() < 16; p = p->tn_pNext) {
-    aNodes.push_back(p);
-  }
-  for (Ptr<CTxNode> &p : aNodes) p->tn_pNext = nullptr;
-  g.tg_pRing = nullptr;
-}
-
-// Deletes a loaded graph whatever shape a damaged file gave it: every distinct leaf once.
-void TakeApart(CMetaPointer mp)
-{
-  if (mp.mp_pdtType == CTxNode::md_pdtDataType) {
-    Ptr<CTxNode> p((CTxNode *)(CSmartObject *)(CObject *)mp.mp_pvObject);
-    p->tn_pNext = nullptr;
-    return;
-  }
-  if (mp.mp_pdtType != CTxGraph::md_pdtDataType) {
-    mdDelete(mp);
-    return;
-  }
-  CTxGraph *pg = (CTxGraph *)mp.mp_pvObject;
-  BreakRing(*pg);
-  std::vector<CTxLeaf *> apl;
-  auto Keep = [&apl, pg](CTxLeaf *pl) {
-    if (pl == nullptr || (void *)pl == (void *)pg) return;
-    for (CTxLeaf *p : apl) {
-      if (p == pl) return;
-    }
-    apl.push_back(pl);
-  };
-  Keep(pg->tg_pOwned);
-  for (long i = 0; i < pg->tg_dcOwned.Count(); i++) Keep(pg->tg_dcOwned.Pointer(i));
-  Keep(pg->tg_pShared);
-  Keep(pg->tg_hLeaf.Get());
-  pg->tg_pOwned = nullptr;
-  pg->tg_dcOwned.Clear();
-  mdDelete(mp);
-  for (CTxLeaf *pl : apl) delete pl;
-}
-
-void ExpectSameGraph(CTxGraph &h)
-{
-  ASSERT_NE(h.tg_pOwned, nullptr);
-  EXPECT_EQ(h.tg_pOwned->tl_iValue, 11);
-  ASSERT_EQ(h.tg_dcOwned.Count(), 3);
-  for (int i = 0; i < 3; i++) EXPECT_EQ(h.tg_dcOwned.Pointer(i)->tl_iValue, 100 + i);
-  EXPECT_EQ(h.tg_pShared, h.tg_dcOwned.Pointer(1));
-  EXPECT_EQ(h.tg_pSelf, &h);
-  ASSERT_EQ(h.tg_saFloats.Count(), 3);
-  for (int i = 0; i < 3; i++) EXPECT_EQ(h.tg_saFloats[i], 0.25f * i - 1.0f);
-  ASSERT_EQ(h.tg_ssaTexts.Count(), CT_TEXTS);
-  for (int i = 0; i < CT_TEXTS; i++) EXPECT_STREQ(h.tg_ssaTexts[i], _astrTexts[i]) << i;
-  EXPECT_EQ(h.tg_hLeaf.Get(), h.tg_dcOwned.Pointer(0));
-  for (int i = 0; i < 3; i++) EXPECT_EQ(h.tg_afWeights[i], 1.5f + i);
-  EXPECT_EQ(h.tg_eHue, TXH_BLUE);
-  EXPECT_EQ(h.tg_iCount, -2147483647 - 1);
-  EXPECT_STREQ(h.tg_strTitle, "A title\nover two lines");
-  EXPECT_EQ(h.tg_idKind, strConvertStringToID("KindOfText"));
-  ASSERT_NE(h.tg_pRing, nullptr);
-  ASSERT_NE(h.tg_pRing->tn_pNext, nullptr);
-  EXPECT_EQ(h.tg_pRing->tn_pNext->tn_iValue, 2);
-  EXPECT_EQ(h.tg_pRing->tn_pNext->tn_pNext, h.tg_pRing);
-  EXPECT_EQ(h.tg_iAliased, 2147483647);
-  EXPECT_EQ(h.tg_iNotSaved, 5);
-}
 
 std::string Bytes(CStream &strm)
 {
@@ -277,8 +82,8 @@ protected:
   void SetUp() override
   {
     mdUpdateTypeTables();
-    _ctTxAlive = 0;
-    CTxGraph *pg = new CTxGraph;
+    _ctFlAlive = 0;
+    CFlGraph *pg = new CFlGraph;
     Fill(*pg);
     mt_pg = pg;
   }
@@ -288,10 +93,10 @@ protected:
     md_bSaveAliases = 1;
     BreakRing(*mt_pg);
     delete mt_pg;
-    EXPECT_EQ(_ctTxAlive, 0);
+    EXPECT_EQ(_ctFlAlive, 0);
   }
-  CMetaPointer Root() { return CMetaPointer(CTxGraph::md_pdtDataType, mt_pg); }
-  CTxGraph *mt_pg = nullptr;
+  CMetaPointer Root() { return CMetaPointer(CFlGraph::md_pdtDataType, mt_pg); }
+  CFlGraph *mt_pg = nullptr;
 };
 
 } // namespace
@@ -309,15 +114,15 @@ TEST_F(MetaText, BinaryToTextToBinaryThroughLoadingIsByteIdentical)
   EXPECT_EQ(strText.substr(strText.size() - 3), "}\r\n");
   EXPECT_NE(strText.find("\r\n  Info {\r\n    EditDataStripped: 1\r\n"), std::string::npos);
   // Never-saved members are left out; aliased ones stand under their alias.
-  EXPECT_EQ(strText.find("tg_iNotSaved"), std::string::npos);
-  EXPECT_NE(strText.find("tg_iOldName {"), std::string::npos);
-  EXPECT_EQ(strText.find("tg_iAliased"), std::string::npos);
+  EXPECT_EQ(strText.find("fg_iNotSaved"), std::string::npos);
+  EXPECT_NE(strText.find("fg_iOldName {"), std::string::npos);
+  EXPECT_EQ(strText.find("fg_iAliased"), std::string::npos);
   EXPECT_NE(strText.find("FLOAT: 00 00 c0 3f \r\n"), std::string::npos); // 1.5f
 
   CMetaPointer mpFromText = Load(strText, strError);
   ASSERT_TRUE(mpFromText.IsValid()) << strError;
-  ASSERT_EQ(mpFromText.mp_pdtType, CTxGraph::md_pdtDataType);
-  ExpectSameGraph(*(CTxGraph *)mpFromText.mp_pvObject);
+  ASSERT_EQ(mpFromText.mp_pdtType, CFlGraph::md_pdtDataType);
+  ExpectSameGraph(*(CFlGraph *)mpFromText.mp_pvObject);
   EXPECT_EQ(Write(mpFromText, false), strBinary);
   TakeApart(mpFromText);
 }
@@ -343,7 +148,7 @@ TEST_F(MetaText, TheWalkConvertsBothWaysByteForByteAndAsTheWriterWrites)
   bool bGraph = false;
   for (const MetaSummaryType &mst : mfs.mfs_aTypes) {
     EXPECT_TRUE(mst.mst_bKnown) << mst.mst_strName;
-    if (strcmp(mst.mst_strName, "CTxGraph") == 0) {
+    if (strcmp(mst.mst_strName, "CFlGraph") == 0) {
       bGraph = true;
       EXPECT_EQ(mst.mst_iKind, DTT_STRUCT);
       EXPECT_EQ(mst.mst_iFormat, 1);
@@ -358,11 +163,11 @@ TEST_F(MetaText, TheWalkConvertsBothWaysByteForByteAndAsTheWriterWrites)
 TEST_F(MetaText, TheWalkCarriesTypesTheProgramDoesNotKnow)
 {
   std::string strBinary = Write(Root(), false);
-  for (size_t i = strBinary.find("CTxLeaf"); i != std::string::npos; i = strBinary.find("CTxLeaf"))
+  for (size_t i = strBinary.find("CFlLeaf"); i != std::string::npos; i = strBinary.find("CFlLeaf"))
     strBinary[i + 6] = 'X';
   const std::string strText = Convert(strBinary, true);
-  EXPECT_NE(strText.find("Name: \"CTxLeaX\""), std::string::npos);
-  EXPECT_EQ(strText.find("CTxLeaf"), std::string::npos);
+  EXPECT_NE(strText.find("Name: \"CFlLeaX\""), std::string::npos);
+  EXPECT_EQ(strText.find("CFlLeaf"), std::string::npos);
   EXPECT_EQ(Convert(strText, false), strBinary);
   CStream strm;
   strm.CreateMemoryStream_t(strBinary.data(), (long)strBinary.size());
@@ -371,7 +176,7 @@ TEST_F(MetaText, TheWalkCarriesTypesTheProgramDoesNotKnow)
   long ctUnknown = 0;
   for (const MetaSummaryType &mst : mfs.mfs_aTypes) {
     ctUnknown += mst.mst_bKnown ? 0 : 1;
-    if (strcmp(mst.mst_strName, "CTxLeaX") == 0) {
+    if (strcmp(mst.mst_strName, "CFlLeaX") == 0) {
       EXPECT_EQ(mst.mst_ctObjects, 4);
     }
   }
@@ -514,7 +319,7 @@ TEST_F(MetaText, AByteOrderMarkAndOtherLineEndsAreAccepted)
     std::string strError;
     CMetaPointer mp = Load(str, strError);
     ASSERT_TRUE(mp.IsValid()) << strError;
-    ExpectSameGraph(*(CTxGraph *)mp.mp_pvObject);
+    ExpectSameGraph(*(CFlGraph *)mp.mp_pvObject);
     TakeApart(mp);
   }
   // Line numbers count every line, the blank ones too.
@@ -527,21 +332,21 @@ TEST_F(MetaText, AByteOrderMarkAndOtherLineEndsAreAccepted)
 
 TEST_F(MetaText, SavingUnderTheSwitchWritesTextAndMembersLoadByNameOrAlias)
 {
-  CTxLeaf leaf;
-  leaf.tl_iValue = 9;
-  const std::string strLeaf = Write(CMetaPointer(CTxLeaf::md_pdtDataType, &leaf), true);
+  CFlLeaf leaf;
+  leaf.fl_iValue = 9;
+  const std::string strLeaf = Write(CMetaPointer(CFlLeaf::md_pdtDataType, &leaf), true);
   EXPECT_EQ(strLeaf.find("QuennelEngine2 MetaData Version 8 {\r\n"), 0u);
   // The member is found under its code name and under its alias.
   for (int bAliases = 0; bAliases < 2; bAliases++) {
     md_bSaveAliases = bAliases;
     const std::string strText = Write(Root(), true);
     md_bSaveAliases = 1;
-    EXPECT_NE(strText.find(bAliases ? "tg_iOldName {" : "tg_iAliased {"), std::string::npos);
+    EXPECT_NE(strText.find(bAliases ? "fg_iOldName {" : "fg_iAliased {"), std::string::npos);
     std::string strError;
     CMetaPointer mp = Load(strText, strError);
     ASSERT_TRUE(mp.IsValid()) << strError;
-    EXPECT_EQ(((CTxGraph *)mp.mp_pvObject)->tg_iAliased, 2147483647);
-    EXPECT_EQ(((CTxGraph *)mp.mp_pvObject)->tg_iNotSaved, 5);
+    EXPECT_EQ(((CFlGraph *)mp.mp_pvObject)->fg_iAliased, 2147483647);
+    EXPECT_EQ(((CFlGraph *)mp.mp_pvObject)->fg_iNotSaved, 5);
     TakeApart(mp);
   }
 }
@@ -551,7 +356,7 @@ TEST_F(MetaText, SavingUnderTheSwitchWritesTextAndMembersLoadByNameOrAlias)
 TEST_F(MetaText, DamagedTextIsRefusedCleanly)
 {
   const std::string strText = Write(Root(), true);
-  const long ctOriginal = _ctTxAlive;
+  const long ctOriginal = _ctFlAlive;
   auto TryBoth = [](const std::string &str) -> bool {
     std::string strError;
     CMetaPointer mp = Load(str, strError);
@@ -570,7 +375,7 @@ TEST_F(MetaText, DamagedTextIsRefusedCleanly)
     if (strText[i] != '\n') continue;
     EXPECT_FALSE(TryBoth(strText.substr(0, i + 1))) << i;
   }
-  EXPECT_EQ(_ctTxAlive, ctOriginal);
+  EXPECT_EQ(_ctFlAlive, ctOriginal);
   std::mt19937 rng(20260117);
   const char achNoise[] = "0123456789abcdefxyz-:{}\" \\\r\n";
   long ctFailed = 0;
@@ -580,5 +385,48 @@ TEST_F(MetaText, DamagedTextIsRefusedCleanly)
     if (!TryBoth(str)) ctFailed++;
   }
   EXPECT_GT(ctFailed, 1000);
-  EXPECT_EQ(_ctTxAlive, ctOriginal);
+  EXPECT_EQ(_ctFlAlive, ctOriginal);
+}
+
+TEST_F(MetaText, ATypeTableThatContradictsTheTypeNamesIsNeverReadIntoTexts)
+{
+  // The stack array of texts says, by its name, what the program knows, but its element type in
+  // the file is a number, and numbers are what it holds: they must not become the texts'
+  // addresses, in either form of the file.
+  const std::string strText = Write(Root(), true);
+  const size_t iTexts = strText.find("Name: \"CStaticStackArray<CString>\"\r\n");
+  ASSERT_NE(iTexts, std::string::npos);
+  const size_t iOf = strText.find("Of: ", iTexts);
+  const size_t iSlong = strText.rfind("DataType: ", strText.find("Name: \"SLONG\""));
+  ASSERT_NE(iOf, std::string::npos);
+  ASSERT_NE(iSlong, std::string::npos);
+  std::string strDamaged = strText;
+  strDamaged.replace(iOf + 4, strText.find('\r', iOf) - iOf - 4,
+                     strText.substr(iSlong + 10, strText.find('\r', iSlong) - iSlong - 10));
+  // The elements themselves: two numbers instead of the texts.
+  const size_t iList = strDamaged.find("StaticStackArray ", strDamaged.find("fg_ssaNames {"));
+  const size_t iListEnd = strDamaged.find("fg_hLeaf {", iList);
+  ASSERT_NE(iList, std::string::npos);
+  ASSERT_NE(iListEnd, std::string::npos);
+  const size_t iLineStart = strDamaged.rfind('\n', iList) + 1;
+  const std::string strIndent(iList - iLineStart, ' ');
+  const std::string strElements = "StaticStackArray 2 {\r\n" + strIndent +
+                                  "  SLONG: 78 56 34 12 \r\n" + strIndent +
+                                  "  SLONG: 01 00 00 00 \r\n" + strIndent + "}\r\n" +
+                                  strIndent.substr(2) + "}\r\n" + strIndent.substr(4);
+  strDamaged.replace(iList, iListEnd - iList, strElements);
+
+  const long ctOriginal = _ctFlAlive;
+  for (bool bText : {true, false}) {
+    std::string strFile = bText ? strDamaged : Convert(strDamaged, false);
+    std::string strError;
+    CMetaPointer mp = Load(strFile, strError);
+    ASSERT_TRUE(mp.IsValid()) << strError;
+    ASSERT_EQ(mp.mp_pdtType, CFlGraph::md_pdtDataType);
+    CFlGraph *pg = (CFlGraph *)mp.mp_pvObject;
+    for (long i = 0; i < pg->fg_ssaNames.Count(); i++) EXPECT_STREQ(pg->fg_ssaNames[i], "");
+    EXPECT_STREQ(pg->fg_strTitle, "A title\nover two lines");
+    TakeApart(mp);
+  }
+  EXPECT_EQ(_ctFlAlive, ctOriginal);
 }

@@ -172,8 +172,8 @@ TEST(Formatter, TextArgumentsOfAnyLengthAndAlignment)
     }
   }
   std::string strLong(700, 'q');
-  CString str = strPrintF("%1%2", ARG_TEXT, std::string(500, 'p').c_str(), ARG_TEXT,
-                          strLong.c_str());
+  CString str =
+      strPrintF("%1%2", ARG_TEXT, std::string(500, 'p').c_str(), ARG_TEXT, strLong.c_str());
   EXPECT_EQ(std::string(str), std::string(500, 'p') + strLong);
 }
 
