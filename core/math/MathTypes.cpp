@@ -7,6 +7,18 @@
 
 namespace QuennelEngine {
 
+namespace {
+
+// Metadata files carry one-dimensional arrays only, so a matrix is described as the run of floats
+// it is in memory, row by row ("FLOAT[12]" for a Matrix34f).
+CTypeID MatrixElements(long ctFloats)
+{
+  return CTypeID(mdObtainCompoundType(DTT_ARRAY, CTypeID("FLOAT"), 1, &ctFloats,
+                                      ctFloats * (long)sizeof(float)));
+}
+
+} // namespace
+
 MD_CLASS_BEGIN(Vector2f, void, 1)
 MD_MEMBER(x, 0, "X")
 MD_MEMBER(y, 0, "Y")
@@ -31,15 +43,15 @@ MD_MEMBER(y, 0, "Y")
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(Matrix33f, void, 1)
-MD_MEMBER(m, 0, "Rows")
+md_decl.AddMember(MatrixElements(9), "m", offsetof(Matrix33f, m), 0, "Elements", nullptr, nullptr);
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(Matrix34f, void, 1)
-MD_MEMBER(m, 0, "Rows")
+md_decl.AddMember(MatrixElements(12), "m", offsetof(Matrix34f, m), 0, "Elements", nullptr, nullptr);
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(Matrix44f, void, 1)
-MD_MEMBER(m, 0, "Rows")
+md_decl.AddMember(MatrixElements(16), "m", offsetof(Matrix44f, m), 0, "Elements", nullptr, nullptr);
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(Box1f, void, 1)
