@@ -176,3 +176,20 @@ TEST_F(MathMeta, CopiesOfTheStructureAreEqual)
   ExpectSame(mh, *(CMathHolder *)mp.mp_pvObject);
   mdDelete(mp);
 }
+
+TEST_F(MathMeta, TheLayoutsAreRecordedWithCoreTypes)
+{
+  // A change of a math type's saved layout needs a new format number and a new line in
+  // tests/meta/data/CoreTypes.txt; the metadata tests check every line, this one that none of
+  // the math types is missing.
+  const std::string strList = ReadSystemFile("TestData/CoreTypes.txt");
+  ASSERT_FALSE(strList.empty());
+  CConsoleLines cl;
+  EXPECT_EQ(mdCheckFormatDiscipline(strList.c_str()), 0) << cl.Text();
+  for (const char *strName :
+       {"Vector2f", "Vector3f", "Vector4f", "Vector2l", "Box1f", "Box2f", "Box2l", "Box3f",
+        "Plane4f", "Quaternion4f", "QuatVect", "Matrix33f", "Matrix34f", "Matrix44f"}) {
+    const std::string strRecord = (const char *)mdGetFormatRecord(mdFindByName(strName));
+    EXPECT_NE(strList.find("\n" + strRecord), std::string::npos) << strRecord;
+  }
+}
