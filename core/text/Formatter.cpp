@@ -534,6 +534,17 @@ template <class CH, class SINK> bool PutArg(SINK &sink, const Arg &arg)
     sink.PutTerminated((const CH *)ArgPointer(arg));
     return true;
   }
+  // The next most common: a 32-bit integer without a specification, in decimal as it is.
+  if (arg.strSpec == nullptr && !(arg.ulTag & FMT_BY_POINTER) &&
+      (ArgTypeOf(arg.ulTag) == AT_INT || ArgTypeOf(arg.ulTag) == AT_UINT)) {
+    char achDigits[12];
+    const unsigned int ul = (unsigned int)arg.ullValue;
+    const bool bNegative = ArgTypeOf(arg.ulTag) == AT_INT && (int)ul < 0;
+    char *pchFirst = DecimalDigits32(bNegative ? 0u - ul : ul, achDigits + sizeof(achDigits));
+    if (bNegative) *--pchFirst = '-';
+    sink.PutAscii(pchFirst, (int)(achDigits + sizeof(achDigits) - pchFirst));
+    return true;
+  }
   Spec spec;
   if (arg.strSpec != nullptr && !ParseSpec(arg.strSpec, spec)) return false;
   if (arg.ulTag & FMT_BY_POINTER) return false;
