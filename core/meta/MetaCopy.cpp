@@ -70,6 +70,15 @@ static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned 
   }
 }
 
+// A value copied as its bytes, without a call per value: a plain number or enum of no copy
+// operation of its own.
+static inline bool IsPlainValue(CDataType *pdt)
+{
+  return pdt != nullptr && (pdt->dt_dttKind == DTT_SIMPLE || pdt->dt_dttKind == DTT_VALUEFIELD) &&
+         (pdt->dt_ulFlags & DTF_PLAIN) &&
+         pdt->GetFunction(CDataTypeFunctions::DTFS_COPY) == nullptr;
+}
+
 void mdCopyObject_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
 {
   if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
@@ -110,6 +119,10 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
     if (pdtElement == nullptr) return;
     const long ct = pdta->GetElementCount();
     const long sl = pdtElement->dt_slSize;
+    if (IsPlainValue(pdtElement)) {
+      memcpy(pvDst, pvSrc, (size_t)ct * (size_t)sl);
+      return;
+    }
     for (long i = 0; i < ct; i++) {
       mdCopyObject_t(pdtElement, (char *)pvDst + i * sl, (const char *)pvSrc + i * sl,
                      ulFlags & ~MFF_TOPLEVEL);
@@ -124,7 +137,13 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
       if (sm.sm_ulFlags & (SMF_NOSAVE | SMF_NOCOPY)) continue;
       if ((sm.sm_ulFlags & SMF_NOCLIPBOARD) && mdGetMetaSwitches().ms_bCopyClipboard) continue;
-      mdCopyObject_t(sm.sm_tidType.Resolve(), (char *)pvDst + sm.sm_slOffset,
+      CDataType *pdtMember = sm.sm_tidType.Resolve();
+      if (IsPlainValue(pdtMember)) {
+        memcpy((char *)pvDst + sm.sm_slOffset, (const char *)pvSrc + sm.sm_slOffset,
+               (size_t)pdtMember->dt_slSize);
+        continue;
+      }
+      mdCopyObject_t(pdtMember, (char *)pvDst + sm.sm_slOffset,
                      (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
     }
     return;
@@ -146,6 +165,10 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
       pchDst = ct > 0 ? (char *)mdStaticStackArray_Push_t(mpDst, ct).mp_pvObject : nullptr;
     }
     const long sl = pdtElement->dt_slSize;
+    if (IsPlainValue(pdtElement)) {
+      if (ct > 0) memcpy(pchDst, pchSrc, (size_t)ct * (size_t)sl);
+      return;
+    }
     for (long i = 0; i < ct; i++) {
       mdCopyObject_t(pdtElement, pchDst + i * sl, pchSrc + i * sl,
                      ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED);
