@@ -95,6 +95,9 @@
 // Resources.
 #include "core/resources/Resources.h"
 
+// Math value types.
+#include "core/math/Math.h"
+
 // Time and platform services.
 #include "core/platform/Calendar.h"
 #include "core/platform/CrashReport.h"

@@ -1,0 +1,8 @@
+#pragma once
+// The math value types (docs/math.md gives their conventions) and the x87 precision switch.
+#include "core/math/Box.h"
+#include "core/math/FPU.h"
+#include "core/math/Matrix.h"
+#include "core/math/Plane.h"
+#include "core/math/Quaternion.h"
+#include "core/math/Vector.h"

@@ -1,0 +1,103 @@
+// Quaternion products and the conversions between quaternions, axis-angles and matrices.
+#include "core/math/Quaternion.h"
+
+#include <math.h>
+
+namespace QuennelEngine {
+
+Quaternion4f operator*(const Quaternion4f &qA, const Quaternion4f &qB)
+{
+  return Quaternion4f(qA.w * qB.x + qA.x * qB.w + qA.y * qB.z - qA.z * qB.y,
+                      qA.w * qB.y - qA.x * qB.z + qA.y * qB.w + qA.z * qB.x,
+                      qA.w * qB.z + qA.x * qB.y - qA.y * qB.x + qA.z * qB.w,
+                      qA.w * qB.w - qA.x * qB.x - qA.y * qB.y - qA.z * qB.z);
+}
+
+Vector3f mthRotate(const Quaternion4f &q, const Vector3f &v)
+{
+  // v + 2w (u x v) + 2 u x (u x v), u the vector part: two cross products instead of two
+  // quaternion products.
+  const Vector3f u(q.x, q.y, q.z);
+  const Vector3f vT = mthCross(u, v) * 2.0f;
+  return v + vT * q.w + mthCross(u, vT);
+}
+
+QuatVect operator*(const QuatVect &qvA, const QuatVect &qvB)
+{
+  return QuatVect(qvA.qRotation * qvB.qRotation,
+                  mthRotate(qvA.qRotation, qvB.vTranslation) + qvA.vTranslation);
+}
+
+Vector3f operator*(const QuatVect &qv, const Vector3f &v)
+{
+  return mthRotate(qv.qRotation, v) + qv.vTranslation;
+}
+
+Quaternion4f mthAxisAngleToQuaternion(const Vector4f &vAxisAngle)
+{
+  const float fHalf = vAxisAngle.w * 0.5f;
+  const float fSin = sinf(fHalf);
+  return Quaternion4f(vAxisAngle.x * fSin, vAxisAngle.y * fSin, vAxisAngle.z * fSin, cosf(fHalf));
+}
+
+Vector4f mthQuaternionToAxisAngle(const Quaternion4f &q)
+{
+  // atan2 keeps small angles accurate where acos(w) would lose them.
+  const float fSin = sqrtf(q.x * q.x + q.y * q.y + q.z * q.z);
+  if (fSin == 0.0f) return Vector4f(1, 0, 0, 0);
+  const float fInv = 1.0f / fSin;
+  return Vector4f(q.x * fInv, q.y * fInv, q.z * fInv, 2.0f * atan2f(fSin, q.w));
+}
+
+Matrix33f mthQuaternionToMatrix(const Quaternion4f &q)
+{
+  const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z;
+  const float xy = q.x * q.y, xz = q.x * q.z, yz = q.y * q.z;
+  const float xw = q.x * q.w, yw = q.y * q.w, zw = q.z * q.w;
+  return Matrix33f(1 - 2 * (yy + zz), 2 * (xy - zw), 2 * (xz + yw), //
+                   2 * (xy + zw), 1 - 2 * (xx + zz), 2 * (yz - xw), //
+                   2 * (xz - yw), 2 * (yz + xw), 1 - 2 * (xx + yy));
+}
+
+Matrix33f mthAxisAngleToMatrix(const Vector4f &vAxisAngle)
+{
+  return mthQuaternionToMatrix(mthAxisAngleToQuaternion(vAxisAngle));
+}
+
+Quaternion4f mthMatrixToQuaternion(const Matrix33f &mat)
+{
+  // From the largest of w, x, y, z, so the square root never takes a small difference.
+  const float(&m)[3][3] = mat.m;
+  const float fTrace = m[0][0] + m[1][1] + m[2][2];
+  Quaternion4f q;
+  if (fTrace > 0.0f) {
+    const float s = sqrtf(fTrace + 1.0f) * 2.0f;
+    q = Quaternion4f((m[2][1] - m[1][2]) / s, (m[0][2] - m[2][0]) / s, (m[1][0] - m[0][1]) / s,
+                     0.25f * s);
+  } else if (m[0][0] >= m[1][1] && m[0][0] >= m[2][2]) {
+    const float s = sqrtf(1.0f + m[0][0] - m[1][1] - m[2][2]) * 2.0f;
+    q = Quaternion4f(0.25f * s, (m[0][1] + m[1][0]) / s, (m[0][2] + m[2][0]) / s,
+                     (m[2][1] - m[1][2]) / s);
+  } else if (m[1][1] >= m[2][2]) {
+    const float s = sqrtf(1.0f + m[1][1] - m[0][0] - m[2][2]) * 2.0f;
+    q = Quaternion4f((m[0][1] + m[1][0]) / s, 0.25f * s, (m[1][2] + m[2][1]) / s,
+                     (m[0][2] - m[2][0]) / s);
+  } else {
+    const float s = sqrtf(1.0f + m[2][2] - m[0][0] - m[1][1]) * 2.0f;
+    q = Quaternion4f((m[0][2] + m[2][0]) / s, (m[1][2] + m[2][1]) / s, 0.25f * s,
+                     (m[1][0] - m[0][1]) / s);
+  }
+  return q.w < 0.0f ? q * -1.0f : q;
+}
+
+Matrix34f mthQuatVectToMatrix(const QuatVect &qv)
+{
+  return Matrix34f(mthQuaternionToMatrix(qv.qRotation), qv.vTranslation);
+}
+
+QuatVect mthMatrixToQuatVect(const Matrix34f &m)
+{
+  return QuatVect(mthMatrixToQuaternion(Matrix33f(m)), m.GetTranslation());
+}
+
+} // namespace QuennelEngine
