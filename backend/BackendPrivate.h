@@ -72,21 +72,11 @@ inline void d3dOpenScene(void)
   }
 }
 
-// Pixel boxes (Box2l: minimum x, y, then maximum x, y) include their maximum: a box is empty when
-// right < left or bottom < top, and one of a single pixel has minimum == maximum.
-struct PixelBox {
-  long pb_iLeft, pb_iTop, pb_iRight, pb_iBottom;
-  bool IsEmpty(void) const { return pb_iRight < pb_iLeft || pb_iBottom < pb_iTop; }
-};
-inline PixelBox d3dPixelBox(const Box2l &box)
-{
-  PixelBox pb;
-  memcpy(&pb, (const void *)&box, sizeof(pb));
-  return pb;
-}
+// Pixel boxes include their maximum (see Box2l): a box is empty when right < left or
+// bottom < top, and one of a single pixel has minimum == maximum.
 // The box clipped to a surface of the given size; an empty box stands for the whole surface.
 // False when nothing of the box lies on the surface.
-bool d3dClipBox(const PixelBox &pb, long iWidth, long iHeight, RECT &rc);
+bool d3dClipBox(const Box2l &box, long iWidth, long iHeight, RECT &rc);
 
 // ---- The device-bound list ----
 

@@ -142,17 +142,17 @@ long d3dEstimate(D3DFORMAT fmt, long iWidth, long iHeight, long ctSamples)
   return (long)((__int64)ctSamples * d3dFormatBits(fmt) * iWidth * iHeight / 8);
 }
 
-bool d3dClipBox(const PixelBox &pb, long iWidth, long iHeight, RECT &rc)
+bool d3dClipBox(const Box2l &box, long iWidth, long iHeight, RECT &rc)
 {
-  if (pb.IsEmpty()) {
+  if (box.IsEmpty()) {
     rc = {0, 0, iWidth, iHeight};
     return iWidth > 0 && iHeight > 0;
   }
   // The box includes its maximum; the rectangle excludes its right and bottom.
-  rc.left = pb.pb_iLeft < 0 ? 0 : pb.pb_iLeft;
-  rc.top = pb.pb_iTop < 0 ? 0 : pb.pb_iTop;
-  rc.right = pb.pb_iRight + 1 > iWidth ? iWidth : pb.pb_iRight + 1;
-  rc.bottom = pb.pb_iBottom + 1 > iHeight ? iHeight : pb.pb_iBottom + 1;
+  rc.left = box.vMin.x < 0 ? 0 : box.vMin.x;
+  rc.top = box.vMin.y < 0 ? 0 : box.vMin.y;
+  rc.right = box.vMax.x + 1 > iWidth ? iWidth : box.vMax.x + 1;
+  rc.bottom = box.vMax.y + 1 > iHeight ? iHeight : box.vMax.y + 1;
   return rc.left < rc.right && rc.top < rc.bottom;
 }
 
@@ -333,8 +333,8 @@ void d3dCopyRenderTarget(CCanvas *pcvSource, const Box2l &boxSource, long iSourc
     pSource->GetDesc(&sdSource);
     pTarget->GetDesc(&sdTarget);
     RECT rcSource, rcTarget;
-    if (d3dClipBox(d3dPixelBox(boxSource), sdSource.Width, sdSource.Height, rcSource) &&
-        d3dClipBox(d3dPixelBox(boxTarget), sdTarget.Width, sdTarget.Height, rcTarget)) {
+    if (d3dClipBox(boxSource, sdSource.Width, sdSource.Height, rcSource) &&
+        d3dClipBox(boxTarget, sdTarget.Width, sdTarget.Height, rcTarget)) {
       _d3d.bs_pDevice->StretchRect(pSource, &rcSource, pTarget, &rcTarget, _d3d.bs_eCopyFilter);
     }
   }
@@ -355,7 +355,7 @@ unsigned long *d3dGrabCurrentRenderTarget(const Box2l &box, long)
   pTarget->GetDesc(&sd);
   const bool b32 = sd.Format == D3DFMT_A8R8G8B8 || sd.Format == D3DFMT_X8R8G8B8;
   const bool b16 = sd.Format == D3DFMT_R5G6B5;
-  if ((b32 || b16) && d3dClipBox(d3dPixelBox(box), sd.Width, sd.Height, rc) &&
+  if ((b32 || b16) && d3dClipBox(box, sd.Width, sd.Height, rc) &&
       SUCCEEDED(pDevice->CreateRenderTarget(sd.Width, sd.Height, sd.Format, D3DMULTISAMPLE_NONE, 0,
                                             TRUE, &pCopy, nullptr)) &&
       SUCCEEDED(pDevice->StretchRect(pTarget, nullptr, pCopy, nullptr, D3DTEXF_NONE)) &&

@@ -17,10 +17,6 @@
 
 namespace QuennelEngine {
 
-class Box2l;
-class Matrix44f;
-class CWindow;
-
 // ---- Engine enumerations ----
 
 // Colour and depth formats of canvases and textures.

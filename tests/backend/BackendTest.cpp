@@ -12,12 +12,6 @@ using namespace QuennelEngine;
 
 namespace {
 
-// Box2l's layout (minimum corner, then maximum corner), built here without the math header.
-struct TestBox {
-  long x0, y0, x1, y1;
-  operator const Box2l &() const { return *(const Box2l *)(const void *)this; }
-};
-
 std::vector<void *> SlotValues(void)
 {
   std::vector<void *> apv;
@@ -78,7 +72,7 @@ protected:
   static std::vector<unsigned long> Grab(long x0, long y0, long x1, long y1)
   {
     std::vector<unsigned long> aul;
-    unsigned long *pul = _gfxGrabCurrentRenderTarget(TestBox{x0, y0, x1, y1}, -1);
+    unsigned long *pul = _gfxGrabCurrentRenderTarget(Box2l(x0, y0, x1, y1), -1);
     if (pul == nullptr) return aul;
     for (long i = 0; i < (x1 - x0 + 1) * (y1 - y0 + 1); i++) aul.push_back(pul[i] & 0xFFFFFF);
     memFree(pul);
@@ -126,7 +120,7 @@ TEST_F(Backend, ShutdownWithoutStartupAndTwiceAfterDoesNothing)
   EXPECT_EQ(_gfxPresent(nullptr, 1), 0);
   // Slots that touch the device do nothing without one.
   EXPECT_EQ(_gfxNewRenderCanvas(8, 8, GCF_XRGB8, GCF_SHAREDDEPTH, 0), nullptr);
-  EXPECT_EQ(_gfxGrabCurrentRenderTarget(TestBox{0, 0, 1, 1}, -1), nullptr);
+  EXPECT_EQ(_gfxGrabCurrentRenderTarget(Box2l(0, 0, 1, 1), -1), nullptr);
   _gfxClear(GTA_COLOR, 0, 1.0f, 0);
 }
 
@@ -245,7 +239,7 @@ TEST_F(Backend, RenderAndTextureCanvasesClearAndReadBack)
   _gfxClear(GTA_COLOR, 0xFF00FF00, 1.0f, 0);
   EXPECT_TRUE(AllAre(Grab(0, 0, 31, 15), 0x00FF00));
   // A copy of the texture canvas into the render canvas's corner.
-  _gfxCopyRenderTarget(&tc, TestBox{0, 0, -1, -1}, -1, &cvRender, TestBox{0, 0, 31, 15}, -1);
+  _gfxCopyRenderTarget(&tc, Box2l(0, 0, -1, -1), -1, &cvRender, Box2l(0, 0, 31, 15), -1);
   Target(&cvRender, 64, 32);
   EXPECT_TRUE(AllAre(Grab(0, 0, 31, 15), 0x00FF00));
   EXPECT_TRUE(AllAre(Grab(32, 0, 63, 31), 0x123456));
@@ -288,12 +282,12 @@ TEST_F(Backend, ClearRectClearsOnlyItsRectangleWithinTheScissor)
   EXPECT_TRUE(AllAre(Grab(5, 5, 9, 9), 0x0000FF));
   EXPECT_TRUE(AllAre(Grab(20, 20, 24, 24), 0xFF0000));
   // A grab box reaching past the target is clipped to it.
-  unsigned long *pul = _gfxGrabCurrentRenderTarget(TestBox{38, 38, 100, 100}, -1);
+  unsigned long *pul = _gfxGrabCurrentRenderTarget(Box2l(38, 38, 100, 100), -1);
   ASSERT_NE(pul, nullptr);
   EXPECT_EQ(memSize(pul) >= 4 * sizeof(unsigned long), true);
   EXPECT_EQ(pul[3] & 0xFFFFFF, 0x0000FFul);
   memFree(pul);
-  EXPECT_EQ(_gfxGrabCurrentRenderTarget(TestBox{50, 50, 60, 60}, -1), nullptr);
+  EXPECT_EQ(_gfxGrabCurrentRenderTarget(Box2l(50, 50, 60, 60), -1), nullptr);
   _gfxCurrentRenderTarget(nullptr, -1);
   _gfxReleaseCanvas(&cv);
 }
