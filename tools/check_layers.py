@@ -12,7 +12,7 @@ import os
 import re
 import sys
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:core|backend)/[^"]+)"', re.M)
+INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:core|engine|backend)/[^"]+)"', re.M)
 SOURCE_SUFFIXES = ('.h', '.cpp', '.inc', '.inl')
 
 
@@ -116,7 +116,7 @@ def check(root):
     layers, everywhere, exceptions = read_rules(os.path.join(root, 'docs', 'layers.md'))
     violations = []
     ct_files = ct_includes = 0
-    for top in ('core', 'backend'):
+    for top in ('core', 'engine', 'backend'):
         for folder, _, names in os.walk(os.path.join(root, top)):
             for name in sorted(names):
                 if not name.endswith(SOURCE_SUFFIXES):

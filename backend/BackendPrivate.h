@@ -1,0 +1,154 @@
+#pragma once
+// The backend's state and helpers shared by its sources: the Direct3D objects, the device-bound
+// list, the scope object every slot opens and the lazy scene.
+#include "engine/Engine.h"
+
+#include <d3d9.h>
+#include <string.h>
+
+namespace QuennelEngine {
+
+// The backend's module-wide state. Zeroed (BackendState()) before a start-up and after shutdown.
+struct BackendState {
+  CDynamicLoader *bs_pdl = nullptr; // holds d3d9.dll while the Direct3D object lives
+  IDirect3D9 *bs_pD3D = nullptr;
+  IDirect3DDevice9 *bs_pDevice = nullptr;
+  D3DDEVTYPE bs_eDevType = D3DDEVTYPE_HAL;
+  UINT bs_iAdapter = 0;
+  D3DPRESENT_PARAMETERS bs_pp = {};
+  D3DFORMAT bs_fmtBackBuffer = D3DFMT_UNKNOWN;
+  D3DFORMAT bs_fmtDepth = D3DFMT_UNKNOWN;
+  D3DFORMAT bs_fmtDesktop = D3DFMT_UNKNOWN;
+  D3DCAPS9 bs_caps = {};
+  long bs_ctSamples = 0; // anti-aliasing samples in use; 0 none
+  D3DMULTISAMPLE_TYPE bs_eMultiSample = D3DMULTISAMPLE_NONE;
+  int bs_bLost = 0;
+  int bs_bSceneOpen = 0;
+  double bs_dVBlankPeriod = 0.0; // seconds; 0 when not measured
+  D3DTEXTUREFILTERTYPE bs_eCopyFilter = D3DTEXF_NONE;
+  long bs_slFrameBufferCounted = 0; // what start-up counted as external allocation
+  int bs_bGammaSaved = 0;           // _gfx_auwSystemGammaTable holds the desktop's ramp
+  __int64 bs_llLastPresent = 0;
+  CanvasAPI *bs_pcaCommon = nullptr;
+  long bs_iCommonWidth = 0; // the common canvas's size (its depth surface's)
+  long bs_iCommonHeight = 0;
+};
+extern BackendState _d3d;
+
+// Every slot opens one: its time goes to the engine's profile node, also when the slot throws,
+// and a missing node is tolerated.
+class CSlotScope {
+public:
+  CSlotScope() : ss_ppn(_gfx_ppnGfxAPI)
+  {
+    if (ss_ppn != nullptr) {
+      ss_ppn->pn_llTicks -= timReadTimeStampCounter();
+      ss_ppn->pn_ctCalls++;
+    }
+  }
+  ~CSlotScope()
+  {
+    if (ss_ppn != nullptr) ss_ppn->pn_llTicks += timReadTimeStampCounter();
+  }
+  CSlotScope(const CSlotScope &) = delete;
+  CSlotScope &operator=(const CSlotScope &) = delete;
+
+private:
+  CProfileNode *ss_ppn;
+};
+
+// True when slots that touch the device must return at once.
+inline bool d3dIsUnusable(void)
+{
+  return _d3d.bs_pDevice == nullptr || _d3d.bs_bLost;
+}
+
+// Drawing slots open the scene lazily: the first after a present issues BeginScene.
+inline void d3dOpenScene(void)
+{
+  if (!_d3d.bs_bSceneOpen) {
+    _d3d.bs_pDevice->BeginScene();
+    _d3d.bs_bSceneOpen = 1;
+  }
+}
+
+// Pixel boxes include their maximum (see Box2l): a box is empty when right < left or
+// bottom < top, and one of a single pixel has minimum == maximum.
+// The box clipped to a surface of the given size; an empty box stands for the whole surface.
+// False when nothing of the box lies on the surface.
+bool d3dClipBox(const Box2l &box, long iWidth, long iHeight, RECT &rc);
+
+// ---- The device-bound list ----
+
+// An object whose Direct3D resource lives in the default pool: released before a reset and
+// restored after it.
+class CDeviceBound {
+public:
+  virtual ~CDeviceBound();
+  virtual void ReleaseBeforeReset(void) = 0;
+  // False when the resource cannot be made again.
+  virtual bool RestoreAfterReset(void) = 0;
+  // The Direct3D object it wraps now (by which it is found when that is released).
+  virtual IUnknown *WrappedObject(void) = 0;
+  // True when it keeps its object in the field at `pvField` (found so also while lost, when
+  // every object is released).
+  virtual bool IsKeptIn(const void *pvField) = 0;
+
+  CDeviceBound *db_pNext = nullptr;
+};
+void d3dRegisterDeviceBound(CDeviceBound *pdb);
+// Unregisters and deletes (which releases) the entry keeping its object in the field
+// `pvField` (nothing when none does).
+void d3dForgetDeviceBound(const void *pvField);
+void d3dReleaseAllBeforeReset(void);
+bool d3dRestoreAllAfterReset(void);
+// Deletes every entry (they release their objects) at shutdown.
+void d3dForgetAllDeviceBound(void);
+long d3dCountDeviceBound(void);
+
+// ---- Shared steps ----
+
+// Bits per pixel of a Direct3D format for the memory estimates.
+long d3dFormatBits(D3DFORMAT fmt);
+// samples x bits x width x height / 8, samples at least 1.
+long d3dEstimate(D3DFORMAT fmt, long iWidth, long iHeight, long ctSamples);
+// The Direct3D format of a depth format value: 233 is 16-bit, anything else D24S8.
+inline D3DFORMAT d3dDepthFormatOf(GfxColorFormat eDepth)
+{
+  return eDepth == GCF_DEPTH16 ? D3DFMT_D16 : D3DFMT_D24S8;
+}
+// Loads Direct3D and fills the adapter list (first step of start-up).
+void d3dLoad_t(void);
+// Releases the device, the Direct3D object and the library, in that order.
+void d3dRelease(void);
+void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDepthBits,
+                       long iRefresh);
+void d3dSetCapsAndDefaults_t(void);
+void d3dCreateCommonCanvas(long &iWidth, long &iHeight, long iColorBits, long iDepthBits);
+void d3dReleaseCommonCanvas(void);
+// The reset after a lost device; 0 when it must be tried again later.
+int d3dReset(void);
+
+// The slots of this seam.
+void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits, long iRefresh);
+void d3dShutdown(void);
+CanvasAPI *d3dNewWindowCanvas(CWindow *pwnd, GfxColorFormat eDepth);
+CanvasAPI *d3dNewTextureCanvas(long iWidth, long iHeight, int bCube, GfxColorFormat eColor,
+                               GfxColorFormat eDepth, long &hTexture);
+CanvasAPI *d3dNewRenderCanvas(long iWidth, long iHeight, GfxColorFormat eColor,
+                              GfxColorFormat eDepth, int iFlags);
+int d3dRefreshWindowCanvas(CWindowCanvas *pwc);
+void d3dReleaseCanvas(CCanvas *pcv);
+int d3dPresent(const CWindowCanvas *pwc, int bNoWait);
+void d3dClear(GfxTarget eTarget, unsigned long ulColor, float fDepth, unsigned char ubStencil);
+void d3dClearRect(GfxTarget eTarget, long iX, long iY, long iWidth, long iHeight,
+                  unsigned long ulColor, float fDepth, unsigned char ubStencil);
+void d3dGammaRampTable(const unsigned short *puwTable);
+void d3dFinish(int bFlush);
+void d3dCurrentRenderArea(CDrawPort *pdp);
+void d3dCurrentRenderTarget(CCanvas *pcv, long iFace);
+void d3dCopyRenderTarget(CCanvas *pcvSource, const Box2l &boxSource, long iSourceFace,
+                         CCanvas *pcvTarget, const Box2l &boxTarget, long iTargetFace);
+unsigned long *d3dGrabCurrentRenderTarget(const Box2l &box, long iFace);
+
+} // namespace QuennelEngine
