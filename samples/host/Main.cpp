@@ -1,5 +1,6 @@
 // The sample host: a program built on Core the way a game is. It hands its main function to the
-// library, opens its log, raises the application's services, runs a few frames that exercise the
+// library, opens its log, raises the application's services, writes a small scene as content
+// files and loads it back on the loading thread while it runs a few frames that exercise the
 // subsystems under the profiler, prints a report of what it did and the profile, and shuts down,
 // leaving "Temp/SampleHost.log" beside the program's root.
 #include "core/Core.h"
@@ -15,6 +16,7 @@ struct SumJob {
   long sj_iFrom;
   long sj_iTo;
   __int64 sj_llSum;
+  long volatile sj_bDone;
 };
 
 void RunSum(void *pvJob)
@@ -22,6 +24,92 @@ void RunSum(void *pvJob)
   SumJob *psj = (SumJob *)pvJob;
   psj->sj_llSum = 0;
   for (long i = psj->sj_iFrom; i < psj->sj_iTo; i++) psj->sj_llSum += i;
+  __atomic_store_n(&psj->sj_bDone, 1, __ATOMIC_SEQ_CST);
+}
+
+// Content: a scene that refers to meshes kept in a file of their own.
+class CSampleMesh : public CResource {
+  MD_DECLARE_CLASS(CSampleMesh)
+  long sm_ctVertices = 0;
+  CString sm_strMaterial;
+};
+
+class CSampleScene : public CResource {
+  MD_DECLARE_CLASS(CSampleScene)
+  CString ss_strTitle;
+  Vector3f ss_vSunDirection = Vector3f(0.0f, -1.0f, 0.0f);
+  CStaticStackArray<Ptr<CResource>> ss_sapMeshes;
+};
+
+MD_CLASS_BEGIN(CSampleMesh, CResource, 1)
+MD_MEMBER(sm_ctVertices, 0, "Vertices")
+MD_MEMBER(sm_strMaterial, 0, "Material")
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(CSampleScene, CResource, 1)
+MD_MEMBER(ss_strTitle, 0, "Title")
+MD_MEMBER(ss_vSunDirection, 0, "Sun direction")
+MD_MEMBER(ss_sapMeshes, 0, "Meshes")
+MD_CLASS_END()
+
+const char *const _strMeshFile = "Temp/Sample/Meshes.rsc";
+const char *const _strSceneFile = "Temp/Sample/Scene.wld";
+
+// Writes the meshes' file, the scene's file and the scene's preload list, and frees them again:
+// what the loader reads next comes from disk.
+void WriteContent(void)
+{
+  static const char *const astrMeshes[] = {"Rock", "Tree", "Well"};
+  CResourceFile *prfMeshes = new CResourceFile;
+  prfMeshes->SetFileName(_strMeshFile);
+  CResourceFile *prfScene = new CResourceFile;
+  prfScene->SetFileName(_strSceneFile);
+  CSampleScene *pss = new CSampleScene;
+  prfScene->RegisterResource(pss);
+  pss->ss_strTitle = "A clearing at dusk";
+  pss->ss_vSunDirection = Vector3f(0.3f, -0.8f, 0.5f);
+  for (int i = 0; i < 3; i++) {
+    CSampleMesh *psm = new CSampleMesh;
+    prfMeshes->RegisterResource(psm);
+    psm->SetName(astrMeshes[i]);
+    psm->sm_ctVertices = 120 * (i + 1);
+    psm->sm_strMaterial = strFormat("Materials/%1.mat", astrMeshes[i]);
+    pss->ss_sapMeshes.Push() = psm;
+  }
+  prfMeshes->SaveFile_t();
+  prfScene->SaveFile_t();
+  CStream strm;
+  strm.OpenFile_t(CString(_strSceneFile) + ".preload", "w");
+  strm.Print_t("%1: %2\n", filGetFileSize(_strMeshFile), _strMeshFile);
+  strm.Close();
+  resFreeUnusedStock();
+}
+
+// Reports the scene once the loader has it.
+void ReportContent(CResourceLoader &rl, long ctFrames)
+{
+  conInfo("-- Content\n");
+  Ptr<CResource> prs = rl.GetLoadedResource();
+  CSampleScene *pss = prs != nullptr && prs->mdGetDataType() == CSampleScene::md_pdtDataType
+                          ? static_cast<CSampleScene *>(prs.Get())
+                          : nullptr;
+  if (pss == nullptr) {
+    conInfo("  the scene did not load\n");
+    return;
+  }
+  conInfo("  '%1' from %2 loaded on the loading thread in %3 frame(s), %4 ms after the request\n",
+          pss->ss_strTitle, pss->GetFileName(), ctFrames,
+          timMillisecondsL(timUptimeNow() - rl.GetLoadStartTime()));
+  conInfo("  sun direction (%1, %2, %3), %4 meshes:\n", pss->ss_vSunDirection.x,
+          pss->ss_vSunDirection.y, pss->ss_vSunDirection.z, pss->ss_sapMeshes.Count());
+  for (long i = 0; i < pss->ss_sapMeshes.Count(); i++) {
+    Ptr<CResource> prsMesh = resAcquire(pss->ss_sapMeshes[i]);
+    if (prsMesh == nullptr || prsMesh->mdGetDataType() != CSampleMesh::md_pdtDataType) continue;
+    CSampleMesh *psm = static_cast<CSampleMesh *>(prsMesh.Get());
+    conInfo("    %1 in %2: %3 vertices, material %4\n", (const char *)psm->GetName(),
+            psm->GetFileName(), psm->sm_ctVertices, psm->sm_strMaterial);
+  }
+  conInfo("  the stock holds %1 file(s)\n", resListResourceFiles().Count());
 }
 
 long _ctFrameCallbacks = 0;
@@ -72,9 +160,13 @@ void DoThreads(bool bReport)
   for (int i = 0; i < 4; i++) {
     asj[i].sj_iFrom = i * 250000;
     asj[i].sj_iTo = (i + 1) * 250000;
+    asj[i].sj_bDone = 0;
     thrCreateThread(&asj[i], RunSum);
   }
-  while (thrCountThreads() > 0 || thrCountActiveThreads() > 0) sysSleep(1);
+  // (the loading thread lives beside them: the jobs say themselves when they are done)
+  for (int i = 0; i < 4; i++) {
+    while (!__atomic_load_n(&asj[i].sj_bDone, __ATOMIC_SEQ_CST)) sysSleep(1);
+  }
   __int64 llTotal = 0;
   for (int i = 0; i < 4; i++) llTotal += asj[i].sj_llSum;
   if (!bReport) return;
@@ -130,11 +222,15 @@ void HostMain(void)
   svcChangeRunLevel(idApplication, 11);
   pfuRegisterPerFrameCallback(CountFrame, nullptr);
 
-  // A few frames of work under the profiler; the first one reports what it did.
+  // The scene loads on the loading thread while the frames run; the first frame reports what it
+  // did, and the frame the loader finishes in reports the scene.
+  WriteContent();
+  CResourceLoader rl;
+  rl.BeginLoading(CSampleScene::md_pdtDataType, _strSceneFile);
   prf_bShowProfiler = 1;
   prf_tmRefreshInterval = 0.0f;
   Time tmStart = timUptimeNow();
-  for (int iFrame = 0; iFrame < _ctFrames; iFrame++) {
+  for (int iFrame = 0; iFrame < _ctFrames || !rl.IsResolved(); iFrame++) {
     CProfileSample ps("Frame");
     bool bReport = iFrame == 0;
     pfuCallPerFrameCallbacks();
@@ -142,6 +238,11 @@ void HostMain(void)
     DoMemory(bReport);
     DoThreads(bReport);
     DoFiles(bReport);
+    rl.UpdateLoader();
+    if (!rl.IsResolved() && rl.IsFinished()) {
+      rl.ResolveResource();
+      ReportContent(rl, iFrame + 1);
+    }
     prfIncFrameCounter();
   }
   conInfo("-- %1 frames in %2 ms; %3 per-frame callbacks ran\n", _ctFrames,
