@@ -319,6 +319,10 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
     EXPECT_EQ(_gfxPresent(nullptr, 1), 1);
   };
   EveryCanvasWorks();
+  // Full screen, the ramp goes to the device when gamma is in use.
+  unsigned short auw[3 * 256] = {};
+  _gfxGammaRampTable(auw);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetGammaRamp], (gfx_ulFlags & GLF_GAMMA) ? 1 : 0);
 
   // The application loses the screen: the device is lost.
   HWND hwnd = (HWND)wndGetWindowHandle(wndGetWorkbench()).wh_hWnd;
@@ -339,7 +343,6 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
   EXPECT_EQ(_gfxNewTextureCanvas(8, 8, 0, GCF_ARGB8, GCF_SHAREDDEPTH, hTexture), nullptr);
   EXPECT_EQ(_gfxNewWindowCanvas(_pwnd, GCF_SHAREDDEPTH), nullptr);
   _gfxFinish(1);
-  unsigned short auw[3 * 256] = {};
   _gfxGammaRampTable(auw);
   EXPECT_EQ(rec.Total(), ctCallsLost) << "a slot touched the lost device";
   _gfx_pdpCurrent = nullptr;
