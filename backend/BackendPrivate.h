@@ -19,6 +19,9 @@ struct BackendState {
   D3DFORMAT bs_fmtBackBuffer = D3DFMT_UNKNOWN;
   D3DFORMAT bs_fmtDepth = D3DFMT_UNKNOWN;
   D3DFORMAT bs_fmtDesktop = D3DFMT_UNKNOWN;
+  // The display's format while the device runs, which format checks take as the adapter's:
+  // the desktop's when windowed, the back buffer's without alpha in full screen.
+  D3DFORMAT bs_fmtAdapter = D3DFMT_UNKNOWN;
   D3DCAPS9 bs_caps = {};
   long bs_ctSamples = 0; // anti-aliasing samples in use; 0 none
   D3DMULTISAMPLE_TYPE bs_eMultiSample = D3DMULTISAMPLE_NONE;
@@ -77,6 +80,40 @@ inline void d3dOpenScene(void)
 // The box clipped to a surface of the given size; an empty box stands for the whole surface.
 // False when nothing of the box lies on the surface.
 bool d3dClipBox(const Box2l &box, long iWidth, long iHeight, RECT &rc);
+
+// ---- Test seams ----
+
+// A test build (PrismelTest.dll) changes a few answers of Direct3D here (backend/TestSeams.h);
+// in the shipped library these do nothing.
+#if defined(PRISMEL_TEST_SEAMS)
+void d3dSeamCaps(D3DCAPS9 &caps);
+// True when a given mode list stands for every adapter's own.
+bool d3dSeamModes(long &ctModes, const D3DDISPLAYMODE *&pdm);
+bool d3dSeamRefusesSamples(long ctSamples);
+bool d3dSeamRefusesDepth(D3DFORMAT fmt);
+// The device the backend then uses (a recording wrapper of it, or itself).
+IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp);
+#else
+inline void d3dSeamCaps(D3DCAPS9 &)
+{
+}
+inline bool d3dSeamModes(long &, const D3DDISPLAYMODE *&)
+{
+  return false;
+}
+inline bool d3dSeamRefusesSamples(long)
+{
+  return false;
+}
+inline bool d3dSeamRefusesDepth(D3DFORMAT)
+{
+  return false;
+}
+inline IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &)
+{
+  return pDevice;
+}
+#endif
 
 // ---- The device-bound list ----
 

@@ -20,16 +20,17 @@ void Throw_t(const char *strText)
 bool IsDepthFormatOK(D3DFORMAT fmt)
 {
   IDirect3D9 *pD3D = _d3d.bs_pD3D;
-  return SUCCEEDED(pD3D->CheckDeviceFormat(_d3d.bs_iAdapter, _d3d.bs_eDevType, _d3d.bs_fmtDesktop,
+  return !d3dSeamRefusesDepth(fmt) &&
+         SUCCEEDED(pD3D->CheckDeviceFormat(_d3d.bs_iAdapter, _d3d.bs_eDevType, _d3d.bs_fmtAdapter,
                                            D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, fmt)) &&
          SUCCEEDED(pD3D->CheckDepthStencilMatch(_d3d.bs_iAdapter, _d3d.bs_eDevType,
-                                                _d3d.bs_fmtDesktop, _d3d.bs_fmtBackBuffer, fmt));
+                                                _d3d.bs_fmtAdapter, _d3d.bs_fmtBackBuffer, fmt));
 }
 
 bool IsFormatOK(DWORD dwUsage, D3DRESOURCETYPE rt, D3DFORMAT fmt)
 {
   return SUCCEEDED(_d3d.bs_pD3D->CheckDeviceFormat(_d3d.bs_iAdapter, _d3d.bs_eDevType,
-                                                   _d3d.bs_fmtBackBuffer, dwUsage, rt, fmt));
+                                                   _d3d.bs_fmtAdapter, dwUsage, rt, fmt));
 }
 
 bool CanCreateQuery(D3DQUERYTYPE eType)
@@ -84,6 +85,7 @@ void d3dSetCapsAndDefaults_t(void)
   IDirect3DDevice9 *pDevice = _d3d.bs_pDevice;
   D3DCAPS9 &caps = _d3d.bs_caps;
   pDevice->GetDeviceCaps(&caps);
+  d3dSeamCaps(caps);
   SetDefaultState();
 
   const unsigned long ulCleared = GLF_BACKBUFFERTEXTURE | GLF_NONPOW2 | GLF_BORDERCLAMP |
@@ -224,6 +226,7 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
   _d3d.bs_fmtDesktop = dmDesktop.Format;
   D3DCAPS9 caps;
   pD3D->GetDeviceCaps(iAdapter, _d3d.bs_eDevType, &caps);
+  d3dSeamCaps(caps);
 
   const bool bFullScreen = iWidth >= 1 && iHeight >= 1;
   if (!bFullScreen) iColorBits = iDepthBits = 0;
@@ -240,6 +243,10 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
     iColorBits = fmtBack == D3DFMT_R5G6B5 ? 16 : 24;
   }
   _d3d.bs_fmtBackBuffer = fmtBack;
+  // Direct3D accepts only display formats as the adapter's (A8R8G8B8 is not one).
+  _d3d.bs_fmtAdapter = !bFullScreen                 ? dmDesktop.Format
+                       : fmtBack == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8
+                                                    : fmtBack;
 
   if (iDepthBits == 0) iDepthBits = iColorBits == 16 ? 16 : 32;
   gfx_ulFlags &= ~(unsigned long)GLF_STENCIL;
@@ -317,7 +324,8 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
                                                   : gfx_iAntiAliasing);
   for (; ctSamples > 1; ctSamples--) {
     D3DMULTISAMPLE_TYPE mst = (D3DMULTISAMPLE_TYPE)ctSamples;
-    if (SUCCEEDED(pD3D->CheckDeviceMultiSampleType(iAdapter, _d3d.bs_eDevType, fmtBack, pp.Windowed,
+    if (!d3dSeamRefusesSamples(ctSamples) &&
+        SUCCEEDED(pD3D->CheckDeviceMultiSampleType(iAdapter, _d3d.bs_eDevType, fmtBack, pp.Windowed,
                                                    mst, nullptr)) &&
         SUCCEEDED(pD3D->CheckDeviceMultiSampleType(iAdapter, _d3d.bs_eDevType, fmtDepth,
                                                    pp.Windowed, mst, nullptr))) {
@@ -339,6 +347,7 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
     _d3d.bs_pDevice = nullptr;
     Throw_t("DOZUPrismel.noRenderingDevice=\n(Direct3D) Cannot create rendering device.");
   }
+  _d3d.bs_pDevice = d3dSeamWrapDevice(_d3d.bs_pDevice, pp);
   _d3d.bs_eMultiSample = pp.MultiSampleType;
   _d3d.bs_ctSamples = pp.MultiSampleType == D3DMULTISAMPLE_NONE ? 0 : gfx_ctAntiAliasingSamples;
   gfx_iCurrentAdapter = iAdapter;

@@ -62,10 +62,17 @@ void EnumerateAdapters(void)
   for (UINT iAdapter = 0; iAdapter < ctAdapters && ae.ga_ctAdapters < GFX_MAXADAPTERS; iAdapter++) {
     GfxAdapter &ad = ae.ga_aAdapters[ae.ga_ctAdapters];
     ad.ga_ctModes = 0;
-    UINT ctModes = _d3d.bs_pD3D->GetAdapterModeCount(iAdapter, D3DFMT_X8R8G8B8);
+    long ctGiven = 0;
+    const D3DDISPLAYMODE *pdmGiven = nullptr;
+    const bool bGiven = d3dSeamModes(ctGiven, pdmGiven);
+    UINT ctModes = bGiven ? ctGiven : _d3d.bs_pD3D->GetAdapterModeCount(iAdapter, D3DFMT_X8R8G8B8);
     for (UINT iMode = 0; iMode < ctModes && ad.ga_ctModes < GFX_MAXMODES; iMode++) {
       D3DDISPLAYMODE dm;
-      if (FAILED(_d3d.bs_pD3D->EnumAdapterModes(iAdapter, D3DFMT_X8R8G8B8, iMode, &dm))) continue;
+      if (bGiven) {
+        dm = pdmGiven[iMode];
+      } else if (FAILED(_d3d.bs_pD3D->EnumAdapterModes(iAdapter, D3DFMT_X8R8G8B8, iMode, &dm))) {
+        continue;
+      }
       if (!IsModeListed(dm)) continue;
       if (FAILED(_d3d.bs_pD3D->CheckDeviceType(iAdapter, _d3d.bs_eDevType, dm.Format, dm.Format,
                                                FALSE))) {

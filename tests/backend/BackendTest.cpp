@@ -1,97 +1,14 @@
 // The backend as the engine uses it: a workbench window, Engine loading Prismel, and slots driving
 // a real Direct3D 9 device, checked by pixels read back from it.
-#include "TestSupport.h"
-#include "engine/Engine.h"
-
-#include <d3d9.h>
-#include <gtest/gtest.h>
-
-#include <vector>
+#include "BackendFixture.h"
 
 using namespace QuennelEngine;
 
 namespace {
 
-std::vector<void *> SlotValues(void)
-{
-  std::vector<void *> apv;
-#define GFX_TAKE_SLOT(name, result, args) apv.push_back((void *)name);
-  GFX_SLOTS(GFX_TAKE_SLOT)
-#undef GFX_TAKE_SLOT
-  return apv;
-}
-
-long ExternalBytes(void)
-{
-  return memGetMemSizeInfo().msi_slExternal;
-}
-
-// The workbench and the loaded backend live for the whole program; each test starts from the
-// engine's start values and shuts the device down afterwards.
-class Backend : public testing::Test {
-protected:
-  static void SetUpTestSuite()
-  {
-    wndStartWindowSystemService();
-    if (_pwnd == nullptr) {
-      _pwnd = wndCreateWorkbench("Backend test", CTRect(0, 0, 320, 240), 0, WPL_CLIENT);
-      wndShowWindow(_pwnd);
-    }
-    if (_gfxStartup_t == nullptr) gfxLoadBackend_t();
-  }
-  void SetUp() override
-  {
-    ASSERT_NE(_gfxStartup_t, nullptr);
-    gfxResetEngineState();
-    m_slExternalBefore = ExternalBytes();
-  }
-  void TearDown() override
-  {
-    _gfxShutdown();
-    gfxResetEngineState();
-    EXPECT_EQ(ExternalBytes(), m_slExternalBefore) << "video memory estimate left counted";
-  }
-  // A windowed device; returns the size reported back.
-  static void StartWindowed(long &iWidth, long &iHeight)
-  {
-    iWidth = iHeight = 0;
-    _gfxStartup_t(iWidth, iHeight, 32, 24, 0);
-  }
-  // Makes `pcv` the target with a draw port over all of it.
-  void Target(CCanvas *pcv, long iWidth, long iHeight)
-  {
-    _gfxCurrentRenderTarget(pcv, -1);
-    m_dp.dp_pcv = pcv;
-    m_dp.dp_iLeft = m_dp.dp_iTop = 0;
-    m_dp.dp_iWidth = iWidth;
-    m_dp.dp_iHeight = iHeight;
-    _gfx_pdpCurrent = &m_dp;
-    _gfxCurrentRenderArea(&m_dp);
-  }
-  // The pixels of a box of the current target, alpha masked off (X8R8G8B8 leaves it undefined).
-  static std::vector<unsigned long> Grab(long x0, long y0, long x1, long y1)
-  {
-    std::vector<unsigned long> aul;
-    unsigned long *pul = _gfxGrabCurrentRenderTarget(Box2l(x0, y0, x1, y1), -1);
-    if (pul == nullptr) return aul;
-    for (long i = 0; i < (x1 - x0 + 1) * (y1 - y0 + 1); i++) aul.push_back(pul[i] & 0xFFFFFF);
-    memFree(pul);
-    return aul;
-  }
-  static bool AllAre(const std::vector<unsigned long> &aul, unsigned long ul)
-  {
-    if (aul.empty()) return false;
-    for (unsigned long u : aul) {
-      if (u != ul) return false;
-    }
-    return true;
-  }
-
-  static CWindow *_pwnd;
-  CDrawPort m_dp;
-  long m_slExternalBefore = 0;
-};
-CWindow *Backend::_pwnd = nullptr;
+using QuennelEngine::Test::Backend;
+using QuennelEngine::Test::ExternalBytes;
+using QuennelEngine::Test::SlotValues;
 
 TEST_F(Backend, StartupAPIFillsEverySlotAndTheSameOnesAgain)
 {
@@ -99,9 +16,23 @@ TEST_F(Backend, StartupAPIFillsEverySlotAndTheSameOnesAgain)
   for (size_t i = 0; i < apvFirst.size(); i++) EXPECT_NE(apvFirst[i], nullptr) << "slot " << i;
   // The export called a second time (the library is already loaded: same image).
   CDynamicLoader dl;
-  dl.Open_t("$Prismel.dll");
+  dl.Open_t("$PrismelTest.dll");
   dl.GetFunction_t<void (*)(void)>("gfxStartupAPI")();
   EXPECT_EQ(SlotValues(), apvFirst);
+  // The shipped library fills every slot too, and has no test seams.
+  {
+    CDynamicLoader dlShipped;
+    dlShipped.Open_t("$Prismel.dll");
+    EXPECT_NE(QuennelEngine::Test::ThrownBy([&] { dlShipped.GetSymbol_t("prismelTestSeams"); }),
+              "");
+    dlShipped.GetFunction_t<void (*)(void)>("gfxStartupAPI")();
+    std::vector<void *> apvShipped = SlotValues();
+    for (size_t i = 0; i < apvShipped.size(); i++) {
+      EXPECT_NE(apvShipped[i], nullptr) << "slot " << i;
+      EXPECT_NE(apvShipped[i], apvFirst[i]) << "slot " << i;
+    }
+    dl.GetFunction_t<void (*)(void)>("gfxStartupAPI")();
+  }
   // Slots of seams not built yet do nothing, also before any device exists.
   EXPECT_EQ(_gfxCreateTexture(16, 16, 1, 0, GCF_ARGB8), 0);
   _gfxEnableBlend();

@@ -1,0 +1,114 @@
+// The test seams of PrismelTest.dll (see TestSeams.h); nothing of this is in Prismel.dll.
+#if defined(PRISMEL_TEST_SEAMS)
+#include "backend/TestSeams.h"
+#include "backend/BackendPrivate.h"
+
+namespace QuennelEngine {
+
+namespace {
+
+PrismelSeams _ps;
+
+template <class... A> void StoreWords(DWORD *pdw, A... a)
+{
+  (void)pdw;
+  static_assert(((sizeof(A) <= sizeof(DWORD)) && ...), "one word per argument");
+  ((memcpy(pdw++, &a, sizeof(a))), ...);
+}
+
+// Forwards every call to the real device, counting it and keeping its arguments.
+class CRecordingDevice final : public IDirect3DDevice9 {
+public:
+  explicit CRecordingDevice(IDirect3DDevice9 *pDevice) : rd_pDevice(pDevice) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+  {
+    return rd_pDevice->QueryInterface(riid, ppv);
+  }
+  ULONG STDMETHODCALLTYPE AddRef(void) override { return rd_pDevice->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release(void) override
+  {
+    ULONG ct = rd_pDevice->Release();
+    if (ct == 0) delete this;
+    return ct;
+  }
+#define D3D_FORWARD(result, name, params, args)                                                    \
+  result STDMETHODCALLTYPE name params override                                                    \
+  {                                                                                                \
+    Note<DDM_##name> args;                                                                         \
+    return rd_pDevice->name args;                                                                  \
+  }
+  D3D_DEVICE_METHODS(D3D_FORWARD)
+#undef D3D_FORWARD
+
+private:
+  template <D3DDeviceMethod eMethod, class... A> static void Note(A... a)
+  {
+    D3DCallRecord &rec = _ps.ps_rec;
+    rec.dcr_actCalls[eMethod]++;
+    DWORD *pdw = rec.dcr_adwArgs[eMethod];
+    memset(pdw, 0, sizeof(rec.dcr_adwArgs[eMethod]));
+    StoreWords(pdw, a...);
+    // What the arguments point to, for the calls whose pointers matter.
+    if (eMethod == DDM_SetViewport && pdw[0] != 0) {
+      rec.dcr_vpLast = *(const D3DVIEWPORT9 *)pdw[0];
+    } else if (eMethod == DDM_SetScissorRect && pdw[0] != 0) {
+      rec.dcr_rcScissor = *(const RECT *)pdw[0];
+    } else if (eMethod == DDM_Clear) {
+      rec.dcr_rcClear = pdw[0] != 0 && pdw[1] != 0 ? *(const D3DRECT *)pdw[1] : D3DRECT{};
+    } else if (eMethod == DDM_SetRenderState && pdw[0] < 256) {
+      rec.dcr_adwRenderState[pdw[0]] = pdw[1];
+      rec.dcr_actRenderStateSets[pdw[0]]++;
+    }
+  }
+
+  IDirect3DDevice9 *rd_pDevice;
+};
+
+} // namespace
+
+void d3dSeamCaps(D3DCAPS9 &caps)
+{
+  caps.Caps &= ~_ps.ps_dwCapsOff;
+  caps.TextureCaps = (caps.TextureCaps & ~_ps.ps_dwTextureCapsOff) | _ps.ps_dwTextureCapsOn;
+  caps.PrimitiveMiscCaps &= ~_ps.ps_dwMiscCapsOff;
+  if (_ps.ps_dwMaxVertexIndex != 0) caps.MaxVertexIndex = _ps.ps_dwMaxVertexIndex;
+}
+
+bool d3dSeamModes(long &ctModes, const D3DDISPLAYMODE *&pdm)
+{
+  if (!_ps.ps_bModes) return false;
+  ctModes = _ps.ps_ctModes;
+  pdm = _ps.ps_adm;
+  return true;
+}
+
+bool d3dSeamRefusesSamples(long ctSamples)
+{
+  if (_ps.ps_ctSamplesTried < 16) _ps.ps_actSamplesTried[_ps.ps_ctSamplesTried++] = ctSamples;
+  return _ps.ps_ctMaxSamples != 0 && ctSamples > _ps.ps_ctMaxSamples;
+}
+
+bool d3dSeamRefusesDepth(D3DFORMAT fmt)
+{
+  for (D3DFORMAT fmtRefused : _ps.ps_afmtRefusedDepth) {
+    if (fmtRefused == fmt) return fmt != D3DFMT_UNKNOWN;
+  }
+  return false;
+}
+
+IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp)
+{
+  _ps.ps_ppCreated = pp;
+  if (!_ps.ps_bRecord) return pDevice;
+  _ps.ps_rec = D3DCallRecord();
+  return new CRecordingDevice(pDevice);
+}
+
+} // namespace QuennelEngine
+
+extern "C" __declspec(dllexport) QuennelEngine::PrismelSeams *prismelTestSeams(void)
+{
+  return &QuennelEngine::_ps;
+}
+#endif
