@@ -36,6 +36,10 @@ public:
   result STDMETHODCALLTYPE name params override                                                    \
   {                                                                                                \
     Note<DDM_##name> args;                                                                         \
+    if (DDM_##name == DDM_Reset && _ps.ps_ctResetsLost > 0) {                                      \
+      _ps.ps_ctResetsLost--;                                                                       \
+      return (result)D3DERR_DEVICELOST;                                                            \
+    }                                                                                              \
     return rd_pDevice->name args;                                                                  \
   }
   D3D_DEVICE_METHODS(D3D_FORWARD)

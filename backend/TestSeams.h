@@ -60,6 +60,8 @@ struct PrismelSeams {
   long ps_actSamplesTried[16] = {};
   // Depth formats refused as if the device lacked them (D3DFMT_UNKNOWN ends the list).
   D3DFORMAT ps_afmtRefusedDepth[4] = {};
+  // The next resets of the recorded device fail as if it was lost again meanwhile.
+  long ps_ctResetsLost = 0;
   // The present parameters of the last device made.
   D3DPRESENT_PARAMETERS ps_ppCreated = {};
 };
