@@ -91,6 +91,8 @@ void d3dSeamCaps(D3DCAPS9 &caps);
 bool d3dSeamModes(long &ctModes, const D3DDISPLAYMODE *&pdm);
 bool d3dSeamRefusesSamples(long ctSamples);
 bool d3dSeamRefusesDepth(D3DFORMAT fmt);
+// The desktop's gamma ramp as the device reported it.
+void d3dSeamGammaRamp(D3DGAMMARAMP &gr);
 // The device the backend then uses (a recording wrapper of it, or itself).
 IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp);
 #else
@@ -108,6 +110,9 @@ inline bool d3dSeamRefusesSamples(long)
 inline bool d3dSeamRefusesDepth(D3DFORMAT)
 {
   return false;
+}
+inline void d3dSeamGammaRamp(D3DGAMMARAMP &)
+{
 }
 inline IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &)
 {

@@ -143,6 +143,7 @@ void d3dSetCapsAndDefaults_t(void)
       if (!_d3d.bs_bGammaSaved) {
         D3DGAMMARAMP gr;
         pDevice->GetGammaRamp(0, &gr);
+        d3dSeamGammaRamp(gr);
         memcpy(_gfx_auwSystemGammaTable, &gr, sizeof(gr));
         // Widen 8-bit entries to 16 bits, but only when the whole ramp is 8-bit.
         bool bEightBit = true;

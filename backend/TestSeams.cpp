@@ -93,6 +93,13 @@ bool d3dSeamRefusesSamples(long ctSamples)
   return _ps.ps_ctMaxSamples != 0 && ctSamples > _ps.ps_ctMaxSamples;
 }
 
+void d3dSeamGammaRamp(D3DGAMMARAMP &gr)
+{
+  if (_ps.ps_iGammaRamp == 0) return;
+  for (WORD i = 0; i < 256; i++) gr.red[i] = gr.green[i] = gr.blue[i] = i;
+  if (_ps.ps_iGammaRamp == 2) gr.blue[255] = 0x1234;
+}
+
 bool d3dSeamRefusesDepth(D3DFORMAT fmt)
 {
   for (D3DFORMAT fmtRefused : _ps.ps_afmtRefusedDepth) {

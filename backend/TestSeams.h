@@ -60,6 +60,9 @@ struct PrismelSeams {
   long ps_actSamplesTried[16] = {};
   // Depth formats refused as if the device lacked them (D3DFMT_UNKNOWN ends the list).
   D3DFORMAT ps_afmtRefusedDepth[4] = {};
+  // The desktop's gamma ramp read at creation: 0 as the device says, 1 entries of 8 bits only
+  // (entry i of each channel is i), 2 the same but one entry needs 16 bits.
+  long ps_iGammaRamp = 0;
   // The next resets of the recorded device fail as if it was lost again meanwhile.
   long ps_ctResetsLost = 0;
   // The present parameters of the last device made.

@@ -379,4 +379,43 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
   _gfxReleaseCanvas(&cvRender);
 }
 
+TEST_F(Backend, TheDesktopRampIsWidenedOnlyWhenEveryEntryFitsInEightBits)
+{
+  long iWidth = GetSystemMetrics(SM_CXSCREEN), iHeight = GetSystemMetrics(SM_CYSCREEN);
+  for (long iRamp : {1L, 2L}) {
+    _pps->ps_iGammaRamp = iRamp;
+    _gfxStartup_t(iWidth, iHeight, 32, 24, 0);
+    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
+    if (!(gfx_ulFlags & GLF_GAMMA)) {
+      _gfxShutdown();
+      GTEST_SKIP() << "this device has no full-screen gamma";
+    }
+    const unsigned short *auwRed = _gfx_auwSystemGammaTable;
+    const unsigned short *auwBlue = _gfx_auwSystemGammaTable + 512;
+    if (iRamp == 1) {
+      // 8-bit entries become 16-bit ones: 0x12 reads as 0x1212.
+      EXPECT_EQ(auwRed[0x12], 0x1212);
+      EXPECT_EQ(auwBlue[255], 0xFFFF);
+    } else {
+      // One entry needs 16 bits: the ramp is taken as 16-bit, entry for entry.
+      EXPECT_EQ(auwRed[0x12], 0x12);
+      EXPECT_EQ(auwBlue[255], 0x1234);
+    }
+    _gfxShutdown();
+  }
+}
+
+TEST_F(Backend, AnAdapterIndexOutsideTheListFallsBackToTheFirst)
+{
+  for (long iAdapter : {-1L, 7L}) {
+    d3d_iRenderingDevice = iAdapter;
+    long iWidth, iHeight;
+    StartWindowed(iWidth, iHeight);
+    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D) << iAdapter;
+    EXPECT_EQ(d3d_iRenderingDevice, 0);
+    EXPECT_EQ(gfx_iCurrentAdapter, 0);
+    _gfxShutdown();
+  }
+}
+
 } // namespace
