@@ -93,6 +93,8 @@ bool d3dSeamRefusesSamples(long ctSamples);
 bool d3dSeamRefusesDepth(D3DFORMAT fmt);
 // The desktop's gamma ramp as the device reported it.
 void d3dSeamGammaRamp(D3DGAMMARAMP &gr);
+// The vertical-blank period the common canvas measured.
+void d3dSeamNoteVBlankPeriod(double dSeconds);
 // The device the backend then uses (a recording wrapper of it, or itself).
 IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp);
 #else
@@ -112,6 +114,9 @@ inline bool d3dSeamRefusesDepth(D3DFORMAT)
   return false;
 }
 inline void d3dSeamGammaRamp(D3DGAMMARAMP &)
+{
+}
+inline void d3dSeamNoteVBlankPeriod(double)
 {
 }
 inline IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &)

@@ -412,6 +412,7 @@ void d3dCreateCommonCanvas(long &iWidth, long &iHeight, long iColorBits, long iD
       }
     }
   }
+  d3dSeamNoteVBlankPeriod(_d3d.bs_dVBlankPeriod);
 }
 
 void d3dReleaseCommonCanvas(void)

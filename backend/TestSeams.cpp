@@ -3,6 +3,8 @@
 #include "backend/TestSeams.h"
 #include "backend/BackendPrivate.h"
 
+#include <tuple>
+
 namespace QuennelEngine {
 
 namespace {
@@ -36,6 +38,7 @@ public:
   result STDMETHODCALLTYPE name params override                                                    \
   {                                                                                                \
     Note<DDM_##name> args;                                                                         \
+    if (Fake<DDM_##name> args) return (result)D3D_OK;                                              \
     if (DDM_##name == DDM_Reset && _ps.ps_ctResetsLost > 0) {                                      \
       _ps.ps_ctResetsLost--;                                                                       \
       return (result)D3DERR_DEVICELOST;                                                            \
@@ -46,6 +49,22 @@ public:
 #undef D3D_FORWARD
 
 private:
+  // Answers the call instead of the device when a test asks for that; true if it did.
+  template <D3DDeviceMethod eMethod, class... A> static bool Fake(A... a)
+  {
+    if constexpr (eMethod == DDM_GetRasterStatus) {
+      if (_ps.ps_iRaster == 0) return false;
+      D3DRASTER_STATUS *prs = std::get<1>(std::make_tuple(a...));
+      static long _ctPolls = 0;
+      _ctPolls++;
+      prs->ScanLine = 0;
+      prs->InVBlank = _ps.ps_iRaster == 2 || (_ps.ps_iRaster == 3 && (_ctPolls & 1));
+      return true;
+    } else {
+      (void)sizeof...(a);
+      return false;
+    }
+  }
   template <D3DDeviceMethod eMethod, class... A> static void Note(A... a)
   {
     D3DCallRecord &rec = _ps.ps_rec;
@@ -73,7 +92,7 @@ private:
 
 void d3dSeamCaps(D3DCAPS9 &caps)
 {
-  caps.Caps &= ~_ps.ps_dwCapsOff;
+  caps.Caps = (caps.Caps & ~_ps.ps_dwCapsOff) | _ps.ps_dwCapsOn;
   caps.TextureCaps = (caps.TextureCaps & ~_ps.ps_dwTextureCapsOff) | _ps.ps_dwTextureCapsOn;
   caps.PrimitiveMiscCaps &= ~_ps.ps_dwMiscCapsOff;
   if (_ps.ps_dwMaxVertexIndex != 0) caps.MaxVertexIndex = _ps.ps_dwMaxVertexIndex;
@@ -91,6 +110,11 @@ bool d3dSeamRefusesSamples(long ctSamples)
 {
   if (_ps.ps_ctSamplesTried < 16) _ps.ps_actSamplesTried[_ps.ps_ctSamplesTried++] = ctSamples;
   return _ps.ps_ctMaxSamples != 0 && ctSamples > _ps.ps_ctMaxSamples;
+}
+
+void d3dSeamNoteVBlankPeriod(double dSeconds)
+{
+  _ps.ps_dVBlankPeriod = dSeconds;
 }
 
 void d3dSeamGammaRamp(D3DGAMMARAMP &gr)

@@ -45,6 +45,7 @@ struct PrismelSeams {
   // Capability bits taken away from what Direct3D reports (caps Caps, TextureCaps and
   // PrimitiveMiscCaps), texture caps bits added, and a lower maximum vertex index (0: as is).
   DWORD ps_dwCapsOff = 0;
+  DWORD ps_dwCapsOn = 0; // caps Caps bits added
   DWORD ps_dwTextureCapsOff = 0;
   DWORD ps_dwTextureCapsOn = 0;
   DWORD ps_dwMiscCapsOff = 0;
@@ -63,6 +64,10 @@ struct PrismelSeams {
   // The desktop's gamma ramp read at creation: 0 as the device says, 1 entries of 8 bits only
   // (entry i of each channel is i), 2 the same but one entry needs 16 bits.
   long ps_iGammaRamp = 0;
+  // The recorded device's raster status: 0 as the device says, 1 never in the vertical blank,
+  // 2 always in it, 3 in it at every other poll. The blank period measured at creation (0: none).
+  long ps_iRaster = 0;
+  double ps_dVBlankPeriod = -1.0;
   // The next resets of the recorded device fail as if it was lost again meanwhile.
   long ps_ctResetsLost = 0;
   // The present parameters of the last device made.

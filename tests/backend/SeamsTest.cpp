@@ -418,4 +418,27 @@ TEST_F(Backend, AnAdapterIndexOutsideTheListFallsBackToTheFirst)
   }
 }
 
+TEST_F(Backend, TheBlankPeriodIsMeasuredOnlyFromBlankStartsAndItsPollsEnd)
+{
+  // A display that never reports a blank, or never leaves it, ends the measurement (each poll is
+  // bounded) with no period; one that goes in and out of the blank gives one.
+  for (long iRaster : {1L, 2L, 3L}) {
+    _pps->ps_bRecord = 1;
+    _pps->ps_iRaster = iRaster;
+    _pps->ps_dVBlankPeriod = -1.0;
+    // (the raster status is answered by the seam, so the device need not read its scan line)
+    _pps->ps_dwCapsOn = D3DCAPS_READ_SCANLINE;
+    long iWidth, iHeight;
+    StartWindowed(iWidth, iHeight);
+    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
+    EXPECT_NE(gfx_ulFlags & GLF_VSYNC, 0u);
+    if (iRaster == 3) {
+      EXPECT_GT(_pps->ps_dVBlankPeriod, 0.0);
+    } else {
+      EXPECT_EQ(_pps->ps_dVBlankPeriod, 0.0) << iRaster;
+    }
+    _gfxShutdown();
+  }
+}
+
 } // namespace
