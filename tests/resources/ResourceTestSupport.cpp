@@ -96,6 +96,8 @@ void ResourceTest::TearDown()
   // Files left by the test, newest first (a file may be another's alternative).
   CDynamicContainer<CResourceFile> dc = resListResourceFiles();
   for (long i = dc.Count() - 1; i >= rt_ctFilesBefore; i--) delete dc.Pointer(i);
+  // Proxies that those files held are unreferenced now.
+  resFreeUnusedProxies();
   EXPECT_EQ(resListResourceFiles().Count(), rt_ctFilesBefore);
   if (rt_bServices) {
     svcStopService(strConvertStringToID("Service.Resource"));
