@@ -282,7 +282,7 @@ void d3dFrontFace(GfxPolyFace eFace)
   if (d3dIsUnusable()) return;
   if (eFace == GFF_INVERSE) eFace = _gfx_iFrontFace ? GFF_CW : GFF_CCW;
   _swr_bFrontFace = eFace == GFF_CCW;
-  const int bFront = eFace != GFF_CW;
+  const int bFront = eFace == GFF_CCW;
   if (bFront == _gfx_iFrontFace) return;
   _gfx_iFrontFace = bFront;
   if (_gfx_eCullFace != GFF_NONE) ApplyCullFace();
