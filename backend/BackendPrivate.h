@@ -68,6 +68,18 @@ private:
   CProfileNode *ss_ppn;
 };
 
+// Each slot is its implementation inside a slot scope. Filling a slot in the implementation's
+// own source lets the compiler fold the two into one call (the render-state setters need that).
+template <class F, F f> struct Slot;
+template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
+  static R Call(A... a)
+  {
+    CSlotScope ss;
+    return f(a...);
+  }
+};
+#define SLOT(impl) &Slot<decltype(&impl), &impl>::Call
+
 // True when slots that touch the device must return at once.
 inline bool d3dIsUnusable(void)
 {
@@ -209,7 +221,8 @@ void d3dCopyRenderTarget(CCanvas *pcvSource, const Box2l &boxSource, long iSourc
                          CCanvas *pcvTarget, const Box2l &boxTarget, long iTargetFace);
 unsigned long *d3dGrabCurrentRenderTarget(const Box2l &box, long iFace);
 
-// Render state (backend/RenderState.cpp).
+// Render state (backend/RenderState.cpp); d3dSetRenderStateSlots fills their slots.
+void d3dSetRenderStateSlots(void);
 void d3dEnableDepthWrite(void);
 void d3dDisableDepthWrite(void);
 void d3dEnableDepthBuffer(void);

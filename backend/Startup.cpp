@@ -15,17 +15,6 @@ BackendState _d3d;
 
 namespace {
 
-// Each slot is its implementation inside a slot scope.
-template <class F, F f> struct Slot;
-template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
-  static R Call(A... a)
-  {
-    CSlotScope ss;
-    return f(a...);
-  }
-};
-#define SLOT(impl) &Slot<decltype(&impl), &impl>::Call
-
 // The slots of the texture, buffer, program, state and query seams until those are built: they
 // do nothing and return a neutral value.
 template <class F> struct UnimplementedSlot;
@@ -216,32 +205,5 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxCurrentRenderTarget = SLOT(d3dCurrentRenderTarget);
   _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
   _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
-  _gfxEnableDepthWrite = SLOT(d3dEnableDepthWrite);
-  _gfxDisableDepthWrite = SLOT(d3dDisableDepthWrite);
-  _gfxEnableDepthBuffer = SLOT(d3dEnableDepthBuffer);
-  _gfxDisableDepthBuffer = SLOT(d3dDisableDepthBuffer);
-  _gfxEnableAlphaTest = SLOT(d3dEnableAlphaTest);
-  _gfxDisableAlphaTest = SLOT(d3dDisableAlphaTest);
-  _gfxEnableBlend = SLOT(d3dEnableBlend);
-  _gfxDisableBlend = SLOT(d3dDisableBlend);
-  _gfxEnableClipPlane = SLOT(d3dEnableClipPlane);
-  _gfxDisableClipPlane = SLOT(d3dDisableClipPlane);
-  _gfxEnableFog = SLOT(d3dEnableFog);
-  _gfxDisableFog = SLOT(d3dDisableFog);
-  _gfxBlendFunc = SLOT(d3dBlendFunc);
-  _gfxAlphaFunc = SLOT(d3dAlphaFunc);
-  _gfxDepthFunc = SLOT(d3dDepthFunc);
-  _gfxDepthRange = SLOT(d3dDepthRange);
-  _gfxCullFace = SLOT(d3dCullFace);
-  _gfxFrontFace = SLOT(d3dFrontFace);
-  _gfxClipPlane = SLOT(d3dClipPlane);
-  _gfxPointSize = SLOT(d3dPointSize);
-  _gfxLineWidth = SLOT(d3dLineWidth);
-  _gfxPolygonMode = SLOT(d3dPolygonMode);
-  _gfxPolygonOffset = SLOT(d3dPolygonOffset);
-  _gfxMaskColorChannel = SLOT(d3dMaskColorChannel);
-  _gfxFogColor = SLOT(d3dFogColor);
-  _gfxFogRange = SLOT(d3dFogRange);
-  _gfxScissor = SLOT(d3dScissor);
-  _gfxProjectionMatrix = SLOT(d3dProjectionMatrix);
+  d3dSetRenderStateSlots();
 }
