@@ -174,13 +174,23 @@ void d3dDisableAlphaTest(void)
 {
   SetSwitch(_gfx_bAlphaTest, 0, D3DRS_ALPHATESTENABLE);
 }
+// While blending stands in for a colour mask of 0, switching it goes to the state that comes
+// back with the mask (turning it off now would let colour through).
 void d3dEnableBlend(void)
 {
   if (gfx_bNoAlphaBlending) return;
+  if (_d3d.bs_bMaskEmulated) {
+    _d3d.bs_bMaskedBlending = 1;
+    return;
+  }
   SetSwitch(_gfx_bBlending, 1, D3DRS_ALPHABLENDENABLE);
 }
 void d3dDisableBlend(void)
 {
+  if (_d3d.bs_bMaskEmulated) {
+    _d3d.bs_bMaskedBlending = 0;
+    return;
+  }
   SetSwitch(_gfx_bBlending, 0, D3DRS_ALPHABLENDENABLE);
 }
 void d3dEnableFog(void)

@@ -255,6 +255,12 @@ TEST_F(RenderState, ColourMaskWithoutWriteMasksIsBlendingThatRestoresTheBlendSta
   _gfxMaskColorChannel(1, 1, 1, 1);
   EXPECT_EQ(DeviceState(D3DRS_ALPHABLENDENABLE), (DWORD)TRUE);
   EXPECT_EQ(DeviceState(D3DRS_SRCBLEND), (DWORD)D3DBLEND_SRCALPHA);
+  // Switching blending while masked keeps the mask, and is what the unmasking brings back.
+  _gfxMaskColorChannel(0, 0, 0, 0);
+  _gfxDisableBlend();
+  EXPECT_EQ(DeviceState(D3DRS_ALPHABLENDENABLE), (DWORD)TRUE);
+  _gfxMaskColorChannel(1, 1, 1, 1);
+  EXPECT_EQ(DeviceState(D3DRS_ALPHABLENDENABLE), (DWORD)FALSE);
 }
 
 TEST_F(RenderState, ScissorIsClippedToTheDrawPortAndAnEmptyOneClearsNothing)
@@ -297,6 +303,13 @@ TEST_F(RenderState, ScissorIsClippedToTheDrawPortAndAnEmptyOneClearsNothing)
   const long ctRects = rec.dcr_actCalls[DDM_SetScissorRect];
   _gfxScissor(-5, 35, 10, 10);
   EXPECT_EQ(rec.dcr_actCalls[DDM_SetScissorRect], ctRects);
+  // A new render area turns the test off on the device, and the mirror follows: the same box
+  // is then sent again.
+  _gfxCurrentRenderArea(&m_dp);
+  EXPECT_EQ(_gfx_bScissor, 0);
+  _gfxScissor(-5, 35, 10, 10);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetScissorRect], ctRects + 1);
+  EXPECT_EQ(DeviceState(D3DRS_SCISSORTESTENABLE), (DWORD)TRUE);
   // A box over the whole port, a negative size or no draw port: the test goes off.
   _gfxScissor(-10, -10, 100, 100);
   EXPECT_EQ(_gfx_bScissor, 0);
