@@ -35,6 +35,14 @@ struct BackendState {
   CanvasAPI *bs_pcaCommon = nullptr;
   long bs_iCommonWidth = 0; // the common canvas's size (its depth surface's)
   long bs_iCommonHeight = 0;
+  // The cull mode last sent (0: none since the defaults), the clip plane kept on devices
+  // without user clip planes, and the blend state that a colour mask of 0 stood in for.
+  DWORD bs_dwCullSent = 0;
+  float bs_afClipPlane[4] = {};
+  int bs_bMaskEmulated = 0;
+  int bs_bMaskedBlending = 0;
+  GfxBlend bs_eMaskedSrc = GBL_ONE;
+  GfxBlend bs_eMaskedDst = GBL_ZERO;
 };
 extern BackendState _d3d;
 
@@ -59,6 +67,18 @@ public:
 private:
   CProfileNode *ss_ppn;
 };
+
+// Each slot is its implementation inside a slot scope. Filling a slot in the implementation's
+// own source lets the compiler fold the two into one call (the render-state setters need that).
+template <class F, F f> struct Slot;
+template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
+  static R Call(A... a)
+  {
+    CSlotScope ss;
+    return f(a...);
+  }
+};
+#define SLOT(impl) &Slot<decltype(&impl), &impl>::Call
 
 // True when slots that touch the device must return at once.
 inline bool d3dIsUnusable(void)
@@ -176,6 +196,9 @@ void d3dReleaseCommonCanvas(void);
 // The reset after a lost device; 0 when it must be tried again later.
 int d3dReset(void);
 
+// Sets the default render state on the device and in the mirrors (creation and every reset).
+void d3dSetDefaultRenderState(void);
+
 // The slots of this seam.
 void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits, long iRefresh);
 void d3dShutdown(void);
@@ -197,5 +220,36 @@ void d3dCurrentRenderTarget(CCanvas *pcv, long iFace);
 void d3dCopyRenderTarget(CCanvas *pcvSource, const Box2l &boxSource, long iSourceFace,
                          CCanvas *pcvTarget, const Box2l &boxTarget, long iTargetFace);
 unsigned long *d3dGrabCurrentRenderTarget(const Box2l &box, long iFace);
+
+// Render state (backend/RenderState.cpp); d3dSetRenderStateSlots fills their slots.
+void d3dSetRenderStateSlots(void);
+void d3dEnableDepthWrite(void);
+void d3dDisableDepthWrite(void);
+void d3dEnableDepthBuffer(void);
+void d3dDisableDepthBuffer(void);
+void d3dEnableAlphaTest(void);
+void d3dDisableAlphaTest(void);
+void d3dEnableBlend(void);
+void d3dDisableBlend(void);
+void d3dEnableClipPlane(void);
+void d3dDisableClipPlane(void);
+void d3dEnableFog(void);
+void d3dDisableFog(void);
+void d3dBlendFunc(GfxBlend eSrc, GfxBlend eDst);
+void d3dAlphaFunc(GfxComp eFunc, float fRef);
+void d3dDepthFunc(GfxComp eFunc);
+void d3dDepthRange(float fNear, float fFar);
+void d3dCullFace(GfxPolyFace eFace);
+void d3dFrontFace(GfxPolyFace eFace);
+void d3dClipPlane(const float *pfPlane);
+void d3dPointSize(float fSize);
+void d3dLineWidth(float fWidth);
+void d3dPolygonMode(GfxPolyMode eMode);
+void d3dPolygonOffset(float fScale, float fBias);
+void d3dMaskColorChannel(int bRed, int bGreen, int bBlue, int bAlpha);
+void d3dFogColor(unsigned long ulColor);
+void d3dFogRange(float fStart, float fEnd);
+void d3dScissor(long iX, long iY, long iWidth, long iHeight);
+void d3dProjectionMatrix(const Matrix44f &m);
 
 } // namespace QuennelEngine

@@ -305,7 +305,9 @@ void d3dCurrentRenderArea(CDrawPort *pdp)
     vp.Height = pdp->dp_iHeight;
   }
   _d3d.bs_pDevice->SetViewport(&vp);
+  // A new area starts without a scissor: the mirror follows the device.
   _d3d.bs_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+  _gfx_bScissor = 0;
 }
 
 void d3dCurrentRenderTarget(CCanvas *pcv, long iFace)

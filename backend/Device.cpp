@@ -51,26 +51,7 @@ const D3DFORMAT _afmtTextures[GFX_CTTEXFORMATS] = {
 void SetDefaultState(void)
 {
   IDirect3DDevice9 *pDevice = _d3d.bs_pDevice;
-  _gfx_bDepthTest = 0;
-  _gfx_bDepthWrite = 0;
-  _gfx_bAlphaTest = 0;
-  _gfx_bBlending = 0;
-  _gfx_bFog = 0;
-  _gfx_ulFogColor = 0;
-  _gfx_fFogStart = 88888.0f;
-  _gfx_fFogEnd = 99999.0f;
-  _gfx_bClipPlane = 0;
-  _gfx_iFrontFace = 1;
-  _gfx_fDepthNear = 0.0f;
-  _gfx_fDepthFar = 1.0f;
-  pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-  pDevice->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-  pDevice->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-  pDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-  pDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
-  pDevice->SetRenderState(D3DRS_FOGCOLOR, 0);
-  pDevice->SetRenderState(D3DRS_CLIPPLANEENABLE, 0);
-  pDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+  d3dSetDefaultRenderState();
   pDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
   pDevice->SetRenderState(D3DRS_POINTSCALEENABLE, FALSE);
   pDevice->SetRenderState(D3DRS_DITHERENABLE, TRUE);

@@ -15,17 +15,6 @@ BackendState _d3d;
 
 namespace {
 
-// Each slot is its implementation inside a slot scope.
-template <class F, F f> struct Slot;
-template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
-  static R Call(A... a)
-  {
-    CSlotScope ss;
-    return f(a...);
-  }
-};
-#define SLOT(impl) &Slot<decltype(&impl), &impl>::Call
-
 // The slots of the texture, buffer, program, state and query seams until those are built: they
 // do nothing and return a neutral value.
 template <class F> struct UnimplementedSlot;
@@ -216,4 +205,5 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxCurrentRenderTarget = SLOT(d3dCurrentRenderTarget);
   _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
   _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
+  d3dSetRenderStateSlots();
 }

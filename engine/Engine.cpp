@@ -66,6 +66,18 @@ float _gfx_fFogStart = 88888.0f;
 float _gfx_fFogEnd = 99999.0f;
 int _gfx_bClipPlane = 0;
 int _gfx_iFrontFace = 1;
+int _swr_bFrontFace = 0;
+GfxBlend _gfx_eBlendSrc = GBL_ONE;
+GfxBlend _gfx_eBlendDst = GBL_ZERO;
+GfxComp _gfx_eAlphaFunc = GCP_GREATER;
+float _gfx_fAlphaRef = 0.5f;
+GfxComp _gfx_eDepthFunc = GCP_LESS_OR_EQUAL;
+GfxPolyFace _gfx_eCullFace = GFF_BACK;
+GfxPolyMode _gfx_ePolyMode = GPM_FILL;
+float _gfx_fPointSize = 1.0f;
+float _gfx_fLineWidth = 1.0f;
+Matrix44f _gfx_mCurrentProjection(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+Matrix44f _gfx_mAdjustedProjection(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 
 CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];
 CTextureParams _gfx_atpGlobalTexParams[16];
@@ -193,6 +205,9 @@ void gfxResetEngineState(void)
   gfx_iWaitVSyncs = 0;
   _gfx_f1oMaxAllowedFPS = 0.0f;
   _gfx_bScissor = 0;
+  _gfx_iScissorLeft = _gfx_iScissorTop = _gfx_iScissorWidth = _gfx_iScissorHeight = 0;
+  gfx_bNoAlphaTesting = 0;
+  gfx_bNoAlphaBlending = 0;
   _gfx_pdpCurrent = nullptr;
   _gfx_ppnGfxAPI = nullptr;
   _ctErrors = 0;

@@ -64,10 +64,41 @@ enum GfxAccessType : long;
 enum GfxUsageType : long;
 enum GfxPrimitive : long;
 enum GfxStatus : long;
-enum GfxBlend : long;
-enum GfxComp : long;
-enum GfxPolyFace : long;
-enum GfxPolyMode : long;
+
+// Blend factors, comparisons, faces and polygon modes of the render-state slots.
+enum GfxBlend : long {
+  GBL_ZERO = 20,
+  GBL_ONE = 21,
+  GBL_SRCCOLOR = 22,
+  GBL_INVSRCCOLOR = 23,
+  GBL_DSTCOLOR = 24,
+  GBL_INVDSTCOLOR = 25,
+  GBL_SRCALPHA = 26,
+  GBL_INVSRCALPHA = 27,
+};
+enum GfxComp : long {
+  GCP_NEVER = 40,
+  GCP_LESS = 41,
+  GCP_LESS_OR_EQUAL = 42,
+  GCP_EQUAL = 43,
+  GCP_NOT_EQUAL = 44,
+  GCP_GREATER_OR_EQUAL = 45,
+  GCP_GREATER = 46,
+  GCP_ALWAYS = 47,
+};
+enum GfxPolyFace : long {
+  GFF_NONE = 60, // cull faces
+  GFF_FRONT = 61,
+  GFF_BACK = 62,
+  GFF_CW = 63, // front-face orientations
+  GFF_CCW = 64,
+  GFF_INVERSE = 65, // the opposite of the current face or orientation
+};
+enum GfxPolyMode : long {
+  GPM_FILL = 66,
+  GPM_LINE = 67,
+  GPM_POINT = 68,
+};
 struct VexPixProgram;
 
 // gfx_ulFlags bits (written by the backend).
@@ -327,7 +358,21 @@ ENGINE_API extern unsigned long _gfx_ulFogColor;
 ENGINE_API extern float _gfx_fFogStart;
 ENGINE_API extern float _gfx_fFogEnd;
 ENGINE_API extern int _gfx_bClipPlane;
-ENGINE_API extern int _gfx_iFrontFace;
+ENGINE_API extern int _gfx_iFrontFace; // 1 while the front face is the default orientation
+ENGINE_API extern int _swr_bFrontFace; // the last orientation asked for was GFF_CCW
+ENGINE_API extern GfxBlend _gfx_eBlendSrc;
+ENGINE_API extern GfxBlend _gfx_eBlendDst;
+ENGINE_API extern GfxComp _gfx_eAlphaFunc;
+ENGINE_API extern float _gfx_fAlphaRef;
+ENGINE_API extern GfxComp _gfx_eDepthFunc;
+ENGINE_API extern GfxPolyFace _gfx_eCullFace; // as asked for, before the orientation swaps it
+ENGINE_API extern GfxPolyMode _gfx_ePolyMode;
+ENGINE_API extern float _gfx_fPointSize;
+ENGINE_API extern float _gfx_fLineWidth;
+// The projection as the engine set it, and as it goes to programs after the draw-port
+// adjustment (a copy when there is no draw port).
+ENGINE_API extern Matrix44f _gfx_mCurrentProjection;
+ENGINE_API extern Matrix44f _gfx_mAdjustedProjection;
 
 // The texture slots (handles are 1-based) and the per-unit sampler settings.
 ENGINE_API extern CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];

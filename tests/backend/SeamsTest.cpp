@@ -324,6 +324,7 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
   _gfxGammaRampTable(auw);
   EXPECT_EQ(rec.dcr_actCalls[DDM_SetGammaRamp], (gfx_ulFlags & GLF_GAMMA) ? 1 : 0);
 
+  _gfxCullFace(GFF_NONE);
   // The application loses the screen: the device is lost.
   HWND hwnd = (HWND)wndGetWindowHandle(wndGetWorkbench()).wh_hWnd;
   SendMessageA(hwnd, WM_ACTIVATEAPP, FALSE, 0);
@@ -344,6 +345,9 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
   EXPECT_EQ(_gfxNewWindowCanvas(_pwnd, GCF_SHAREDDEPTH), nullptr);
   _gfxFinish(1);
   _gfxGammaRampTable(auw);
+  _gfxEnableBlend();
+  _gfxCullFace(GFF_NONE);
+  _gfxScissor(0, 0, 2, 2);
   EXPECT_EQ(rec.Total(), ctCallsLost) << "a slot touched the lost device";
   _gfx_pdpCurrent = nullptr;
   // Still lost while the application stays inactive.
@@ -373,6 +377,12 @@ TEST_F(Backend, FullScreenDeviceLostAndResetKeepsEveryCanvasWorking)
   EXPECT_EQ(ExternalBytes(), slExternal);
   EveryCanvasWorks();
   EXPECT_EQ(rec.dcr_actCalls[DDM_Reset], 2);
+  // The reset brought the default state back, and the cull cache with it: turning culling off
+  // (as it was before the loss) is sent again.
+  EXPECT_EQ(_gfx_eCullFace, GFF_BACK);
+  EXPECT_EQ(rec.dcr_adwRenderState[D3DRS_CULLMODE], (DWORD)D3DCULL_CW);
+  _gfxCullFace(GFF_NONE);
+  EXPECT_EQ(rec.dcr_adwRenderState[D3DRS_CULLMODE], (DWORD)D3DCULL_NONE);
 
   _gfxReleaseCanvas(&tcCube);
   _gfxReleaseCanvas(&tc);
