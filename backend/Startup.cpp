@@ -6,6 +6,7 @@
 // device, Direct3D object, library; a start-up that fails half-way unwinds the same way, so
 // the next one starts from nothing.
 #include "backend/BackendPrivate.h"
+#include "backend/D3DX.h"
 
 #include <math.h>
 
@@ -139,6 +140,7 @@ void d3dRelease(void)
   if (ctLeft != 0) pdl = nullptr;
   _d3d = BackendState();
   delete pdl;
+  if (ctLeft == 0) d3dxUnload();
 }
 
 void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits, long iRefresh)

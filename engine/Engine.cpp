@@ -15,7 +15,7 @@ long d3d_iRenderingDevice = 0;
 int d3d_bReferenceRasterizer = 0;
 int d3d_bNoHardwareVertexProcessing = 0;
 long d3d_ctCommonVertexBuffers = 4;
-long d3d_iCommonVertexBuffersSize = 1024 * 1024;
+long d3d_iCommonVertexBuffersSize = 1024; // KiB over all the common buffers
 long gfx_iAntiAliasing = 0;
 long gfx_iWaitVSyncs = 0;
 float _gfx_f1oMaxAllowedFPS = 0.0f;
@@ -78,6 +78,22 @@ float _gfx_fPointSize = 1.0f;
 float _gfx_fLineWidth = 1.0f;
 Matrix44f _gfx_mCurrentProjection(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 Matrix44f _gfx_mAdjustedProjection(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+
+unsigned __int64 _gfx_uqCurrentVertexProgramInputMask = 0;
+unsigned __int64 _gfx_uqLastVertexProgramInputMask = 0;
+long gfx_ctTriangles = 0;
+long gfx_ctVertices = 0;
+// points, lines, line strip, triangles, triangle strip, fan, quads
+const long _gfx_aiPrimTris[GFX_CTPRIMITIVES] = {0, 0, 0, 1, 1, 1, 2};
+const long _gfx_aiPrimSize[2 * GFX_CTPRIMITIVES] = {1, 0, 2, 0, 1, 1, 3, 0, 1, 2, 1, 2, 4, 0};
+VertexBuffer _gfx_avbVertexBuffers[GFX_CTVERTEXBUFFERS];
+VexPixProgram _gfx_avppPrograms[GFX_CTPROGRAMSLOTS];
+long _gfx_ctPrograms = 0;
+long _gfx_hCurrentVertexProgram = 0;
+long _gfx_hCurrentPixelProgram = 0;
+Matrix44f _gfx_mCurrentModel(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+Matrix44f _gfx_mCurrentView(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+unsigned long _gfx_ulCachedMatrices = 0;
 
 CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];
 CTextureParams _gfx_atpGlobalTexParams[16];
@@ -159,6 +175,46 @@ long gfxGetFormatSize(GfxColorFormat eFormat)
   }
 }
 
+long _gfxFindEmptyProgramSlot(void)
+{
+  for (long i = 0; i < GFX_CTPROGRAMSLOTS; i++) {
+    if (_gfx_avppPrograms[i].vpp_pShader == nullptr) {
+      if (_gfx_ctPrograms < i + 1) _gfx_ctPrograms = i + 1;
+      return i;
+    }
+  }
+  return -1;
+}
+
+CString gfuParseShaderProgram(GfxAPI eAPI, const char *strText, unsigned long &ulFlags)
+{
+  ulFlags = 0;
+  if (eAPI != GAT_D3D || strText == nullptr) return CString();
+  // Line by line: "#" comment lines and blank lines go, the rest is kept with its line end.
+  CString strOut;
+  bool bCode = false;
+  const char *pch = strText;
+  while (*pch != 0) {
+    const char *pchEnd = strchr(pch, '\n');
+    long ctLine = pchEnd != nullptr ? long(pchEnd - pch) : long(strlen(pch));
+    const char *pchFirst = pch;
+    while (pchFirst < pch + ctLine &&
+           (*pchFirst == ' ' || *pchFirst == '\t' || *pchFirst == '\r')) {
+      pchFirst++;
+    }
+    if (pchFirst < pch + ctLine && *pchFirst != '#') {
+      strOut += CString(pchFirst, long(pch + ctLine - pchFirst));
+      strOut += "\n";
+      bCode = true;
+    }
+    pch += ctLine;
+    if (*pch == '\n') pch++;
+  }
+  if (!bCode) return CString();
+  if (strOut.str_String[0] == 'p') ulFlags |= VPF_PIXEL;
+  return strOut;
+}
+
 CWindow *gfxGetWindowCanvasWindow(CWindowCanvas *pwc)
 {
   return pwc != nullptr ? pwc->wc_pwnd : nullptr;
@@ -210,6 +266,14 @@ void gfxResetEngineState(void)
   gfx_bNoAlphaBlending = 0;
   _gfx_pdpCurrent = nullptr;
   _gfx_ppnGfxAPI = nullptr;
+  d3d_ctCommonVertexBuffers = 4;
+  d3d_iCommonVertexBuffersSize = 1024;
+  gfx_bOutputGPUPrograms = 0;
+  gfx_bNoStaticGeometry = 0;
+  gfx_ctTriangles = gfx_ctVertices = 0;
+  _gfx_uqCurrentVertexProgramInputMask = _gfx_uqLastVertexProgramInputMask = 0;
+  memset(_gfx_avbVertexBuffers, 0, sizeof(_gfx_avbVertexBuffers));
+  _gfx_hCurrentVertexProgram = _gfx_hCurrentPixelProgram = 0;
   _ctErrors = 0;
   _achLastError[0] = 0;
 }

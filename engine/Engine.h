@@ -60,10 +60,41 @@ enum GfxAPI : long {
 // slots' code.
 enum GfxTexFilter : long;
 enum GfxTexWrap : long;
-enum GfxAccessType : long;
-enum GfxUsageType : long;
-enum GfxPrimitive : long;
-enum GfxStatus : long;
+
+// What a vertex stream holds (one attribute per stream) and index data.
+enum GfxUsageType : long {
+  GUT_COLOR = 130,  // four bytes of colour
+  GUT_SHORT2 = 131, // two 16-bit integers
+  GUT_SHORT4 = 132,
+  GUT_FLOAT1 = 133,
+  GUT_FLOAT2 = 134,
+  GUT_FLOAT3 = 135,
+  GUT_FLOAT4 = 136,
+  GUT_INDEX16 = 137,
+  GUT_INDEX32 = 138,
+};
+// How a static buffer is locked.
+enum GfxAccessType : long {
+  GAC_READ = 140,
+  GAC_WRITE = 141,
+  GAC_READWRITE = 142,
+};
+// Primitive types; the tables _gfx_aiPrimTris and _gfx_aiPrimSize are indexed by type - 150.
+enum GfxPrimitive : long {
+  GPR_POINTS = 150,
+  GPR_LINES = 151,
+  GPR_LINESTRIP = 152,
+  GPR_TRIANGLES = 153,
+  GPR_TRIANGLESTRIP = 154,
+  GPR_TRIANGLEFAN = 155,
+  GPR_QUADS = 156,
+};
+static const long GFX_CTPRIMITIVES = 7;
+// Which constant registers gfxGetConstantRegisters reads.
+enum GfxStatus : long {
+  GST_VERTEXCONSTANTS = 1040,
+  GST_PIXELCONSTANTS = 1041,
+};
 
 // Blend factors, comparisons, faces and polygon modes of the render-state slots.
 enum GfxBlend : long {
@@ -99,7 +130,31 @@ enum GfxPolyMode : long {
   GPM_LINE = 67,
   GPM_POINT = 68,
 };
-struct VexPixProgram;
+
+// A program of the engine's table _gfx_avppPrograms (handles are slot + 1).
+struct VexPixProgram {
+  void *vpp_pShader; // the Direct3D shader object; null for a free slot
+  unsigned long vpp_ulReserved;
+  unsigned long vpp_ulFlags; // the shader parser's flags; VPF_PIXEL for pixel programs
+};
+static const unsigned long VPF_PIXEL = 0x80000000UL;
+static const long GFX_CTPROGRAMSLOTS = 512;
+
+// An entry of the engine's table of vertex and index buffers _gfx_avbVertexBuffers (entries are
+// 1-based; 0 stands for none). The low six bits of the type byte give where the data lives; a
+// type byte of VBT_INDEX16 or more marks 16-bit indices.
+enum VertexBufferType : unsigned char {
+  VBT_NONE = 0,
+  VBT_BUFFER = 1,  // vb_pBuffer is the backend's static buffer (its handle)
+  VBT_MEMORY = 30, // vb_pBuffer points to the data in memory
+  VBT_INDEX16 = 64,
+};
+struct VertexBuffer {
+  void *vb_pBuffer;
+  long vb_slSize; // bytes
+  unsigned char vb_ubType;
+};
+static const long GFX_CTVERTEXBUFFERS = 1024;
 
 // gfx_ulFlags bits (written by the backend).
 enum GfxFlag : unsigned long {
@@ -374,6 +429,30 @@ ENGINE_API extern float _gfx_fLineWidth;
 ENGINE_API extern Matrix44f _gfx_mCurrentProjection;
 ENGINE_API extern Matrix44f _gfx_mAdjustedProjection;
 
+// Vertex streams in use: the attribute code (usage type - 129) of stream s in bits 4s..4s+3, as
+// the engine set it and as the last draw used it.
+ENGINE_API extern unsigned __int64 _gfx_uqCurrentVertexProgramInputMask;
+ENGINE_API extern unsigned __int64 _gfx_uqLastVertexProgramInputMask;
+// Triangles and vertices drawn (the backend adds to them).
+ENGINE_API extern long gfx_ctTriangles;
+ENGINE_API extern long gfx_ctVertices;
+// Per primitive type (type - 150): triangles per primitive, and vertices per primitive with a
+// constant term (two values per type).
+ENGINE_API extern const long _gfx_aiPrimTris[GFX_CTPRIMITIVES];
+ENGINE_API extern const long _gfx_aiPrimSize[2 * GFX_CTPRIMITIVES];
+ENGINE_API extern VertexBuffer _gfx_avbVertexBuffers[GFX_CTVERTEXBUFFERS];
+
+// The program table, how many of its slots were ever taken (handles above that are unknown),
+// and the current programs (0: none).
+ENGINE_API extern VexPixProgram _gfx_avppPrograms[GFX_CTPROGRAMSLOTS];
+ENGINE_API extern long _gfx_ctPrograms;
+ENGINE_API extern long _gfx_hCurrentVertexProgram;
+ENGINE_API extern long _gfx_hCurrentPixelProgram;
+// The model and view matrices and which of the matrices the backend has sent (bits).
+ENGINE_API extern Matrix44f _gfx_mCurrentModel;
+ENGINE_API extern Matrix44f _gfx_mCurrentView;
+ENGINE_API extern unsigned long _gfx_ulCachedMatrices;
+
 // The texture slots (handles are 1-based) and the per-unit sampler settings.
 ENGINE_API extern CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];
 ENGINE_API extern CTextureParams _gfx_atpGlobalTexParams[16];
@@ -394,6 +473,12 @@ ENGINE_API long _gfxFindEmptyTextureSlot(void);
 ENGINE_API int _gfxClipToScissor(long &iX, long &iY, long &iWidth, long &iHeight);
 // Bytes per pixel of a format (depth formats included); 0 for a compressed or unknown one.
 ENGINE_API long gfxGetFormatSize(GfxColorFormat eFormat);
+// A free 0-based slot of the program table (the count grows to cover it); -1 when full.
+ENGINE_API long _gfxFindEmptyProgramSlot(void);
+// The engine's shader parser: turns a program text into the given API's shader assembly and
+// sets the parser's flags. This stand-in takes Direct3D assembly itself, with "#" comment lines,
+// and gives the empty text for any other API or for a text without an instruction.
+ENGINE_API CString gfuParseShaderProgram(GfxAPI eAPI, const char *strText, unsigned long &ulFlags);
 ENGINE_API CWindow *gfxGetWindowCanvasWindow(CWindowCanvas *pwc);
 ENGINE_API long gfxGetTextureCanvasHandle(CTextureCanvas *ptc);
 
