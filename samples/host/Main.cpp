@@ -230,9 +230,12 @@ void Render(CSampleScene *pss, Time tmStart, Time tmLoading)
   Time tmFrames = timUptimeNow() - tmFramesStart;
   long iX, iY;
   sr.ProjectOrigin(pss, iX, iY);
-  conInfo("  %1 frames, %2 triangles drawn; screenshot %3 (%4x%5, mesh centre at %6,%7)%8\n",
-          _ctDrawnFrames, sr.CountTriangles(), bShot ? _strScreenshot : "not written", _iWidth,
-          _iHeight, iX, iY, sr.CountTriangles() == 0 ? "; the backend drew nothing" : "");
+  // The screenshot test reads this line: where to look, and what the background is.
+  conInfo("  %1 frames, %2 triangles drawn; screenshot %3 (%4x%5, clear colour %6, mesh centre at "
+          "%7,%8)%9\n",
+          _ctDrawnFrames, sr.CountTriangles(), bShot ? _strScreenshot : "not written",
+          sr.GetWidth(), sr.GetHeight(), fmtSpec(pss->ss_ulClearColor & 0xFFFFFF, "06X"), iX, iY,
+          sr.CountTriangles() == 0 ? "; the backend drew nothing" : "");
   double dFrames = timToFloat(tmFrames);
   conInfo("  start to first frame %1 ms, %2 frames per second, the loader's share %3%%\n",
           timMillisecondsL(tmFirstFrame),
