@@ -236,14 +236,15 @@ void Render(CSampleScene *pss, Time tmStart, Time tmLoading)
           _ctDrawnFrames, sr.CountTriangles(), bShot ? _strScreenshot : "not written",
           sr.GetWidth(), sr.GetHeight(), fmtSpec(pss->ss_ulClearColor & 0xFFFFFF, "06X"), iX, iY,
           sr.CountTriangles() == 0 ? "; the backend drew nothing" : "");
-  double dFrames = timToFloat(tmFrames);
-  conInfo("  start to first frame %1 ms, %2 frames per second, the loader's share %3%%\n",
-          timMillisecondsL(tmFirstFrame),
-          fmtSpec(dFrames > 0 ? _ctDrawnFrames / dFrames : 0.0, ".1f"),
-          fmtSpec(timToFloat(tmFirstFrame) > 0
-                      ? 100.0 * timToFloat(tmLoading) / timToFloat(tmFirstFrame)
-                      : 0.0,
-                  ".1f"));
+  // In tenths, printed as whole numbers: frames per second and the loader's share in percent.
+  __int64 llFramesMs = timMillisecondsL(tmFrames);
+  __int64 llFirstMs = timMillisecondsL(tmFirstFrame);
+  __int64 llLoadMs = timMillisecondsL(tmLoading);
+  long iFps10 = llFramesMs > 0 ? (long)(_ctDrawnFrames * 10000 / llFramesMs) : 0;
+  long iShare10 = llFirstMs > 0 ? (long)(llLoadMs * 1000 / llFirstMs) : 0;
+  conInfo("  start to first frame %1 ms, %2.%3 frames per second, the loader's share %4.%5%% "
+          "(%6 ms)\n",
+          llFirstMs, iFps10 / 10, iFps10 % 10, iShare10 / 10, iShare10 % 10, llLoadMs);
   CString strProfile;
   prfReportResults(70, strProfile);
   conInfo("-- Profile of the last frame (calls, ms per frame, share of the frame)\n%1", strProfile);
