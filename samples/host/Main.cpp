@@ -1,15 +1,20 @@
 // The sample host: a program built on Core the way a game is. It hands its main function to the
-// library, opens its log, raises the application's services, writes a small scene as content
-// files and loads it back on the loading thread while it runs a few frames that exercise the
-// subsystems under the profiler, prints a report of what it did and the profile, and shuts down,
-// leaving "Temp/SampleHost.log" beside the program's root.
-#include "core/Core.h"
+// library, opens its log, raises the application's services, mounts the sample's content archive
+// and loads the scene from it on the loading thread while frames exercise the subsystems, then
+// starts the graphics backend in a window, draws the scene turning for a number of frames, writes
+// a screenshot and the scene as a binary file, prints the profile and shuts down, leaving
+// "Temp/SampleHost.log" and "Temp/Screenshot.png" beside the program's root.
+//
+// "SampleHost --write-content DIR" writes the scene's text file from the program texts in DIR
+// instead: how the repository's content file is made.
+#include "Renderer.h"
 
 using namespace QuennelEngine;
 
 namespace {
 
 const int _ctFrames = 12;
+const long _ctDrawnFrames = 60;
 
 // Work for the threads section: sums a range.
 struct SumJob {
@@ -25,91 +30,6 @@ void RunSum(void *pvJob)
   psj->sj_llSum = 0;
   for (long i = psj->sj_iFrom; i < psj->sj_iTo; i++) psj->sj_llSum += i;
   __atomic_store_n(&psj->sj_bDone, 1, __ATOMIC_SEQ_CST);
-}
-
-// Content: a scene that refers to meshes kept in a file of their own.
-class CSampleMesh : public CResource {
-  MD_DECLARE_CLASS(CSampleMesh)
-  long sm_ctVertices = 0;
-  CString sm_strMaterial;
-};
-
-class CSampleScene : public CResource {
-  MD_DECLARE_CLASS(CSampleScene)
-  CString ss_strTitle;
-  Vector3f ss_vSunDirection = Vector3f(0.0f, -1.0f, 0.0f);
-  CStaticStackArray<Ptr<CResource>> ss_sapMeshes;
-};
-
-MD_CLASS_BEGIN(CSampleMesh, CResource, 1)
-MD_MEMBER(sm_ctVertices, 0, "Vertices")
-MD_MEMBER(sm_strMaterial, 0, "Material")
-MD_CLASS_END()
-
-MD_CLASS_BEGIN(CSampleScene, CResource, 1)
-MD_MEMBER(ss_strTitle, 0, "Title")
-MD_MEMBER(ss_vSunDirection, 0, "Sun direction")
-MD_MEMBER(ss_sapMeshes, 0, "Meshes")
-MD_CLASS_END()
-
-const char *const _strMeshFile = "Temp/Sample/Meshes.rsc";
-const char *const _strSceneFile = "Temp/Sample/Scene.wld";
-
-// Writes the meshes' file, the scene's file and the scene's preload list, and frees them again:
-// what the loader reads next comes from disk.
-void WriteContent(void)
-{
-  static const char *const astrMeshes[] = {"Rock", "Tree", "Well"};
-  CResourceFile *prfMeshes = new CResourceFile;
-  prfMeshes->SetFileName(_strMeshFile);
-  CResourceFile *prfScene = new CResourceFile;
-  prfScene->SetFileName(_strSceneFile);
-  CSampleScene *pss = new CSampleScene;
-  prfScene->RegisterResource(pss);
-  pss->ss_strTitle = "A clearing at dusk";
-  pss->ss_vSunDirection = Vector3f(0.3f, -0.8f, 0.5f);
-  for (int i = 0; i < 3; i++) {
-    CSampleMesh *psm = new CSampleMesh;
-    prfMeshes->RegisterResource(psm);
-    psm->SetName(astrMeshes[i]);
-    psm->sm_ctVertices = 120 * (i + 1);
-    psm->sm_strMaterial = strFormat("Materials/%1.mat", astrMeshes[i]);
-    pss->ss_sapMeshes.Push() = psm;
-  }
-  prfMeshes->SaveFile_t();
-  prfScene->SaveFile_t();
-  CStream strm;
-  strm.OpenFile_t(CString(_strSceneFile) + ".preload", "w");
-  strm.Print_t("%1: %2\n", filGetFileSize(_strMeshFile), _strMeshFile);
-  strm.Close();
-  resFreeUnusedStock();
-}
-
-// Reports the scene once the loader has it.
-void ReportContent(CResourceLoader &rl, long ctFrames)
-{
-  conInfo("-- Content\n");
-  Ptr<CResource> prs = rl.GetLoadedResource();
-  CSampleScene *pss = prs != nullptr && prs->mdGetDataType() == CSampleScene::md_pdtDataType
-                          ? static_cast<CSampleScene *>(prs.Get())
-                          : nullptr;
-  if (pss == nullptr) {
-    conInfo("  the scene did not load\n");
-    return;
-  }
-  conInfo("  '%1' from %2 loaded on the loading thread in %3 frame(s), %4 ms after the request\n",
-          pss->ss_strTitle, pss->GetFileName(), ctFrames,
-          timMillisecondsL(timUptimeNow() - rl.GetLoadStartTime()));
-  conInfo("  sun direction (%1, %2, %3), %4 meshes:\n", pss->ss_vSunDirection.x,
-          pss->ss_vSunDirection.y, pss->ss_vSunDirection.z, pss->ss_sapMeshes.Count());
-  for (long i = 0; i < pss->ss_sapMeshes.Count(); i++) {
-    Ptr<CResource> prsMesh = resAcquire(pss->ss_sapMeshes[i]);
-    if (prsMesh == nullptr || prsMesh->mdGetDataType() != CSampleMesh::md_pdtDataType) continue;
-    CSampleMesh *psm = static_cast<CSampleMesh *>(prsMesh.Get());
-    conInfo("    %1 in %2: %3 vertices, material %4\n", (const char *)psm->GetName(),
-            psm->GetFileName(), psm->sm_ctVertices, psm->sm_strMaterial);
-  }
-  conInfo("  the stock holds %1 file(s)\n", resListResourceFiles().Count());
 }
 
 long _ctFrameCallbacks = 0;
@@ -208,28 +128,40 @@ void DoFiles(bool bReport)
   }
 }
 
-// The host's main function: everything between the library's start-up and its shutdown.
-void HostMain(void)
+const char *const _strSceneFile = "Content/Scene.wld";
+const char *const _strTextureFile = "Content/Textures.rsc";
+const char *const _strArchive = "SampleContent.gro";
+const char *const _strScreenshot = "Temp/Screenshot.png";
+const char *const _strSavedScene = "Temp/Scene.bwld";
+const long _iWidth = 320;
+const long _iHeight = 240;
+
+// Writes the scene's text files and its preload list into Temp/Content/ from the program texts
+// found as Content/Cube.vsh and Content/Cube.psh.
+void WriteContent_t(void)
 {
-  conBackupLog("Temp/SampleHost.log");
-  conOpenLog(COT_LOG3, "Temp/SampleHost.log", "w");
-  conDumpBuffer(COT_LOG3); // what start-up logged before the file was open
-  static CServiceLog sl;
-  svcAssignServiceLog(&sl);
-  conInfo("QuennelEngine sample host: %1\n", corGetExeFileName());
+  CString strVertex, strPixel;
+  strVertex.LoadText_t("Content/Cube.vsh");
+  strPixel.LoadText_t("Content/Cube.psh");
+  CResourceFile *prfTextures = nullptr;
+  CResourceFile *prf = MakeSampleScene("Temp/Content/Scene.wld", "Temp/Content/Textures.rsc",
+                                       strVertex, strPixel, prfTextures);
+  md_bSaveTextFiles = 1;
+  prfTextures->SaveFile_t();
+  prf->SaveFile_t();
+  md_bSaveTextFiles = 0;
+  resFreeUnusedStock();
+  conInfo("wrote Temp/Content/Scene.wld and Temp/Content/Textures.rsc\n");
+}
 
-  IDENT idApplication = strConvertStringToID("Group.Application");
-  svcChangeRunLevel(idApplication, 11);
-  pfuRegisterPerFrameCallback(CountFrame, nullptr);
-
-  // The scene loads on the loading thread while the frames run; the first frame reports what it
-  // did, and the frame the loader finishes in reports the scene.
-  WriteContent();
+// Loads the scene on the loading thread while the frames exercise the subsystems, printing the
+// progress as it moves. The scene, or null when it did not load.
+Ptr<CResource> LoadScene(Time &tmLoading)
+{
   CResourceLoader rl;
   rl.BeginLoading(CSampleScene::md_pdtDataType, _strSceneFile);
-  prf_bShowProfiler = 1;
-  prf_tmRefreshInterval = 0.0f;
   Time tmStart = timUptimeNow();
+  long iShownPercent = -1;
   for (int iFrame = 0; iFrame < _ctFrames || !rl.IsResolved(); iFrame++) {
     CProfileSample ps("Frame");
     bool bReport = iFrame == 0;
@@ -241,15 +173,126 @@ void HostMain(void)
     rl.UpdateLoader();
     if (!rl.IsResolved() && rl.IsFinished()) {
       rl.ResolveResource();
-      ReportContent(rl, iFrame + 1);
+      tmLoading = timUptimeNow() - tmStart;
+    }
+    long iPercent = rl.IsResolved() ? 100 : (long)(rl.GetLoadProgress() * 100.0f);
+    if (iPercent != iShownPercent) {
+      conInfo("  loading %1: %2%%\n", _strSceneFile, iPercent);
+      iShownPercent = iPercent;
     }
     prfIncFrameCounter();
   }
-  conInfo("-- %1 frames in %2 ms; %3 per-frame callbacks ran\n", _ctFrames,
-          timMillisecondsL(timUptimeNow() - tmStart), _ctFrameCallbacks);
+  return rl.GetLoadedResource();
+}
+
+void ReportScene(CSampleScene *pss)
+{
+  conInfo("-- Content\n");
+  conInfo("  '%1' from %2, %3 mesh(es):\n", pss->ss_strTitle, pss->GetFileName(),
+          pss->ss_apmeshMeshes.Count());
+  for (long i = 0; i < pss->ss_apmeshMeshes.Count(); i++) {
+    CSampleMesh *psm = CastContent<CSampleMesh>(pss->ss_apmeshMeshes[i]);
+    if (psm == nullptr) continue;
+    CSampleMaterial *pmat = CastContent<CSampleMaterial>(psm->sm_pmatMaterial);
+    CSampleTexture *pst =
+        pmat != nullptr ? CastContent<CSampleTexture>(pmat->sm_ptexTexture) : nullptr;
+    conInfo("    %1: %2 vertices, %3 triangles, texture %4 (%5x%6) from %7\n",
+            (const char *)psm->GetName(), psm->VertexCount(), psm->sm_aiIndices.Count() / 3,
+            pst != nullptr ? (const char *)pst->GetName() : "none", pst ? pst->st_iWidth : 0,
+            pst ? pst->st_iHeight : 0, pst ? pst->GetFileName() : CString(""));
+  }
+}
+
+// Draws the scene, writes the screenshot and says whether the backend drew anything.
+void Render(CSampleScene *pss, Time tmStart, Time tmLoading)
+{
+  conInfo("-- Rendering\n");
+  CSampleRenderer sr;
+  try {
+    sr.Start_t("Prismel.dll", _iWidth, _iHeight);
+  } catch (CException &ex) {
+    conWarning("  the backend did not start: %1\n", ex.GetDescription());
+    return;
+  }
+  sr.Upload(pss);
+  Time tmFirstFrame;
+  Time tmFramesStart = timUptimeNow();
+  bool bShot = false;
+  for (long iFrame = 0; iFrame < _ctDrawnFrames; iFrame++) {
+    CProfileSample ps("Frame");
+    sysUpdate();
+    sr.DrawFrame(pss, iFrame);
+    if (iFrame == _ctDrawnFrames - 1) bShot = sr.WriteScreenshot(_strScreenshot);
+    sr.Present();
+    if (iFrame == 0) tmFirstFrame = timUptimeNow() - tmStart;
+    prfIncFrameCounter();
+  }
+  Time tmFrames = timUptimeNow() - tmFramesStart;
+  long iX, iY;
+  sr.ProjectOrigin(pss, iX, iY);
+  // The screenshot test reads this line: where to look, and what the background is.
+  conInfo("  %1 frames, %2 triangles drawn; screenshot %3 (%4x%5, clear colour %6, mesh centre at "
+          "%7,%8)%9\n",
+          _ctDrawnFrames, sr.CountTriangles(), bShot ? _strScreenshot : "not written",
+          sr.GetWidth(), sr.GetHeight(), fmtSpec(pss->ss_ulClearColor & 0xFFFFFF, "06X"), iX, iY,
+          sr.CountTriangles() == 0 ? "; the backend drew nothing" : "");
+  // In tenths, printed as whole numbers: frames per second and the loader's share in percent.
+  __int64 llFramesMs = timMillisecondsL(tmFrames);
+  __int64 llFirstMs = timMillisecondsL(tmFirstFrame);
+  __int64 llLoadMs = timMillisecondsL(tmLoading);
+  long iFps10 = llFramesMs > 0 ? (long)(_ctDrawnFrames * 10000 / llFramesMs) : 0;
+  long iShare10 = llFirstMs > 0 ? (long)(llLoadMs * 1000 / llFirstMs) : 0;
+  conInfo("  start to first frame %1 ms, %2.%3 frames per second, the loader's share %4.%5%% "
+          "(%6 ms)\n",
+          llFirstMs, iFps10 / 10, iFps10 % 10, iShare10 / 10, iShare10 % 10, llLoadMs);
   CString strProfile;
   prfReportResults(70, strProfile);
   conInfo("-- Profile of the last frame (calls, ms per frame, share of the frame)\n%1", strProfile);
+  sr.Stop();
+}
+
+// The host's main function: everything between the library's start-up and its shutdown.
+void HostMain(void)
+{
+  conBackupLog("Temp/SampleHost.log");
+  conOpenLog(COT_LOG3, "Temp/SampleHost.log", "w");
+  conDumpBuffer(COT_LOG3); // what start-up logged before the file was open
+  static CServiceLog sl;
+  svcAssignServiceLog(&sl);
+  conInfo("QuennelEngine sample host: %1\n", corGetExeFileName());
+  Time tmStart = timUptimeNow();
+
+  IDENT idApplication = strConvertStringToID("Group.Application");
+  svcChangeRunLevel(idApplication, 11);
+  pfuRegisterPerFrameCallback(CountFrame, nullptr);
+  try {
+    filAddArchive(filGetSoftExePath() + _strArchive);
+    conInfo("  mounted %1: %2 entries\n", _strArchive, filGetZipEntryCount());
+    if (corGetArgV(1) == "--write-content") {
+      WriteContent_t();
+    } else {
+      prf_bShowProfiler = 1;
+      prf_tmRefreshInterval = 0.0f;
+      Time tmLoading;
+      Ptr<CResource> prs = LoadScene(tmLoading);
+      CSampleScene *pss = CastContent<CSampleScene>(prs);
+      if (pss == nullptr) {
+        conWarning("  the scene did not load\n");
+      } else {
+        ReportScene(pss);
+        Render(pss, tmStart, tmLoading);
+        // The loaded file under a new name: saved in the binary form, the texture file still
+        // referred to where it was found.
+        CResourceFile *prf = pss->GetResourceFile();
+        prf->SetFileName(_strSavedScene);
+        prf->SaveFile_t();
+        conInfo("  saved the scene as %1 (%2 bytes)\n", _strSavedScene,
+                filGetFileSize(_strSavedScene));
+      }
+    }
+  } catch (CException &ex) {
+    conWarning("  %1\n", ex.GetDescription());
+  }
   pfuUnregisterPerFrameCallback(CountFrame, nullptr);
   sl.DumpToLogFile();
   // From now on service events go straight to the log, so the shutdown's stops appear there too.
