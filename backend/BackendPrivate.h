@@ -252,4 +252,17 @@ void d3dFogRange(float fStart, float fEnd);
 void d3dScissor(long iX, long iY, long iWidth, long iHeight);
 void d3dProjectionMatrix(const Matrix44f &m);
 
+// Textures (backend/Textures.cpp).
+void d3dSetTextureSlots(void);
+// The Direct3D format of a texture format, or the first accepted fallback; D3DFMT_UNKNOWN when
+// the device takes none. Unchecked before the device exists.
+D3DFORMAT d3dChooseTextureFormat(GfxColorFormat eFormat);
+// Bytes of a texture over its mip levels (six faces for a cube).
+long d3dTextureMemory(long iWidth, long iHeight, long iDepth, bool bMipmaps, bool bCube,
+                      GfxColorFormat eFormat);
+// The sampler defaults of every unit, on the device and in the engine's records.
+void d3dResetTextureUnits(void);
+// Releases every texture the backend made (before the device goes).
+void d3dReleaseAllTextures(void);
+
 } // namespace QuennelEngine
