@@ -111,6 +111,7 @@ void d3dSeamCaps(D3DCAPS9 &caps);
 bool d3dSeamModes(long &ctModes, const D3DDISPLAYMODE *&pdm);
 bool d3dSeamRefusesSamples(long ctSamples);
 bool d3dSeamRefusesDepth(D3DFORMAT fmt);
+bool d3dSeamRefusesTexture(D3DFORMAT fmt);
 // The desktop's gamma ramp as the device reported it.
 void d3dSeamGammaRamp(D3DGAMMARAMP &gr);
 // The vertical-blank period the common canvas measured.
@@ -130,6 +131,10 @@ inline bool d3dSeamRefusesSamples(long)
   return false;
 }
 inline bool d3dSeamRefusesDepth(D3DFORMAT)
+{
+  return false;
+}
+inline bool d3dSeamRefusesTexture(D3DFORMAT)
 {
   return false;
 }

@@ -246,7 +246,8 @@ D3DFORMAT d3dChooseTextureFormat(GfxColorFormat eFormat)
   if (i < 0 || i >= GFX_CTTEXFORMATS) return D3DFMT_UNKNOWN;
   if (_d3d.bs_pD3D == nullptr) return _afmtPrimary[i];
   auto IsAccepted = [](D3DFORMAT fmt) {
-    return SUCCEEDED(_d3d.bs_pD3D->CheckDeviceFormat(_d3d.bs_iAdapter, _d3d.bs_eDevType,
+    return !d3dSeamRefusesTexture(fmt) &&
+           SUCCEEDED(_d3d.bs_pD3D->CheckDeviceFormat(_d3d.bs_iAdapter, _d3d.bs_eDevType,
                                                      _d3d.bs_fmtAdapter, 0, D3DRTYPE_TEXTURE, fmt));
   };
   if (IsAccepted(_afmtPrimary[i])) return _afmtPrimary[i];

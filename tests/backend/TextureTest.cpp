@@ -438,3 +438,68 @@ TEST_F(Texture, VideoFramesGoThroughASharedSurfaceThatSurvivesAReset)
 }
 
 } // namespace
+
+namespace {
+
+using namespace QuennelEngine;
+
+class TextureFormats : public Texture {};
+
+// Refused formats fall back in the table's order, and a format without an accepted fallback is
+// unsupported; YUY2 is never taken as a fallback.
+TEST_F(TextureFormats, RefusedFormatsTakeTheFirstAcceptedFallback)
+{
+  D3DFORMAT *pfmt = _pps->ps_afmtRefusedTexture;
+  pfmt[0] = D3DFMT_X8R8G8B8;
+  pfmt[1] = D3DFMT_A8L8;
+  pfmt[2] = D3DFMT_DXT1;
+  pfmt[3] = D3DFMT_DXT3;
+  pfmt[4] = D3DFMT_A16B16G16R16F;
+  pfmt[5] = D3DFMT_L8;
+  Start();
+  auto Chosen = [](GfxColorFormat e) {
+    return (D3DFORMAT)_gfx_aulTexFormats[e - GFX_FIRSTTEXFORMAT];
+  };
+  EXPECT_EQ(Chosen(GCF_XRGB8), D3DFMT_A8R8G8B8);
+  EXPECT_EQ(Chosen(GCF_AL8), D3DFMT_A8R8G8B8);
+  EXPECT_EQ(Chosen(GCF_L8), D3DFMT_R5G6B5); // 225 (A8L8) and 220 refused: 222 is next
+  EXPECT_EQ(Chosen(GCF_DXT1), D3DFMT_DXT5);
+  EXPECT_EQ(Chosen(GCF_DXT3), D3DFMT_DXT5);
+  EXPECT_EQ(Chosen(GCF_RGBA16F), D3DFMT_UNKNOWN);
+  EXPECT_EQ(_gfx_aulColFormats[GCF_DXT1 - GFX_FIRSTTEXFORMAT], (unsigned long)D3DFMT_DXT5);
+  EXPECT_EQ(_gfxCreateTexture(4, 4, 1, 0, GCF_RGBA16F), 0);
+  // A texture of a substituted format is made in the chosen one and converts what it is given.
+  long h = _gfxCreateTexture(4, 4, 1, 0, GCF_XRGB8);
+  ASSERT_NE(h, 0);
+  D3DSURFACE_DESC sd;
+  ((IDirect3DTexture9 *)Object(h))->GetLevelDesc(0, &sd);
+  EXPECT_EQ(sd.Format, D3DFMT_A8R8G8B8);
+  std::vector<unsigned long> aul(16, 0x00123456);
+  _gfxUploadTexture(h, (const BYTE *)aul.data(), GCF_XRGB8, 0, 0, 0, 0);
+  std::vector<BYTE> aub = ReadLevel(h, 0, 16, 4);
+  EXPECT_EQ(aub[0], 0x56);
+  EXPECT_EQ(aub[2], 0x12);
+  _gfxDeleteTexture(h);
+}
+
+// Start-up leaves every unit at the defaults on the device, and the slots do nothing while the
+// device is gone.
+TEST_F(TextureFormats, UnitResetSendsTheDefaultsAndSlotsWaitForADevice)
+{
+  long hNone = _gfxCreateTexture(4, 4, 1, 0, GCF_ARGB8);
+  EXPECT_EQ(hNone, 0);
+  long iWidth, iHeight;
+  StartWindowed(iWidth, iHeight);
+  ASSERT_GT(gfx_ctTextureUnits, 0);
+  EXPECT_GE(rec.dcr_actCalls[DDM_SetTexture], gfx_ctTextureUnits);
+  EXPECT_EQ(rec.dcr_adwArgs[DDM_SetTextureStageState][0], (DWORD)(gfx_ctTextureUnits - 1));
+  EXPECT_EQ(rec.dcr_adwArgs[DDM_SetTextureStageState][1], (DWORD)D3DTSS_BUMPENVMAT11);
+  float f = 0.0f;
+  memcpy(&f, &rec.dcr_adwArgs[DDM_SetTextureStageState][2], 4);
+  EXPECT_EQ(f, 0.1f);
+  for (long i = 0; i < 16; i++) EXPECT_EQ(_gfx_ahCurrentTexture[i], 0);
+  EXPECT_EQ(_gfx_atpGlobalTexParams[gfx_ctTextureUnits - 1].tp_eFilter, 207);
+  EXPECT_EQ(_gfx_atpGlobalTexParams[15].tp_eFilter, gfx_ctTextureUnits < 16 ? 209 : 207);
+}
+
+} // namespace
