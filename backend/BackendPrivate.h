@@ -111,6 +111,7 @@ void d3dSeamCaps(D3DCAPS9 &caps);
 bool d3dSeamModes(long &ctModes, const D3DDISPLAYMODE *&pdm);
 bool d3dSeamRefusesSamples(long ctSamples);
 bool d3dSeamRefusesDepth(D3DFORMAT fmt);
+bool d3dSeamRefusesTexture(D3DFORMAT fmt);
 // The desktop's gamma ramp as the device reported it.
 void d3dSeamGammaRamp(D3DGAMMARAMP &gr);
 // The vertical-blank period the common canvas measured.
@@ -130,6 +131,10 @@ inline bool d3dSeamRefusesSamples(long)
   return false;
 }
 inline bool d3dSeamRefusesDepth(D3DFORMAT)
+{
+  return false;
+}
+inline bool d3dSeamRefusesTexture(D3DFORMAT)
 {
   return false;
 }
@@ -270,5 +275,18 @@ int d3dGetQueryResult(long iQuery, long &ctPixels, int bNoWait);
 void d3dReleaseQuery(long iQuery);
 // Shutdown and before a reset.
 void d3dReleaseAllQueries(void);
+
+// Textures (backend/Textures.cpp).
+void d3dSetTextureSlots(void);
+// The Direct3D format of a texture format, or the first accepted fallback; D3DFMT_UNKNOWN when
+// the device takes none. Unchecked before the device exists.
+D3DFORMAT d3dChooseTextureFormat(GfxColorFormat eFormat);
+// Bytes of a texture over its mip levels (six faces for a cube).
+long d3dTextureMemory(long iWidth, long iHeight, long iDepth, bool bMipmaps, bool bCube,
+                      GfxColorFormat eFormat);
+// The sampler defaults of every unit, on the device and in the engine's records.
+void d3dResetTextureUnits(void);
+// Releases every texture the backend made (before the device goes).
+void d3dReleaseAllTextures(void);
 
 } // namespace QuennelEngine

@@ -41,13 +41,6 @@ bool CanCreateQuery(D3DQUERYTYPE eType)
   return true;
 }
 
-// The Direct3D format of each texture colour format, before the texture seam picks fallbacks.
-const D3DFORMAT _afmtTextures[GFX_CTTEXFORMATS] = {
-    D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5,      D3DFMT_A4R4G4B4,
-    D3DFMT_A8L8,     D3DFMT_L8,       D3DFMT_A8,     D3DFMT_A16B16G16R16F, D3DFMT_DXT1,
-    D3DFMT_DXT3,     D3DFMT_DXT5,     D3DFMT_YUY2,
-};
-
 void SetDefaultState(void)
 {
   IDirect3DDevice9 *pDevice = _d3d.bs_pDevice;
@@ -165,8 +158,7 @@ void d3dSetCapsAndDefaults_t(void)
   if (CanCreateQuery(D3DQUERYTYPE_EVENT)) gfx_ulFlags |= GLF_EVENTQUERY;
 
   for (long i = 0; i < GFX_CTTEXFORMATS; i++) {
-    D3DFORMAT fmt =
-        IsFormatOK(0, D3DRTYPE_TEXTURE, _afmtTextures[i]) ? _afmtTextures[i] : D3DFMT_UNKNOWN;
+    D3DFORMAT fmt = d3dChooseTextureFormat(GfxColorFormat(GFX_FIRSTTEXFORMAT + i));
     _gfx_aulTexFormats[i] = fmt;
     _gfx_aulColFormats[i] = fmt;
   }
@@ -437,6 +429,7 @@ int d3dReset(void)
   _gfx_mCurrentProjection = _gfx_mCurrentModel;
   _gfx_mAdjustedProjection = _gfx_mCurrentModel;
   _gfx_ulCachedMatrices = 0;
+  d3dResetTextureUnits();
   _gfx_pcvCurrent = nullptr;
   conTraceF("(Direct3D) Device has been reset successfully.\n");
   return 1;

@@ -151,6 +151,7 @@ void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits,
     d3dLoad_t();
     d3dCreateDevice_t(iWidth, iHeight, iColorBits, iDepthBits, iRefresh);
     d3dCreateCommonCanvas(iWidth, iHeight, iColorBits, iDepthBits);
+    d3dResetTextureUnits();
   } catch (...) {
     // Everything made so far goes before the exception reaches the engine.
     d3dReleaseCommonCanvas();
@@ -169,6 +170,7 @@ void d3dShutdown(void)
   if (gfx_eCurrentAPI != GAT_D3D) return;
   d3dReleaseAllQueries();
   d3dReleaseAllPrograms();
+  d3dReleaseAllTextures();
   d3dReleaseCommonCanvas();
   d3dForgetAllDeviceBound();
   // The estimate goes exactly as it was counted.
@@ -221,4 +223,5 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxIssueQueryEnd = SLOT(d3dIssueQueryEnd);
   _gfxGetQueryResult = SLOT(d3dGetQueryResult);
   _gfxReleaseQuery = SLOT(d3dReleaseQuery);
+  d3dSetTextureSlots();
 }

@@ -132,6 +132,15 @@ bool d3dSeamRefusesDepth(D3DFORMAT fmt)
   return false;
 }
 
+bool d3dSeamRefusesTexture(D3DFORMAT fmt)
+{
+  for (D3DFORMAT fmtRefused : _ps.ps_afmtRefusedTexture) {
+    if (fmtRefused == D3DFMT_UNKNOWN) return false;
+    if (fmtRefused == fmt) return true;
+  }
+  return false;
+}
+
 IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp)
 {
   _ps.ps_ppCreated = pp;

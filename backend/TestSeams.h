@@ -61,6 +61,8 @@ struct PrismelSeams {
   long ps_actSamplesTried[16] = {};
   // Depth formats refused as if the device lacked them (D3DFMT_UNKNOWN ends the list).
   D3DFORMAT ps_afmtRefusedDepth[4] = {};
+  // Texture formats refused as if the device could not sample them (the same way).
+  D3DFORMAT ps_afmtRefusedTexture[8] = {};
   // The desktop's gamma ramp read at creation: 0 as the device says, 1 entries of 8 bits only
   // (entry i of each channel is i), 2 the same but one entry needs 16 bits.
   long ps_iGammaRamp = 0;

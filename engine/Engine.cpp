@@ -97,6 +97,12 @@ unsigned long _gfx_ulCachedMatrices = 0;
 
 CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];
 CTextureParams _gfx_atpGlobalTexParams[16];
+long _gfx_ahCurrentTexture[16];
+float gfx_afTextureLODBias[16];
+long gfx_hWhiteTexture = 0;
+long gfx_iFrameNumber = 0;
+CProfileNode *_gfx_ppnTexMem = nullptr;
+long _gfx_ctTextures = 0;
 
 CProfileNode *_gfx_ppnGfxAPI = nullptr;
 
@@ -129,6 +135,7 @@ long _gfxFindEmptyTextureSlot(void)
 {
   for (long i = 0; i < GFX_CTTEXTURESLOTS; i++) {
     if (_gfx_atpTextures[i].tp_pTexture == nullptr && _gfx_atpTextures[i].tp_uwWidth == 0) {
+      if (_gfx_ctTextures < i + 1) _gfx_ctTextures = i + 1;
       return i + 1;
     }
   }
@@ -172,6 +179,38 @@ long gfxGetFormatSize(GfxColorFormat eFormat)
     return 8;
   default:
     return 0;
+  }
+}
+
+long gfxGetFormatSize(long iWidth, long iHeight, long iDepth, GfxColorFormat eFormat)
+{
+  if (iDepth < 1) iDepth = 1;
+  if (eFormat == GCF_DXT1 || eFormat == GCF_DXT3 || eFormat == GCF_DXT5) {
+    long ctBlocks = ((iWidth + 3) / 4) * ((iHeight + 3) / 4) * iDepth;
+    return ctBlocks * (eFormat == GCF_DXT1 ? 8 : 16);
+  }
+  long ctBytes = eFormat == GCF_VIDEOFRAME ? 2 : gfxGetFormatSize(eFormat);
+  return iWidth * iHeight * iDepth * ctBytes;
+}
+
+bool bmpConvertFormat(const void *pvSource, void *pvTarget, long iWidth, long iHeight,
+                      GfxColorFormat eFrom, GfxColorFormat eTo)
+{
+  if (pvSource == nullptr || pvTarget == nullptr || iWidth < 1 || iHeight < 1) return false;
+  // A video frame is YUY2 already, in the engine's own row order: the bytes go as they are.
+  if ((eFrom == GCF_VIDEOFRAME && eTo == GCF_YUY2) || eFrom == eTo) {
+    GfxColorFormat eSize = eFrom == GCF_VIDEOFRAME ? GCF_YUY2 : eFrom;
+    memcpy(pvTarget, pvSource, gfxGetFormatSize(iWidth, iHeight, 1, eSize));
+    return true;
+  }
+  return false;
+}
+
+void _gfxCompactTextureSlots(void)
+{
+  while (_gfx_ctTextures > 0 && _gfx_atpTextures[_gfx_ctTextures - 1].tp_pTexture == nullptr &&
+         _gfx_atpTextures[_gfx_ctTextures - 1].tp_uwWidth == 0) {
+    _gfx_ctTextures--;
   }
 }
 
@@ -273,6 +312,9 @@ void gfxResetEngineState(void)
   _gfx_uqCurrentVertexProgramInputMask = _gfx_uqLastVertexProgramInputMask = 0;
   memset(_gfx_avbVertexBuffers, 0, sizeof(_gfx_avbVertexBuffers));
   _gfx_hCurrentVertexProgram = _gfx_hCurrentPixelProgram = 0;
+  gfx_hWhiteTexture = 0;
+  gfx_iFrameNumber = 0;
+  _gfx_ppnTexMem = nullptr;
   _ctErrors = 0;
   _achLastError[0] = 0;
 }

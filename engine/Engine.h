@@ -56,10 +56,22 @@ enum GfxAPI : long {
   GAT_D3D = 2,
 };
 
-// Enumerations of the texture, buffer, program and state slots; their values belong to those
-// slots' code.
-enum GfxTexFilter : long;
-enum GfxTexWrap : long;
+// Texture filters: magnification, minification and mip filter (none, point, linear) in one code.
+enum GfxTexFilter : long {
+  GTF_NEAREST = 200,  // point, point, no mipmaps
+  GTF_LINEAR = 203,   // linear, linear, no mipmaps
+  GTF_BILINEAR = 207, // linear, linear, nearest mipmap
+  GTF_TRILINEAR = 211,
+  GTF_DEFAULT = 209, // the default of an empty slot
+};
+// Texture address modes.
+enum GfxTexWrap : long {
+  GTW_REPEAT = 80,
+  GTW_CLAMP = 81,
+  GTW_BORDER = 82,
+};
+// Packed video frames of the engine (two pixels in four bytes, Y0 U Y1 V); only uploads take it.
+static const GfxColorFormat GCF_VIDEOFRAME = GfxColorFormat(239);
 
 // What a vertex stream holds (one attribute per stream) and index data.
 enum GfxUsageType : long {
@@ -456,6 +468,14 @@ ENGINE_API extern unsigned long _gfx_ulCachedMatrices;
 // The texture slots (handles are 1-based) and the per-unit sampler settings.
 ENGINE_API extern CTextureParams _gfx_atpTextures[GFX_CTTEXTURESLOTS];
 ENGINE_API extern CTextureParams _gfx_atpGlobalTexParams[16];
+// The texture bound to each unit (0: none), each unit's LOD bias, the texture handle 0 stands
+// for, and the frame number that per-frame texture memory is counted by.
+ENGINE_API extern long _gfx_ahCurrentTexture[16];
+ENGINE_API extern float gfx_afTextureLODBias[16];
+ENGINE_API extern long gfx_hWhiteTexture;
+ENGINE_API extern long gfx_iFrameNumber;
+// Textures bound this frame: calls = textures, count = megabytes (may be null).
+ENGINE_API extern CProfileNode *_gfx_ppnTexMem;
 
 // The profile node every slot adds its time to (may be null).
 ENGINE_API extern CProfileNode *_gfx_ppnGfxAPI;
@@ -473,6 +493,17 @@ ENGINE_API long _gfxFindEmptyTextureSlot(void);
 ENGINE_API int _gfxClipToScissor(long &iX, long &iY, long &iWidth, long &iHeight);
 // Bytes per pixel of a format (depth formats included); 0 for a compressed or unknown one.
 ENGINE_API long gfxGetFormatSize(GfxColorFormat eFormat);
+// Bytes of an image of the format: compressed formats by 4 x 4 blocks (8 bytes for DXT1, 16
+// for DXT3/5), video frames at two bytes a pixel.
+ENGINE_API long gfxGetFormatSize(long iWidth, long iHeight, long iDepth, GfxColorFormat eFormat);
+// Converts an image between two of the engine's formats; false when it cannot (this stand-in
+// converts video frames to YUY2, and copies an image to its own format).
+ENGINE_API bool bmpConvertFormat(const void *pvSource, void *pvTarget, long iWidth, long iHeight,
+                                 GfxColorFormat eFrom, GfxColorFormat eTo);
+// Drops the empty slots at the end of the texture table from its count of used slots.
+ENGINE_API void _gfxCompactTextureSlots(void);
+// The count of texture slots ever taken (handles above it are unknown).
+ENGINE_API extern long _gfx_ctTextures;
 // A free 0-based slot of the program table (the count grows to cover it); -1 when full.
 ENGINE_API long _gfxFindEmptyProgramSlot(void);
 // The engine's shader parser: turns a program text into the given API's shader assembly and
