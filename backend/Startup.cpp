@@ -151,6 +151,7 @@ void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits,
     d3dLoad_t();
     d3dCreateDevice_t(iWidth, iHeight, iColorBits, iDepthBits, iRefresh);
     d3dCreateCommonCanvas(iWidth, iHeight, iColorBits, iDepthBits);
+    d3dRegisterBuffers();
   } catch (...) {
     // Everything made so far goes before the exception reaches the engine.
     d3dReleaseCommonCanvas();
@@ -208,4 +209,5 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
   _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
   d3dSetRenderStateSlots();
+  d3dSetDrawingSlots();
 }
