@@ -269,4 +269,23 @@ void d3dSetDrawingSlots(void);
 void d3dUseQuadIndices(void);
 void d3dRestoreEngineIndices(void);
 
+// Programs (backend/Programs.cpp).
+long d3dCreateProgram(const char *strText, int bVertex);
+void d3dReleaseProgram(VexPixProgram &vpp, int bVertex);
+// Releases the programs the engine left in its table (shutdown).
+void d3dReleaseAllPrograms(void);
+void d3dBindVertexProgram(long hProgram);
+void d3dBindPixelProgram(long hProgram);
+void d3dVertexProgramConstants(long iFirst, long ctRegisters, const float *pfValues);
+void d3dPixelProgramConstants(long iFirst, long ctRegisters, const float *pfValues);
+void d3dGetConstantRegisters(GfxStatus eStatus, long iFirst, long ctRegisters, void *pvOut);
+
+// Occlusion queries (backend/Queries.cpp).
+void d3dIssueQueryBegin(long iQuery);
+void d3dIssueQueryEnd(long iQuery);
+int d3dGetQueryResult(long iQuery, long &ctPixels, int bNoWait);
+void d3dReleaseQuery(long iQuery);
+// Shutdown and before a reset.
+void d3dReleaseAllQueries(void);
+
 } // namespace QuennelEngine

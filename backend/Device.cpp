@@ -409,6 +409,7 @@ void d3dReleaseCommonCanvas(void)
 
 int d3dReset(void)
 {
+  d3dReleaseAllQueries();
   d3dReleaseAllBeforeReset();
   HRESULT hr = _d3d.bs_pDevice->Reset(&_d3d.bs_pp);
   if (hr == D3DERR_DEVICELOST) {
@@ -428,6 +429,14 @@ int d3dReset(void)
   } catch (CException &ex) {
     conFatalErrorF("%1", ARG_TEXT, ex.GetDescription());
   }
+  // The device forgot its shaders, streams and matrices: so do the engine's records of them.
+  _gfx_hCurrentVertexProgram = _gfx_hCurrentPixelProgram = 0;
+  _gfx_uqCurrentVertexProgramInputMask = _gfx_uqLastVertexProgramInputMask = 0;
+  _gfx_mCurrentModel = Matrix44f(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+  _gfx_mCurrentView = _gfx_mCurrentModel;
+  _gfx_mCurrentProjection = _gfx_mCurrentModel;
+  _gfx_mAdjustedProjection = _gfx_mCurrentModel;
+  _gfx_ulCachedMatrices = 0;
   _gfx_pcvCurrent = nullptr;
   conTraceF("(Direct3D) Device has been reset successfully.\n");
   return 1;

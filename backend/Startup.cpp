@@ -168,6 +168,8 @@ void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits,
 void d3dShutdown(void)
 {
   if (gfx_eCurrentAPI != GAT_D3D) return;
+  d3dReleaseAllQueries();
+  d3dReleaseAllPrograms();
   d3dReleaseCommonCanvas();
   d3dForgetAllDeviceBound();
   // The estimate goes exactly as it was counted.
@@ -209,5 +211,16 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
   _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
   d3dSetRenderStateSlots();
+  _gfxCreateProgram = SLOT(d3dCreateProgram);
+  _gfxReleaseProgram = SLOT(d3dReleaseProgram);
+  _gfxBindVertexProgram = SLOT(d3dBindVertexProgram);
+  _gfxBindPixelProgram = SLOT(d3dBindPixelProgram);
+  _gfxVertexProgramConstants = SLOT(d3dVertexProgramConstants);
+  _gfxPixelProgramConstants = SLOT(d3dPixelProgramConstants);
+  gfxGetConstantRegisters = SLOT(d3dGetConstantRegisters);
+  _gfxIssueQueryBegin = SLOT(d3dIssueQueryBegin);
+  _gfxIssueQueryEnd = SLOT(d3dIssueQueryEnd);
+  _gfxGetQueryResult = SLOT(d3dGetQueryResult);
+  _gfxReleaseQuery = SLOT(d3dReleaseQuery);
   d3dSetDrawingSlots();
 }

@@ -211,7 +211,6 @@ CString gfuParseShaderProgram(GfxAPI eAPI, const char *strText, unsigned long &u
     if (*pch == '\n') pch++;
   }
   if (!bCode) return CString();
-  if (strOut.str_String[0] == 'p') ulFlags |= VPF_PIXEL;
   return strOut;
 }
 

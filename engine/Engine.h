@@ -135,7 +135,7 @@ enum GfxPolyMode : long {
 struct VexPixProgram {
   void *vpp_pShader; // the Direct3D shader object; null for a free slot
   unsigned long vpp_ulReserved;
-  unsigned long vpp_ulFlags; // the shader parser's flags; VPF_PIXEL for pixel programs
+  unsigned long vpp_ulFlags; // the shader parser's flags, and VPF_PIXEL for pixel programs
 };
 static const unsigned long VPF_PIXEL = 0x80000000UL;
 static const long GFX_CTPROGRAMSLOTS = 512;
