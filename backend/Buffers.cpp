@@ -4,7 +4,7 @@
 // Bound arrays are copied into a ring of common dynamic buffers. Appending uses no-overwrite
 // locks; moving on to the next buffer discards it, unless it still holds what the last draws
 // read. Only a write over that region takes a plain (waiting) lock.
-#include "backend/Buffers.h"
+#include "backend/BuffersPrivate.h"
 
 namespace QuennelEngine {
 

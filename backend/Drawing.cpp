@@ -1,6 +1,6 @@
 // Drawing: the vertex declaration for the streams in use, vertex and indexed draws, quads from
 // the prebuilt index buffer, and the triangle and vertex statistics.
-#include "backend/Buffers.h"
+#include "backend/BuffersPrivate.h"
 
 namespace QuennelEngine {
 

@@ -268,6 +268,42 @@ TEST_F(Draw, IndexArraysAppendDiscardAndNarrowWithout32BitIndices)
   EXPECT_EQ(rec.dcr_adwArgs[DDM_CreateIndexBuffer][0], 25004u);
 }
 
+TEST_F(Draw, AResetMakesTheBuffersAgainAndForgetsWhatTheDeviceHeld)
+{
+  long iWidth = GetSystemMetrics(SM_CXSCREEN), iHeight = GetSystemMetrics(SM_CYSCREEN);
+  _gfxStartup_t(iWidth, iHeight, 32, 24, 0);
+  ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
+  ASSERT_NE(gfx_ulFlags & GLF_FULLSCREEN, 0u);
+  const long slExternal = ExternalBytes();
+  const float af[16] = {};
+  _gfxBindVertexArray(0, af, GUT_FLOAT4, sizeof(af), 0);
+  _gfxDrawVertices(GPR_QUADS, 1, 0);
+  EXPECT_EQ(_gfxPresent(nullptr, 1), 1);
+
+  HWND hwnd = (HWND)wndGetWindowHandle(wndGetWorkbench()).wh_hWnd;
+  SendMessageA(hwnd, WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_EQ(_gfxPresent(nullptr, 1), 0);
+  const long ctCallsLost = rec.Total();
+  _gfxBindVertexArray(0, af, GUT_FLOAT4, sizeof(af), 0);
+  _gfxIndexArray(af, 4, GUT_INDEX16);
+  _gfxDrawVertices(GPR_QUADS, 1, 0);
+  _gfxDrawIndices(GPR_TRIANGLES, 1, 3, 0);
+  EXPECT_EQ(rec.Total(), ctCallsLost) << "a slot touched the lost device";
+  SendMessageA(hwnd, WM_ACTIVATEAPP, TRUE, 0);
+  ASSERT_EQ(_gfxPresent(nullptr, 1), 1);
+  EXPECT_EQ(ExternalBytes(), slExternal);
+
+  // The engine binds again; the quad indices and the declaration go to the device again.
+  _pps->ps_rec = D3DCallRecord();
+  _gfxBindVertexArray(0, af, GUT_FLOAT4, sizeof(af), 0);
+  _gfxDrawVertices(GPR_QUADS, 1, 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetIndices], 1);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_CreateVertexDeclaration], 1);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetVertexDeclaration], 1);
+  EXPECT_EQ(rec.dcr_ctDraws, 1);
+  ShowWindow(hwnd, SW_RESTORE);
+}
+
 // Each case runs with hardware and with software vertex processing.
 class DrawPixels : public Draw, public testing::WithParamInterface<bool> {};
 
