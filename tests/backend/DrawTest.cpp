@@ -366,6 +366,28 @@ TEST_P(DrawPixels, TwentyThousandQuadsDrawAtBothEnds)
   EXPECT_TRUE(AllAre(Grab(0, 0, 63, 63), 0xFF0000));
 }
 
+TEST_P(DrawPixels, TwentyThousandTrianglesAllDraw)
+{
+  Start(GetParam());
+  Canvas(_strVertex, _strRed);
+  // The first triangle pair covers the left half, the last the right; the others nothing.
+  std::vector<Vertex> av(3 * 20000, Vertex{5, 5, 0.5f, 1});
+  Square(&av[0], -1, -1, 0, 1);
+  Square(&av[3 * 19998], 0, -1, 1, 1);
+  _gfxBindVertexArray(0, av.data(), GUT_FLOAT4, (long)(av.size() * sizeof(Vertex)), 0);
+  gfx_ctTriangles = 0;
+  _gfxIssueQueryBegin(7);
+  _gfxDrawVertices(GPR_TRIANGLES, 20000, 0);
+  _gfxIssueQueryEnd(7);
+  long ctPixels = 0;
+  EXPECT_EQ(_gfxGetQueryResult(7, ctPixels, 0), 1);
+  EXPECT_EQ(ctPixels, 64 * 64);
+  _gfxReleaseQuery(7);
+  EXPECT_EQ(gfx_ctTriangles, 20000);
+  EXPECT_EQ(rec.dcr_ctDraws, 2);
+  EXPECT_TRUE(AllAre(Grab(0, 0, 63, 63), 0xFF0000));
+}
+
 TEST_P(DrawPixels, AGrowingRingKeepsTheEarlierStreamOfTheSameDraw)
 {
   d3d_ctCommonVertexBuffers = 2;
@@ -381,6 +403,9 @@ TEST_P(DrawPixels, AGrowingRingKeepsTheEarlierStreamOfTheSameDraw)
   _gfxBindVertexArray(0, avPos.data(), GUT_FLOAT4, ct * sizeof(Vertex), 0);
   _gfxBindVertexArray(1, avColour.data(), GUT_FLOAT4, ct * sizeof(Vertex), 0);
   EXPECT_GT(rec.dcr_actCalls[DDM_CreateVertexBuffer], 0) << "the ring did not grow";
+  // Stream 0 went along into the grown buffers (the device keeps an old buffer alive while it is
+  // bound, so the pixels alone would not tell).
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 3);
   _gfxDrawVertices(GPR_TRIANGLES, ct / 3, 0);
   EXPECT_TRUE(AllAre(Grab(0, 0, 63, 63), 0x00FF00));
 }
