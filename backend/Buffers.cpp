@@ -184,6 +184,7 @@ bool GrowRing(long n)
   for (long s = 0; s < D3D_CTSTREAMS; s++) {
     StreamRecord &sr = _d3dbf.bf_asr[s];
     if (sr.sr_iCommon < 0 || sr.sr_pvSource == nullptr) continue;
+    if (((_gfx_uqCurrentVertexProgramInputMask >> (4 * s)) & 0xF) == 0) continue;
     long slOffset = CopyToRing(sr.sr_pvSource, sr.sr_ctBytes);
     if (slOffset < 0) continue;
     sr.sr_iCommon = _d3dbf.bf_iCurrent;
@@ -496,15 +497,27 @@ void d3dBindVertexBuffer(long iStream, long iEntry, GfxUsageType eUsage, long sl
   SetCode(iStream, iCode);
 }
 
+namespace {
+
+// An unbound array's memory is the engine's again: the ring never copies from it after this.
+void ForgetSource(long iStream)
+{
+  _d3dbf.bf_asr[iStream].sr_pvSource = nullptr;
+}
+
+} // namespace
+
 void d3dUnbindVertexBuffer(long iStream)
 {
   if (!IsStream(iStream)) return;
   SetCode(iStream, 0);
+  ForgetSource(iStream);
 }
 
 void d3dUnbindVertexBuffers(void)
 {
   _gfx_uqCurrentVertexProgramInputMask = 0;
+  for (long s = 0; s < D3D_CTSTREAMS; s++) ForgetSource(s);
   _d3dbf.bf_slConsumed = 0;
   if (_d3dbf.bf_iPeriodBuffer >= 0) {
     _d3dbf.bf_iLastBuffer = _d3dbf.bf_iPeriodBuffer;

@@ -408,6 +408,14 @@ TEST_P(DrawPixels, AGrowingRingKeepsTheEarlierStreamOfTheSameDraw)
   EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 3);
   _gfxDrawVertices(GPR_TRIANGLES, ct / 3, 0);
   EXPECT_TRUE(AllAre(Grab(0, 0, 63, 63), 0x00FF00));
+
+  // Arrays of earlier draws are not copied again when the ring grows: their memory may be gone.
+  _gfxUnbindVertexBuffers();
+  _pps->ps_rec = D3DCallRecord();
+  std::vector<Vertex> avMore(4 * ct, Vertex{0, 0, 0, 1});
+  _gfxBindVertexArray(0, avMore.data(), GUT_FLOAT4, (long)(avMore.size() * sizeof(Vertex)), 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_CreateVertexBuffer], 2);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Processing, DrawPixels, testing::Values(false, true),
