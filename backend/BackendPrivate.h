@@ -118,6 +118,8 @@ void d3dSeamGammaRamp(D3DGAMMARAMP &gr);
 void d3dSeamNoteVBlankPeriod(double dSeconds);
 // The device the backend then uses (a recording wrapper of it, or itself).
 IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp);
+// A lock of a dynamic vertex (bIndex 0) or index buffer with these flags.
+void d3dSeamNoteLock(int bIndex, DWORD dwFlags);
 #else
 inline void d3dSeamCaps(D3DCAPS9 &)
 {
@@ -147,6 +149,9 @@ inline void d3dSeamNoteVBlankPeriod(double)
 inline IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &)
 {
   return pDevice;
+}
+inline void d3dSeamNoteLock(int, DWORD)
+{
 }
 #endif
 
@@ -256,6 +261,18 @@ void d3dFogColor(unsigned long ulColor);
 void d3dFogRange(float fStart, float fEnd);
 void d3dScissor(long iX, long iY, long iWidth, long iHeight);
 void d3dProjectionMatrix(const Matrix44f &m);
+
+// Vertex and index buffers and drawing (backend/Buffers.cpp, backend/Drawing.cpp).
+// d3dRegisterBuffers sets them up and puts them on the device-bound list (which releases them
+// at a reset and shutdown); d3dSetDrawingSlots fills their slots.
+void d3dRegisterBuffers(void);
+void d3dSetupBuffers(void);
+void d3dReleaseBuffers(void);
+void d3dSetBufferSlots(void);
+void d3dSetDrawingSlots(void);
+// The quad index buffer as index source, and the engine's own again after quads.
+void d3dUseQuadIndices(void);
+void d3dRestoreEngineIndices(void);
 
 // Programs (backend/Programs.cpp).
 long d3dCreateProgram(const char *strText, int bVertex);

@@ -152,6 +152,7 @@ void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits,
     d3dCreateDevice_t(iWidth, iHeight, iColorBits, iDepthBits, iRefresh);
     d3dCreateCommonCanvas(iWidth, iHeight, iColorBits, iDepthBits);
     d3dResetTextureUnits();
+    d3dRegisterBuffers();
   } catch (...) {
     // Everything made so far goes before the exception reaches the engine.
     d3dReleaseCommonCanvas();
@@ -224,4 +225,5 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
   _gfxGetQueryResult = SLOT(d3dGetQueryResult);
   _gfxReleaseQuery = SLOT(d3dReleaseQuery);
   d3dSetTextureSlots();
+  d3dSetDrawingSlots();
 }

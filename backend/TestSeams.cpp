@@ -83,6 +83,12 @@ private:
       rec.dcr_adwRenderState[pdw[0]] = pdw[1];
       rec.dcr_actRenderStateSets[pdw[0]]++;
     }
+    if ((eMethod == DDM_DrawPrimitive || eMethod == DDM_DrawIndexedPrimitive) &&
+        rec.dcr_ctDraws < 8) {
+      DWORD *pdwDraw = rec.dcr_aadwDraws[rec.dcr_ctDraws++];
+      pdwDraw[0] = eMethod;
+      memcpy(pdwDraw + 1, pdw, 6 * sizeof(DWORD));
+    }
   }
 
   IDirect3DDevice9 *rd_pDevice;
@@ -139,6 +145,12 @@ bool d3dSeamRefusesTexture(D3DFORMAT fmt)
     if (fmtRefused == fmt) return true;
   }
   return false;
+}
+
+void d3dSeamNoteLock(int bIndex, DWORD dwFlags)
+{
+  const long iKind = (dwFlags & D3DLOCK_DISCARD) ? 2 : (dwFlags & D3DLOCK_NOOVERWRITE) ? 1 : 0;
+  _ps.ps_aactLocks[bIndex != 0][iKind]++;
 }
 
 IDirect3DDevice9 *d3dSeamWrapDevice(IDirect3DDevice9 *pDevice, const D3DPRESENT_PARAMETERS &pp)

@@ -29,6 +29,9 @@ struct D3DCallRecord {
   D3DRECT dcr_rcClear;
   DWORD dcr_adwRenderState[256];
   long dcr_actRenderStateSets[256];
+  // The first draws in order: DDM_DrawPrimitive or DDM_DrawIndexedPrimitive, then the arguments.
+  long dcr_ctDraws;
+  DWORD dcr_aadwDraws[8][7];
 
   long Total(void) const
   {
@@ -74,6 +77,8 @@ struct PrismelSeams {
   long ps_ctResetsLost = 0;
   // The present parameters of the last device made.
   D3DPRESENT_PARAMETERS ps_ppCreated = {};
+  // Locks of the dynamic vertex (0) and index (1) buffers: plain, no-overwrite, discard.
+  long ps_aactLocks[2][3] = {};
 };
 
 typedef PrismelSeams *(*PrismelTestSeamsFunction)(void);

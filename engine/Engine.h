@@ -443,6 +443,10 @@ ENGINE_API extern Matrix44f _gfx_mAdjustedProjection;
 
 // Vertex streams in use: the attribute code (usage type - 129) of stream s in bits 4s..4s+3, as
 // the engine set it and as the last draw used it.
+// Arrays bound with _gfxBindVertexArray are copied into the backend's ring of common buffers; the
+// engine calls _gfxUnbindVertexBuffers after every draw (at least once a frame), since what is
+// bound between two such calls must fit one common buffer (the ring grows, up to 16 MiB, when it
+// does not) and the bound arrays must stay in memory until then.
 ENGINE_API extern unsigned __int64 _gfx_uqCurrentVertexProgramInputMask;
 ENGINE_API extern unsigned __int64 _gfx_uqLastVertexProgramInputMask;
 // Triangles and vertices drawn (the backend adds to them).
