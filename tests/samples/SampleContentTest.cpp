@@ -89,7 +89,6 @@ TEST_F(SampleContent, ProgramTextsParseAsShaderAssembly)
   }
   CString strPixel = gfuParseShaderProgram(GAT_D3D, pmat->sm_strPixelProgram, ulFlags);
   EXPECT_NE(strstr(strPixel, "ps_2_0"), nullptr) << (const char *)strPixel;
-  EXPECT_NE(ulFlags & VPF_PIXEL, 0UL);
 }
 
 } // namespace
