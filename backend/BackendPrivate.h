@@ -69,10 +69,11 @@ private:
 };
 
 // Each slot is its implementation inside a slot scope. Filling a slot in the implementation's
-// own source lets the compiler fold the two into one call (the render-state setters need that).
+// own source lets the compiler fold the two into one function (the render-state setters need
+// that: a changing setter costs little more than the device call it makes).
 template <class F, F f> struct Slot;
 template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
-  static R Call(A... a)
+  __attribute__((flatten)) static R Call(A... a)
   {
     CSlotScope ss;
     return f(a...);

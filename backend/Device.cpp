@@ -281,12 +281,14 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
 
   gfx_ulFlags &= ~(unsigned long)(GLF_HASTNL | GLF_HWVERTEXPROCESSING);
   gfx_iMaxInputStreams = 16;
-  DWORD dwBehavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+  // The device keeps the thread's floating-point precision: left to itself, Direct3D drops it to
+  // 24 bits, and every double of the program (clocks, profiles, the game's own) loses digits.
+  DWORD dwBehavior = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
   if ((caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) && caps.VertexShaderVersion != 0 &&
       caps.MaxStreams >= 8) {
     gfx_ulFlags |= GLF_HASTNL;
     if (!d3d_bNoHardwareVertexProcessing) {
-      dwBehavior = D3DCREATE_HARDWARE_VERTEXPROCESSING;
+      dwBehavior = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
       gfx_iMaxInputStreams = caps.MaxStreams;
       gfx_ulFlags |= GLF_HWVERTEXPROCESSING;
     }

@@ -44,8 +44,9 @@ struct BareDevice {
     pp.hDeviceWindow = hwnd;
     pp.Windowed = TRUE;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return SUCCEEDED(pD3D->CreateDevice(0, D3DDEVTYPE_HAL, hwnd,
-                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &pDevice));
+    return SUCCEEDED(pD3D->CreateDevice(
+        0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp,
+        &pDevice));
   }
   void Frame(void)
   {

@@ -55,6 +55,23 @@ TEST_F(Backend, ShutdownWithoutStartupAndTwiceAfterDoesNothing)
   _gfxClear(GTA_COLOR, 0, 1.0f, 0);
 }
 
+TEST_F(Backend, TheDeviceKeepsTheThreadsFloatingPointPrecision)
+{
+  const FPUPrecision eBefore = GetFPUPrecision();
+  ASSERT_NE(eBefore, FPUP_24BITS);
+  long iWidth, iHeight;
+  StartWindowed(iWidth, iHeight);
+  ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
+  EXPECT_EQ(GetFPUPrecision(), eBefore);
+  // Drawing (a clear and a present) leaves it too, and a double keeps its digits.
+  _gfxClear(GTA_COLOR, 0, 1.0f, 0);
+  _gfxPresent(nullptr, 1);
+  EXPECT_EQ(GetFPUPrecision(), eBefore);
+  volatile double d = 100000.0;
+  d = d + 0.001;
+  EXPECT_NE(d, 100000.0);
+}
+
 TEST_F(Backend, WindowedStartupReportsTheDesktopAndTheDeviceCapabilities)
 {
   long iWidth, iHeight;
