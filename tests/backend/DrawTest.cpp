@@ -349,6 +349,19 @@ TEST_P(DrawPixels, ArraysAndStaticBuffersDrawTheProgramsColourOnlyInside)
   _gfxDrawIndices(GPR_TRIANGLES, 2, 4, 0);
   EXPECT_TRUE(AllAre(Grab(32, 0, 63, 63), 0xFF0000));
   EXPECT_TRUE(AllAre(Grab(0, 0, 31, 63), 0x0000FF));
+
+  // 16-bit index arrays, on the left, appended after the 32-bit ones and drawn from their start;
+  // the first index is a vertex of the right half, so drawing from the wrong place shows.
+  _gfxClear((GfxTarget)(GTA_COLOR | GTA_DEPTH), 0xFF0000FF, 1.0f, 0);
+  const Vertex avBoth[8] = {{0, -1, 0.5f, 1},  {0, 1, 0.5f, 1},  {1, 1, 0.5f, 1}, {1, -1, 0.5f, 1},
+                            {-1, -1, 0.5f, 1}, {-1, 1, 0.5f, 1}, {0, 1, 0.5f, 1}, {0, -1, 0.5f, 1}};
+  const WORD auwLeft[6] = {4, 5, 6, 4, 6, 7};
+  _gfxBindVertexArray(0, avBoth, GUT_FLOAT4, sizeof(avBoth), 0);
+  _gfxIndexArray(auwLeft, 6, GUT_INDEX16);
+  _gfxIndexArray(auwLeft, 6, GUT_INDEX16);
+  _gfxDrawIndices(GPR_TRIANGLES, 2, 8, 0);
+  EXPECT_TRUE(AllAre(Grab(0, 0, 31, 63), 0xFF0000));
+  EXPECT_TRUE(AllAre(Grab(32, 0, 63, 63), 0x0000FF));
 }
 
 TEST_P(DrawPixels, TwentyThousandQuadsDrawAtBothEnds)
