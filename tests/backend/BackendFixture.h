@@ -71,6 +71,15 @@ protected:
     iWidth = iHeight = 0;
     _gfxStartup_t(iWidth, iHeight, 32, 24, 0);
   }
+  // A windowed device behind the recording wrapper; the record starts empty after its creation.
+  void StartRecorded(void)
+  {
+    _pps->ps_bRecord = 1;
+    long iWidth, iHeight;
+    StartWindowed(iWidth, iHeight);
+    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
+    _pps->ps_rec = D3DCallRecord();
+  }
   // Makes `pcv` the target with a draw port over all of it.
   void Target(CCanvas *pcv, long iWidth, long iHeight)
   {

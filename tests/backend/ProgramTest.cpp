@@ -22,11 +22,7 @@ protected:
   void SetUp() override
   {
     Backend::SetUp();
-    _pps->ps_bRecord = 1;
-    long iWidth, iHeight;
-    StartWindowed(iWidth, iHeight);
-    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
-    _pps->ps_rec = D3DCallRecord();
+    StartRecorded();
   }
   void TearDown() override
   {

@@ -15,13 +15,7 @@ protected:
     _pps->ps_bRecord = 1;
   }
   // A windowed device with the default state sent; the record starts empty after it.
-  void Start(void)
-  {
-    long iWidth, iHeight;
-    StartWindowed(iWidth, iHeight);
-    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
-    _pps->ps_rec = D3DCallRecord();
-  }
+  void Start(void) { StartRecorded(); }
   // What the real device holds for a state (the wrapper forwards the read).
   static DWORD DeviceState(D3DRENDERSTATETYPE eState)
   {

@@ -17,13 +17,7 @@ protected:
     Backend::SetUp();
     _pps->ps_bRecord = 1;
   }
-  void Start(void)
-  {
-    long iWidth, iHeight;
-    StartWindowed(iWidth, iHeight);
-    ASSERT_EQ(gfx_eCurrentAPI, GAT_D3D);
-    _pps->ps_rec = D3DCallRecord();
-  }
+  void Start(void) { StartRecorded(); }
   static IDirect3DBaseTexture9 *Object(long hTexture)
   {
     return (IDirect3DBaseTexture9 *)_gfx_atpTextures[hTexture - 1].tp_pTexture;
