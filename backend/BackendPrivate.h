@@ -26,6 +26,9 @@ struct BackendState {
   long bs_ctSamples = 0; // anti-aliasing samples in use; 0 none
   D3DMULTISAMPLE_TYPE bs_eMultiSample = D3DMULTISAMPLE_NONE;
   int bs_bLost = 0;
+  // The device while it can be used, null while lost (one load for the check every slot makes);
+  // written only by d3dSetLost.
+  IDirect3DDevice9 *bs_pUsable = nullptr;
   int bs_bSceneOpen = 0;
   double bs_dVBlankPeriod = 0.0; // seconds; 0 when not measured
   D3DTEXTUREFILTERTYPE bs_eCopyFilter = D3DTEXF_NONE;
@@ -84,7 +87,13 @@ template <class R, class... A, R (*f)(A...)> struct Slot<R (*)(A...), f> {
 // True when slots that touch the device must return at once.
 inline bool d3dIsUnusable(void)
 {
-  return _d3d.bs_pDevice == nullptr || _d3d.bs_bLost;
+  return _d3d.bs_pUsable == nullptr;
+}
+// Marks the device lost or usable again (also after it was made).
+inline void d3dSetLost(int bLost)
+{
+  _d3d.bs_bLost = bLost;
+  _d3d.bs_pUsable = bLost ? nullptr : _d3d.bs_pDevice;
 }
 
 // Drawing slots open the scene lazily: the first after a present issues BeginScene.

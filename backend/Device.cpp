@@ -324,6 +324,7 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
     Throw_t("DOZUPrismel.noRenderingDevice=\n(Direct3D) Cannot create rendering device.");
   }
   _d3d.bs_pDevice = d3dSeamWrapDevice(_d3d.bs_pDevice, pp);
+  d3dSetLost(0);
   _d3d.bs_eMultiSample = pp.MultiSampleType;
   _d3d.bs_ctSamples = pp.MultiSampleType == D3DMULTISAMPLE_NONE ? 0 : gfx_ctAntiAliasingSamples;
   gfx_iCurrentAdapter = iAdapter;
@@ -335,7 +336,7 @@ void d3dCreateDevice_t(long &iWidth, long &iHeight, long &iColorBits, long &iDep
 
 void d3dCreateCommonCanvas(long &iWidth, long &iHeight, long iColorBits, long iDepthBits)
 {
-  _d3d.bs_bLost = 0;
+  d3dSetLost(0);
   _d3d.bs_bSceneOpen = 0;
   CanvasAPI *pca = (CanvasAPI *)memMAlloc(sizeof(CanvasAPI));
   memset(pca, 0, sizeof(*pca));
@@ -409,7 +410,7 @@ int d3dReset(void)
   if (hr == D3DERR_DEVICELOST) {
     // Lost again before the reset went through: stay lost and try at the next present.
     // The objects stay released until then.
-    _d3d.bs_bLost = 1;
+    d3dSetLost(1);
     return 0;
   }
   if (FAILED(hr)) {
@@ -417,7 +418,7 @@ int d3dReset(void)
   }
   if (!d3dRestoreAllAfterReset()) conFatalErrorF("(Direct3D) Failed to restart lost object.");
   _d3d.bs_bSceneOpen = 0;
-  _d3d.bs_bLost = 0;
+  d3dSetLost(0);
   try {
     d3dSetCapsAndDefaults_t();
   } catch (CException &ex) {

@@ -9,7 +9,7 @@ namespace {
 void NoteLost(void)
 {
   conOutputOnce(CMT_INFO, "(Direct3D) Device lost - waiting for reset.\n");
-  _d3d.bs_bLost = 1;
+  d3dSetLost(1);
   _d3d.bs_bSceneOpen = 0;
 }
 
@@ -69,7 +69,7 @@ int d3dPresent(const CWindowCanvas *pwc, int bNoWait)
     conFatalErrorF("(Direct3D) Internal driver error - cannot continue.");
   }
   if (hr == D3DERR_DEVICENOTRESET) {
-    _d3d.bs_bLost = 1;
+    d3dSetLost(1);
     if (!d3dReset()) return 0;
   }
   if (_d3d.bs_bSceneOpen) {

@@ -7,9 +7,10 @@ namespace QuennelEngine {
 
 namespace {
 
+// Every setter checked d3dIsUnusable first: the usable device is the same load.
 inline IDirect3DDevice9 *Device(void)
 {
-  return _d3d.bs_pDevice;
+  return _d3d.bs_pUsable;
 }
 
 // Float states travel as the float's bits in the DWORD.
