@@ -33,12 +33,14 @@ struct HandBuffer {
   {
     pDevice = pDev;
     uSize = uBytes;
+    // The kind of buffer the backend's ring is: software processing only on such a device.
+    DWORD dwUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
+    if (!(gfx_ulFlags & GLF_HWVERTEXPROCESSING)) dwUsage |= D3DUSAGE_SOFTWAREPROCESSING;
     const D3DVERTEXELEMENT9 ave[2] = {
         {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0}, D3DDECL_END()};
     return SUCCEEDED(pDevice->CreateVertexDeclaration(ave, &pvd)) &&
-           SUCCEEDED(pDevice->CreateVertexBuffer(
-               uSize, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING, 0,
-               D3DPOOL_DEFAULT, &pvb, nullptr));
+           SUCCEEDED(
+               pDevice->CreateVertexBuffer(uSize, dwUsage, 0, D3DPOOL_DEFAULT, &pvb, nullptr));
   }
   UINT Upload(const void *pv, UINT n)
   {
