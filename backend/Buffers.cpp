@@ -516,8 +516,8 @@ void d3dUnbindVertexBuffer(long iStream)
 
 void d3dUnbindVertexBuffers(void)
 {
+  // The arrays' sources need no forgetting: growing copies again only streams in the mask.
   _gfx_uqCurrentVertexProgramInputMask = 0;
-  for (long s = 0; s < D3D_CTSTREAMS; s++) ForgetSource(s);
   _d3dbf.bf_slConsumed = 0;
   if (_d3dbf.bf_iPeriodBuffer >= 0) {
     _d3dbf.bf_iLastBuffer = _d3dbf.bf_iPeriodBuffer;
