@@ -86,9 +86,9 @@ bool CTypeID::IsEmpty(void) const
   return ti_pdt == nullptr && !IsValidIdent(ti_id);
 }
 
-CDataType *CTypeID::Resolve(void)
+CDataType *CTypeID::ResolveByName(void)
 {
-  if (ti_pdt == nullptr && IsValidIdent(ti_id)) ti_pdt = mdFindByName(ti_id);
+  if (IsValidIdent(ti_id)) ti_pdt = mdFindByName(ti_id);
   return ti_pdt;
 }
 

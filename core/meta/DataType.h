@@ -60,8 +60,9 @@ public:
   // An empty reference: no descriptor and no name.
   bool IsEmpty(void) const;
   bool IsNULL(void) const { return ti_pdt == nullptr; }
-  // Looks the name up when there is no descriptor yet (a failure is retried next time).
-  CDataType *Resolve(void);
+  // Looks the name up when there is no descriptor yet (a failure is retried next time). Every
+  // walk over objects resolves each member's type: the resolved case costs one load.
+  CDataType *Resolve(void) { return ti_pdt != nullptr ? ti_pdt : ResolveByName(); }
   CDataType *GetPointer(void) const { return ti_pdt; }
   // The stored name, else the descriptor's name, else the invalid identifier.
   IDENT GetName(void) const;
@@ -71,6 +72,9 @@ public:
 
   CDataType *ti_pdt;
   IDENT ti_id;
+
+private:
+  CDataType *ResolveByName(void);
 };
 
 // Resolves `tid` or throws "Cannot resolve type '%1'".

@@ -24,7 +24,10 @@ static inline CMetaPointer CopyOf(CMetaContext *pmc, const CMetaPointer &mp)
   return pmc->mc_saCopies[i];
 }
 
-static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+// The walks below take the operation's context as an argument: finding it is a thread-local
+// lookup, too slow to repeat for every pointer of a large graph.
+static void CopyTarget(CMetaContext *pmc, CDataType *pdt, void *pvDst, const void *pvSrc,
+                       unsigned long ulFlags)
 {
   CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
   const CMetaPointer mpDst(pdt, pvDst);
@@ -33,7 +36,7 @@ static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned 
   case DTT_SMARTPOINTER: {
     void *pvOld = *(void **)pvDst;
     void *pvSource = *(void *const *)pvSrc;
-    CMetaPointer mpCopy = CopyOf(mdGetMetaContext(), CMetaPointer(pdtTarget, pvSource));
+    CMetaPointer mpCopy = CopyOf(pmc, CMetaPointer(pdtTarget, pvSource));
     if (pdt->dt_dttKind == DTT_POINTER && (ulFlags & SMF_OWNED) && pvOld != nullptr &&
         pvOld != mpCopy.mp_pvObject && pdtTarget != nullptr) {
       *(void **)pvDst = nullptr;
@@ -61,7 +64,7 @@ static void CopyTarget(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned 
     if (bHasCopy) {
       *(unsigned long *)pvDst = hvPointerToHandle(mpCopy.mp_pvObject);
     } else {
-      *(unsigned long *)pvDst = mdGetMetaSwitches().ms_bCopyExternalHandles ? ulSource : 0;
+      *(unsigned long *)pvDst = pmc->mc_ms.ms_bCopyExternalHandles ? ulSource : 0;
     }
     return;
   }
@@ -79,17 +82,32 @@ static inline bool IsPlainValue(CDataType *pdt)
          pdt->GetFunction(CDataTypeFunctions::DTFS_COPY) == nullptr;
 }
 
-void mdCopyObject_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+static void CopyDefaultIn(CMetaContext *pmc, CDataType *pdt, void *pvDst, const void *pvSrc,
+                          unsigned long ulFlags);
+
+static void CopyObjectIn(CMetaContext *pmc, CDataType *pdt, void *pvDst, const void *pvSrc,
+                         unsigned long ulFlags)
 {
   if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
   MetaCopyFunction pCopy = (MetaCopyFunction)pdt->GetFunction(CDataTypeFunctions::DTFS_COPY);
   if (pCopy != nullptr)
     pCopy(pdt, pvDst, pdt, pvSrc, ulFlags);
   else
-    mdCopyObjectDefault_t(pdt, pvDst, pvSrc, ulFlags);
+    CopyDefaultIn(pmc, pdt, pvDst, pvSrc, ulFlags);
+}
+
+void mdCopyObject_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+{
+  CopyObjectIn(mdGetMetaContext(), pdt, pvDst, pvSrc, ulFlags);
 }
 
 void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsigned long ulFlags)
+{
+  CopyDefaultIn(mdGetMetaContext(), pdt, pvDst, pvSrc, ulFlags);
+}
+
+static void CopyDefaultIn(CMetaContext *pmc, CDataType *pdt, void *pvDst, const void *pvSrc,
+                          unsigned long ulFlags)
 {
   if (pdt == nullptr || pvDst == nullptr || pvSrc == nullptr) return;
   switch (pdt->dt_dttKind) {
@@ -107,11 +125,11 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
   case DTT_POINTER:
   case DTT_SMARTPOINTER:
   case DTT_HANDLE:
-    CopyTarget(pdt, pvDst, pvSrc, ulFlags);
+    CopyTarget(pmc, pdt, pvDst, pvSrc, ulFlags);
     return;
   case DTT_TYPEDEF:
-    mdCopyObject_t(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pvDst, pvSrc,
-                   ulFlags);
+    CopyObjectIn(pmc, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), pvDst, pvSrc,
+                 ulFlags);
     return;
   case DTT_ARRAY: {
     CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
@@ -124,27 +142,27 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
       return;
     }
     for (long i = 0; i < ct; i++) {
-      mdCopyObject_t(pdtElement, (char *)pvDst + i * sl, (const char *)pvSrc + i * sl,
-                     ulFlags & ~MFF_TOPLEVEL);
+      CopyObjectIn(pmc, pdtElement, (char *)pvDst + i * sl, (const char *)pvSrc + i * sl,
+                   ulFlags & ~MFF_TOPLEVEL);
     }
     return;
   }
   case DTT_STRUCT: {
     CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
     CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
-    if (pdtBase != nullptr) mdCopyObject_t(pdtBase, pvDst, pvSrc, 0);
+    if (pdtBase != nullptr) CopyObjectIn(pmc, pdtBase, pvDst, pvSrc, 0);
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
       if (sm.sm_ulFlags & (SMF_NOSAVE | SMF_NOCOPY)) continue;
-      if ((sm.sm_ulFlags & SMF_NOCLIPBOARD) && mdGetMetaSwitches().ms_bCopyClipboard) continue;
+      if ((sm.sm_ulFlags & SMF_NOCLIPBOARD) && pmc->mc_ms.ms_bCopyClipboard) continue;
       CDataType *pdtMember = sm.sm_tidType.Resolve();
       if (IsPlainValue(pdtMember)) {
         memcpy((char *)pvDst + sm.sm_slOffset, (const char *)pvSrc + sm.sm_slOffset,
                (size_t)pdtMember->dt_slSize);
         continue;
       }
-      mdCopyObject_t(pdtMember, (char *)pvDst + sm.sm_slOffset,
-                     (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
+      CopyObjectIn(pmc, pdtMember, (char *)pvDst + sm.sm_slOffset,
+                   (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
     }
     return;
   }
@@ -170,15 +188,14 @@ void mdCopyObjectDefault_t(CDataType *pdt, void *pvDst, const void *pvSrc, unsig
       return;
     }
     for (long i = 0; i < ct; i++) {
-      mdCopyObject_t(pdtElement, pchDst + i * sl, pchSrc + i * sl,
-                     ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED);
+      CopyObjectIn(pmc, pdtElement, pchDst + i * sl, pchSrc + i * sl,
+                   ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED);
     }
     return;
   }
   case DTT_DYNAMICCONTAINER: {
     CDataType *pdtElement = static_cast<CDataType_Container *>(pdt)->dtc_tidElement.Resolve();
     const CMetaPointer mpDst(pdt, pvDst);
-    CMetaContext *pmc = mdGetMetaContext();
     if ((ulFlags & SMF_OWNED) && mdContainer_Count(mpDst) > 0)
       mdDynamicContainer_DeleteAllMembers(mpDst);
     mdDynamicContainer_Clear(mpDst);
@@ -202,7 +219,8 @@ void mdCopyReference_t(CMetaPointer &mpDestination, CMetaPointer mpSource, unsig
     corLogGuardBreach();
     return;
   }
-  CopyTarget(mpDestination.mp_pdtType, mpDestination.mp_pvObject, mpSource.mp_pvObject, ulFlags);
+  CopyTarget(mdGetMetaContext(), mpDestination.mp_pdtType, mpDestination.mp_pvObject,
+             mpSource.mp_pvObject, ulFlags);
 }
 
 // ---- Copying graphs ----
@@ -259,7 +277,7 @@ static void CopyCollected(CMetaContext *pmc)
     if (pCopy != nullptr) {
       pCopy(mpCopy.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pdtType, mp.mp_pvObject, MFF_TOPLEVEL);
     } else {
-      mdCopyObjectDefault_t(mp.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pvObject, MFF_TOPLEVEL);
+      CopyDefaultIn(pmc, mp.mp_pdtType, mpCopy.mp_pvObject, mp.mp_pvObject, MFF_TOPLEVEL);
     }
   }
   if (!AnyPostCopyHook(pmc)) return;
