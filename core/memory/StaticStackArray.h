@@ -42,6 +42,7 @@ public:
   void SetAllocationStep(long ctStep) { sa_ctStep = ctStep > 0 ? ctStep : 1; }
   long GetAllocationStep(void) const { return sa_ctStep; }
   long Count(void) const { return sa_ctUsed; }
+  long AllocatedCount(void) const { return sa_ctAllocated; }
   bool IsEmpty(void) const { return sa_ctUsed == 0; }
 
   // Room for `ct` elements without growing.

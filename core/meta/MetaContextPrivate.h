@@ -3,52 +3,13 @@
 #include "core/memory/DynamicContainer.h"
 #include "core/memory/Memory.h"
 #include "core/memory/StaticStackArray.h"
+#include "core/meta/AddressIndex.h"
 #include "core/meta/DataType.h"
 #include "core/meta/MetaIndex.h"
 
 namespace QuennelEngine {
 
 class CSmartObject;
-
-// An index from addresses (or identifiers) to positions: open addressing over a power-of-two
-// table, at most half full, so a lookup is one or two probes and needs nothing but the key.
-class CAddressIndex {
-public:
-  CAddressIndex(void) {}
-  ~CAddressIndex(void) { memFree(ai_aEntries); }
-  CAddressIndex(const CAddressIndex &) = delete;
-  CAddressIndex &operator=(const CAddressIndex &) = delete;
-  // Stores the position of `pv` (a later one replaces an earlier one).
-  void Add(const void *pv, long i);
-  // The position of `pv`, or -1.
-  long Find(const void *pv) const
-  {
-    if (ai_ctUsed == 0) return -1;
-    for (unsigned long ul = Home(pv);; ul = (ul + 1) & ai_ulMask) {
-      const Entry &e = ai_aEntries[ul];
-      if (e.e_pv == pv) return e.e_i;
-      if (e.e_pv == nullptr) return -1;
-    }
-  }
-  // Forgets every entry (the table stays allocated).
-  void Reset(void);
-
-private:
-  struct Entry {
-    const void *e_pv;
-    long e_i;
-  };
-  // Fibonacci hashing: the top bits of the product spread runs of addresses evenly.
-  unsigned long Home(const void *pv) const
-  {
-    return (unsigned long)(((unsigned long)(size_t)pv * 2654435761UL) >> ai_iShift);
-  }
-  void Grow(void);
-  Entry *ai_aEntries = nullptr;
-  unsigned long ai_ulMask = 0;
-  int ai_iShift = 32;
-  long ai_ctUsed = 0;
-};
 
 struct MetaIndexObject {
   CMetaPointer mio_mp;
@@ -66,6 +27,8 @@ public:
   CMetaContext(CMetaContext *pmcOuter);
   ~CMetaContext(void);
   void Clear(void);
+  // The bytes its tables keep allocated.
+  size_t BytesHeld(void) const;
 
   CStaticStackArray<MetaIndexObject> mc_saObjects;
   CAddressIndex mc_aiObjects; // address -> object index

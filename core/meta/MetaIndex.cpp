@@ -9,6 +9,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <atomic>
+
 namespace QuennelEngine {
 
 MetaSwitches MetaSwitches::FromGlobals(void)
@@ -32,48 +34,6 @@ MetaSwitches MetaSwitches::FromGlobals(void)
 // ---- Contexts ----
 
 static thread_local CMetaContext *_md_pmcTop = nullptr;
-
-void CAddressIndex::Add(const void *pv, long i)
-{
-  if ((ai_ctUsed + 1) * 2 > (long)(ai_ulMask + 1)) Grow();
-  for (unsigned long ul = Home(pv);; ul = (ul + 1) & ai_ulMask) {
-    Entry &e = ai_aEntries[ul];
-    if (e.e_pv == pv) {
-      e.e_i = i;
-      return;
-    }
-    if (e.e_pv == nullptr) {
-      e.e_pv = pv;
-      e.e_i = i;
-      ai_ctUsed++;
-      return;
-    }
-  }
-}
-
-void CAddressIndex::Grow(void)
-{
-  Entry *aOld = ai_aEntries;
-  const unsigned long ctOld = aOld == nullptr ? 0 : ai_ulMask + 1;
-  const unsigned long ctNew = ctOld == 0 ? 4096 : ctOld * 2;
-  ai_aEntries = (Entry *)memMAlloc(ctNew * sizeof(Entry));
-  memset(ai_aEntries, 0, ctNew * sizeof(Entry));
-  ai_ulMask = ctNew - 1;
-  ai_iShift = 32;
-  for (unsigned long ul = ctNew; ul > 1; ul >>= 1) ai_iShift--;
-  ai_ctUsed = 0;
-  for (unsigned long ul = 0; ul < ctOld; ul++) {
-    if (aOld[ul].e_pv != nullptr) Add(aOld[ul].e_pv, aOld[ul].e_i);
-  }
-  memFree(aOld);
-}
-
-void CAddressIndex::Reset(void)
-{
-  if (ai_aEntries != nullptr && ai_ctUsed > 0)
-    memset(ai_aEntries, 0, (ai_ulMask + 1) * sizeof(Entry));
-  ai_ctUsed = 0;
-}
 
 CMetaContext::CMetaContext(CMetaContext *pmcOuter)
     : mc_pSavedFile(nullptr), mc_ms(MetaSwitches::FromGlobals()), mc_pmcOuter(pmcOuter)
@@ -108,16 +68,52 @@ void CMetaContext::Clear(void)
   mc_pSavedFile = nullptr;
 }
 
-CMetaContextScope::CMetaContextScope(void) : mcs_pmc(new CMetaContext(_md_pmcTop))
+template <class T> static size_t BytesOf(const CStaticStackArray<T> &sa)
 {
+  return (size_t)sa.AllocatedCount() * sizeof(T);
+}
+
+size_t CMetaContext::BytesHeld(void) const
+{
+  return BytesOf(mc_saObjects) + BytesOf(mc_saCopies) + BytesOf(mc_saTypes) + BytesOf(mc_saIdents) +
+         BytesOf(mc_saiPending) + mc_aiObjects.BytesHeld() + mc_aiTypes.BytesHeld() +
+         mc_aiIdents.BytesHeld();
+}
+
+// The tables of the last operation wait for the next one (on any thread): an operation over a
+// large graph then neither grows its tables step by step nor pays for fresh pages again. One
+// context of up to this many bytes is kept so; it goes back to the system with the process.
+static const size_t _md_slSpareLimit = 64u << 20;
+static std::atomic<CMetaContext *> _md_pmcSpare{nullptr};
+
+CMetaContextScope::CMetaContextScope(void)
+{
+  CMetaContext *pmc = _md_pmcSpare.exchange(nullptr, std::memory_order_acquire);
+  if (pmc != nullptr) {
+    pmc->mc_ms = MetaSwitches::FromGlobals();
+    pmc->mc_pmcOuter = _md_pmcTop;
+  } else {
+    pmc = new CMetaContext(_md_pmcTop);
+  }
+  mcs_pmc = pmc;
   _md_pmcTop = mcs_pmc;
 }
 
 CMetaContextScope::~CMetaContextScope(void)
 {
   // Scopes end in reverse order on their thread.
-  _md_pmcTop = mcs_pmc->mc_pmcOuter;
-  delete mcs_pmc;
+  CMetaContext *pmc = mcs_pmc;
+  _md_pmcTop = pmc->mc_pmcOuter;
+  if (pmc->mc_dcToBeCleared.Count() == 0 && pmc->mc_dcHeld.Count() == 0) {
+    pmc->Clear();
+    pmc->mc_pmcOuter = nullptr;
+    CMetaContext *pmcNone = nullptr;
+    if (pmc->BytesHeld() <= _md_slSpareLimit &&
+        _md_pmcSpare.compare_exchange_strong(pmcNone, pmc, std::memory_order_release)) {
+      return;
+    }
+  }
+  delete pmc;
 }
 
 CMetaContext *mdGetMetaContext(void)
