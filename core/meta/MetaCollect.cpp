@@ -52,16 +52,17 @@ static long CollectReference(CMetaContext *pmc, CMetaPointer mp, unsigned long u
 {
   const MetaSwitches &ms = pmc->mc_ms;
   if (mp.mp_pvObject == nullptr || mp.mp_pdtType == nullptr) return -1;
+  mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
   MetaResourceInfo mri = mdInspectResource(mp);
   // What the reference stands for, unless it is a proxy to be kept as it is.
   if (ms.ms_bResolveProxies || !mri.mri_bProxy) {
     CMetaPointer mpFinal = mdGetFinalObject(mp);
     if (mpFinal.IsValid() && mpFinal != mp) {
       mp = mpFinal;
+      mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
       mri = mdInspectResource(mp);
     }
   }
-  mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
 
   const bool bOwning = (ulFlags & SMF_OWNED) || bSmart;
   const bool bTypeEdit = (mp.mp_pdtType->dt_ulFlags & DTF_EDIT) != 0;

@@ -42,7 +42,10 @@ static void CopyTarget(CMetaContext *pmc, CDataType *pdt, void *pvDst, const voi
       *(void **)pvDst = nullptr;
       mdDelete(CMetaPointer(mdGetDynamicType(pdtTarget, pvOld), pvOld));
     }
-    mdRef_Assign(mpDst, mpCopy.mp_pvObject);
+    if (pdt->dt_dttKind == DTT_POINTER)
+      *(void **)pvDst = mpCopy.mp_pvObject;
+    else
+      mdRef_Assign(mpDst, mpCopy.mp_pvObject);
     return;
   }
   case DTT_HANDLE: {
@@ -156,10 +159,22 @@ static void CopyDefaultIn(CMetaContext *pmc, CDataType *pdt, void *pvDst, const 
       if (sm.sm_ulFlags & (SMF_NOSAVE | SMF_NOCOPY)) continue;
       if ((sm.sm_ulFlags & SMF_NOCLIPBOARD) && pmc->mc_ms.ms_bCopyClipboard) continue;
       CDataType *pdtMember = sm.sm_tidType.Resolve();
-      if (IsPlainValue(pdtMember)) {
-        memcpy((char *)pvDst + sm.sm_slOffset, (const char *)pvSrc + sm.sm_slOffset,
-               (size_t)pdtMember->dt_slSize);
-        continue;
+      if (pdtMember == nullptr) continue;
+      const MetaCopyFunction pCopy =
+          (MetaCopyFunction)pdtMember->GetFunction(CDataTypeFunctions::DTFS_COPY);
+      if (pCopy == nullptr) {
+        // The common members without a call of their own: plain values and references.
+        const DataTypeType dtt = pdtMember->dt_dttKind;
+        if ((dtt == DTT_SIMPLE || dtt == DTT_VALUEFIELD) && (pdtMember->dt_ulFlags & DTF_PLAIN)) {
+          memcpy((char *)pvDst + sm.sm_slOffset, (const char *)pvSrc + sm.sm_slOffset,
+                 (size_t)pdtMember->dt_slSize);
+          continue;
+        }
+        if (dtt == DTT_POINTER || dtt == DTT_SMARTPOINTER || dtt == DTT_HANDLE) {
+          CopyTarget(pmc, pdtMember, (char *)pvDst + sm.sm_slOffset,
+                     (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);
+          continue;
+        }
       }
       CopyObjectIn(pmc, pdtMember, (char *)pvDst + sm.sm_slOffset,
                    (const char *)pvSrc + sm.sm_slOffset, sm.sm_ulFlags);

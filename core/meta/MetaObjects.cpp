@@ -136,8 +136,8 @@ CMetaPointer mdNewArray(CTypeID tid, long ctCount)
 
 CDataType *mdGetDynamicType(CDataType *pdt, void *pv)
 {
-  CDataType_Struct *pdtst = mdAsStruct(pdt);
-  if (pdtst == nullptr || pv == nullptr || !(pdtst->dtst_ulClassFlags & DTCF_HASGETDATATYPE)) {
+  if (pdt == nullptr || pv == nullptr || pdt->dt_dttKind != DTT_STRUCT ||
+      !(static_cast<CDataType_Struct *>(pdt)->dtst_ulClassFlags & DTCF_HASGETDATATYPE)) {
     return pdt;
   }
   CDataType *pdtReal = static_cast<CObject *>(pv)->mdGetDataType();
