@@ -156,6 +156,38 @@ static inline void CollectPart(CMetaContext *pmc, CDataType *pdt, void *pv, unsi
   CollectIn(pmc, mf);
 }
 
+// A plain pointer's target, with the flags of the reference.
+static inline void CollectPointer(CMetaContext *pmc, CDataType *pdt, void *pv,
+                                  unsigned long ulReference)
+{
+  CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
+  mdCollectTypeIn(pmc, pdtTarget);
+  pmc->mc_ms.ms_slCollectedBytes += 4;
+  void *pvTarget = *(void **)pv;
+  if (pvTarget != nullptr && pdtTarget != nullptr) {
+    CollectReference(pmc, CMetaPointer(pdtTarget, pvTarget), ulReference, false);
+  }
+}
+
+// Collects a part without a call through its type when the type has no Collect operation and is
+// a plain value or a plain pointer (most members and elements); true when it did.
+static inline bool CollectCommonPart(CMetaContext *pmc, CDataType *pdt, void *pv,
+                                     unsigned long ulFlags)
+{
+  if (pdt->GetFunction(CDataTypeFunctions::DTFS_COLLECT) != nullptr) return false;
+  switch (pdt->dt_dttKind) {
+  case DTT_SIMPLE:
+  case DTT_VALUEFIELD:
+    pmc->mc_ms.ms_slCollectedBytes += pdt->dt_slSize;
+    return true;
+  case DTT_POINTER:
+    CollectPointer(pmc, pdt, pv, ulFlags & ~MFF_TOPLEVEL);
+    return true;
+  default:
+    return false;
+  }
+}
+
 static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
 {
   CDataType *pdt = mf.mf_pdtType;
@@ -168,16 +200,9 @@ static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
   case DTT_VALUEFIELD:
     ms.ms_slCollectedBytes += pdt->dt_slSize;
     return;
-  case DTT_POINTER: {
-    CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
-    mdCollectTypeIn(pmc, pdtTarget);
-    ms.ms_slCollectedBytes += 4;
-    void *pvTarget = *(void **)pv;
-    if (pvTarget != nullptr && pdtTarget != nullptr) {
-      CollectReference(pmc, CMetaPointer(pdtTarget, pvTarget), ulReference, false);
-    }
+  case DTT_POINTER:
+    CollectPointer(pmc, pdt, pv, ulReference);
     return;
-  }
   case DTT_SMARTPOINTER: {
     CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve();
     mdCollectTypeIn(pmc, pdtTarget);
@@ -234,7 +259,9 @@ static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
       CDataType *pdtMember = sm.sm_tidType.Resolve();
       if (pdtMember == nullptr) continue;
       mdCollectTypeIn(pmc, pdtMember);
-      CollectPart(pmc, pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags | ulEdit);
+      void *pvMember = (char *)pv + sm.sm_slOffset;
+      if (CollectCommonPart(pmc, pdtMember, pvMember, sm.sm_ulFlags | ulEdit)) continue;
+      CollectPart(pmc, pdtMember, pvMember, sm.sm_ulFlags | ulEdit);
     }
     return;
   }
@@ -252,6 +279,13 @@ static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
       // A plain run holds no references: its bytes count, its first element stands for all.
       ms.ms_slCollectedBytes += (ct - 1) * pdtElement->dt_slSize;
       CollectPart(pmc, pdtElement, pchElements, ulReference);
+      return;
+    }
+    if (pdtElement->dt_dttKind == DTT_POINTER &&
+        pdtElement->GetFunction(CDataTypeFunctions::DTFS_COLLECT) == nullptr) {
+      for (long i = 0; i < ct; i++) {
+        CollectPointer(pmc, pdtElement, pchElements + i * pdtElement->dt_slSize, ulReference);
+      }
       return;
     }
     for (long i = 0; i < ct; i++) {

@@ -202,10 +202,15 @@ static void CopyDefaultIn(CMetaContext *pmc, CDataType *pdt, void *pvDst, const 
       if (ct > 0) memcpy(pchDst, pchSrc, (size_t)ct * (size_t)sl);
       return;
     }
-    for (long i = 0; i < ct; i++) {
-      CopyObjectIn(pmc, pdtElement, pchDst + i * sl, pchSrc + i * sl,
-                   ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED);
+    const unsigned long ulElement = ulFlags & ~MFF_TOPLEVEL & ~SMF_OWNED;
+    if (pdtElement->dt_dttKind == DTT_POINTER &&
+        pdtElement->GetFunction(CDataTypeFunctions::DTFS_COPY) == nullptr) {
+      for (long i = 0; i < ct; i++)
+        CopyTarget(pmc, pdtElement, pchDst + i * sl, pchSrc + i * sl, ulElement);
+      return;
     }
+    for (long i = 0; i < ct; i++)
+      CopyObjectIn(pmc, pdtElement, pchDst + i * sl, pchSrc + i * sl, ulElement);
     return;
   }
   case DTT_DYNAMICCONTAINER: {
