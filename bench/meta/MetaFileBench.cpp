@@ -117,13 +117,35 @@ std::string SwapMembers(std::string str)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
   mdUpdateTypeTables();
   const long ctNodes = 1000000;
   CMfGraph *pg = MakeGraph(ctNodes);
   std::vector<SCerealNode> aCereal = MakeCerealGraph(ctNodes);
   CMetaPointer mpGraph(CMfGraph::md_pdtDataType, static_cast<CObject *>(pg));
+
+  // "write" or "read" only repeats that side of ours, for a profiler.
+  if (argc > 1) {
+    CStream strm;
+    strm.CreateMemoryStream();
+    mdInternalWrite_t(strm, mpGraph);
+    std::string str(strm.GetSize(), 0);
+    strm.SeekBeg_t(0);
+    strm.Read_t(&str[0], (long)str.size());
+    for (int i = 0; i < 10; i++) {
+      CStream strmRound;
+      if (strcmp(argv[1], "write") == 0) {
+        strmRound.CreateMemoryStream();
+        mdInternalWrite_t(strmRound, mpGraph);
+      } else {
+        strmRound.CreateMemoryStream_t(str.data(), (long)str.size());
+        mdDelete(mdInternalRead_t(strmRound));
+      }
+    }
+    delete pg;
+    return 0;
+  }
 
   std::string strOurs, strCereal;
   const int ctRounds = 5;

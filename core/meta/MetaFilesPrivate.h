@@ -17,9 +17,13 @@ struct MetaReadObject {
   CMetaPointer mro_mp;    // the program's type and the address (null until made)
   CDataType *mro_pdtFile; // the layout in the file (internal objects)
   bool mro_bExternal;     // resolved through the resources layer
-  bool mro_bReferenced;   // something in the file refers to it (the root counts)
+  bool mro_bReferenced;   // the root reaches it through the references read (the root counts)
   long mro_iDeferredFile; // for a reference into a file loading up the stack: its entry, else -1
   long mro_iResID;        // ... and the resource's ID there
+  // The references its data held when it was read before anything reached it: a run of
+  // mrc_aiEdges (-1 until its data is read).
+  long mro_iFirstEdge;
+  long mro_ctEdges;
 };
 
 // One referenced resource file.
@@ -48,7 +52,15 @@ struct CMetaReadContext {
   CStaticStackArray<MetaReadFile> mrc_aFiles;
   CStaticStackArray<CSmartObject *> mrc_apsoHeld; // references held until the end of the load
   long mrc_iSerial = 0;                           // tells this read's deferred references apart
-  CStaticStackArray<long> mrc_aiEdges;            // (from, to) object pairs of the references read
+  // The targets of the references read in objects not reached yet, a run per object: the
+  // objects reached when read mark their targets at once, so a file whose objects come in the
+  // order the root reaches them stores none.
+  CStaticStackArray<long> mrc_aiEdges;
+  // The object whose data is being read: its index (-1 between objects), its address, and
+  // whether it was reached when its reading began.
+  long mrc_iReadingObject = -1;
+  void *mrc_pvReadingOwner = nullptr;
+  bool mrc_bReadingReached = false;
 };
 
 // Notes a reference to an object read inside the data of the object being read.

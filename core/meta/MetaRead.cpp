@@ -70,8 +70,6 @@ struct DeferredReference {
   void *dr_pvOwner;       // the top-level object holding the slot
 };
 thread_local CStaticStackArray<DeferredReference> *_md_psaDeferred = nullptr;
-thread_local void *_md_pvReadingOwner = nullptr;
-thread_local long _md_iReadingObject = -1;
 thread_local long _md_iReadDepth = 0;
 thread_local CStaticStackArray<CMetaPointer> *_md_psaUnused = nullptr;
 long _md_iNextSerial = 1;
@@ -838,9 +836,9 @@ void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
       static_cast<CDataType_Targeted *>(mpSlot.mp_pdtType)->dtt_tidTarget.Resolve();
   if (pmro->mro_iDeferredFile >= 0) {
     mdRef_Assign(mpSlot, nullptr);
-    Deferred().Push(DeferredReference{rc.mrc_iSerial,
-                                      rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName,
-                                      pmro->mro_iResID, pdtTarget, mpSlot, -1, _md_pvReadingOwner});
+    Deferred().Push(
+        DeferredReference{rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName,
+                          pmro->mro_iResID, pdtTarget, mpSlot, -1, rc.mrc_pvReadingOwner});
     return;
   }
   if (pmro->mro_mp.mp_pvObject == nullptr) {
@@ -942,9 +940,12 @@ void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileEle
 // A reference read while an object's data is read: an edge from that object to the target.
 void mdNoteReadReference(CMetaReadContext &rc, long iObject)
 {
-  if (_md_iReadingObject < 0) return;
-  rc.mrc_aiEdges.Push() = _md_iReadingObject;
-  rc.mrc_aiEdges.Push() = iObject;
+  if (rc.mrc_iReadingObject < 0) return;
+  if (rc.mrc_bReadingReached) {
+    rc.mrc_aObjects[iObject].mro_bReferenced = true;
+  } else {
+    rc.mrc_aiEdges.Push() = iObject;
+  }
 }
 
 // An array's data is a block from version 6, a list (whose count says nothing) before.
@@ -1147,7 +1148,7 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
       if (pmro != nullptr && pmro->mro_iDeferredFile >= 0) {
         Deferred().Push(DeferredReference{
             rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName, pmro->mro_iResID,
-            pdtElementM, mpContainer, mdContainer_Count(mpContainer), _md_pvReadingOwner});
+            pdtElementM, mpContainer, mdContainer_Count(mpContainer), rc.mrc_pvReadingOwner});
         mdDynamicContainer_Add(mpContainer, nullptr);
         continue;
       }
@@ -1168,6 +1169,238 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
     return;
   default:
     return;
+  }
+}
+
+// ---- Read plans ----
+
+// The binary form of a file type read into a program type, as steps built once per pair of a
+// read: runs of numbers that need no conversion copied where the program's members lie,
+// references resolved from their indices, and everything else (conversions, custom reads,
+// containers, skipped parts) handed to the general walk. Fixed steps in a row are read from
+// the stream in one block. Blocks without a chunk cost no bytes in the binary form, so the
+// steps read exactly what the walk would.
+struct ReadPlanStep {
+  enum Kind : unsigned char { RPS_RAW, RPS_REFERENCE, RPS_PART, RPS_BASE, RPS_SKIP };
+  Kind rps_eKind;
+  long rps_slOffset;         // in the object
+  long rps_slBytes;          // file bytes of a fixed step (RAW, REFERENCE)
+  long rps_slRun;            // on the first fixed step of a run: the file bytes of the run
+  CDataType *rps_pdtFile;    // PART, BASE, SKIP
+  CDataType *rps_pdtMemory;  // PART, BASE; REFERENCE: the slot's type
+  unsigned long rps_ulFlags; // the part's frame flags
+};
+
+class CReadPlans {
+public:
+  // The steps of a pair: [iFirst, iFirst + ct).
+  void Get(CDataType *pdtFile, CDataType *pdtMemory, long &iFirst, long &ct)
+  {
+    if (rp_iLast >= 0 && rp_aPlans[rp_iLast].p_pdtFile == pdtFile &&
+        rp_aPlans[rp_iLast].p_pdtMemory == pdtMemory) {
+      iFirst = rp_aPlans[rp_iLast].p_iFirst;
+      ct = rp_aPlans[rp_iLast].p_ct;
+      return;
+    }
+    for (long i = 0; i < rp_aPlans.Count(); i++) {
+      const Plan &p = rp_aPlans[i];
+      if (p.p_pdtFile == pdtFile && p.p_pdtMemory == pdtMemory) {
+        rp_iLast = i;
+        iFirst = p.p_iFirst;
+        ct = p.p_ct;
+        return;
+      }
+    }
+    const long iStart = rp_aSteps.Count();
+    AddPart(pdtFile, pdtMemory, 0, 0, iStart);
+    // Runs of fixed steps of at most RUN_BYTES (or one longer step alone): the first of each
+    // knows the bytes of the whole run.
+    for (long i = iStart; i < rp_aSteps.Count();) {
+      if (!IsFixed(rp_aSteps[i])) {
+        i++;
+        continue;
+      }
+      long j = i, slRun = 0;
+      for (; j < rp_aSteps.Count() && IsFixed(rp_aSteps[j]); j++) {
+        if (slRun > 0 && slRun + rp_aSteps[j].rps_slBytes > RUN_BYTES) break;
+        slRun += rp_aSteps[j].rps_slBytes;
+      }
+      rp_aSteps[i].rps_slRun = slRun;
+      i = j;
+    }
+    rp_iLast = rp_aPlans.Count();
+    rp_aPlans.Push(Plan{pdtFile, pdtMemory, iStart, rp_aSteps.Count() - iStart});
+    iFirst = iStart;
+    ct = rp_aSteps.Count() - iStart;
+  }
+  const ReadPlanStep &operator[](long i) const { return rp_aSteps[i]; }
+
+  enum { RUN_BYTES = 1024 };
+  static bool IsFixed(const ReadPlanStep &rps)
+  {
+    return rps.rps_eKind == ReadPlanStep::RPS_RAW || rps.rps_eKind == ReadPlanStep::RPS_REFERENCE;
+  }
+
+private:
+  struct Plan {
+    CDataType *p_pdtFile;
+    CDataType *p_pdtMemory;
+    long p_iFirst;
+    long p_ct;
+  };
+
+  void Add(ReadPlanStep::Kind eKind, long slOffset, long slBytes, CDataType *pdtFile,
+           CDataType *pdtMemory, unsigned long ulFlags, long iOpen)
+  {
+    if (eKind == ReadPlanStep::RPS_RAW && rp_aSteps.Count() > iOpen) {
+      ReadPlanStep &rpsLast = rp_aSteps[rp_aSteps.Count() - 1];
+      if (rpsLast.rps_eKind == ReadPlanStep::RPS_RAW &&
+          rpsLast.rps_slOffset + rpsLast.rps_slBytes == slOffset) {
+        rpsLast.rps_slBytes += slBytes;
+        return;
+      }
+    }
+    rp_aSteps.Push(ReadPlanStep{eKind, slOffset, slBytes, 0, pdtFile, pdtMemory, ulFlags});
+  }
+
+  // What ReadIn does with a part, as steps (`iOpen`: the plan's first step).
+  void AddPart(CDataType *pdtF, CDataType *pdtM, long slOffset, unsigned long ulFlags, long iOpen)
+  {
+    if (pdtF == nullptr) return;
+    auto Part = [&](ReadPlanStep::Kind eKind) {
+      Add(eKind, slOffset, 0, pdtF, pdtM, ulFlags, iOpen);
+    };
+    if (pdtM == nullptr || !SameEncoding(pdtF, pdtM) ||
+        pdtF->GetFunction(CDataTypeFunctions::DTFS_READ) != nullptr) {
+      Part(ReadPlanStep::RPS_PART);
+      return;
+    }
+    if (pdtM->dt_dttKind == DTT_TYPEDEF && pdtF->dt_dttKind != DTT_TYPEDEF) {
+      AddPart(pdtF, ThroughTypedefs(pdtM), slOffset, ulFlags, iOpen);
+      return;
+    }
+    switch (pdtF->dt_dttKind) {
+    case DTT_SIMPLE:
+    case DTT_VALUEFIELD: {
+      const bool bNumber = pdtM->dt_dttKind == DTT_SIMPLE || pdtM->dt_dttKind == DTT_VALUEFIELD;
+      const bool bAsIs = !(pdtF->dt_ulFlags & DTF_FROMFILE) ||
+                         (long)pdtF->dt_aulReserved[RES_FILEBYTES] == pdtM->dt_slSize;
+      if (bNumber && bAsIs && pdtM->dt_slSize > 0) {
+        Add(ReadPlanStep::RPS_RAW, slOffset, pdtM->dt_slSize, nullptr, nullptr, 0, iOpen);
+        return;
+      }
+      break;
+    }
+    case DTT_POINTER:
+    case DTT_SMARTPOINTER:
+    case DTT_HANDLE:
+      if (pdtM->dt_dttKind == DTT_POINTER || pdtM->dt_dttKind == DTT_SMARTPOINTER ||
+          pdtM->dt_dttKind == DTT_HANDLE) {
+        Add(ReadPlanStep::RPS_REFERENCE, slOffset, 4, pdtF, pdtM, ulFlags, iOpen);
+        return;
+      }
+      break;
+    case DTT_STRUCT: {
+      CDataType_Struct *pdtstF = static_cast<CDataType_Struct *>(pdtF);
+      CDataType_Struct *pdtstM = mdAsStruct(pdtM);
+      if (pdtstM == nullptr) break;
+      CDataType *pdtBaseF = pdtstF->dtst_tidBase.GetPointer();
+      if (pdtBaseF != nullptr) {
+        // As ReadBasePart_t: the base is read in place when the program's structure has it.
+        CDataType *pdtBaseM = pdtstM->dtst_tidBase.Resolve();
+        CDataType *pdtProgram = ProgramOf(pdtBaseF);
+        if (pdtBaseM != nullptr && pdtProgram != nullptr && mdIsDerivedFrom(pdtBaseM, pdtProgram)) {
+          AddPart(pdtBaseF, pdtProgram, slOffset, ulFlags & SMF_EDIT, iOpen);
+        } else {
+          Add(ReadPlanStep::RPS_BASE, slOffset, 0, pdtBaseF, pdtBaseM, ulFlags & SMF_EDIT, iOpen);
+        }
+      }
+      for (long i = 0; i < pdtstF->dtst_ctMembers; i++) {
+        CDataType_StructMember &sm = pdtstF->dtst_asmMembers[i];
+        CDataType_StructMember *psm =
+            (pdtF->dt_ulFlags & DTF_FROMFILE) ? sm.sm_psmCounterpart : &sm;
+        if (psm != nullptr) {
+          AddPart(sm.sm_tidType.GetPointer(), psm->sm_tidType.Resolve(),
+                  slOffset + psm->sm_slOffset, psm->sm_ulFlags, iOpen);
+        } else {
+          Add(ReadPlanStep::RPS_SKIP, slOffset, 0, sm.sm_tidType.GetPointer(), nullptr,
+              sm.sm_ulFlags, iOpen);
+        }
+      }
+      return;
+    }
+    case DTT_TYPEDEF:
+      AddPart(static_cast<CDataType_Targeted *>(pdtF)->dtt_tidTarget.GetPointer(),
+              ThroughTypedefs(pdtM), slOffset, ulFlags, iOpen);
+      return;
+    default:
+      break;
+    }
+    Part(ReadPlanStep::RPS_PART);
+  }
+
+  CStaticStackArray<ReadPlanStep> rp_aSteps;
+  CStaticStackArray<Plan> rp_aPlans;
+  long rp_iLast = -1;
+};
+
+// A reference of the file into a slot of the program, as ReadDefaultIn reads one.
+inline void ReadReference(CMetaReadContext &rc, const ReadPlanStep &rps, char *pch, long iObject)
+{
+  CMetaPointer mpSlot(rps.rps_pdtMemory, pch + rps.rps_slOffset);
+  if ((rps.rps_ulFlags & SMF_OWNED) && rps.rps_pdtMemory->dt_dttKind != DTT_SMARTPOINTER) {
+    CMetaPointer mpOld = mdRef_Dereference(mpSlot);
+    if (mpOld.IsValid()) {
+      mdRef_Assign(mpSlot, nullptr);
+      mdDelete(mpOld);
+    }
+  }
+  AssignReference(rc, mpSlot, iObject);
+}
+
+// One object through its plan.
+void ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, long iFirst,
+                   long ct, char *pch)
+{
+  char ab[CReadPlans::RUN_BYTES];
+  for (long i = iFirst; i < iFirst + ct;) {
+    const ReadPlanStep &rps = rp[i];
+    if (!CReadPlans::IsFixed(rps)) {
+      switch (rps.rps_eKind) {
+      case ReadPlanStep::RPS_PART:
+        ReadPart_t(rc, rps.rps_pdtFile, rps.rps_pdtMemory, pch + rps.rps_slOffset, rps.rps_ulFlags);
+        break;
+      case ReadPlanStep::RPS_BASE:
+        ReadBasePart_t(rc, rps.rps_pdtFile, rps.rps_pdtMemory, pch + rps.rps_slOffset,
+                       rps.rps_ulFlags);
+        break;
+      default:
+        SkipPart_t(rps.rps_pdtFile, rps.rps_ulFlags);
+        break;
+      }
+      i++;
+      continue;
+    }
+    if (rps.rps_slRun > CReadPlans::RUN_BYTES) {
+      // A long run of plain bytes: straight into the object.
+      mr.ReadRaw_t("Raw", pch + rps.rps_slOffset, rps.rps_slBytes);
+      i++;
+      continue;
+    }
+    mr.ReadRaw_t("Raw", ab, rps.rps_slRun);
+    const char *pchIn = ab;
+    const char *pchEnd = ab + rps.rps_slRun;
+    for (; pchIn < pchEnd; i++) {
+      const ReadPlanStep &rpsRun = rp[i];
+      if (rpsRun.rps_eKind == ReadPlanStep::RPS_RAW) {
+        memcpy(pch + rpsRun.rps_slOffset, pchIn, rpsRun.rps_slBytes);
+      } else {
+        long iObject;
+        memcpy(&iObject, pchIn, 4);
+        ReadReference(rc, rpsRun, pch, iObject);
+      }
+      pchIn += rpsRun.rps_slBytes;
+    }
   }
 }
 
@@ -1595,11 +1828,20 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
   long ct;
   mr.ReadListStart_t(strName, strChunk, ct);
   if (ct != ctExpected) Error_t(strError);
+  const bool bBinary = mr.IsBinary() != 0;
+  CReadPlans rp;
   for (long i = 0; i < ct; i++) {
     mr.ReadBlockStart_t("Object", nullptr);
     long iObject, iType;
-    mr.ReadInt_t("Object", iObject);
-    mr.ReadInt_t("Type", iType);
+    if (bBinary) {
+      long al[2];
+      mr.ReadRaw_t("Object", al, 8);
+      iObject = al[0];
+      iType = al[1];
+    } else {
+      mr.ReadInt_t("Object", iObject);
+      mr.ReadInt_t("Type", iType);
+    }
     if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
       Error_t(strFormat("Invalid object index %1.", iObject));
     MetaReadObject &mro = rc.mrc_aObjects[iObject];
@@ -1607,11 +1849,23 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     if (mro.mro_bExternal || mro.mro_pdtFile == nullptr || pdtFile != mro.mro_pdtFile)
       Error_t("Invalid type index");
     const CMetaPointer mp = mro.mro_mp;
-    _md_pvReadingOwner = mp.mp_pvObject;
-    _md_iReadingObject = iObject;
-    ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
-    _md_pvReadingOwner = nullptr;
-    _md_iReadingObject = -1;
+    // Each object's data once: its references are kept as one run.
+    if (mro.mro_iFirstEdge >= 0) Error_t(strFormat("Object index %1 is read twice.", iObject));
+    mro.mro_iFirstEdge = rc.mrc_aiEdges.Count();
+    rc.mrc_pvReadingOwner = mp.mp_pvObject;
+    rc.mrc_iReadingObject = iObject;
+    rc.mrc_bReadingReached = mro.mro_bReferenced;
+    if (bBinary && mp.mp_pvObject != nullptr && mp.mp_pdtType != nullptr) {
+      long iFirst, ctSteps;
+      rp.Get(pdtFile, mp.mp_pdtType, iFirst, ctSteps);
+      ReadPlannedIn(rc, mr, rp, iFirst, ctSteps, (char *)mp.mp_pvObject);
+    } else {
+      ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
+    }
+    rc.mrc_pvReadingOwner = nullptr;
+    rc.mrc_iReadingObject = -1;
+    MetaReadObject &mroRead = rc.mrc_aObjects[iObject];
+    mroRead.mro_ctEdges = rc.mrc_aiEdges.Count() - mroRead.mro_iFirstEdge;
     mr.ReadBlockEnd_t();
     plip->lip_slPosition = rc.mrc_pstrm->GetPosition();
   }
@@ -1651,35 +1905,26 @@ void DeleteUnusedObjects(void)
 }
 
 // An object is used when the root reaches it through the references read: a cycle that the
-// root does not reach is as unused as a lone object.
+// root does not reach is as unused as a lone object. Objects read after something reached them
+// marked their targets as they were read; the references of those read before are followed
+// from every one of them that is reached now.
 void MarkReachable(CMetaReadContext &rc)
 {
-  const long ct = rc.mrc_aObjects.Count();
-  CStaticStackArray<long> aiFirst, aiNext;
-  aiFirst.Reserve(ct);
-  for (long i = 0; i < ct; i++) aiFirst.Push() = -1;
-  const long ctEdges = rc.mrc_aiEdges.Count() / 2;
-  aiNext.Reserve(ctEdges);
-  for (long e = 0; e < ctEdges; e++) aiNext.Push() = -1;
-  for (long e = 0; e < ctEdges; e++) {
-    const long iFrom = rc.mrc_aiEdges[2 * e];
-    aiNext[e] = aiFirst[iFrom];
-    aiFirst[iFrom] = e;
-  }
-  for (MetaReadObject &mro : rc.mrc_aObjects) mro.mro_bReferenced = false;
   CStaticStackArray<long> aiWork;
-  if (ct > 0) {
-    rc.mrc_aObjects[0].mro_bReferenced = true;
-    aiWork.Push() = 0;
+  const long ct = rc.mrc_aObjects.Count();
+  if (ct > 0) rc.mrc_aObjects[0].mro_bReferenced = true;
+  for (long i = 0; i < ct; i++) {
+    const MetaReadObject &mro = rc.mrc_aObjects[i];
+    if (mro.mro_bReferenced && mro.mro_ctEdges > 0) aiWork.Push() = i;
   }
   while (aiWork.Count() > 0) {
-    const long i = aiWork[aiWork.Count() - 1];
+    const MetaReadObject &mro = rc.mrc_aObjects[aiWork[aiWork.Count() - 1]];
     aiWork.Pop();
-    for (long e = aiFirst[i]; e >= 0; e = aiNext[e]) {
-      const long iTo = rc.mrc_aiEdges[2 * e + 1];
-      if (rc.mrc_aObjects[iTo].mro_bReferenced) continue;
-      rc.mrc_aObjects[iTo].mro_bReferenced = true;
-      aiWork.Push() = iTo;
+    for (long e = mro.mro_iFirstEdge; e < mro.mro_iFirstEdge + mro.mro_ctEdges; e++) {
+      MetaReadObject &mroTo = rc.mrc_aObjects[rc.mrc_aiEdges[e]];
+      if (mroTo.mro_bReferenced) continue;
+      mroTo.mro_bReferenced = true;
+      if (mroTo.mro_ctEdges > 0) aiWork.Push() = rc.mrc_aiEdges[e];
     }
   }
 }
@@ -1718,7 +1963,7 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
   ReadTypes_t(rc, mr, ctTypes);
   rc.mrc_aObjects.Push(ctObjects);
   for (long i = 0; i < ctObjects; i++) {
-    rc.mrc_aObjects[i] = MetaReadObject{CMetaPointer(), nullptr, false, false, -1, -1};
+    rc.mrc_aObjects[i] = MetaReadObject{CMetaPointer(), nullptr, false, false, -1, -1, -1, 0};
   }
   ReadExternals_t(rc, mr);
   long ctExternal = 0;
@@ -1733,6 +1978,8 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
                       "Invalid number of edit objects", bEditor, ctEdit);
   }
   CheckAbort_t();
+  // The root is reached from the start: what it refers to is marked as it is read.
+  if (ctObjects > 0) rc.mrc_aObjects[0].mro_bReferenced = true;
   ReadObjects_t(rc, mr, "Objects", "OBJS", ctInternal, "Inconsistent number of internal objects",
                 plip);
   CheckAbort_t();
@@ -1837,8 +2084,6 @@ CMetaPointer mdInternalRead_t(CStream &strm)
     MarkReachable(rc);
     DisposeUnused(rc);
   } catch (...) {
-    _md_pvReadingOwner = nullptr;
-    _md_iReadingObject = -1;
     {
       CReadContextScope rcs(&rc);
       DropDeferred(rc.mrc_iSerial, nullptr);

@@ -343,6 +343,181 @@ void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf)
   }
 }
 
+// ---- Write plans ----
+
+// The binary form of an object as a list of steps, built once per type of a write: runs of
+// plain members copied as they lie, references written as object indices, and the parts that
+// need an operation of their own (custom writes, containers) handed to the general walk. In
+// the binary form blocks without a chunk cost no bytes, so the steps write exactly what the
+// walk would.
+struct WritePlanStep {
+  enum Kind : unsigned char { WPS_RAW, WPS_POINTER, WPS_HANDLE, WPS_PART };
+  Kind wps_eKind;
+  long wps_slOffset;
+  long wps_slSize;           // raw bytes
+  CDataType *wps_pdt;        // the reference's target type, or the part's type
+  unsigned long wps_ulFlags; // the part's frame flags
+};
+
+class CWritePlans {
+public:
+  explicit CWritePlans(bool bKeepEdit) : wp_bKeepEdit(bKeepEdit) {}
+
+  // The steps of the type at a context type index: [iFirst, iFirst + ct).
+  void Get(CDataType *pdt, long iType, long &iFirst, long &ct)
+  {
+    while (wp_aiFirst.Count() <= iType) {
+      wp_aiFirst.Push() = -1;
+      wp_actSteps.Push() = 0;
+    }
+    if (wp_aiFirst[iType] < 0) {
+      const long iStart = wp_aSteps.Count();
+      wp_iOpen = iStart;
+      AddPart(pdt, 0, 0);
+      wp_aiFirst[iType] = iStart;
+      wp_actSteps[iType] = wp_aSteps.Count() - iStart;
+    }
+    iFirst = wp_aiFirst[iType];
+    ct = wp_actSteps[iType];
+  }
+  const WritePlanStep &operator[](long i) const { return wp_aSteps[i]; }
+
+private:
+  void Add(WritePlanStep::Kind eKind, long slOffset, long slSize, CDataType *pdt,
+           unsigned long ulFlags)
+  {
+    if (eKind == WritePlanStep::WPS_RAW && wp_aSteps.Count() > wp_iOpen) {
+      WritePlanStep &wpsLast = wp_aSteps[wp_aSteps.Count() - 1];
+      if (wpsLast.wps_eKind == WritePlanStep::WPS_RAW &&
+          wpsLast.wps_slOffset + wpsLast.wps_slSize == slOffset) {
+        wpsLast.wps_slSize += slSize;
+        return;
+      }
+    }
+    wp_aSteps.Push(WritePlanStep{eKind, slOffset, slSize, pdt, ulFlags});
+  }
+
+  // What WriteIn does with a part, as steps.
+  void AddPart(CDataType *pdt, long slOffset, unsigned long ulFlags)
+  {
+    if (pdt == nullptr) return;
+    if (ulFlags & SMF_NOSAVE) return;
+    if ((ulFlags & SMF_EDIT) && !wp_bKeepEdit) return;
+    if (pdt->GetFunction(CDataTypeFunctions::DTFS_WRITE) != nullptr) {
+      Add(WritePlanStep::WPS_PART, slOffset, 0, pdt, ulFlags);
+      return;
+    }
+    switch (pdt->dt_dttKind) {
+    case DTT_SIMPLE:
+    case DTT_VALUEFIELD:
+      if (pdt->dt_slSize > 0) Add(WritePlanStep::WPS_RAW, slOffset, pdt->dt_slSize, nullptr, 0);
+      return;
+    case DTT_POINTER:
+    case DTT_SMARTPOINTER:
+    case DTT_HANDLE:
+      Add(pdt->dt_dttKind == DTT_HANDLE ? WritePlanStep::WPS_HANDLE : WritePlanStep::WPS_POINTER,
+          slOffset, 4, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), 0);
+      return;
+    case DTT_STRUCT: {
+      CDataType_Struct *pdtst = static_cast<CDataType_Struct *>(pdt);
+      AddPart(pdtst->dtst_tidBase.Resolve(), slOffset, ulFlags & SMF_EDIT);
+      for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+        CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+        if (!IsSavedMember(sm, wp_bKeepEdit)) continue;
+        AddPart(sm.sm_tidType.Resolve(), slOffset + sm.sm_slOffset, sm.sm_ulFlags & ~SMF_EDIT);
+      }
+      return;
+    }
+    case DTT_ARRAY: {
+      CDataType_Array *pdta = static_cast<CDataType_Array *>(pdt);
+      CDataType *pdtElement = pdta->dta_tidElement.Resolve();
+      const long ct = pdta->dta_ctDimensions > 0 ? pdta->dta_actDimensions[0] : 0;
+      if (ct <= 0 || pdtElement == nullptr) return;
+      if ((pdtElement->dt_ulFlags & DTF_PLAIN) &&
+          pdtElement->GetFunction(CDataTypeFunctions::DTFS_WRITE) == nullptr) {
+        Add(WritePlanStep::WPS_RAW, slOffset, ct * pdtElement->dt_slSize, nullptr, 0);
+        return;
+      }
+      break;
+    }
+    case DTT_TYPEDEF:
+      AddPart(static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(), slOffset, ulFlags);
+      return;
+    default:
+      break;
+    }
+    Add(WritePlanStep::WPS_PART, slOffset, 0, pdt, ulFlags);
+  }
+
+  bool wp_bKeepEdit;
+  long wp_iOpen = 0; // the first step of the type being planned: runs never merge across types
+  CStaticStackArray<WritePlanStep> wp_aSteps;
+  CStaticStackArray<long> wp_aiFirst;
+  CStaticStackArray<long> wp_actSteps;
+};
+
+// Bytes gathered for the binary writer and handed to it in large raw blocks.
+class CWriteBuffer {
+public:
+  explicit CWriteBuffer(CMetaWriter &mw) : wb_mw(mw) {}
+
+  void PutLong(long sl)
+  {
+    if (wb_ct + 4 > SIZE) Flush_t();
+    memcpy(wb_ab + wb_ct, &sl, 4);
+    wb_ct += 4;
+  }
+  void Put(const void *pv, long slSize)
+  {
+    if (wb_ct + slSize > SIZE) {
+      Flush_t();
+      if (slSize > SIZE) {
+        wb_mw.WriteRaw_t("Raw", pv, slSize);
+        return;
+      }
+    }
+    memcpy(wb_ab + wb_ct, pv, slSize);
+    wb_ct += slSize;
+  }
+  void Flush_t(void)
+  {
+    if (wb_ct > 0) wb_mw.WriteRaw_t("Raw", wb_ab, wb_ct);
+    wb_ct = 0;
+  }
+
+private:
+  enum { SIZE = 16384 };
+  CMetaWriter &wb_mw;
+  long wb_ct = 0;
+  char wb_ab[SIZE];
+};
+
+// One object through its plan.
+void WritePlannedIn(const WriteState &ws, CWritePlans &wp, CWriteBuffer &wb, long iFirst, long ct,
+                    char *pch)
+{
+  for (long i = iFirst; i < iFirst + ct; i++) {
+    const WritePlanStep &wps = wp[i];
+    switch (wps.wps_eKind) {
+    case WritePlanStep::WPS_RAW:
+      wb.Put(pch + wps.wps_slOffset, wps.wps_slSize);
+      break;
+    case WritePlanStep::WPS_POINTER:
+      wb.PutLong(TargetIndexIn(ws.ws_pmc, wps.wps_pdt, *(void **)(pch + wps.wps_slOffset)));
+      break;
+    case WritePlanStep::WPS_HANDLE:
+      wb.PutLong(TargetIndexIn(ws.ws_pmc, wps.wps_pdt,
+                               hvHandleToPointer(*(unsigned long *)(pch + wps.wps_slOffset))));
+      break;
+    case WritePlanStep::WPS_PART: {
+      wb.Flush_t();
+      WritePartIn(ws, wps.wps_pdt, pch + wps.wps_slOffset, wps.wps_ulFlags);
+      break;
+    }
+    }
+  }
+}
+
 } // namespace
 
 void mdWriteObject_t(CMetaFrame &mf)
@@ -518,6 +693,16 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   auto WriteObjectTypes = [&mw, pmc](const char *strName, const char *strChunk,
                                      CStaticStackArray<long> &ai) {
     mw.WriteListStart_t(strName, strChunk, ai.Count());
+    if (mw.IsBinary()) {
+      CWriteBuffer wb(mw);
+      for (long i = 0; i < ai.Count(); i++) {
+        wb.PutLong(ai[i]);
+        wb.PutLong(mdTypeIndexIn(pmc, pmc->mc_saObjects[ai[i]].mio_mp.mp_pdtType));
+      }
+      wb.Flush_t();
+      mw.WriteListEnd_t();
+      return;
+    }
     for (long i = 0; i < ai.Count(); i++) {
       mw.WriteBlockStart_t("ObjectType", nullptr);
       mw.WriteInt_t("Object", ai[i]);
@@ -530,17 +715,39 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   WriteObjectTypes("EditObjectTypes", "EDTY", aiEdit);
 
   const WriteState ws = CurrentWriteState_t();
-  auto WriteObjects = [&mw, &ws, pmc](const char *strName, const char *strChunk,
-                                      CStaticStackArray<long> &ai) {
+  CWritePlans wp(ws.ws_bKeepEdit);
+  auto WriteObjects = [&mw, &ws, &wp, pmc](const char *strName, const char *strChunk,
+                                           CStaticStackArray<long> &ai) {
     mw.WriteListStart_t(strName, strChunk, ai.Count());
-    for (long i = 0; i < ai.Count(); i++) {
-      CMetaPointer mp = pmc->mc_saObjects[ai[i]].mio_mp;
-      mw.WriteBlockStart_t("Object", nullptr);
-      mw.WriteInt_t("Object", ai[i]);
-      mw.WriteInt_t("Type", mdTypeIndexIn(pmc, mp.mp_pdtType));
-      CMetaFrame mf(mp, 0);
-      WriteIn(ws, mf);
-      mw.WriteBlockEnd_t();
+    if (mw.IsBinary()) {
+      CWriteBuffer wb(mw);
+      for (long i = 0; i < ai.Count(); i++) {
+        const CMetaPointer &mp = pmc->mc_saObjects[ai[i]].mio_mp;
+        const long iType = mdTypeIndexIn(pmc, mp.mp_pdtType);
+        wb.PutLong(ai[i]);
+        wb.PutLong(iType);
+        if (mp.mp_pvObject == nullptr) continue;
+        if (iType < 0) {
+          wb.Flush_t();
+          CMetaFrame mf(mp, 0);
+          WriteIn(ws, mf);
+          continue;
+        }
+        long iFirst, ct;
+        wp.Get(mp.mp_pdtType, iType, iFirst, ct);
+        WritePlannedIn(ws, wp, wb, iFirst, ct, (char *)mp.mp_pvObject);
+      }
+      wb.Flush_t();
+    } else {
+      for (long i = 0; i < ai.Count(); i++) {
+        CMetaPointer mp = pmc->mc_saObjects[ai[i]].mio_mp;
+        mw.WriteBlockStart_t("Object", nullptr);
+        mw.WriteInt_t("Object", ai[i]);
+        mw.WriteInt_t("Type", mdTypeIndexIn(pmc, mp.mp_pdtType));
+        CMetaFrame mf(mp, 0);
+        WriteIn(ws, mf);
+        mw.WriteBlockEnd_t();
+      }
     }
     mw.WriteListEnd_t();
   };

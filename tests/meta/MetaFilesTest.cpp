@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -35,6 +36,68 @@ std::vector<char> Bytes(CStream &strm)
   if (!ab.empty()) strm.Read_t(ab.data(), (long)ab.size());
   strm.SeekBeg_t(0);
   return ab;
+}
+
+// Objects that refer to each other without owning: what a load keeps is what the root reaches.
+class CFlLink : public CObject {
+  MD_DECLARE_CLASS(CFlLink)
+public:
+  CFlLink() { _ctFlAlive++; }
+  ~CFlLink() { _ctFlAlive--; }
+  long fk_iId = 0;
+  CFlLink *fk_pA = nullptr;
+  CFlLink *fk_pB = nullptr;
+};
+
+MD_CLASS_BEGIN(CFlLink, CObject, 1)
+MD_MEMBER(fk_iId, 0, "Id")
+MD_MEMBER(fk_pA, 0, "A")
+MD_MEMBER(fk_pB, 0, "B")
+MD_CLASS_END()
+
+// Where the object data of a file starts (its chunk), or 0.
+size_t ObjectsAt(const std::vector<char> &ab)
+{
+  const char achChunk[] = "OBJS";
+  auto it = std::search(ab.begin(), ab.end(), achChunk, achChunk + 4);
+  return it == ab.end() ? 0 : (size_t)(it - ab.begin());
+}
+
+// The bytes of a file of: root -> A, D; A -> B; D -> F, E; E -> D. The objects come in the order
+// the root reaches them (root 0, A 1, D 2, B 3, F 4, E 5); `iRootB` replaces the root's
+// reference to D in the file.
+std::vector<char> LinkFile(long iRootB)
+{
+  CFlLink aLinks[6];
+  for (long i = 0; i < 6; i++) aLinks[i].fk_iId = i;
+  CFlLink &root = aLinks[0], &a = aLinks[1], &d = aLinks[2], &b = aLinks[3], &f = aLinks[4],
+          &e = aLinks[5];
+  root.fk_pA = &a;
+  root.fk_pB = &d;
+  a.fk_pA = &b;
+  d.fk_pA = &f;
+  d.fk_pB = &e;
+  e.fk_pA = &d;
+  CStream strm;
+  WriteToMemory(strm, Meta(&root));
+  std::vector<char> ab = Bytes(strm);
+  // The object data: "OBJS", the count, then the root's index, type, id, A and B.
+  const size_t slObjects = ObjectsAt(ab);
+  if (slObjects == 0) return std::vector<char>();
+  const size_t slRootB = slObjects + 8 + 8 + 8;
+  long iOld;
+  memcpy(&iOld, &ab[slRootB], 4);
+  if (iOld != 2) return std::vector<char>();
+  memcpy(&ab[slRootB], &iRootB, 4);
+  return ab;
+}
+
+CFlLink *ReadLinks(const std::vector<char> &ab)
+{
+  CStream strm;
+  strm.CreateMemoryStream_t(ab.data(), (long)ab.size());
+  CMetaPointer mp = mdInternalRead_t(strm);
+  return mp.mp_pdtType == CFlLink::md_pdtDataType ? (CFlLink *)(CObject *)mp.mp_pvObject : nullptr;
 }
 
 class MetaFiles : public ::testing::Test {
@@ -189,4 +252,73 @@ TEST_F(MetaFiles, DamagedFilesAreRefusedCleanly)
   }
   EXPECT_GT(ctFailed, 1000);
   EXPECT_EQ(_ctFlAlive, ctOriginal);
+}
+
+// What the root does not reach is deleted after the load, cycles too; what it reaches only
+// through objects that came before it in the file is kept.
+TEST_F(MetaFiles, ALoadKeepsExactlyWhatTheRootReaches)
+{
+  // The root's reference to D cut: D, F and E (with the cycle D <-> E) are unused.
+  const std::vector<char> abCut = LinkFile(-1);
+  ASSERT_FALSE(abCut.empty());
+  CFlLink *proot = ReadLinks(abCut);
+  ASSERT_NE(proot, nullptr);
+  ASSERT_NE(proot->fk_pA, nullptr);
+  ASSERT_NE(proot->fk_pA->fk_pA, nullptr);
+  EXPECT_EQ(proot->fk_pA->fk_pA->fk_iId, 3);
+  EXPECT_EQ(proot->fk_pB, nullptr);
+  EXPECT_EQ(_ctFlAlive, 3);
+  delete proot->fk_pA->fk_pA;
+  delete proot->fk_pA;
+  delete proot;
+
+  // The root refers to E instead: D was read before anything reached it, and F is reached only
+  // through D; all six stay.
+  const std::vector<char> abLate = LinkFile(5);
+  ASSERT_FALSE(abLate.empty());
+  proot = ReadLinks(abLate);
+  ASSERT_NE(proot, nullptr);
+  EXPECT_EQ(_ctFlAlive, 6);
+  CFlLink *pe = proot->fk_pB;
+  ASSERT_NE(pe, nullptr);
+  EXPECT_EQ(pe->fk_iId, 5);
+  CFlLink *pd = pe->fk_pA;
+  ASSERT_NE(pd, nullptr);
+  EXPECT_EQ(pd->fk_iId, 2);
+  EXPECT_EQ(pd->fk_pB, pe);
+  ASSERT_NE(pd->fk_pA, nullptr);
+  EXPECT_EQ(pd->fk_pA->fk_iId, 4);
+  delete pd->fk_pA;
+  delete pd;
+  delete pe;
+  delete proot->fk_pA->fk_pA;
+  delete proot->fk_pA;
+  delete proot;
+}
+
+// An object's data twice in a file is refused, and nothing of the file is left.
+TEST_F(MetaFiles, AnObjectWhoseDataComesTwiceIsRefused)
+{
+  std::vector<char> ab = LinkFile(2);
+  ASSERT_FALSE(ab.empty());
+  const size_t slObjects = ObjectsAt(ab);
+  ASSERT_NE(slObjects, 0u);
+  // Object 3 (B, the fourth record of 20 bytes) claims to be object 1 (A) again.
+  const size_t slFourth = slObjects + 8 + 3 * 20;
+  long iObject;
+  memcpy(&iObject, &ab[slFourth], 4);
+  ASSERT_EQ(iObject, 3);
+  iObject = 1;
+  memcpy(&ab[slFourth], &iObject, 4);
+  CStream strm;
+  strm.CreateMemoryStream_t(ab.data(), (long)ab.size());
+  try {
+    mdInternalRead_t(strm);
+    ADD_FAILURE() << "the file loaded";
+  } catch (CException &ex) {
+    EXPECT_NE(std::string(ex.GetDescription()).find("Object index 1 is read twice."),
+              std::string::npos)
+        << ex.GetDescription();
+  }
+  EXPECT_EQ(_ctFlAlive, 0);
 }
