@@ -1798,18 +1798,42 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
 {
   mr.ReadListStart_t(strName, strChunk, ct);
   if (ct > ctLimit || (long long)ct * 8 > mr.GetBytesLeft()) Error_t(strError);
+  // The binary form's pairs come in blocks of many at once.
+  const bool bBinary = mr.IsBinary() != 0;
+  long al[2 * 512];
+  long iInBlock = 0, ctInBlock = 0;
+  // Most objects share a few types: the last one's checks hold for the next of its type.
+  CDataType *pdtLast = nullptr;
+  bool bLastMade = false;
   for (long i = 0; i < ct; i++) {
-    mr.ReadBlockStart_t("ObjectType", nullptr);
     long iObject, iType;
-    mr.ReadInt_t("Object", iObject);
-    mr.ReadInt_t("Type", iType);
-    mr.ReadBlockEnd_t();
+    if (bBinary) {
+      if (iInBlock == ctInBlock) {
+        ctInBlock = ct - i < 512 ? ct - i : 512;
+        iInBlock = 0;
+        mr.ReadRaw_t("ObjectType", al, ctInBlock * 8);
+      }
+      iObject = al[2 * iInBlock];
+      iType = al[2 * iInBlock + 1];
+      iInBlock++;
+    } else {
+      mr.ReadBlockStart_t("ObjectType", nullptr);
+      mr.ReadInt_t("Object", iObject);
+      mr.ReadInt_t("Type", iType);
+      mr.ReadBlockEnd_t();
+    }
     CDataType *pdtFile = TypeAt_t(rc, iType, false, "object", iObject);
     if (!bCreate) continue;
     MetaReadObject &mro = RegisterObject_t(rc, iObject);
-    CDataType *pdtProgram = ProgramOf(pdtFile);
     if (pdtFile == nullptr) Error_t(strFormat("Unknown type of object %1.", iObject));
+    CDataType *pdtProgram = ProgramOf(pdtFile);
     mro.mro_pdtFile = pdtFile;
+    if (pdtFile == pdtLast && bLastMade) {
+      mro.mro_mp = mdNew_t(pdtProgram);
+      continue;
+    }
+    pdtLast = pdtFile;
+    bLastMade = false;
     if (pdtProgram == nullptr || mdIsAbstract(pdtProgram)) {
       conWarning(
           strTranslate("DOZUMetaRead.SkippedObject=%1: object %2 of type '%3' is skipped: the "
@@ -1818,6 +1842,7 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
       continue;
     }
     rc.mrc_aObjects[iObject].mro_mp = mdNew_t(pdtProgram);
+    bLastMade = true;
   }
   mr.ReadListEnd_t();
 }
@@ -2069,6 +2094,7 @@ CMetaPointer mdInternalRead_t(CStream &strm)
     mpRoot = ReadFile_t(rc, *pmr, lips.lips_plip);
     // Hooks run on what the file made, in index order; resources learn their file.
     CStaticStackArray<CMetaPointer> saInternal;
+    saInternal.Reserve(rc.mrc_aObjects.Count());
     for (MetaReadObject &mro : rc.mrc_aObjects) {
       if (!mro.mro_bExternal && mro.mro_mp.IsValid()) saInternal.Push(mro.mro_mp);
     }

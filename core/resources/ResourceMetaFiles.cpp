@@ -235,9 +235,19 @@ public:
         if (prs != nullptr) prs->rs_pStorageFile = prfRoot;
       }
     }
+    // (objects of one type come in runs: a type that is no resource is tested once a run)
+    CDataType *pdtNoResource = nullptr;
     for (long i = 0; i < ct; i++) {
-      CResource *prs = AsResource(ampInternal[i]);
-      if (prs != nullptr && !prs->IsShared()) prs->rs_pStorageFile = prfRoot;
+      const CMetaPointer &mp = ampInternal[i];
+      if (!mp.IsValid() || mp.mp_pdtType == pdtNoResource) continue;
+      CResource *prs = AsResource(mp);
+      if (prs == nullptr) {
+        // The dynamic type is the static one for what a read made.
+        if (mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject) == mp.mp_pdtType)
+          pdtNoResource = mp.mp_pdtType;
+        continue;
+      }
+      if (!prs->IsShared()) prs->rs_pStorageFile = prfRoot;
     }
   }
 };
