@@ -488,6 +488,31 @@ void *CGeneralHeap::ReAlloc(void *p, size_t slSize)
       Header(pb) = h & ~GH_MARK;
       return p;
     }
+    if (slWanted > slBlock) {
+      // A growing one commits more of its region's spare address space, in place.
+      GeneralHeapRegion *prg = RegionOf(pb);
+      char *pchBase = RegionBase(prg);
+      const size_t slCommit = RoundUp(slWanted + _slRegionOverhead, sysGetPageSize());
+      if (slCommit <= prg->rg_slReserved &&
+          sysCommitMemory(pchBase + prg->rg_slCommitted, slCommit - prg->rg_slCommitted)) {
+        gh_mhs.mhs_slCommitted += slCommit - prg->rg_slCommitted;
+        prg->rg_slCommitted = slCommit;
+        const size_t slNew = slCommit - _slRegionOverhead;
+        Header(pb) = slNew | GH_INUSE | GH_PREVINUSE;
+        Header(pchBase + slCommit - 4) = GH_INUSE | GH_PREVINUSE;
+        gh_mhs.mhs_slUsed += slNew - slBlock;
+        return p;
+      }
+      // Else a new region with room for the block to grow on to four times its size (a
+      // stream written to its end grows many times), the data copied once.
+      const size_t slSpare = slWanted < (256UL << 20) ? 3 * slWanted : (256UL << 20);
+      void *pNew = AllocDedicated(slWanted, slWanted + slSpare + _slRegionOverhead);
+      if (pNew == nullptr) return nullptr;
+      gh_mhs.mhs_ctAllocations++;
+      memcpy(pNew, p, slBlock - 4 < slSize ? slBlock - 4 : slSize);
+      Free(p);
+      return pNew;
+    }
   } else if (slWanted < _slDedicated) {
     if (slWanted <= slBlock) {
       ShrinkBlock(pb, slBlock, slWanted);
@@ -584,14 +609,23 @@ bool CGeneralHeap::ExtendRegion(GeneralHeapRegion *prg, size_t slMore)
   return true;
 }
 
-GeneralHeapRegion *CGeneralHeap::NewRegion(size_t slBlock, bool bDedicated)
+GeneralHeapRegion *CGeneralHeap::NewRegion(size_t slBlock, bool bDedicated, size_t slReserveAtLeast)
 {
   size_t slReserve = RoundUp(slBlock + _slRegionOverhead, _slUnit);
   if (!bDedicated && slReserve < _slRegionReserve) slReserve = _slRegionReserve;
+  const size_t slExact = slReserve;
+  if (bDedicated && slReserveAtLeast > slReserve) slReserve = RoundUp(slReserveAtLeast, _slUnit);
   char *pchBase = (char *)sysReserveMemory(slReserve);
+  if (pchBase == nullptr && slReserve > slExact) {
+    // No room for the spare address space: the block alone.
+    slReserve = slExact;
+    pchBase = (char *)sysReserveMemory(slReserve);
+  }
   if (pchBase == nullptr) return nullptr;
   size_t slCommit = slReserve;
-  if (!bDedicated) {
+  if (bDedicated && slReserve > slExact) {
+    slCommit = RoundUp(slBlock + _slRegionOverhead, sysGetPageSize());
+  } else if (!bDedicated) {
     size_t slFirst = slBlock + _slRegionOverhead;
     slCommit = RoundUp(slFirst > _slInitialCommit ? slFirst : _slInitialCommit, sysGetPageSize());
     if (slCommit > slReserve) slCommit = slReserve;
@@ -645,9 +679,9 @@ GeneralHeapRegion *CGeneralHeap::NewRegion(size_t slBlock, bool bDedicated)
   return prg;
 }
 
-void *CGeneralHeap::AllocDedicated(size_t slBlock)
+void *CGeneralHeap::AllocDedicated(size_t slBlock, size_t slReserve)
 {
-  GeneralHeapRegion *prg = NewRegion(slBlock, true);
+  GeneralHeapRegion *prg = NewRegion(slBlock, true, slReserve);
   if (prg == nullptr) return nullptr;
   return RegionBase(prg) + _slFirstBlock + 4;
 }

@@ -107,9 +107,10 @@ private:
   int FindBin(int iBin) const;
   bool Grow(size_t slBlock);
   bool ExtendRegion(GeneralHeapRegion *prg, size_t slMore);
-  GeneralHeapRegion *NewRegion(size_t slBlock, bool bDedicated);
+  // A dedicated region may reserve more than its block needs (`slReserve`), to grow in place.
+  GeneralHeapRegion *NewRegion(size_t slBlock, bool bDedicated, size_t slReserve = 0);
   void ReleaseRegion(GeneralHeapRegion *prg);
-  void *AllocDedicated(size_t slBlock);
+  void *AllocDedicated(size_t slBlock, size_t slReserve = 0);
   // Alloc without counting the allocation.
   void *AllocBlock(size_t slSize);
   bool CheckRegion(const GeneralHeapRegion *prg, GeneralHeapWalk &ghw) const;

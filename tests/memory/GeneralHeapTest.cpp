@@ -166,6 +166,52 @@ TEST(GeneralHeap, RegionsGrowAndDedicatedBlocksGoBack)
   EXPECT_FALSE(gh.Owns(apv[0]));
 }
 
+// A big block that keeps growing (a stream written to its end) moves once into a region with
+// room to grow, then grows in place; its bytes and the heap's figures stay right throughout.
+TEST(GeneralHeap, AGrowingDedicatedBlockMovesOnceThenGrowsInPlace)
+{
+  TestHeap th;
+  CGeneralHeap &gh = th.th_gh;
+  const size_t sl = 2 << 20;
+  unsigned char *pb = (unsigned char *)gh.Alloc(sl);
+  ASSERT_NE(pb, nullptr);
+  for (size_t i = 0; i < sl; i++) pb[i] = (unsigned char)(i * 7);
+  unsigned char *pbMoved = (unsigned char *)gh.ReAlloc(pb, sl + sl / 2);
+  ASSERT_NE(pbMoved, nullptr);
+  EXPECT_NE(pbMoved, pb);
+  const size_t slReserved = gh.GetStats().mhs_slReserved;
+  EXPECT_GE(slReserved, 4 * (sl + sl / 2));
+  // The reserve is address space only: what is committed follows the block.
+  EXPECT_LT(gh.GetStats().mhs_slCommitted, sl + sl / 2 + (64 << 10));
+  size_t slNow = sl + sl / 2;
+  for (int iStep = 0; iStep < 3; iStep++) {
+    slNow = slNow + slNow / 2;
+    unsigned char *pbGrown = (unsigned char *)gh.ReAlloc(pbMoved, slNow);
+    EXPECT_EQ(pbGrown, pbMoved) << iStep;
+    pbMoved = pbGrown;
+    ASSERT_GE(CGeneralHeap::UsableSize(pbMoved), slNow);
+    memset(pbMoved + slNow - 4096, 0xEE, 4096);
+    EXPECT_EQ(gh.GetStats().mhs_ctRegions, 1);
+    EXPECT_EQ(gh.GetStats().mhs_slReserved, slReserved);
+    GeneralHeapWalk ghw;
+    EXPECT_TRUE(th.IsConsistent(ghw));
+  }
+  size_t ctWrong = 0;
+  for (size_t i = 0; i < sl; i++) ctWrong += pbMoved[i] != (unsigned char)(i * 7);
+  EXPECT_EQ(ctWrong, 0u);
+  // Past the reserve it moves again, with its bytes.
+  unsigned char *pbFar = (unsigned char *)gh.ReAlloc(pbMoved, slReserved + (1 << 20));
+  ASSERT_NE(pbFar, nullptr);
+  EXPECT_NE(pbFar, pbMoved);
+  EXPECT_EQ(pbFar[sl - 1], (unsigned char)((sl - 1) * 7));
+  EXPECT_EQ(pbFar[slNow - 1], 0xEE);
+  EXPECT_EQ(gh.GetStats().mhs_ctRegions, 1);
+  gh.Free(pbFar);
+  EXPECT_EQ(gh.GetStats().mhs_ctRegions, 0);
+  EXPECT_EQ(gh.GetStats().mhs_slReserved, 0u);
+  EXPECT_EQ(gh.GetStats().mhs_slCommitted, 0u);
+}
+
 // Mixed operations with sizes skewed small, each block filled with a pattern that is checked
 // when it is resized or freed, every block checked against the others for overlap, and the heap
 // walked now and then; at the end every region is one free block again.
