@@ -48,14 +48,31 @@ static void MakePending(CMetaContext *pmc, long iObject)
   pmc->mc_saiPending.Push() = iObject;
 }
 
+// Whether objects of a type are neither resources nor stand for other objects: only counted
+// objects can be resources (the inspector is asked about those only), and only types with a
+// GetFinalObject operation stand for others. Asked once per type an operation has indexed.
+static inline bool IsPlainTarget(CMetaContext *pmc, CDataType *pdt)
+{
+  const long i = pdt->dt_iSaveIndex;
+  if (i < 0 || i >= pmc->mc_saTypes.Count() || pmc->mc_saTypes[i].mit_pdt != pdt) return false;
+  MetaIndexType &mit = pmc->mc_saTypes[i];
+  if (mit.mit_cPlain < 0) {
+    mit.mit_cPlain = !mdIsDerivedFrom(pdt, CSmartObject::md_pdtDataType) &&
+                     pdt->GetFunction(CDataTypeFunctions::DTFS_GETFINALOBJECT) == nullptr;
+  }
+  return mit.mit_cPlain != 0;
+}
+
 static long CollectReference(CMetaContext *pmc, CMetaPointer mp, unsigned long ulFlags, bool bSmart)
 {
   const MetaSwitches &ms = pmc->mc_ms;
   if (mp.mp_pvObject == nullptr || mp.mp_pdtType == nullptr) return -1;
   mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
-  MetaResourceInfo mri = mdInspectResource(mp);
+  const bool bPlain = IsPlainTarget(pmc, mp.mp_pdtType);
+  MetaResourceInfo mri =
+      bPlain ? MetaResourceInfo{0, 0, 0, 0, nullptr, nullptr} : mdInspectResource(mp);
   // What the reference stands for, unless it is a proxy to be kept as it is.
-  if (ms.ms_bResolveProxies || !mri.mri_bProxy) {
+  if (!bPlain && (ms.ms_bResolveProxies || !mri.mri_bProxy)) {
     CMetaPointer mpFinal = mdGetFinalObject(mp);
     if (mpFinal.IsValid() && mpFinal != mp) {
       mp = mpFinal;
@@ -311,6 +328,105 @@ static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
   }
 }
 
+// ---- Collection plans ----
+
+// The switches a structure's walk depends on.
+static inline unsigned long PlanSwitches(const MetaSwitches &ms)
+{
+  return (ms.ms_bInEditor && !ms.ms_bDiscardEditData ? 1UL : 0UL) |
+         (ms.ms_bCollectForCopying ? 2UL : 0UL) | (ms.ms_bCopyClipboard ? 4UL : 0UL);
+}
+
+// The steps of CollectDefaultIn on a structure whose walk is not an operation of its own (and
+// whose frame is no edit part): the bytes of its plain members summed, its plain pointers
+// followed, every other part walked through its type.
+static void AddStructSteps(CMetaContext *pmc, CDataType_Struct *pdtst, long slOffset, long &slBytes)
+{
+  const MetaSwitches &ms = pmc->mc_ms;
+  const bool bKeepEdit = ms.ms_bInEditor && !ms.ms_bDiscardEditData;
+  CStaticStackArray<CollectPlanStep> &sa = pmc->mc_saCollectSteps;
+  CDataType *pdtBase = pdtst->dtst_tidBase.Resolve();
+  if (pdtBase != nullptr) {
+    if (pdtBase->dt_dttKind == DTT_STRUCT &&
+        pdtBase->GetFunction(CDataTypeFunctions::DTFS_COLLECT) == nullptr) {
+      AddStructSteps(pmc, static_cast<CDataType_Struct *>(pdtBase), slOffset, slBytes);
+    } else {
+      sa.Push(CollectPlanStep{false, slOffset, pdtBase, 0});
+    }
+  }
+  for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
+    CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+    if ((sm.sm_ulFlags & SMF_EDIT) && !bKeepEdit) continue;
+    if (sm.sm_ulFlags & SMF_NOSAVE) continue;
+    if (ms.ms_bCollectForCopying && (sm.sm_ulFlags & SMF_NOCOPY)) continue;
+    if (ms.ms_bCollectForCopying && ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) {
+      continue;
+    }
+    CDataType *pdtMember = sm.sm_tidType.Resolve();
+    if (pdtMember == nullptr) continue;
+    const long slMember = slOffset + sm.sm_slOffset;
+    if (pdtMember->GetFunction(CDataTypeFunctions::DTFS_COLLECT) == nullptr) {
+      if (pdtMember->dt_dttKind == DTT_SIMPLE || pdtMember->dt_dttKind == DTT_VALUEFIELD) {
+        slBytes += pdtMember->dt_slSize;
+        continue;
+      }
+      if (pdtMember->dt_dttKind == DTT_POINTER) {
+        slBytes += 4;
+        CDataType *pdtTarget =
+            static_cast<CDataType_Targeted *>(pdtMember)->dtt_tidTarget.Resolve();
+        if (pdtTarget != nullptr) {
+          sa.Push(CollectPlanStep{true, slMember, pdtTarget, sm.sm_ulFlags & ~MFF_TOPLEVEL});
+        }
+        continue;
+      }
+    }
+    sa.Push(CollectPlanStep{false, slMember, pdtMember, sm.sm_ulFlags});
+  }
+}
+
+// Collects an object of the type at a context index through the type's plan; false when the
+// object is to be walked the general way. The first object of a type is: its walk indexes the
+// types it meets in the order they come, and the plan made at the second object finds them all
+// indexed.
+static bool CollectPlanned(CMetaContext *pmc, long iType, char *pv)
+{
+  MetaIndexType &mit = pmc->mc_saTypes[iType];
+  const unsigned long ulSwitches = PlanSwitches(pmc->mc_ms);
+  if (mit.mit_cPlanState == 3) return false;
+  if (mit.mit_cPlanState == 0 || mit.mit_ulPlanSwitches != ulSwitches) {
+    CDataType *pdt = mit.mit_pdt;
+    const bool bPlannable = pdt->dt_dttKind == DTT_STRUCT &&
+                            pdt->GetFunction(CDataTypeFunctions::DTFS_COLLECT) == nullptr;
+    mit.mit_cPlanState = bPlannable ? 1 : 3;
+    mit.mit_ulPlanSwitches = ulSwitches;
+    return false;
+  }
+  if (mit.mit_cPlanState == 1) {
+    mit.mit_iPlanFirst = pmc->mc_saCollectSteps.Count();
+    long slBytes = 0;
+    AddStructSteps(pmc, static_cast<CDataType_Struct *>(mit.mit_pdt), 0, slBytes);
+    mit.mit_ctPlanSteps = pmc->mc_saCollectSteps.Count() - mit.mit_iPlanFirst;
+    mit.mit_slPlanBytes = slBytes;
+    mit.mit_cPlanState = 2;
+  }
+  // (the steps may index more types and objects: nothing of the entry is used after them)
+  const long iFirst = mit.mit_iPlanFirst;
+  const long iEnd = iFirst + mit.mit_ctPlanSteps;
+  pmc->mc_ms.ms_slCollectedBytes += mit.mit_slPlanBytes;
+  for (long i = iFirst; i < iEnd; i++) {
+    const CollectPlanStep cps = pmc->mc_saCollectSteps[i];
+    if (cps.cps_bPointer) {
+      void *pvTarget = *(void **)(pv + cps.cps_slOffset);
+      if (pvTarget != nullptr) {
+        CollectReference(pmc, CMetaPointer(cps.cps_pdt, pvTarget), cps.cps_ulFlags, false);
+      }
+    } else {
+      CollectPart(pmc, cps.cps_pdt, pv + cps.cps_slOffset, cps.cps_ulFlags);
+    }
+  }
+  return true;
+}
+
 // Visits one pending object: decides what it is when saving, and collects an internal one.
 static void CollectPending(CMetaContext *pmc, long iObject)
 {
@@ -320,7 +436,9 @@ static void CollectPending(CMetaContext *pmc, long iObject)
   const MetaSwitches &ms = pmc->mc_ms;
   CMetaPointer mp = pmio->mio_mp;
   if (!ms.ms_bCollectForCopying) {
-    const MetaResourceInfo mri = mdInspectResource(mp);
+    const MetaResourceInfo mri = IsPlainTarget(pmc, mp.mp_pdtType)
+                                     ? MetaResourceInfo{0, 0, 0, 0, nullptr, nullptr}
+                                     : mdInspectResource(mp);
     if (mri.mri_bProxy) {
       // A proxy stays a reference to its file; the type of what it stands for is needed.
       mdCollectTypeIn(pmc, mri.mri_pdtProxied);
@@ -350,6 +468,10 @@ static void CollectPending(CMetaContext *pmc, long iObject)
   if (pmio->mio_ulFlags & MIF_EDIT) ulFrame |= SMF_EDIT;
   const long iType = mdCollectTypeIn(pmc, mp.mp_pdtType);
   pmc->mc_saTypes[iType].mit_bExternal = false;
+  if (!(ulFrame & SMF_EDIT) && CollectPlanned(pmc, iType, (char *)mp.mp_pvObject)) {
+    pmc->mc_saObjects[iObject].mio_ulFlags |= MIF_COLLECTED;
+    return;
+  }
   CMetaFrame mf(mp, ulFrame);
   CollectIn(pmc, mf);
   pmc->mc_saObjects[iObject].mio_ulFlags |= MIF_COLLECTED;

@@ -25,7 +25,8 @@ struct MetaResourceInfo {
   CDataType *mri_pdtProxied; // for a proxy: the type of the resource it stands for
 };
 typedef MetaResourceInfo (*MetaResourceInspector)(const CMetaPointer &mp);
-// Installs the inspector (null: every CSmartObject counts as a resource of no file).
+// Installs the inspector (null: every CSmartObject counts as a resource of no file). Only counted
+// objects (CSmartObject) can be resources: the collection asks the inspector about those only.
 CORE_API void mdSetResourceInspector(MetaResourceInspector pInspector);
 CORE_API MetaResourceInfo mdInspectResource(const CMetaPointer &mp);
 

@@ -20,6 +20,25 @@ struct MetaIndexObject {
 struct MetaIndexType {
   CDataType *mit_pdt;
   bool mit_bExternal;
+  // What the collection learnt about the type in this operation. Objects of a plain type are
+  // no resources and stand for themselves (-1: not asked yet).
+  signed char mit_cPlain = -1;
+  // Its walk as steps of mc_saCollectSteps, for the switches it was made with (state 0: none,
+  // 1: one object walked, 2: made).
+  signed char mit_cPlanState = 0;
+  unsigned long mit_ulPlanSwitches = 0;
+  long mit_iPlanFirst = 0;
+  long mit_ctPlanSteps = 0;
+  long mit_slPlanBytes = 0; // the bytes its plain parts add to the collected bytes
+};
+
+// One step of a structure's collection walk: a plain pointer followed, or a part that needs the
+// walk of its own type.
+struct CollectPlanStep {
+  bool cps_bPointer;
+  long cps_slOffset;
+  CDataType *cps_pdt; // the pointer's target, or the part's type
+  unsigned long cps_ulFlags;
 };
 
 class CMetaContext {
@@ -42,6 +61,7 @@ public:
   CObject *mc_pSavedFile;
   // Indices of the objects the collection still has to visit.
   CStaticStackArray<long> mc_saiPending;
+  CStaticStackArray<CollectPlanStep> mc_saCollectSteps;
   // References held while smart pointers are cleared.
   CDynamicContainer<CSmartObject> mc_dcHeld;
   // Objects that outlived a clearing (each with a reference taken for the list).

@@ -63,6 +63,7 @@ void CMetaContext::Clear(void)
   mc_aiTypes.Reset();
   mc_saIdents.PopAll();
   mc_saiPending.PopAll();
+  mc_saCollectSteps.PopAll();
   mc_aiObjects.Reset();
   mc_aiIdents.Reset();
   mc_pSavedFile = nullptr;
@@ -76,7 +77,7 @@ template <class T> static size_t BytesOf(const CStaticStackArray<T> &sa)
 size_t CMetaContext::BytesHeld(void) const
 {
   return BytesOf(mc_saObjects) + BytesOf(mc_saCopies) + BytesOf(mc_saTypes) + BytesOf(mc_saIdents) +
-         BytesOf(mc_saiPending) + mc_aiObjects.BytesHeld() + mc_aiTypes.BytesHeld() +
+         BytesOf(mc_saiPending) + BytesOf(mc_saCollectSteps) + mc_aiObjects.BytesHeld() + mc_aiTypes.BytesHeld() +
          mc_aiIdents.BytesHeld();
 }
 
