@@ -77,8 +77,8 @@ template <class T> static size_t BytesOf(const CStaticStackArray<T> &sa)
 size_t CMetaContext::BytesHeld(void) const
 {
   return BytesOf(mc_saObjects) + BytesOf(mc_saCopies) + BytesOf(mc_saTypes) + BytesOf(mc_saIdents) +
-         BytesOf(mc_saiPending) + BytesOf(mc_saCollectSteps) + mc_aiObjects.BytesHeld() + mc_aiTypes.BytesHeld() +
-         mc_aiIdents.BytesHeld();
+         BytesOf(mc_saiPending) + BytesOf(mc_saCollectSteps) + mc_aiObjects.BytesHeld() +
+         mc_aiTypes.BytesHeld() + mc_aiIdents.BytesHeld();
 }
 
 // The tables of the last operation wait for the next one (on any thread): an operation over a

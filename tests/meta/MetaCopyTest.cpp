@@ -328,3 +328,36 @@ TEST_F(MetaCopy, BytesAreNeverCopiedForValuesThatAreNotPlain)
   EXPECT_STREQ(strDestination, "text");
   EXPECT_NE((const char *)strDestination, (const char *)strSource);
 }
+
+// Later objects of a type are collected through steps made from the first one's walk: they must
+// count the same bytes and reach the same parts.
+TEST_F(MetaCopy, EveryObjectOfATypeIsCollectedAsTheFirstWas)
+{
+  auto Collect = [](CCpGraph *pg, long &ctObjects) {
+    CMetaContextScope mcs;
+    mdSetupMetaIndex();
+    mdCollectReference_t(Meta(pg), SMF_OWNED);
+    _mdCollectClosure_t();
+    ctObjects = mdGetObjectCount();
+    for (long i = 0; i < ctObjects; i++) {
+      EXPECT_TRUE(mdIsObjectCollected(i)) << i;
+      EXPECT_FALSE(mdIsObjectExternal(i)) << i;
+    }
+    const long slBytes = mdGetMetaSwitches().ms_slCollectedBytes;
+    mdCleanupMetaIndex();
+    return slBytes;
+  };
+  // Five graphs, each owning a part, each referring back to the one before.
+  CCpGraph ag[5];
+  for (int i = 0; i < 5; i++) {
+    ag[i].cg_pOwned = new CCpPart;
+    ag[i].cg_saValues.Push() = i;
+    if (i > 0) ag[i].cg_pBack = &ag[i - 1];
+  }
+  long ctOne, ctAll;
+  const long slOne = Collect(&ag[0], ctOne);
+  const long slAll = Collect(&ag[4], ctAll);
+  EXPECT_EQ(ctOne, 2);
+  EXPECT_EQ(ctAll, 10);
+  EXPECT_EQ(slAll, 5 * slOne);
+}
