@@ -103,7 +103,8 @@ public:
                                   long &iResID) = 0;
   virtual int IsFileUnnamed(CObject *pFile) = 0;
   virtual int MayFileBeReferenced(CObject *pFile) = 0;
-  // After a write, for each object the file held.
+  // After a write, for each counted object (CSmartObject: only those can be resources) that the
+  // file held.
   virtual void AfterWrite(const CMetaPointer &mp) = 0;
 
   // Reading: the file of that name from the stock, loaded now when it is not there. Null with

@@ -1393,7 +1393,14 @@ void ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
     for (; pchIn < pchEnd; i++) {
       const ReadPlanStep &rpsRun = rp[i];
       if (rpsRun.rps_eKind == ReadPlanStep::RPS_RAW) {
-        memcpy(pch + rpsRun.rps_slOffset, pchIn, rpsRun.rps_slBytes);
+        const long sl = rpsRun.rps_slBytes;
+        char *pchTo = pch + rpsRun.rps_slOffset;
+        if (sl <= 16 && (sl & 3) == 0) {
+          // (most runs are a few words: copied without a call)
+          for (long iWord = 0; iWord < sl; iWord += 4) memcpy(pchTo + iWord, pchIn + iWord, 4);
+        } else {
+          memcpy(pchTo, pchIn, sl);
+        }
       } else {
         long iObject;
         memcpy(&iObject, pchIn, 4);

@@ -11,6 +11,7 @@
 #include "core/meta/MetaFilesPrivate.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
+#include "core/meta/Object.h"
 #include "core/streams/Stream.h"
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
@@ -456,6 +457,16 @@ private:
   CStaticStackArray<long> wp_actSteps;
 };
 
+// A run of member bytes: most are a few words, copied without a call.
+inline void CopyRun(void *pvTarget, const void *pvSource, long slSize)
+{
+  if (slSize <= 16 && (slSize & 3) == 0) {
+    for (long i = 0; i < slSize; i += 4) memcpy((char *)pvTarget + i, (const char *)pvSource + i, 4);
+  } else {
+    memcpy(pvTarget, pvSource, slSize);
+  }
+}
+
 // Bytes gathered for the binary writer and handed to it in large raw blocks.
 class CWriteBuffer {
 public:
@@ -476,7 +487,7 @@ public:
         return;
       }
     }
-    memcpy(wb_ab + wb_ct, pv, slSize);
+    CopyRun(wb_ab + wb_ct, pv, slSize);
     wb_ct += slSize;
   }
   void Flush_t(void)
@@ -755,12 +766,24 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
   WriteObjects("EditObjects", "EDOB", aiEdit);
   mw.Close_t();
 
-  CHookCache hcPost(CDataTypeFunctions::DTFS_POSTWRITE);
+  // What runs after the write, per type: its post-write hook (1), the links' part (2: only
+  // counted objects can be resources).
+  CStaticStackArray<signed char> acAfter;
+  for (long i = 0; i < ctTypes; i++) acAfter.Push() = -1;
   for (long i = 0; i < ctObjects; i++) {
     if (pmc->mc_saObjects[i].mio_ulFlags & MIF_EXTERNAL) continue;
     CMetaPointer mp = pmc->mc_saObjects[i].mio_mp;
-    if (hcPost.Has(mp.mp_pdtType)) mdPostWrite(mp);
-    if (pLinks != nullptr) pLinks->AfterWrite(mp);
+    const long iType = mdTypeIndexIn(pmc, mp.mp_pdtType);
+    signed char cAfter = 3;
+    if (iType >= 0 && iType < acAfter.Count() && acAfter[iType] >= 0) {
+      cAfter = acAfter[iType];
+    } else if (iType >= 0 && iType < acAfter.Count()) {
+      cAfter = (mdHasHookInParts(mp.mp_pdtType, CDataTypeFunctions::DTFS_POSTWRITE) ? 1 : 0) |
+               (mdIsDerivedFrom(mp.mp_pdtType, CSmartObject::md_pdtDataType) ? 2 : 0);
+      acAfter[iType] = cAfter;
+    }
+    if (cAfter & 1) mdPostWrite(mp);
+    if ((cAfter & 2) && pLinks != nullptr) pLinks->AfterWrite(mp);
   }
 }
 
