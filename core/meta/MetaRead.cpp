@@ -1189,6 +1189,7 @@ struct ReadPlanStep {
   CDataType *rps_pdtFile;    // PART, BASE, SKIP
   CDataType *rps_pdtMemory;  // PART, BASE; REFERENCE: the slot's type
   unsigned long rps_ulFlags; // the part's frame flags
+  bool rps_bEndsPlan;        // on the first fixed step of a run: the run is the plan's last step
 };
 
 class CReadPlans {
@@ -1226,6 +1227,7 @@ public:
         slRun += rp_aSteps[j].rps_slBytes;
       }
       rp_aSteps[i].rps_slRun = slRun;
+      rp_aSteps[i].rps_bEndsPlan = j == rp_aSteps.Count();
       i = j;
     }
     rp_iLast = rp_aPlans.Count();
@@ -1260,7 +1262,7 @@ private:
         return;
       }
     }
-    rp_aSteps.Push(ReadPlanStep{eKind, slOffset, slBytes, 0, pdtFile, pdtMemory, ulFlags});
+    rp_aSteps.Push(ReadPlanStep{eKind, slOffset, slBytes, 0, pdtFile, pdtMemory, ulFlags, false});
   }
 
   // What ReadIn does with a part, as steps (`iOpen`: the plan's first step).
@@ -1358,11 +1360,14 @@ inline void ReadReference(CMetaReadContext &rc, const ReadPlanStep &rps, char *p
   AssignReference(rc, mpSlot, iObject);
 }
 
-// One object through its plan.
-void ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, long iFirst,
-                   long ct, char *pch)
+// One object through its plan. With `alNext`, another object's record follows: when the plan
+// ends with a run, its header (index and type) is read with the run into `alNext`, and true
+// returned.
+bool ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, long iFirst,
+                   long ct, char *pch, long *alNext)
 {
-  char ab[CReadPlans::RUN_BYTES];
+  char ab[CReadPlans::RUN_BYTES + 8];
+  bool bNext = false;
   for (long i = iFirst; i < iFirst + ct;) {
     const ReadPlanStep &rps = rp[i];
     if (!CReadPlans::IsFixed(rps)) {
@@ -1387,7 +1392,9 @@ void ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
       i++;
       continue;
     }
-    mr.ReadRaw_t("Raw", ab, rps.rps_slRun);
+    bNext = alNext != nullptr && rps.rps_bEndsPlan;
+    mr.ReadRaw_t("Raw", ab, rps.rps_slRun + (bNext ? 8 : 0));
+    if (bNext) memcpy(alNext, ab + rps.rps_slRun, 8);
     const char *pchIn = ab;
     const char *pchEnd = ab + rps.rps_slRun;
     for (; pchIn < pchEnd; i++) {
@@ -1409,6 +1416,7 @@ void ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
       pchIn += rpsRun.rps_slBytes;
     }
   }
+  return bNext;
 }
 
 } // namespace
@@ -1862,14 +1870,17 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
   if (ct != ctExpected) Error_t(strError);
   const bool bBinary = mr.IsBinary() != 0;
   CReadPlans rp;
+  // The binary form reads an object's header with the end of the object before it.
+  long alHeader[2];
+  bool bHaveHeader = false;
   for (long i = 0; i < ct; i++) {
     mr.ReadBlockStart_t("Object", nullptr);
     long iObject, iType;
     if (bBinary) {
-      long al[2];
-      mr.ReadRaw_t("Object", al, 8);
-      iObject = al[0];
-      iType = al[1];
+      if (!bHaveHeader) mr.ReadRaw_t("Object", alHeader, 8);
+      bHaveHeader = false;
+      iObject = alHeader[0];
+      iType = alHeader[1];
     } else {
       mr.ReadInt_t("Object", iObject);
       mr.ReadInt_t("Type", iType);
@@ -1890,7 +1901,8 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     if (bBinary && mp.mp_pvObject != nullptr && mp.mp_pdtType != nullptr) {
       long iFirst, ctSteps;
       rp.Get(pdtFile, mp.mp_pdtType, iFirst, ctSteps);
-      ReadPlannedIn(rc, mr, rp, iFirst, ctSteps, (char *)mp.mp_pvObject);
+      bHaveHeader = ReadPlannedIn(rc, mr, rp, iFirst, ctSteps, (char *)mp.mp_pvObject,
+                                  i + 1 < ct ? alHeader : nullptr);
     } else {
       ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
     }
