@@ -148,7 +148,7 @@ int main(int argc, char **argv)
   }
 
   std::string strOurs, strCereal;
-  const int ctRounds = 5;
+  const int ctRounds = 9;
   Comparison cWrite = Interleave(
       ctRounds,
       [&] {

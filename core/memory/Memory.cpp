@@ -58,6 +58,14 @@ static void *_mem_pvReserveGeneral = nullptr;
 static void *_mem_pvReserveStrings = nullptr;
 
 static thread_local long _mem_bUseOSMemManager = 0;
+// Whether any thread has been handed its switch: until then no allocation asks for the
+// thread's word (a lookup through the runtime's thread storage on every allocation).
+static volatile bool _mem_bOSSwitchHanded = false;
+
+static inline bool UsesOSMemManager(void)
+{
+  return _mem_bOSSwitchHanded && _mem_bUseOSMemManager;
+}
 static thread_local long _mem_bUseIntrinsicNewDelete = 0;
 
 static inline CSyncMutex *Mutex(void)
@@ -472,13 +480,13 @@ DismissPointerHook memSetDismissPointerHook(DismissPointerHook pHook)
 
 void *memNew_internal(size_t size)
 {
-  if (_mem_bUseOSMemManager) return CrtAlloc(size);
+  if (UsesOSMemManager()) return CrtAlloc(size);
   return memMAlloc(size);
 }
 
 void *memNewRC_internal(size_t size, const CDataType *pdt)
 {
-  if (_mem_bUseOSMemManager) return CrtAlloc(size);
+  if (UsesOSMemManager()) return CrtAlloc(size);
   return memMAllocSingle(size, pdt);
 }
 
@@ -492,13 +500,13 @@ static void *NewArray(size_t size, long ctCount, const CDataType *pdt, unsigned 
 
 void *memNewArray_internal(size_t size)
 {
-  if (_mem_bUseOSMemManager) return CrtAlloc(size);
+  if (UsesOSMemManager()) return CrtAlloc(size);
   return NewArray(size, 0, nullptr, _ulArrayHeader);
 }
 
 void *memNewArrayRC_internal(size_t size, long ctCount, const CDataType *pdt)
 {
-  if (_mem_bUseOSMemManager) return CrtAlloc(size);
+  if (UsesOSMemManager()) return CrtAlloc(size);
   if (ctCount < 0) {
     corLogGuardBreach();
     ctCount = 0;
@@ -589,6 +597,7 @@ void memPostDeleteArrayRC_internal(const CDataType *)
 
 long &memGetUseOSMemManagerState(void)
 {
+  _mem_bOSSwitchHanded = true;
   return _mem_bUseOSMemManager;
 }
 

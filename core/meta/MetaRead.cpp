@@ -1190,6 +1190,7 @@ struct ReadPlanStep {
   CDataType *rps_pdtMemory;  // PART, BASE; REFERENCE: the slot's type
   unsigned long rps_ulFlags; // the part's frame flags
   bool rps_bEndsPlan;        // on the first fixed step of a run: the run is the plan's last step
+  CDataType *rps_pdtTarget;  // REFERENCE: the type the slot points to
 };
 
 class CReadPlans {
@@ -1262,7 +1263,11 @@ private:
         return;
       }
     }
-    rp_aSteps.Push(ReadPlanStep{eKind, slOffset, slBytes, 0, pdtFile, pdtMemory, ulFlags, false});
+    CDataType *pdtTarget = nullptr;
+    if (eKind == ReadPlanStep::RPS_REFERENCE)
+      pdtTarget = static_cast<CDataType_Targeted *>(pdtMemory)->dtt_tidTarget.Resolve();
+    rp_aSteps.Push(
+        ReadPlanStep{eKind, slOffset, slBytes, 0, pdtFile, pdtMemory, ulFlags, false, pdtTarget});
   }
 
   // What ReadIn does with a part, as steps (`iOpen`: the plan's first step).
@@ -1349,6 +1354,17 @@ private:
 // A reference of the file into a slot of the program, as ReadDefaultIn reads one.
 inline void ReadReference(CMetaReadContext &rc, const ReadPlanStep &rps, char *pch, long iObject)
 {
+  if (rps.rps_pdtMemory->dt_dttKind == DTT_POINTER && !(rps.rps_ulFlags & SMF_OWNED) &&
+      iObject >= 0 && iObject < rc.mrc_aObjects.Count()) {
+    // The common case first: a plain pointer to an object of the very type it points to.
+    MetaReadObject &mro = rc.mrc_aObjects[iObject];
+    if (mro.mro_iDeferredFile < 0 && mro.mro_mp.mp_pvObject != nullptr &&
+        mro.mro_mp.mp_pdtType == rps.rps_pdtTarget) {
+      mdNoteReadReference(rc, iObject);
+      *(void **)(pch + rps.rps_slOffset) = mro.mro_mp.mp_pvObject;
+      return;
+    }
+  }
   CMetaPointer mpSlot(rps.rps_pdtMemory, pch + rps.rps_slOffset);
   if ((rps.rps_ulFlags & SMF_OWNED) && rps.rps_pdtMemory->dt_dttKind != DTT_SMARTPOINTER) {
     CMetaPointer mpOld = mdRef_Dereference(mpSlot);

@@ -89,6 +89,13 @@ void CBinaryMetaWriter::WriteListStart_t(const char *, const char *strChunk, lon
 
 // ---- Binary reader ----
 
+long CBinaryMetaReader::GetBytesLeft(void) const
+{
+  if (bmr_slSize < 0) bmr_slSize = mr_pstrm->GetSize();
+  const long sl = bmr_slSize - mr_pstrm->GetPosition();
+  return sl < 0 ? 0 : sl;
+}
+
 int CBinaryMetaReader::IsMetaFile(void)
 {
   if (GetBytesLeft() < 4) return 0;

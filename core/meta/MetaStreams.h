@@ -120,9 +120,12 @@ public:
   void SkipRaw_t(const char *strName, long slSize) override;
   int IsMetaFile(void) override;
   int IsBinary(void) const override { return 1; }
+  // (the stream's size is taken once: a stream does not change while it is read)
+  long GetBytesLeft(void) const override;
 
 private:
   void ExpectChunk_t(const char *strChunk);
+  mutable long bmr_slSize = -1;
 };
 
 // The format version that writers write and the oldest and newest that readers accept.

@@ -461,7 +461,8 @@ private:
 inline void CopyRun(void *pvTarget, const void *pvSource, long slSize)
 {
   if (slSize <= 16 && (slSize & 3) == 0) {
-    for (long i = 0; i < slSize; i += 4) memcpy((char *)pvTarget + i, (const char *)pvSource + i, 4);
+    for (long i = 0; i < slSize; i += 4)
+      memcpy((char *)pvTarget + i, (const char *)pvSource + i, 4);
   } else {
     memcpy(pvTarget, pvSource, slSize);
   }

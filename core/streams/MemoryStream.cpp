@@ -28,7 +28,13 @@ static inline void CopyBytes(void *pvTarget, const void *pvSource, long slSize)
     __builtin_memcpy(pvTarget, pvSource, 8);
     break;
   default:
-    memcpy(pvTarget, pvSource, slSize);
+    if (slSize <= 64 && (slSize & 3) == 0) {
+      // (a few words, as a metadata object's members come: a call would cost more)
+      for (long i = 0; i < slSize; i += 4)
+        __builtin_memcpy((char *)pvTarget + i, (const char *)pvSource + i, 4);
+    } else {
+      memcpy(pvTarget, pvSource, slSize);
+    }
     break;
   }
 }
