@@ -134,9 +134,13 @@ void SetIndexSource(IDirect3DIndexBuffer9 *pib)
 
 void BindDummy(long iStream)
 {
-  if (_d3dbf.bf_pvbDummy != nullptr) {
-    _d3d.bs_pDevice->SetStreamSource(iStream, _d3dbf.bf_pvbDummy, 0, 0);
-  }
+  if (_d3dbf.bf_pvbDummy != nullptr) d3dSetStream(iStream, _d3dbf.bf_pvbDummy, 0, 0);
+}
+
+// Records a stream for the next draw.
+void RecordStream(long iStream)
+{
+  _d3dbf.bf_ulStreamsPending |= 1UL << iStream;
 }
 
 // Copies `n` bytes into the current common buffer at `slOffset` under a lock of `dwFlags`.
@@ -190,7 +194,7 @@ bool GrowRing(long n)
     sr.sr_iCommon = _d3dbf.bf_iCurrent;
     sr.sr_pvb = _d3dbf.bf_apvbCommon[_d3dbf.bf_iCurrent];
     sr.sr_uOffset = slOffset;
-    _d3d.bs_pDevice->SetStreamSource(s, sr.sr_pvb, sr.sr_uOffset, sr.sr_uStride);
+    RecordStream(s);
   }
   return true;
 }
@@ -332,7 +336,7 @@ void d3dReleaseBuffers(void)
   if (_d3d.bs_pDevice != nullptr && !_d3d.bs_bLost) {
     _d3d.bs_pDevice->SetIndices(nullptr);
     for (long s = 0; s < D3D_CTSTREAMS && s < gfx_iMaxInputStreams; s++) {
-      _d3d.bs_pDevice->SetStreamSource(s, nullptr, 0, 0);
+      d3dSetStream(s, nullptr, 0, 0);
     }
     _d3d.bs_pDevice->SetVertexDeclaration(nullptr);
   }
@@ -441,7 +445,9 @@ void d3dReleaseStaticVertexBuffer(unsigned long hBuffer, int bIndex)
     sr = StreamRecord();
     SetCode(s, 0);
     if (!d3dIsUnusable()) {
-      _d3d.bs_pDevice->SetStreamSource(s, _d3dbf.bf_pvbDummy, 0, 0);
+      d3dSetStream(s, _d3dbf.bf_pvbDummy, 0, 0);
+    } else if (_d3dbf.bf_ass[s].ss_pvb == pvb) {
+      _d3dbf.bf_ass[s] = StreamSet();
     }
   }
   pvb->Release();
@@ -463,7 +469,7 @@ void d3dBindVertexArray(long iStream, const void *pvData, GfxUsageType eUsage, l
   sr.sr_uStride = uStride;
   sr.sr_ctBytes = ctBytes;
   sr.sr_pvSource = pvData;
-  _d3d.bs_pDevice->SetStreamSource(iStream, sr.sr_pvb, sr.sr_uOffset, sr.sr_uStride);
+  RecordStream(iStream);
   SetCode(iStream, iCode);
 }
 
@@ -493,8 +499,31 @@ void d3dBindVertexBuffer(long iStream, long iEntry, GfxUsageType eUsage, long sl
   sr.sr_uOffset = slOffset;
   sr.sr_uStride = uStride;
   sr.sr_ctBytes = ct;
-  _d3d.bs_pDevice->SetStreamSource(iStream, pvb, slOffset, uStride);
+  RecordStream(iStream);
   SetCode(iStream, iCode);
+}
+
+void d3dSetStream(long iStream, IDirect3DVertexBuffer9 *pvb, UINT uOffset, UINT uStride)
+{
+  _d3d.bs_pDevice->SetStreamSource(iStream, pvb, uOffset, uStride);
+  _d3dbf.bf_ass[iStream] = StreamSet{pvb, uOffset, uStride};
+  _d3dbf.bf_ulStreamsPending &= ~(1UL << iStream);
+}
+
+void d3dApplyStreams(void)
+{
+  unsigned long ul = _d3dbf.bf_ulStreamsPending;
+  _d3dbf.bf_ulStreamsPending = 0;
+  for (long s = 0; ul != 0; s++, ul >>= 1) {
+    if (!(ul & 1) || ((_gfx_uqCurrentVertexProgramInputMask >> (4 * s)) & 0xF) == 0) continue;
+    const StreamRecord &sr = _d3dbf.bf_asr[s];
+    const StreamSet &ss = _d3dbf.bf_ass[s];
+    if (ss.ss_pvb == sr.sr_pvb && ss.ss_uOffset == sr.sr_uOffset &&
+        ss.ss_uStride == sr.sr_uStride) {
+      continue;
+    }
+    d3dSetStream(s, sr.sr_pvb, sr.sr_uOffset, sr.sr_uStride);
+  }
 }
 
 namespace {

@@ -26,6 +26,13 @@ struct StreamRecord {
   const void *sr_pvSource = nullptr;
 };
 
+// What the device was last given for a stream.
+struct StreamSet {
+  IDirect3DVertexBuffer9 *ss_pvb = nullptr;
+  UINT ss_uOffset = 0;
+  UINT ss_uStride = 0;
+};
+
 struct BufferState {
   // The ring of common vertex buffers.
   IDirect3DVertexBuffer9 *bf_apvbCommon[D3D_MAXCOMMONBUFFERS] = {};
@@ -53,6 +60,10 @@ struct BufferState {
   IDirect3DIndexBuffer9 *bf_pibEngine = nullptr;
   UINT bf_uStartIndex = 0;
   StreamRecord bf_asr[D3D_CTSTREAMS];
+  // Binding only records a stream: the device is given the records of the streams a draw uses
+  // when it draws, and only those that changed (a bind that is never drawn costs no call).
+  unsigned long bf_ulStreamsPending = 0; // bit per stream: its record is newer than the device's
+  StreamSet bf_ass[D3D_CTSTREAMS];
   // Input mask -> declaration; the mask that the device's declaration was made for.
   std::vector<std::pair<unsigned __int64, IDirect3DVertexDeclaration9 *>> bf_aDeclarations;
   int bf_bDeclarationSet = 0;
@@ -60,6 +71,12 @@ struct BufferState {
   long bf_slCounted = 0; // what the default-pool buffers counted as external allocation
 };
 extern BufferState _d3dbf;
+
+// Sets a stream on the device now (and forgets a pending record of it).
+void d3dSetStream(long iStream, IDirect3DVertexBuffer9 *pvb, UINT uOffset, UINT uStride);
+// Gives the device the pending records of the streams in the current input mask; the others'
+// records are dropped (a stream leaves the mask only through an unbind).
+void d3dApplyStreams(void);
 
 // The default stride of an attribute code (1..7), and its declaration type.
 UINT d3dDefaultStride(long iCode);

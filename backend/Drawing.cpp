@@ -59,19 +59,23 @@ bool PrepareDeclaration(void)
     _gfxError("Draw, no stream");
     return false;
   }
-  if (_d3dbf.bf_bDeclarationSet && uqMask == uqLast) return true;
+  if (_d3dbf.bf_bDeclarationSet && uqMask == uqLast) {
+    d3dApplyStreams();
+    return true;
+  }
   IDirect3DVertexDeclaration9 *pvd = FindOrMakeDeclaration(uqMask);
   if (pvd == nullptr) return false;
   if (IsSoftware() && _d3dbf.bf_pvbDummy != nullptr) {
     for (long s = 0; s < D3D_CTSTREAMS && s < gfx_iMaxInputStreams; s++) {
       if (((uqLast >> (4 * s)) & 0xF) != 0 && ((uqMask >> (4 * s)) & 0xF) == 0) {
-        _d3d.bs_pDevice->SetStreamSource(s, _d3dbf.bf_pvbDummy, 0, 0);
+        d3dSetStream(s, _d3dbf.bf_pvbDummy, 0, 0);
       }
     }
   }
   _d3d.bs_pDevice->SetVertexDeclaration(pvd);
   _d3dbf.bf_bDeclarationSet = 1;
   _gfx_uqLastVertexProgramInputMask = uqMask;
+  d3dApplyStreams();
   return true;
 }
 

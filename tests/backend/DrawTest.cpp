@@ -416,19 +416,54 @@ TEST_P(DrawPixels, AGrowingRingKeepsTheEarlierStreamOfTheSameDraw)
   _gfxBindVertexArray(0, avPos.data(), GUT_FLOAT4, ct * sizeof(Vertex), 0);
   _gfxBindVertexArray(1, avColour.data(), GUT_FLOAT4, ct * sizeof(Vertex), 0);
   EXPECT_GT(rec.dcr_actCalls[DDM_CreateVertexBuffer], 0) << "the ring did not grow";
-  // Stream 0 went along into the grown buffers (the device keeps an old buffer alive while it is
-  // bound, so the pixels alone would not tell).
-  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 3);
+  // Binds only record their streams; the draw gives the device both, stream 0 in the grown
+  // buffers (its old buffer is gone: drawing from it would not give these pixels).
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 0);
   _gfxDrawVertices(GPR_TRIANGLES, ct / 3, 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 2);
   EXPECT_TRUE(AllAre(Grab(0, 0, 63, 63), 0x00FF00));
 
   // Arrays of earlier draws are not copied again when the ring grows: their memory may be gone.
   _gfxUnbindVertexBuffers();
   _pps->ps_rec = D3DCallRecord();
+  memset(_pps->ps_aactLocks, 0, sizeof(_pps->ps_aactLocks));
   std::vector<Vertex> avMore(4 * ct, Vertex{0, 0, 0, 1});
   _gfxBindVertexArray(0, avMore.data(), GUT_FLOAT4, (long)(avMore.size() * sizeof(Vertex)), 0);
   EXPECT_EQ(rec.dcr_actCalls[DDM_CreateVertexBuffer], 2);
-  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], 1);
+  EXPECT_EQ(_pps->ps_aactLocks[0][0] + _pps->ps_aactLocks[0][1] + _pps->ps_aactLocks[0][2], 1);
+  _gfxDrawVertices(GPR_TRIANGLES, 1, 0);
+  // Stream 0; under software processing stream 1, no longer used, gets the dummy stream.
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], GetParam() ? 2 : 1);
+}
+
+// A stream bound again to what the device has is not set again; one bound and unbound without
+// a draw costs no call at all.
+TEST_F(Draw, StreamsReachTheDeviceOnlyWhenADrawUsesThemChanged)
+{
+  Start();
+  const unsigned long hBuffer = _gfxCreateStaticVertexBuffer(256, 0, nullptr);
+  ASSERT_NE(hBuffer, 0u);
+  const long iEntry = 1;
+  _gfx_avbVertexBuffers[iEntry - 1] = VertexBuffer{(void *)hBuffer, 256, VBT_BUFFER};
+  const long ctBefore = rec.dcr_actCalls[DDM_SetStreamSource];
+  _gfxBindVertexBuffer(0, iEntry, GUT_FLOAT4, 0, 0, 0);
+  _gfxUnbindVertexBuffers();
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], ctBefore);
+  _gfxBindVertexBuffer(0, iEntry, GUT_FLOAT4, 0, 0, 0);
+  _gfxDrawVertices(GPR_TRIANGLES, 1, 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], ctBefore + 1);
+  _gfxUnbindVertexBuffers();
+  _gfxBindVertexBuffer(0, iEntry, GUT_FLOAT4, 0, 0, 0);
+  _gfxDrawVertices(GPR_TRIANGLES, 1, 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], ctBefore + 1);
+  // Another offset is another stream.
+  _gfxUnbindVertexBuffers();
+  _gfxBindVertexBuffer(0, iEntry, GUT_FLOAT4, 16, 0, 0);
+  _gfxDrawVertices(GPR_TRIANGLES, 1, 0);
+  EXPECT_EQ(rec.dcr_actCalls[DDM_SetStreamSource], ctBefore + 2);
+  _gfxUnbindVertexBuffers();
+  _gfx_avbVertexBuffers[iEntry - 1] = VertexBuffer();
+  _gfxReleaseStaticVertexBuffer(hBuffer, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Processing, DrawPixels, testing::Values(false, true),
