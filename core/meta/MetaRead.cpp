@@ -1890,7 +1890,8 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
   long alHeader[2];
   bool bHaveHeader = false;
   for (long i = 0; i < ct; i++) {
-    mr.ReadBlockStart_t("Object", nullptr);
+    // (blocks without a chunk are nothing in the binary form)
+    if (!bBinary) mr.ReadBlockStart_t("Object", nullptr);
     long iObject, iType;
     if (bBinary) {
       if (!bHaveHeader) mr.ReadRaw_t("Object", alHeader, 8);
@@ -1926,8 +1927,9 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     rc.mrc_iReadingObject = -1;
     MetaReadObject &mroRead = rc.mrc_aObjects[iObject];
     mroRead.mro_ctEdges = rc.mrc_aiEdges.Count() - mroRead.mro_iFirstEdge;
-    mr.ReadBlockEnd_t();
-    plip->lip_slPosition = rc.mrc_pstrm->GetPosition();
+    if (!bBinary) mr.ReadBlockEnd_t();
+    // The progress every few objects: small ones come by the million.
+    if ((i & 63) == 63 || i + 1 == ct) plip->lip_slPosition = rc.mrc_pstrm->GetPosition();
   }
   mr.ReadListEnd_t();
 }
