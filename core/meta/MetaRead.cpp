@@ -918,6 +918,9 @@ void ReadBasePart_t(CMetaReadContext &rc, CDataType *pdtFileBase, CDataType *pdt
   mr.ReadBlockEnd_t();
 }
 
+bool ReadReferenceElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileElement,
+                             CDataType *pdtMemoryElement, char *pch, long ct);
+
 void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileElement,
                     CDataType *pdtMemoryElement, char *pch, long ct)
 {
@@ -929,6 +932,9 @@ void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileEle
       ProgramOf(pdtFileElement) != nullptr &&
       ThroughTypedefs(ProgramOf(pdtFileElement)) == ThroughTypedefs(pdtMemoryElement)) {
     mr.ReadRaw_t(pdtFileElement->GetName(), pch, ct * pdtMemoryElement->dt_slSize);
+    return;
+  }
+  if (mr.IsBinary() && ReadReferenceElements_t(rc, mr, pdtFileElement, pdtMemoryElement, pch, ct)) {
     return;
   }
   for (long i = 0; i < ct; i++)
@@ -1433,6 +1439,40 @@ bool ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
     }
   }
   return bNext;
+}
+
+// The elements of a container that are references, in the binary form: their indices read in
+// blocks, each stored as ReadDefaultIn would. False when the elements are no such references.
+bool ReadReferenceElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileElement,
+                             CDataType *pdtMemoryElement, char *pch, long ct)
+{
+  auto IsReference = [](CDataType *pdt) {
+    return pdt->dt_dttKind == DTT_POINTER || pdt->dt_dttKind == DTT_SMARTPOINTER ||
+           pdt->dt_dttKind == DTT_HANDLE;
+  };
+  if (pdtFileElement == nullptr || pdtMemoryElement == nullptr || !IsReference(pdtFileElement) ||
+      !IsReference(pdtMemoryElement) || !SameEncoding(pdtFileElement, pdtMemoryElement) ||
+      pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) != nullptr) {
+    return false;
+  }
+  const ReadPlanStep rps{ReadPlanStep::RPS_REFERENCE,
+                         0,
+                         4,
+                         0,
+                         pdtFileElement,
+                         pdtMemoryElement,
+                         0,
+                         false,
+                         static_cast<CDataType_Targeted *>(pdtMemoryElement)->dtt_tidTarget.Resolve()};
+  const long slElement = pdtMemoryElement->dt_slSize;
+  long al[256];
+  for (long iDone = 0; iDone < ct;) {
+    const long ctBlock = ct - iDone < 256 ? ct - iDone : 256;
+    mr.ReadRaw_t("Ptr", al, ctBlock * 4);
+    for (long i = 0; i < ctBlock; i++) ReadReference(rc, rps, pch + (iDone + i) * slElement, al[i]);
+    iDone += ctBlock;
+  }
+  return true;
 }
 
 } // namespace

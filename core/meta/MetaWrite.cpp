@@ -249,6 +249,25 @@ void WriteElementsIn(const WriteState &ws, CDataType *pdtElement, char *pchEleme
     mw.WriteRaw_t(pdtElement->GetName(), pchElements, memElementBytes(ct, pdtElement->dt_slSize));
     return;
   }
+  if (mw.IsBinary() && pdtElement->GetFunction(CDataTypeFunctions::DTFS_WRITE) == nullptr &&
+      (pdtElement->dt_dttKind == DTT_POINTER || pdtElement->dt_dttKind == DTT_SMARTPOINTER ||
+       pdtElement->dt_dttKind == DTT_HANDLE)) {
+    // References: their indices in blocks.
+    CDataType *pdtTarget = static_cast<CDataType_Targeted *>(pdtElement)->dtt_tidTarget.Resolve();
+    const bool bHandle = pdtElement->dt_dttKind == DTT_HANDLE;
+    long al[256];
+    for (long iDone = 0; iDone < ct;) {
+      const long ctBlock = ct - iDone < 256 ? ct - iDone : 256;
+      for (long i = 0; i < ctBlock; i++) {
+        char *pch = pchElements + (iDone + i) * pdtElement->dt_slSize;
+        void *pv = bHandle ? hvHandleToPointer(*(unsigned long *)pch) : *(void **)pch;
+        al[i] = TargetIndexIn(ws.ws_pmc, pdtTarget, pv);
+      }
+      mw.WriteRaw_t("Ptr", al, ctBlock * 4);
+      iDone += ctBlock;
+    }
+    return;
+  }
   for (long i = 0; i < ct; i++) {
     WritePartIn(ws, pdtElement, pchElements + i * pdtElement->dt_slSize, 0);
   }
