@@ -61,6 +61,12 @@ struct CMetaReadContext {
   long mrc_iReadingObject = -1;
   void *mrc_pvReadingOwner = nullptr;
   bool mrc_bReadingReached = false;
+  // While the objects' data is read: a bit per object reached so far (merged into the objects
+  // afterwards), and what a reference to each object stores (a null type where a reference
+  // takes the full path: deferred, external or missing objects). Small and dense, so that the
+  // references of a large file find their targets in the cache.
+  CStaticStackArray<unsigned long> mrc_aulReached;
+  CStaticStackArray<CMetaPointer> mrc_ampTargets;
 };
 
 // Notes a reference to an object read inside the data of the object being read.

@@ -948,7 +948,11 @@ void mdNoteReadReference(CMetaReadContext &rc, long iObject)
 {
   if (rc.mrc_iReadingObject < 0) return;
   if (rc.mrc_bReadingReached) {
-    rc.mrc_aObjects[iObject].mro_bReferenced = true;
+    if ((iObject >> 5) < rc.mrc_aulReached.Count()) {
+      rc.mrc_aulReached[iObject >> 5] |= 1UL << (iObject & 31);
+    } else {
+      rc.mrc_aObjects[iObject].mro_bReferenced = true;
+    }
   } else {
     rc.mrc_aiEdges.Push() = iObject;
   }
@@ -1361,13 +1365,12 @@ private:
 inline void ReadReference(CMetaReadContext &rc, const ReadPlanStep &rps, char *pch, long iObject)
 {
   if (rps.rps_pdtMemory->dt_dttKind == DTT_POINTER && !(rps.rps_ulFlags & SMF_OWNED) &&
-      iObject >= 0 && iObject < rc.mrc_aObjects.Count()) {
+      iObject >= 0 && iObject < rc.mrc_ampTargets.Count()) {
     // The common case first: a plain pointer to an object of the very type it points to.
-    MetaReadObject &mro = rc.mrc_aObjects[iObject];
-    if (mro.mro_iDeferredFile < 0 && mro.mro_mp.mp_pvObject != nullptr &&
-        mro.mro_mp.mp_pdtType == rps.rps_pdtTarget) {
+    const CMetaPointer &mp = rc.mrc_ampTargets[iObject];
+    if (mp.mp_pvObject != nullptr && mp.mp_pdtType == rps.rps_pdtTarget) {
       mdNoteReadReference(rc, iObject);
-      *(void **)(pch + rps.rps_slOffset) = mro.mro_mp.mp_pvObject;
+      *(void **)(pch + rps.rps_slOffset) = mp.mp_pvObject;
       return;
     }
   }
@@ -1455,15 +1458,16 @@ bool ReadReferenceElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *p
       pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) != nullptr) {
     return false;
   }
-  const ReadPlanStep rps{ReadPlanStep::RPS_REFERENCE,
-                         0,
-                         4,
-                         0,
-                         pdtFileElement,
-                         pdtMemoryElement,
-                         0,
-                         false,
-                         static_cast<CDataType_Targeted *>(pdtMemoryElement)->dtt_tidTarget.Resolve()};
+  const ReadPlanStep rps{
+      ReadPlanStep::RPS_REFERENCE,
+      0,
+      4,
+      0,
+      pdtFileElement,
+      pdtMemoryElement,
+      0,
+      false,
+      static_cast<CDataType_Targeted *>(pdtMemoryElement)->dtt_tidTarget.Resolve()};
   const long slElement = pdtMemoryElement->dt_slSize;
   long al[256];
   for (long iDone = 0; iDone < ct;) {
@@ -1954,7 +1958,9 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     mro.mro_iFirstEdge = rc.mrc_aiEdges.Count();
     rc.mrc_pvReadingOwner = mp.mp_pvObject;
     rc.mrc_iReadingObject = iObject;
-    rc.mrc_bReadingReached = mro.mro_bReferenced;
+    rc.mrc_bReadingReached =
+        mro.mro_bReferenced || ((iObject >> 5) < rc.mrc_aulReached.Count() &&
+                                (rc.mrc_aulReached[iObject >> 5] >> (iObject & 31)) & 1);
     if (bBinary && mp.mp_pvObject != nullptr && mp.mp_pdtType != nullptr) {
       long iFirst, ctSteps;
       rp.Get(pdtFile, mp.mp_pdtType, iFirst, ctSteps);
@@ -2015,6 +2021,9 @@ void MarkReachable(CMetaReadContext &rc)
   CStaticStackArray<long> aiWork;
   const long ct = rc.mrc_aObjects.Count();
   if (ct > 0) rc.mrc_aObjects[0].mro_bReferenced = true;
+  for (long i = 0; i < ct && (i >> 5) < rc.mrc_aulReached.Count(); i++) {
+    if ((rc.mrc_aulReached[i >> 5] >> (i & 31)) & 1) rc.mrc_aObjects[i].mro_bReferenced = true;
+  }
   for (long i = 0; i < ct; i++) {
     const MetaReadObject &mro = rc.mrc_aObjects[i];
     if (mro.mro_bReferenced && mro.mro_ctEdges > 0) aiWork.Push() = i;
@@ -2082,6 +2091,13 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
   CheckAbort_t();
   // The root is reached from the start: what it refers to is marked as it is read.
   if (ctObjects > 0) rc.mrc_aObjects[0].mro_bReferenced = true;
+  rc.mrc_aulReached.Push((ctObjects + 31) / 32);
+  for (unsigned long &ul : rc.mrc_aulReached) ul = 0;
+  rc.mrc_ampTargets.Push(ctObjects);
+  for (long i = 0; i < ctObjects; i++) {
+    const MetaReadObject &mro = rc.mrc_aObjects[i];
+    rc.mrc_ampTargets[i] = mro.mro_iDeferredFile >= 0 ? CMetaPointer() : mro.mro_mp;
+  }
   ReadObjects_t(rc, mr, "Objects", "OBJS", ctInternal, "Inconsistent number of internal objects",
                 plip);
   CheckAbort_t();
