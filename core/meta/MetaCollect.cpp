@@ -205,6 +205,16 @@ static inline bool CollectCommonPart(CMetaContext *pmc, CDataType *pdt, void *pv
   }
 }
 
+// Whether the walk of a structure goes into a member under the operation's switches.
+static inline bool IsCollectedMember(const MetaSwitches &ms, bool bKeepEdit,
+                                     const CDataType_StructMember &sm)
+{
+  if ((sm.sm_ulFlags & SMF_EDIT) && !bKeepEdit) return false;
+  if (sm.sm_ulFlags & SMF_NOSAVE) return false;
+  if (ms.ms_bCollectForCopying && (sm.sm_ulFlags & SMF_NOCOPY)) return false;
+  return !(ms.ms_bCollectForCopying && ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD));
+}
+
 static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
 {
   CDataType *pdt = mf.mf_pdtType;
@@ -267,12 +277,7 @@ static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf)
     }
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
-      if ((sm.sm_ulFlags & SMF_EDIT) && !bKeepEdit) continue;
-      if (sm.sm_ulFlags & SMF_NOSAVE) continue;
-      if (ms.ms_bCollectForCopying && (sm.sm_ulFlags & SMF_NOCOPY)) continue;
-      if (ms.ms_bCollectForCopying && ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) {
-        continue;
-      }
+      if (!IsCollectedMember(ms, bKeepEdit, sm)) continue;
       CDataType *pdtMember = sm.sm_tidType.Resolve();
       if (pdtMember == nullptr) continue;
       mdCollectTypeIn(pmc, pdtMember);
@@ -356,12 +361,7 @@ static void AddStructSteps(CMetaContext *pmc, CDataType_Struct *pdtst, long slOf
   }
   for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
     CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
-    if ((sm.sm_ulFlags & SMF_EDIT) && !bKeepEdit) continue;
-    if (sm.sm_ulFlags & SMF_NOSAVE) continue;
-    if (ms.ms_bCollectForCopying && (sm.sm_ulFlags & SMF_NOCOPY)) continue;
-    if (ms.ms_bCollectForCopying && ms.ms_bCopyClipboard && (sm.sm_ulFlags & SMF_NOCLIPBOARD)) {
-      continue;
-    }
+    if (!IsCollectedMember(ms, bKeepEdit, sm)) continue;
     CDataType *pdtMember = sm.sm_tidType.Resolve();
     if (pdtMember == nullptr) continue;
     const long slMember = slOffset + sm.sm_slOffset;
