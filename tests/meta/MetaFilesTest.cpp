@@ -55,6 +55,28 @@ MD_MEMBER(fk_pA, 0, "A")
 MD_MEMBER(fk_pB, 0, "B")
 MD_CLASS_END()
 
+// A link's companion whose data ends with a container, so that objects of both kinds alternate
+// in a file with and without a run of fixed bytes at their end.
+class CFlBag : public CObject {
+  MD_DECLARE_CLASS(CFlBag)
+public:
+  CFlBag() { _ctFlAlive++; }
+  ~CFlBag() { _ctFlAlive--; }
+  long fb_iValue = 0;
+  CFlBag *fb_pNext = nullptr;
+  CFlLink *fb_pLink = nullptr;
+  CStaticArray<long> fb_saValues;
+  CStaticArray<CFlLink *> fb_sapLinks; // not owned
+};
+
+MD_CLASS_BEGIN(CFlBag, CObject, 1)
+MD_MEMBER(fb_iValue, 0, "Value")
+MD_MEMBER(fb_pNext, 0, "Next")
+MD_MEMBER(fb_pLink, 0, "Link")
+MD_MEMBER(fb_saValues, 0, "Values")
+MD_MEMBER(fb_sapLinks, 0, "Links")
+MD_CLASS_END()
+
 // Where the object data of a file starts (its chunk), or 0.
 size_t ObjectsAt(const std::vector<char> &ab)
 {
@@ -321,4 +343,88 @@ TEST_F(MetaFiles, AnObjectWhoseDataComesTwiceIsRefused)
         << ex.GetDescription();
   }
   EXPECT_EQ(_ctFlAlive, 0);
+}
+
+// Hundreds of objects of two types, one ending with fixed bytes and one with a container,
+// alternating in the file, read back as written; and read member by member when the file's
+// layout has the links' two references the other way round.
+TEST_F(MetaFiles, ManyObjectsOfMixedTypesReadBackInBothLayouts)
+{
+  const long ct = 300;
+  std::vector<CFlLink *> apLinks;
+  std::vector<CFlBag *> apBags;
+  for (long i = 0; i < ct; i++) {
+    apLinks.push_back(new CFlLink);
+    apBags.push_back(new CFlBag);
+  }
+  for (long i = 0; i < ct; i++) {
+    apLinks[i]->fk_iId = i;
+    apLinks[i]->fk_pA = i + 1 < ct ? apLinks[i + 1] : nullptr;
+    apLinks[i]->fk_pB = apLinks[(i * 7) % ct];
+    apBags[i]->fb_iValue = -i;
+    apBags[i]->fb_pNext = i + 1 < ct ? apBags[i + 1] : nullptr;
+    apBags[i]->fb_pLink = apLinks[i];
+    apBags[i]->fb_saValues.New(i % 4);
+    for (long j = 0; j < i % 4; j++) apBags[i]->fb_saValues[j] = i * 10 + j;
+  }
+  // The first bag also lists every link twice with nulls between (more than one block of
+  // references in the binary form).
+  CStaticArray<CFlLink *> &sap = apBags[0]->fb_sapLinks;
+  sap.New(3 * ct);
+  for (long i = 0; i < 3 * ct; i++) sap[i] = i % 3 == 2 ? nullptr : apLinks[(i / 3 * 11) % ct];
+  CStream strm;
+  WriteToMemory(strm, Meta(apBags[0]));
+  std::vector<char> ab = Bytes(strm);
+  for (CFlLink *p : apLinks) delete p;
+  for (CFlBag *p : apBags) delete p;
+
+  // The same bytes with the links' members "fk_pA" and "fk_pB" named the other way round.
+  std::vector<char> abSwapped = ab;
+  const char achA[] = "fk_pA", achB[] = "fk_pB";
+  auto itA = std::search(abSwapped.begin(), abSwapped.end(), achA, achA + 5);
+  auto itB = std::search(abSwapped.begin(), abSwapped.end(), achB, achB + 5);
+  ASSERT_NE(itA, abSwapped.end());
+  ASSERT_NE(itB, abSwapped.end());
+  itA[4] = 'B';
+  itB[4] = 'A';
+
+  for (int bSwapped = 0; bSwapped < 2; bSwapped++) {
+    const std::vector<char> &abFile = bSwapped ? abSwapped : ab;
+    CStream strmRead;
+    strmRead.CreateMemoryStream_t(abFile.data(), (long)abFile.size());
+    CMetaPointer mp = mdInternalRead_t(strmRead);
+    ASSERT_EQ(mp.mp_pdtType, CFlBag::md_pdtDataType);
+    EXPECT_EQ(_ctFlAlive, 2 * ct);
+    std::vector<CFlBag *> apRead;
+    std::vector<CFlLink *> apReadLinks;
+    for (CFlBag *pb = (CFlBag *)(CObject *)mp.mp_pvObject; pb != nullptr; pb = pb->fb_pNext) {
+      apRead.push_back(pb);
+      apReadLinks.push_back(pb->fb_pLink);
+    }
+    ASSERT_EQ((long)apRead.size(), ct);
+    long ctWrong = 0;
+    for (long i = 0; i < ct; i++) {
+      const CFlBag &b = *apRead[i];
+      ctWrong += b.fb_iValue != -i || b.fb_saValues.Count() != i % 4;
+      for (long j = 0; j < b.fb_saValues.Count(); j++) ctWrong += b.fb_saValues[j] != i * 10 + j;
+      const CFlLink *pl = apReadLinks[i];
+      if (pl == nullptr) {
+        ctWrong++;
+        continue;
+      }
+      CFlLink *plNext = i + 1 < ct ? apReadLinks[i + 1] : nullptr;
+      CFlLink *plCross = apReadLinks[(i * 7) % ct];
+      ctWrong += pl->fk_iId != i;
+      ctWrong += pl->fk_pA != (bSwapped ? plCross : plNext);
+      ctWrong += pl->fk_pB != (bSwapped ? plNext : plCross);
+    }
+    const CStaticArray<CFlLink *> &sapRead = apRead[0]->fb_sapLinks;
+    ctWrong += sapRead.Count() != 3 * ct;
+    for (long i = 0; i < sapRead.Count(); i++) {
+      ctWrong += sapRead[i] != (i % 3 == 2 ? nullptr : apReadLinks[(i / 3 * 11) % ct]);
+    }
+    EXPECT_EQ(ctWrong, 0) << bSwapped;
+    for (CFlLink *p : apReadLinks) delete p;
+    for (CFlBag *p : apRead) delete p;
+  }
 }
