@@ -5,4 +5,5 @@
 #include "core/math/Matrix.h"
 #include "core/math/Plane.h"
 #include "core/math/Quaternion.h"
+#include "core/math/Ray.h"
 #include "core/math/Vector.h"
