@@ -5,6 +5,7 @@
 #include "core/meta/HandleValues.h"
 #include "core/meta/MetaContextPrivate.h"
 #include "core/meta/MetaObjects.h"
+#include "core/meta/MetaSettings.h"
 #include "core/meta/Object.h"
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
@@ -131,14 +132,23 @@ static long CollectSmartReference(CMetaContext *pmc, CMetaPointer mp, unsigned l
   return i;
 }
 
+// The context of a collection call. Outside any scope the switches are the process-wide ones of
+// the moment: a caller driving the index by hand changes them between calls.
+static CMetaContext *CollectionContext(void)
+{
+  CMetaContext *pmc = mdGetMetaContext();
+  if (pmc->mc_bThreadBase) pmc->mc_ms.FollowGlobals();
+  return pmc;
+}
+
 long mdCollectReference_t(CMetaPointer mp, unsigned long ulFlags)
 {
-  return CollectReference(mdGetMetaContext(), mp, ulFlags, false);
+  return CollectReference(CollectionContext(), mp, ulFlags, false);
 }
 
 long mdCollectSmartReference_t(CMetaPointer mp, unsigned long ulFlags)
 {
-  return CollectSmartReference(mdGetMetaContext(), mp, ulFlags);
+  return CollectSmartReference(CollectionContext(), mp, ulFlags);
 }
 
 static void CollectDefaultIn(CMetaContext *pmc, CMetaFrame &mf);
@@ -158,12 +168,12 @@ static void CollectIn(CMetaContext *pmc, CMetaFrame &mf)
 
 void mdCollectObject_t(CMetaFrame &mf)
 {
-  CollectIn(mdGetMetaContext(), mf);
+  CollectIn(CollectionContext(), mf);
 }
 
 void mdCollectObjectDefault_t(CMetaFrame &mf)
 {
-  CollectDefaultIn(mdGetMetaContext(), mf);
+  CollectDefaultIn(CollectionContext(), mf);
 }
 
 static inline void CollectPart(CMetaContext *pmc, CDataType *pdt, void *pv, unsigned long ulFlags)
@@ -479,7 +489,7 @@ static void CollectPending(CMetaContext *pmc, long iObject)
 
 void _mdCollectClosure_t(void)
 {
-  CMetaContext *pmc = mdGetMetaContext();
+  CMetaContext *pmc = CollectionContext();
   // Edit objects wait for the second pass: an object reached both ways ends up a normal one.
   for (int iPass = 0; iPass < 2; iPass++) {
     for (long iPending = 0; iPending < pmc->mc_saiPending.Count(); iPending++) {
@@ -491,6 +501,7 @@ void _mdCollectClosure_t(void)
     }
   }
   pmc->mc_saiPending.PopAll();
+  md_slCollectedBytes = pmc->mc_ms.ms_slCollectedBytes;
 }
 
 // ---- Clearing ----

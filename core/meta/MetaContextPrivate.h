@@ -68,6 +68,11 @@ public:
   CDynamicContainer<CSmartObject> mc_dcToBeCleared;
   MetaSwitches mc_ms;
   CMetaContext *mc_pmcOuter;
+  // A thread's base context serves callers that use the index outside any operation's scope:
+  // its switches are the process-wide ones at each collection call.
+  bool mc_bThreadBase = false;
+  // The depth of a write's data walk.
+  long mc_iWriteNesting = 0;
 };
 
 // The index operations on a context the caller already holds (the hot paths of the collection

@@ -95,6 +95,8 @@ public:
   }
   long GetBytesLeft(void) const override { return cr_mr.GetBytesLeft(); }
   int IsBinary(void) const override { return cr_mr.IsBinary(); }
+  bool IsNextBlock_t(const char *strName) override { return cr_mr.IsNextBlock_t(strName); }
+  bool IsNextItem_t(const char *strName) override { return cr_mr.IsNextItem_t(strName); }
   void SetVersion(long iVersion) { mr_iVersion = iVersion; }
 
 private:
@@ -222,9 +224,12 @@ void CWalk::Header_t(void)
 {
   w_iVersion = w_mr.Open_t();
   w_mfs.mfs_iVersion = w_iVersion;
-  if (w_iVersion >= 2) w_mr.ReadString_t("ProgramVersion", w_mfs.mfs_strProgramVersion);
+  // (the text form's header line stands for the program version; its earlier layout has it in
+  // a line of its own)
+  const bool bVersion = w_mr.IsBinary() ? w_iVersion >= 2 : w_mr.IsNextItem_t("ProgramVersion");
+  if (bVersion) w_mr.ReadString_t("ProgramVersion", w_mfs.mfs_strProgramVersion);
   if (w_pmw != nullptr) {
-    if (w_iVersion >= 2) w_pmw->SetProgramVersionText(w_mfs.mfs_strProgramVersion);
+    if (bVersion) w_pmw->SetProgramVersionText(w_mfs.mfs_strProgramVersion);
     w_pmw->Open_t();
   }
 }
@@ -356,10 +361,10 @@ void CWalk::Types_t(long ctTypes)
   const long ctExternal = ListStart_t("ExternalTypes", "EXTY", 8);
   if (ctExternal > ctTypes) Error_t("Inconsistent number of datatypes");
   for (long i = 0; i < ctExternal; i++) {
-    w_cr.ReadBlockStart_t("ExternalType", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "ExternalType");
     const long iType = Int_t("Type");
     CString strName = String_t("Name");
-    w_cr.ReadBlockEnd_t();
+    if (bWrapped) w_mr.ReadBlockEnd_t();
     if (iType < 0 || iType >= ctTypes) Error_t(strFormat("Invalid type index %1.", iType));
     WalkType &wt = w_aTypes[iType];
     if (wt.wt_iKind != KIND_NONE) Error_t(strFormat("Type index %1 is used twice.", iType));
@@ -386,10 +391,11 @@ void CWalk::ObjectTypes_t(const char *strName, const char *strChunk, bool bPrese
   }
   ct = ListStart_t(strName, strChunk, 8);
   for (long i = 0; i < ct; i++) {
-    w_cr.ReadBlockStart_t("ObjectType", nullptr);
+    // (entries of the earlier text layout come wrapped: the wrapper is read, not written)
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "ObjectType");
     const long iObject = Int_t("Object");
     const long iType = Int_t("Type");
-    w_cr.ReadBlockEnd_t();
+    if (bWrapped) w_mr.ReadBlockEnd_t();
     if (iObject < 0 || iObject >= w_aiObjectTypes.Count())
       Error_t(strFormat("Invalid object index %1.", iObject));
     if (w_aiObjectTypes[iObject] != -1)
@@ -411,9 +417,15 @@ void CWalk::Objects_t(const char *strName, const char *strChunk, bool bPresent)
   }
   const long ct = ListStart_t(strName, strChunk, 8);
   for (long i = 0; i < ct; i++) {
-    w_cr.ReadBlockStart_t("Object", nullptr);
+    // The data's block; in the earlier text layout the whole entry's wrapper stands for it.
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "Object");
     const long iObject = Int_t("Object");
     const long iType = Int_t("Type");
+    if (!bWrapped) {
+      w_cr.ReadBlockStart_t("", nullptr);
+    } else if (w_pmw != nullptr) {
+      w_pmw->WriteBlockStart_t("", nullptr);
+    }
     if (iObject < 0 || iObject >= w_aiObjectTypes.Count() || w_aiObjectTypes[iObject] != iType)
       Error_t("Invalid type index");
     w_aiObjectTypes[iObject] = -2; // read once only
@@ -526,7 +538,7 @@ void CWalk::File_t(void)
   const long ctListed = ListStart_t("ResourceFiles", "RFIL", 8);
   if (ctListed != ctFiles) Error_t("Inconsistent number of files");
   for (long i = 0; i < ctFiles; i++) {
-    w_cr.ReadBlockStart_t("File", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "File");
     if (Int_t("File") != i) Error_t("Inconsistent numbering of dependent resource files.");
     long slFlags = 0;
     if (w_iVersion >= 7) {
@@ -535,17 +547,17 @@ void CWalk::File_t(void)
       w_pmw->WriteInt_t("Flags", 0);
     }
     w_mfs.mfs_aFiles.Push(MetaSummaryFile{String_t("FileName"), (unsigned long)slFlags});
-    w_cr.ReadBlockEnd_t();
+    if (bWrapped) w_mr.ReadBlockEnd_t();
   }
   w_cr.ReadListEnd_t();
 
   const long ctIdentsListed = ListStart_t("Idents", "IDNT", 8);
   if (ctIdentsListed != ctIdents) Error_t("Inconsistent number of idents");
   for (long i = 0; i < ctIdents; i++) {
-    w_cr.ReadBlockStart_t("Ident", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "Ident");
     if (Int_t("Ident") != i) Error_t(strFormat("Invalid ident index at entry %1.", i));
     String_t("Name");
-    w_cr.ReadBlockEnd_t();
+    if (bWrapped) w_mr.ReadBlockEnd_t();
   }
   w_cr.ReadListEnd_t();
 
@@ -562,12 +574,12 @@ void CWalk::File_t(void)
   const long ctExternal = ListStart_t("ExternalObjects", "EXOB", 16);
   if (ctExternal > ctObjects) Error_t("Inconsistent number of objects");
   for (long i = 0; i < ctExternal; i++) {
-    w_cr.ReadBlockStart_t("ExternalObject", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(w_mr, "ExternalObject");
     const long iObject = Int_t("Object");
     const long iFile = Int_t("File");
     Int_t("ResID");
     const long iType = Int_t("Type");
-    w_cr.ReadBlockEnd_t();
+    if (bWrapped) w_mr.ReadBlockEnd_t();
     if (iObject < 0 || iObject >= ctObjects)
       Error_t(strFormat("Invalid object index %1.", iObject));
     if (w_aiObjectTypes[iObject] != -1)
@@ -580,12 +592,12 @@ void CWalk::File_t(void)
   w_mfs.mfs_ctExternalObjects = ctExternal;
 
   long ctInternal = 0, ctEdit = 0;
-  ObjectTypes_t("ObjectTypes", "OBTY", true, ctInternal);
+  ObjectTypes_t("InternalObjectTypes", "OBTY", true, ctInternal);
   ObjectTypes_t("EditObjectTypes", "EDTY", w_iVersion >= 4, ctEdit);
   if (ctExternal + ctInternal + ctEdit > ctObjects) Error_t("Invalid number of internal objects");
   w_mfs.mfs_ctInternalObjects = ctInternal;
   w_mfs.mfs_ctEditObjects = ctEdit;
-  Objects_t("Objects", "OBJS", true);
+  Objects_t("InternalObjects", "OBJS", true);
   Objects_t("EditObjects", "EDOB", w_iVersion >= 4);
   for (long i = 0; i < ctObjects; i++) {
     if (w_aiObjectTypes[i] >= 0) Error_t(strFormat("Object %1 has no data.", i));

@@ -313,10 +313,10 @@ static void CopyCollected(CMetaContext *pmc)
 // The switches of a copy, in its own context (so they are back whatever happens).
 static void StartCopy(void)
 {
+  mdSetupMetaIndex();
   MetaSwitches &ms = mdGetMetaSwitches();
   ms.ms_bResolveProxies = 0;
   ms.ms_bCollectForCopying = 1;
-  mdSetupMetaIndex();
 }
 
 void mdCopy(CMetaPointer &mpDestination, CMetaPointer mpSource)

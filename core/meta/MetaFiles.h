@@ -23,6 +23,22 @@ class CStream;
 CORE_API void mdInternalWrite_t(CStream &strm, CMetaPointer mpRoot);
 CORE_API CMetaPointer mdInternalRead_t(CStream &strm);
 
+// How deep files nest. A type table whose types hold each other by value (a base, a member, an
+// array's element, a typedef's type) more than this many levels deep is refused, and the writer
+// refuses object data nested deeper (through static arrays, say). The reader takes data nested
+// up to twice as deep, so a file the writer made reads back even where a changed layout adds
+// levels. Neither recurses further on the stack.
+const long MD_MAX_NESTING = 256;
+
+// What reading type tables has cost so far, for tests of its cost: the records, members and
+// parts the calling thread's reads went through, and the names the identifier and type tables
+// compared (process-wide).
+struct MetaReadWork {
+  long long mrw_ctTypeSteps;
+  long long mrw_ctNameCompares;
+};
+CORE_API MetaReadWork mdGetReadWork(void);
+
 // ---- Named primitives (only while a write or a read runs on the calling thread) ----
 
 CORE_API void mdWriteInt_t(const char *strName, long sl);

@@ -59,6 +59,7 @@ struct CMetaReadContext {
   // The object whose data is being read: its index (-1 between objects), its address, and
   // whether it was reached when its reading began.
   long mrc_iReadingObject = -1;
+  long mrc_iNesting = 0; // the depth of the data walk
   void *mrc_pvReadingOwner = nullptr;
   bool mrc_bReadingReached = false;
   // While the objects' data is read: a bit per object reached so far (merged into the objects

@@ -31,6 +31,13 @@ MetaSwitches MetaSwitches::FromGlobals(void)
   return ms;
 }
 
+void MetaSwitches::FollowGlobals(void)
+{
+  const long slBytes = ms_slCollectedBytes;
+  *this = FromGlobals();
+  ms_slCollectedBytes = slBytes;
+}
+
 // ---- Contexts ----
 
 static thread_local CMetaContext *_md_pmcTop = nullptr;
@@ -67,6 +74,7 @@ void CMetaContext::Clear(void)
   mc_aiObjects.Reset();
   mc_aiIdents.Reset();
   mc_pSavedFile = nullptr;
+  mc_iWriteNesting = 0;
 }
 
 template <class T> static size_t BytesOf(const CStaticStackArray<T> &sa)
@@ -123,7 +131,10 @@ CMetaContext *mdGetMetaContext(void)
     // A thread's base context lives as long as the thread (one per thread that uses the index
     // outside an operation).
     static thread_local CMetaContext *_pmcBase = nullptr;
-    if (_pmcBase == nullptr) _pmcBase = new CMetaContext(nullptr);
+    if (_pmcBase == nullptr) {
+      _pmcBase = new CMetaContext(nullptr);
+      _pmcBase->mc_bThreadBase = true;
+    }
     _md_pmcTop = _pmcBase;
   }
   return _md_pmcTop;
@@ -136,7 +147,9 @@ MetaSwitches &mdGetMetaSwitches(void)
 
 void mdSetupMetaIndex(void)
 {
-  mdGetMetaContext()->Clear();
+  CMetaContext *pmc = mdGetMetaContext();
+  pmc->Clear();
+  pmc->mc_ms = MetaSwitches::FromGlobals();
 }
 
 void mdCleanupMetaIndex(void)

@@ -37,8 +37,10 @@ struct MetaSwitches {
   int ms_bCollectingForClear;
   int ms_bCopyExternalHandles;
   long ms_slCollectedBytes;
-  // The switches as the process-wide variables set them now.
+  // The switches as the process-wide variables set them now (no bytes collected).
   static MetaSwitches FromGlobals(void);
+  // Takes the process-wide switches again, keeping the bytes collected so far.
+  void FollowGlobals(void);
 };
 
 // Pushes a new meta context on the calling thread for its lifetime (a save, load, copy or
@@ -60,9 +62,12 @@ CORE_API CMetaContext *mdGetMetaContext(void);
 // The switches of the innermost context.
 CORE_API MetaSwitches &mdGetMetaSwitches(void);
 
-// Clears the innermost context's tables (objects, types, identifiers, copies, the file being
-// saved). mdCleanupMetaIndex also resets the collected types' save indices to -1 and deletes the
-// descriptors built from a file that the index holds.
+// Starts an operation in the innermost context: clears its tables (objects, types, identifiers,
+// copies, the file being saved) and takes the process-wide switches as they are now, so an
+// operation follows every switch changed before it (library operations adjust their context's
+// switches after this). Outside any scope, the collection entry points follow the process-wide
+// switches at every call. mdCleanupMetaIndex also resets the collected types' save indices to -1
+// and deletes the descriptors built from a file that the index holds.
 CORE_API void mdSetupMetaIndex(void);
 CORE_API void mdCleanupMetaIndex(void);
 

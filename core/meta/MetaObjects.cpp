@@ -1,8 +1,10 @@
 #include "core/meta/MetaObjects.h"
+
 #include "core/frame/CodeGuard.h"
 
 #include "core/frame/Exception.h"
 #include "core/memory/Memory.h"
+#include "core/meta/BuiltinTypes.h"
 #include "core/meta/DataTypeKinds.h"
 #include "core/meta/MetaContainers.h"
 #include "core/meta/MetaFiles.h"
@@ -35,6 +37,13 @@ IDENT CTypePtr::GetName(void) const
                 (const char *)pdt->GetName());
 }
 
+// The type a value field's cell is booked on: the 4-byte cells of every enumeration count as
+// ULONG in the memory statistics.
+static CDataType *CellBooking(CDataType *pdt)
+{
+  return pdt->dt_slSize == 4 && md_pdtULONG != nullptr ? md_pdtULONG : pdt;
+}
+
 // A block booked on the type, zeroed.
 static void *NewCell(CDataType *pdt, long slSize)
 {
@@ -56,7 +65,7 @@ CMetaPointer mdNew_t(CDataType *pdt)
   switch (pdt->dt_dttKind) {
   case DTT_VALUEFIELD:
     if (pdt->dt_slSize == 1 || pdt->dt_slSize == 2 || pdt->dt_slSize == 4 || pdt->dt_slSize == 8) {
-      return CMetaPointer(pdt, NewCell(pdt, pdt->dt_slSize));
+      return CMetaPointer(pdt, NewCell(CellBooking(pdt), pdt->dt_slSize));
     }
     break;
   case DTT_POINTER:
@@ -152,7 +161,7 @@ void mdDelete(CMetaPointer mp)
   switch (pdt->dt_dttKind) {
   case DTT_VALUEFIELD:
     if (pdt->dt_slSize == 1 || pdt->dt_slSize == 2 || pdt->dt_slSize == 4 || pdt->dt_slSize == 8) {
-      memFreeSingle(pv, pdt);
+      memFreeSingle(pv, CellBooking(pdt));
       return;
     }
     break;

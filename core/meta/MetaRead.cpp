@@ -73,6 +73,8 @@ thread_local CStaticStackArray<DeferredReference> *_md_psaDeferred = nullptr;
 thread_local long _md_iReadDepth = 0;
 thread_local CStaticStackArray<CMetaPointer> *_md_psaUnused = nullptr;
 long _md_iNextSerial = 1;
+// The steps the type tables of the calling thread's reads took (mdGetReadWork).
+thread_local long long _md_ctTypeSteps = 0;
 
 CStaticStackArray<DeferredReference> &Deferred(void)
 {
@@ -279,6 +281,9 @@ CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
       Error_t("Invalid number of members");
     }
     CStaticStackArray<CDataType_StructMember> asm_;
+    asm_.Reserve(ctMembers);
+    ftr.ftr_aiMembers.Reserve(ctMembers);
+    _md_ctTypeSteps += ctMembers;
     for (long i = 0; i < ctMembers; i++) {
       mr.ReadBlockStart_t("Member", nullptr);
       CString strMember;
@@ -417,15 +422,18 @@ void ResolveIndices_t(CMetaReadContext &rc, CStaticStackArray<FileTypeRecord> &a
 }
 
 // A type that holds itself by value (as its base, a member, an element of a fixed array or
-// through a typedef) has no finite layout: the file is rejected before anything uses it.
-void CheckByValueCycles_t(CMetaReadContext &rc)
+// through a typedef) has no finite layout, and one nested too deeply would take every walk of
+// its objects (matching, sizing, reading) too deep down the stack: the file is rejected before
+// anything uses them. The walk keeps its own stack; each type is entered once.
+void CheckNesting_t(CMetaReadContext &rc)
 {
-  const long ct = rc.mrc_apdtFileTypes.Count();
-  // 0 unvisited, 1 on the path, 2 done; kept in the checksum word of file descriptors.
+  // State in the checksum word of file descriptors (0 unvisited, 1 on the path, 2 done) and,
+  // once done, its depth in the (by then unused) index word.
   for (CDataType *pdt : rc.mrc_apdtFileTypes) pdt->dt_ulChecksum = 0;
   struct Frame {
     CDataType *f_pdt;
     long f_iNext;
+    long f_ctDeepest; // the deepest part's depth so far
   };
   CStaticStackArray<Frame> saStack;
   auto Part = [](CDataType *pdt, long i) -> CDataType * {
@@ -450,30 +458,50 @@ void CheckByValueCycles_t(CMetaReadContext &rc)
     if (pdt->dt_dttKind == DTT_TYPEDEF || pdt->dt_dttKind == DTT_ARRAY) return 1;
     return 0;
   };
-  for (long iRoot = 0; iRoot < ct; iRoot++) {
-    CDataType *pdtRoot = rc.mrc_apdtFileTypes[iRoot];
+  for (CDataType *pdtRoot : rc.mrc_apdtFileTypes) {
     if (pdtRoot->dt_ulChecksum != 0) continue;
     pdtRoot->dt_ulChecksum = 1;
-    saStack.Push(Frame{pdtRoot, 0});
+    saStack.Push(Frame{pdtRoot, 0, 0});
     while (saStack.Count() > 0) {
+      _md_ctTypeSteps++;
       Frame &f = saStack[saStack.Count() - 1];
       if (f.f_iNext >= PartCount(f.f_pdt)) {
+        const long ctDepth = f.f_ctDeepest + 1;
+        if (ctDepth > MD_MAX_NESTING) {
+          Error_t(strFormat("Type '%1' is nested more than %2 levels deep.", f.f_pdt->GetName(),
+                            MD_MAX_NESTING));
+        }
         f.f_pdt->dt_ulChecksum = 2;
+        f.f_pdt->dt_aulReserved[RES_INDEX] = (unsigned long)ctDepth;
         saStack.Pop();
+        if (saStack.Count() > 0) {
+          Frame &fOuter = saStack[saStack.Count() - 1];
+          if (ctDepth > fOuter.f_ctDeepest) fOuter.f_ctDeepest = ctDepth;
+        }
         continue;
       }
       CDataType *pdtPart = Part(f.f_pdt, f.f_iNext++);
-      if (pdtPart == nullptr || !(pdtPart->dt_ulFlags & DTF_FROMFILE)) continue;
+      // (the program's own types are as deep as the program made them: one level here)
+      if (pdtPart == nullptr || !(pdtPart->dt_ulFlags & DTF_FROMFILE)) {
+        if (pdtPart != nullptr && f.f_ctDeepest < 1) f.f_ctDeepest = 1;
+        continue;
+      }
       if (pdtPart->dt_ulChecksum == 1) {
         Error_t(strFormat("Type '%1' contains itself.", pdtPart->GetName()));
       }
-      if (pdtPart->dt_ulChecksum == 0) {
-        pdtPart->dt_ulChecksum = 1;
-        saStack.Push(Frame{pdtPart, 0});
+      if (pdtPart->dt_ulChecksum == 2) {
+        const long ctPart = (long)pdtPart->dt_aulReserved[RES_INDEX];
+        if (ctPart > f.f_ctDeepest) f.f_ctDeepest = ctPart;
+        continue;
       }
+      pdtPart->dt_ulChecksum = 1;
+      saStack.Push(Frame{pdtPart, 0, 0});
     }
   }
-  for (CDataType *pdt : rc.mrc_apdtFileTypes) pdt->dt_ulChecksum = 0;
+  for (CDataType *pdt : rc.mrc_apdtFileTypes) {
+    pdt->dt_ulChecksum = 0;
+    pdt->dt_aulReserved[RES_INDEX] = 0;
+  }
 }
 
 // ---- Type matching ----
@@ -495,7 +523,9 @@ bool IsTransString(CDataType *pdt)
 // Whether data of file type `f` can be read into a program member of type `p`.
 bool IsCompatible(CDataType *f, CDataType *p)
 {
-  for (int iStep = 0; iStep < 64; iStep++) {
+  // (each step unwraps a typedef or goes one target deeper: a walk of a nesting the type table
+  // allows ends well within this)
+  for (int iStep = 0; iStep < 4 * MD_MAX_NESTING; iStep++) {
     if (f == nullptr || p == nullptr) return false;
     if (f == p || ProgramOf(f) == p) return true;
     if (f->dt_dttKind == DTT_TYPEDEF || p->dt_dttKind == DTT_TYPEDEF) {
@@ -577,7 +607,10 @@ bool IsPlain(CDataType *pdt)
   return pdt != nullptr && (pdt->dt_ulFlags & DTF_PLAIN) != 0;
 }
 
-// Matches one file descriptor with its program type (once; the checksum word marks it).
+// Matches one file descriptor with its program type (once; the checksum word marks it). It goes
+// into the parts held by value, whose plainness decides its own (no deeper than the nesting
+// the type table was checked for); the targets of references and the elements of containers
+// are matched in their own turn.
 void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
 {
   if (pdtFile == nullptr || !(pdtFile->dt_ulFlags & DTF_FROMFILE) || pdtFile->dt_ulChecksum != 0)
@@ -611,16 +644,6 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
     if (!(IsPlain(pdtAliased) && IsPlain(pdtProgram))) pdtFile->dt_ulFlags &= ~DTF_PLAIN;
     return;
   }
-  case DTT_STATICARRAY:
-  case DTT_STATICSTACKARRAY:
-  case DTT_DYNAMICCONTAINER:
-    MatchType_t(rc, static_cast<CDataType_Container *>(pdtFile)->dtc_tidElement.GetPointer());
-    return;
-  case DTT_POINTER:
-  case DTT_SMARTPOINTER:
-  case DTT_HANDLE:
-    MatchType_t(rc, static_cast<CDataType_Targeted *>(pdtFile)->dtt_tidTarget.GetPointer());
-    return;
   case DTT_STRUCT:
     break;
   default:
@@ -630,9 +653,6 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
   CDataType_Struct *pdtstProgram = mdAsStruct(pdtProgram);
   if (pdtstProgram == nullptr) {
     pdtFile->dt_ulFlags &= ~DTF_PLAIN;
-    MatchType_t(rc, pdtstFile->dtst_tidBase.GetPointer());
-    for (long i = 0; i < pdtstFile->dtst_ctMembers; i++)
-      MatchType_t(rc, pdtstFile->dtst_asmMembers[i].sm_tidType.GetPointer());
     return;
   }
   const bool bStripped = rc.mrc_iEditStripped != 0;
@@ -661,6 +681,7 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
     CDataType_StructMember *psmFound = nullptr;
     long iFound = -1;
     bool bEditOnly = false;
+    _md_ctTypeSteps += 1 + pdtstProgram->dtst_ctMembers;
     for (long iProgram = 0; iProgram < pdtstProgram->dtst_ctMembers; iProgram++) {
       CDataType_StructMember &sm = pdtstProgram->dtst_asmMembers[iProgram];
       if (sm.sm_ulFlags & SMF_NOSAVE) continue;
@@ -708,7 +729,7 @@ void MatchType_t(CMetaReadContext &rc, CDataType *pdtFile)
 // The least bytes one object of a file type takes in the binary form (to bound counts).
 long MinBytes(CDataType *pdt, int iDepth = 0)
 {
-  if (pdt == nullptr || iDepth > 32) return 0;
+  if (pdt == nullptr || iDepth > MD_MAX_NESTING) return 0;
   if (!(pdt->dt_ulFlags & DTF_FROMFILE)) return 0;
   if (pdt->dt_aulReserved[RES_MINBYTES] != 0) return (long)pdt->dt_aulReserved[RES_MINBYTES] - 1;
   long sl = 0;
@@ -756,23 +777,35 @@ long MinBytes(CDataType *pdt, int iDepth = 0)
   return sl;
 }
 
-// A count of elements of a file type that the rest of the file must be able to hold, and whose
-// program elements must fit in memory.
-void CheckElementCount_t(CDataType *pdtFileElement, CDataType *pdtProgramElement, long ct)
+// A count of list entries of `slMin` bytes each at least that the rest of the file must be able
+// to hold, and whose program elements (`slSize` bytes each) must fit in memory.
+void CheckCount_t(long slMin, long slSize, long ct)
 {
   CMetaReader &mr = *Context().mrc_pReader;
-  const long slMin = MinBytes(pdtFileElement);
   if (ct < 0)
     Error_t(strFormat("Invalid count %1 at offset %2.", ct, mr.GetStream().GetPosition()));
   if (slMin > 0 ? (long long)ct * slMin > mr.GetBytesLeft() : ct > MAX_EMPTY_ELEMENTS) {
     Error_t(strFormat("Invalid count %1 at offset %2: the file cannot hold that many elements.", ct,
                       mr.GetStream().GetPosition()));
   }
-  const long slSize = pdtProgramElement != nullptr ? pdtProgramElement->dt_slSize : 0;
   if ((long long)ct * slSize > MAX_LIST_BYTES) {
     Error_t(strFormat("Invalid count %1 at offset %2: too many elements.", ct,
                       mr.GetStream().GetPosition()));
   }
+}
+
+// A count of elements of a file type stored by value.
+void CheckElementCount_t(CDataType *pdtFileElement, CDataType *pdtProgramElement, long ct)
+{
+  CheckCount_t(MinBytes(pdtFileElement),
+               pdtProgramElement != nullptr ? pdtProgramElement->dt_slSize : 0, ct);
+}
+
+// A count of entries of a dynamic container: each is an object index of 4 bytes, whatever the
+// elements' type (many entries may refer to one object).
+void CheckReferenceCount_t(long ct)
+{
+  CheckCount_t(4, 4, ct);
 }
 
 // ---- Object data ----
@@ -854,6 +887,30 @@ void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
 }
 
 void ReadIn(CMetaReadContext &rc, CMetaFrame &mf);
+
+// One level of the data walk of a read: data nested deeper than the reader takes is an error
+// before it costs more stack (custom operations nest through the same entries).
+class CDataLevel {
+public:
+  explicit CDataLevel(CMetaReadContext *pmrc) : dl_pmrc(pmrc)
+  {
+    if (pmrc == nullptr) return;
+    if (++pmrc->mrc_iNesting > 2 * MD_MAX_NESTING) {
+      pmrc->mrc_iNesting--;
+      dl_pmrc = nullptr;
+      Error_t(strFormat("Object data is nested more than %1 levels deep.", 2 * MD_MAX_NESTING));
+    }
+  }
+  ~CDataLevel(void)
+  {
+    if (dl_pmrc != nullptr) dl_pmrc->mrc_iNesting--;
+  }
+  CDataLevel(const CDataLevel &) = delete;
+  CDataLevel &operator=(const CDataLevel &) = delete;
+
+private:
+  CMetaReadContext *dl_pmrc;
+};
 
 void ReadPart_t(CMetaReadContext &rc, CDataType *pdtFile, CDataType *pdtMemory, void *pv,
                 unsigned long ulFlags)
@@ -1002,6 +1059,7 @@ bool SameEncoding(CDataType *pdtFile, CDataType *pdtMemory)
 void ReadIn(CMetaReadContext &rc, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr) return;
+  CDataLevel dl(&rc);
   if (mf.mf_pvObject == nullptr || mf.mf_pdtMemory == nullptr ||
       !SameEncoding(mf.mf_pdtType, mf.mf_pdtMemory)) {
     mdSkipObject_t(mf);
@@ -1148,8 +1206,7 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
     }
     long ct;
     mr.ReadListStart_t("DynamicContainer", "DCON", ct);
-    CheckElementCount_t(static_cast<CDataType_Container *>(pdtF)->dtc_tidElement.GetPointer(),
-                        nullptr, ct);
+    CheckReferenceCount_t(ct);
     CDataType *pdtElementM = pdtcM->dtc_tidElement.Resolve();
     for (long i = 0; i < ct; i++) {
       long iObject;
@@ -1494,6 +1551,7 @@ void mdReadObjectDefault_t(CMetaFrame &mf)
 void mdSkipObject_t(CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr) return;
+  CDataLevel dl(mdCurrentReadContext());
   MetaFrameFunction pSkip =
       (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_SKIP);
   if (pSkip != nullptr) {
@@ -1568,7 +1626,7 @@ void mdSkipObjectDefault_t(CMetaFrame &mf)
   case DTT_DYNAMICCONTAINER: {
     long ct;
     mr.ReadListStart_t("DynamicContainer", "DCON", ct);
-    if ((long long)ct * 4 > mr.GetBytesLeft()) Error_t(strFormat("Invalid count %1.", ct));
+    CheckReferenceCount_t(ct);
     for (long i = 0; i < ct; i++) {
       mr.ReadInt_t("Ptr", sl);
       ObjectAt_t(sl);
@@ -1592,7 +1650,7 @@ namespace {
 // pointers release theirs), so that objects of a failed read can be deleted one by one.
 void DetachReferences(CDataType *pdt, void *pv, int iDepth)
 {
-  if (pdt == nullptr || pv == nullptr || iDepth > 64) return;
+  if (pdt == nullptr || pv == nullptr || iDepth > 2 * MD_MAX_NESTING) return;
   switch (pdt->dt_dttKind) {
   case DTT_POINTER:
   case DTT_REFERENCE:
@@ -1705,7 +1763,7 @@ void ReadFiles_t(CMetaReadContext &rc, CMetaReader &mr, long ctFiles, LoadInProg
   plip->lip_ctFiles = ct;
   CMetaFileLinks *pLinks = mdGetFileLinks();
   for (long i = 0; i < ct; i++) {
-    mr.ReadBlockStart_t("File", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(mr, "File");
     long iFile;
     mr.ReadInt_t("File", iFile);
     if (iFile != i) Error_t("Inconsistent numbering of dependent resource files.");
@@ -1713,7 +1771,7 @@ void ReadFiles_t(CMetaReadContext &rc, CMetaReader &mr, long ctFiles, LoadInProg
     if (rc.mrc_iVersion >= 7) mr.ReadInt_t("Flags", slFlags);
     CString strName;
     mr.ReadString_t("FileName", strName);
-    mr.ReadBlockEnd_t();
+    if (bWrapped) mr.ReadBlockEnd_t();
     MetaReadFile &mrf = rc.mrc_aFiles.Push();
     mrf.mrf_strName = strName;
     mrf.mrf_ulFlags = (unsigned long)slFlags;
@@ -1751,12 +1809,12 @@ void ReadIdents_t(CMetaReadContext &rc, CMetaReader &mr, long ctIdents)
   rc.mrc_aidIdents.Push(ct);
   for (long i = 0; i < ct; i++) rc.mrc_aidIdents[i] = mdInvalidIdent();
   for (long i = 0; i < ct; i++) {
-    mr.ReadBlockStart_t("Ident", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(mr, "Ident");
     long iIdent;
     mr.ReadInt_t("Ident", iIdent);
     CString strName;
     mr.ReadString_t("Name", strName);
-    mr.ReadBlockEnd_t();
+    if (bWrapped) mr.ReadBlockEnd_t();
     if (iIdent < 0 || iIdent >= ct) Error_t(strFormat("Invalid ident index %1.", iIdent));
     rc.mrc_aidIdents[iIdent] = strName.IsEmpty() ? mdInvalidIdent() : strConvertStringToID(strName);
   }
@@ -1777,12 +1835,12 @@ void ReadTypes_t(CMetaReadContext &rc, CMetaReader &mr, long ctTypes)
   mr.ReadListStart_t("ExternalTypes", "EXTY", ctExternal);
   if (ctExternal > ctTypes) Error_t("Inconsistent number of datatypes");
   for (long i = 0; i < ctExternal; i++) {
-    mr.ReadBlockStart_t("ExternalType", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(mr, "ExternalType");
     long iType;
     mr.ReadInt_t("Type", iType);
     CString strName;
     mr.ReadString_t("Name", strName);
-    mr.ReadBlockEnd_t();
+    if (bWrapped) mr.ReadBlockEnd_t();
     if (iType < 0 || iType >= ctTypes || abExternal[iType])
       Error_t(strFormat("Invalid type index %1.", iType));
     abExternal[iType] = true;
@@ -1806,7 +1864,7 @@ void ReadTypes_t(CMetaReadContext &rc, CMetaReader &mr, long ctTypes)
   }
   mr.ReadListEnd_t();
   ResolveIndices_t(rc, aRecords);
-  CheckByValueCycles_t(rc);
+  CheckNesting_t(rc);
   const bool bRaw = mr.IsBinary() && md_bAllowRawLoading;
   for (CDataType *pdt : rc.mrc_apdtFileTypes) {
     CDataType *pdtProgram = pdt->dt_pdtCounterpart;
@@ -1838,13 +1896,13 @@ void ReadExternals_t(CMetaReadContext &rc, CMetaReader &mr)
     Error_t("Inconsistent number of objects");
   CMetaFileLinks *pLinks = mdGetFileLinks();
   for (long i = 0; i < ct; i++) {
-    mr.ReadBlockStart_t("ExternalObject", nullptr);
+    const bool bWrapped = mdReadEntryWrapper_t(mr, "ExternalObject");
     long iObject, iFile, iResID, iType;
     mr.ReadInt_t("Object", iObject);
     mr.ReadInt_t("File", iFile);
     mr.ReadInt_t("ResID", iResID);
     mr.ReadInt_t("Type", iType);
-    mr.ReadBlockEnd_t();
+    if (bWrapped) mr.ReadBlockEnd_t();
     MetaReadObject &mro = RegisterObject_t(rc, iObject);
     mro.mro_bExternal = true;
     CDataType *pdt = ProgramOf(TypeAt_t(rc, iType, false, "external object", iObject));
@@ -1892,10 +1950,10 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
       iType = al[2 * iInBlock + 1];
       iInBlock++;
     } else {
-      mr.ReadBlockStart_t("ObjectType", nullptr);
+      const bool bWrapped = mdReadEntryWrapper_t(mr, "ObjectType");
       mr.ReadInt_t("Object", iObject);
       mr.ReadInt_t("Type", iType);
-      mr.ReadBlockEnd_t();
+      if (bWrapped) mr.ReadBlockEnd_t();
     }
     CDataType *pdtFile = TypeAt_t(rc, iType, false, "object", iObject);
     if (!bCreate) continue;
@@ -1934,8 +1992,9 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
   long alHeader[2];
   bool bHaveHeader = false;
   for (long i = 0; i < ct; i++) {
-    // (blocks without a chunk are nothing in the binary form)
-    if (!bBinary) mr.ReadBlockStart_t("Object", nullptr);
+    // (blocks without a chunk are nothing in the binary form; text files of the earlier layout
+    // wrap the whole entry, index and type too, in a block)
+    const bool bWrapped = !bBinary && mdReadEntryWrapper_t(mr, "Object");
     long iObject, iType;
     if (bBinary) {
       if (!bHaveHeader) mr.ReadRaw_t("Object", alHeader, 8);
@@ -1945,6 +2004,7 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
     } else {
       mr.ReadInt_t("Object", iObject);
       mr.ReadInt_t("Type", iType);
+      if (!bWrapped) mr.ReadBlockStart_t("", nullptr);
     }
     if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
       Error_t(strFormat("Invalid object index %1.", iObject));
@@ -2043,7 +2103,9 @@ void MarkReachable(CMetaReadContext &rc)
 CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *plip)
 {
   rc.mrc_iVersion = mr.Open_t();
-  if (rc.mrc_iVersion >= 2) {
+  // The text form's header line stands for the program version; files of its earlier layout
+  // have it in a line of its own.
+  if (mr.IsBinary() ? rc.mrc_iVersion >= 2 : mr.IsNextItem_t("ProgramVersion")) {
     CString strVersion;
     mr.ReadString_t("ProgramVersion", strVersion);
     CString strDescription = rc.mrc_pstrm->GetDescription();
@@ -2080,7 +2142,7 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
   long ctExternal = 0;
   for (MetaReadObject &mro : rc.mrc_aObjects) ctExternal += mro.mro_bExternal ? 1 : 0;
   long ctInternal, ctEdit = 0;
-  ReadObjectTypes_t(rc, mr, "ObjectTypes", "OBTY", ctObjects - ctExternal,
+  ReadObjectTypes_t(rc, mr, "InternalObjectTypes", "OBTY", ctObjects - ctExternal,
                     "Invalid number of internal objects", true, ctInternal);
   const bool bEditor = mdGetMetaSwitches().ms_bInEditor != 0;
   if (rc.mrc_iVersion >= 4) {
@@ -2098,8 +2160,8 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
     const MetaReadObject &mro = rc.mrc_aObjects[i];
     rc.mrc_ampTargets[i] = mro.mro_iDeferredFile >= 0 ? CMetaPointer() : mro.mro_mp;
   }
-  ReadObjects_t(rc, mr, "Objects", "OBJS", ctInternal, "Inconsistent number of internal objects",
-                plip);
+  ReadObjects_t(rc, mr, "InternalObjects", "OBJS", ctInternal,
+                "Inconsistent number of internal objects", plip);
   CheckAbort_t();
   if (bEditor && rc.mrc_iVersion >= 4) {
     ReadObjects_t(rc, mr, "EditObjects", "EDOB", ctEdit, "Inconsistent number of edit objects",
@@ -2263,6 +2325,11 @@ void mdBindDeferredReferences_t(CObject *pFile, const CString &strFileName)
 void mdForgetDeferredReferences(void)
 {
   if (_md_psaDeferred != nullptr) _md_psaDeferred->PopAll();
+}
+
+MetaReadWork mdGetReadWork(void)
+{
+  return MetaReadWork{_md_ctTypeSteps, strGetIDCompareCount() + mdGetTypeNameCompareCount()};
 }
 
 // ---- Progress ----

@@ -83,10 +83,26 @@ public:
   virtual int IsBinary(void) const { return 0; }
   CStream &GetStream(void) const { return *mr_pstrm; }
 
+  // Whether the next item is a block, or an item of another kind, of this name; nothing is read.
+  // Only the text form names its items: the binary form answers false. Readers use them for
+  // items that files of an earlier layout have and newer ones do not.
+  virtual bool IsNextBlock_t(const char *) { return false; }
+  virtual bool IsNextItem_t(const char *) { return false; }
+
 protected:
   CStream *mr_pstrm;
   long mr_iVersion;
 };
+
+// Text files of an earlier layout wrap each entry of the lists of files, identifiers, types and
+// objects in a block named for the entry. Reads such a block's start when it comes and says
+// whether it did (the caller then reads its end after the entry).
+inline bool mdReadEntryWrapper_t(CMetaReader &mr, const char *strName)
+{
+  if (!mr.IsNextBlock_t(strName)) return false;
+  mr.ReadBlockStart_t(strName, nullptr);
+  return true;
+}
 
 class CORE_API CBinaryMetaWriter : public CMetaWriter {
 public:

@@ -180,8 +180,9 @@ void CTextMetaWriter::EndLine_t(void)
 void CTextMetaWriter::Open_t(void)
 {
   tw_iLevel = 0;
+  // The header line stands for the binary form's magic, byte-order cookie, format version and
+  // program version: text files do not record the program that saved them.
   WriteBlockStart_t(strFormat("%1 Version %2", HEADER_TEXT, (long)MD_FORMAT_VERSION), nullptr);
-  WriteString_t("ProgramVersion", GetProgramVersionText());
 }
 
 void CTextMetaWriter::Close_t(void)
@@ -310,8 +311,8 @@ void CTextMetaWriter::WriteListEnd_t(void)
 
 CTextMetaReader::CTextMetaReader(CStream &strm)
     : CMetaReader(strm), tr_pchBuffer(nullptr), tr_ctAllocated(0), tr_iStart(0), tr_iEnd(0),
-      tr_bStreamDone(false), tr_pchLine(""), tr_ctLine(0), tr_iLine(0), tr_pchScratch(nullptr),
-      tr_ctScratch(0)
+      tr_bStreamDone(false), tr_pchLine(""), tr_ctLine(0), tr_bHeld(false), tr_iLine(0),
+      tr_pchScratch(nullptr), tr_ctScratch(0)
 {
 }
 
@@ -371,6 +372,10 @@ bool CTextMetaReader::Fill_t(void)
 
 bool CTextMetaReader::NextLine_t(void)
 {
+  if (tr_bHeld) {
+    tr_bHeld = false;
+    return true;
+  }
   for (;;) {
     long i = tr_iStart;
     long iLineEnd = -1, iNext = -1;
@@ -411,6 +416,30 @@ bool CTextMetaReader::NextLine_t(void)
     tr_ctLine = (long)(pchLast - pchFirst);
     return true;
   }
+}
+
+bool CTextMetaReader::HoldNextLine_t(void)
+{
+  if (!tr_bHeld) tr_bHeld = NextLine_t();
+  return tr_bHeld;
+}
+
+bool CTextMetaReader::IsNextBlock_t(const char *strName)
+{
+  if (!HoldNextLine_t()) return false;
+  const char *pchEnd = tr_pchLine + tr_ctLine;
+  const char *pch = AfterName(strName);
+  if (pch != nullptr) pch = SkipBlanks(pch, pchEnd);
+  return pch != nullptr && pch + 1 == pchEnd && *pch == '{';
+}
+
+bool CTextMetaReader::IsNextItem_t(const char *strName)
+{
+  if (!HoldNextLine_t()) return false;
+  const char *pchEnd = tr_pchLine + tr_ctLine;
+  const char *pch = AfterName(strName);
+  if (pch != nullptr) pch = SkipBlanks(pch, pchEnd);
+  return pch != nullptr && pch < pchEnd && *pch == ':';
 }
 
 void CTextMetaReader::MustNextLine_t(void)
@@ -603,11 +632,21 @@ void CTextMetaReader::ReadBlockEnd_t(void)
   ReadEndLine_t("Expected end of block");
 }
 
+// Lists that files of the earlier text layout named otherwise.
+static const char *EarlierListName(const char *strName)
+{
+  if (strcmp(strName, "InternalObjects") == 0) return "Objects";
+  if (strcmp(strName, "InternalObjectTypes") == 0) return "ObjectTypes";
+  return nullptr;
+}
+
 void CTextMetaReader::ReadListStart_t(const char *strName, const char *, long &ct)
 {
   MustNextLine_t();
   const char *pchEnd = tr_pchLine + tr_ctLine;
   const char *pch = AfterName(strName);
+  const char *strEarlier = strName != nullptr ? EarlierListName(strName) : nullptr;
+  if (pch == nullptr && strEarlier != nullptr) pch = AfterName(strEarlier);
   if (pch == nullptr || pchEnd[-1] != '{' || pch > pchEnd - 1)
     Error_t(strFormat("Expected start of list '%1'", strName));
   pch = SkipBlanks(pch, pchEnd - 1);

@@ -1,14 +1,24 @@
 #pragma once
 // The readable form of metadata files: the same named primitives as the binary form, one item a
 // line, indented two spaces a level, under the names the file writer and reader pass. The whole
-// file is one block whose start line carries the format version:
+// file is one block whose start line carries the format version (and stands for the binary
+// form's header: the program version is not recorded). Each object's data is a block of its own
+// after its index and type:
 //
 //   QuennelEngine2 MetaData Version 8 {
-//     ProgramVersion: "..."
 //     Info {
 //       EditDataStripped: 1
 //   ...
+//     InternalObjects 1 {
+//       Object: 0
+//       Type: 1
+//       {
+//         Struct {
+//   ...
 //   }
+//
+// Files of the earlier layout (a ProgramVersion line, each list entry wrapped in a block named
+// for it, the lists "ObjectTypes" and "Objects") are still read.
 //
 // Lines end in CR LF and no byte-order mark is written; the reader skips a UTF-8 one and takes
 // any line end. Core installs both through mdSetTextFormFactories when it loads.
@@ -66,12 +76,18 @@ public:
   // Throws CSimpleException: "%1(%2): " (the stream's description and the line) and the message.
   [[noreturn]] void Error_t(const CString &strMessage) override;
   long GetBytesLeft(void) const override;
+  // The next line is looked at and kept for the read that follows.
+  bool IsNextBlock_t(const char *strName) override;
+  bool IsNextItem_t(const char *strName) override;
   // The number of the line read last (1 for the first line).
   long GetLine(void) const { return tr_iLine; }
 
 private:
   // The next line that is not empty, trimmed of blanks at both ends; false at the end of input.
+  // A line held by a look ahead comes first.
   bool NextLine_t(void);
+  // Reads the next line ahead and holds it; false at the end of input.
+  bool HoldNextLine_t(void);
   void MustNextLine_t(void);
   bool Fill_t(void);
   // The current line after `strName` (compared ignoring letter case), or null.
@@ -88,6 +104,7 @@ private:
   bool tr_bStreamDone;
   const char *tr_pchLine; // the current line (not terminated; tr_ctLine characters)
   long tr_ctLine;
+  bool tr_bHeld; // the current line was read ahead and is the next one to be taken
   long tr_iLine;
   char *tr_pchScratch; // a terminated copy of the current line, for messages and scans
   long tr_ctScratch;

@@ -219,11 +219,36 @@ long TargetIndexIn(const CMetaContext *pmc, CDataType *pdtTarget, void *pv)
 
 void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf);
 
+// One level of a write's data walk: data nested deeper than files take is refused, so the
+// writer never makes a file the reader would refuse.
+class CWriteLevel {
+public:
+  explicit CWriteLevel(CMetaContext *pmc) : wl_pmc(pmc)
+  {
+    if (++pmc->mc_iWriteNesting <= MD_MAX_NESTING) return;
+    pmc->mc_iWriteNesting--;
+    wl_pmc = nullptr;
+    ThrowFormat_t(strTranslate("DOZUMetaWrite.NestedTooDeeply=%1 cannot be saved: its object data "
+                               "is nested more than %2 levels deep."),
+                  mdGetWritingStreamFN(), MD_MAX_NESTING);
+  }
+  ~CWriteLevel(void)
+  {
+    if (wl_pmc != nullptr) wl_pmc->mc_iWriteNesting--;
+  }
+  CWriteLevel(const CWriteLevel &) = delete;
+  CWriteLevel &operator=(const CWriteLevel &) = delete;
+
+private:
+  CMetaContext *wl_pmc;
+};
+
 void WriteIn(const WriteState &ws, CMetaFrame &mf)
 {
   if (mf.mf_pdtType == nullptr || mf.mf_pvObject == nullptr) return;
   if (mf.mf_ulFlags & SMF_NOSAVE) return;
   if ((mf.mf_ulFlags & SMF_EDIT) && !ws.ws_bKeepEdit) return;
+  CWriteLevel wl(ws.ws_pmc);
   MetaFrameFunction pWrite =
       (MetaFrameFunction)mf.mf_pdtType->GetFunction(CDataTypeFunctions::DTFS_WRITE);
   if (pWrite != nullptr) {
@@ -669,33 +694,27 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
                    wfe.wfe_strName, mw.GetStream().GetDescription());
       }
     }
-    mw.WriteBlockStart_t("File", nullptr);
     mw.WriteInt_t("File", i);
     mw.WriteInt_t("Flags", (long)wfe.wfe_ulFlags);
     // The name the file has on the platform being saved for (unchanged for ordinary saves).
     mw.WriteString_t("FileName", corAdjustFilenameForPlatform(
                                      EPlatform(md_plaTargetPlatformForSaving), wfe.wfe_strName));
-    mw.WriteBlockEnd_t();
   }
   mw.WriteListEnd_t();
 
   mw.WriteListStart_t("Idents", "IDNT", mdGetIdentCount());
   for (long i = 0; i < mdGetIdentCount(); i++) {
     IDENT id = mdIndexToIdent(i);
-    mw.WriteBlockStart_t("Ident", nullptr);
     mw.WriteInt_t("Ident", i);
     mw.WriteString_t("Name", id == nullptr ? "" : id);
-    mw.WriteBlockEnd_t();
   }
   mw.WriteListEnd_t();
 
   mw.WriteListStart_t("ExternalTypes", "EXTY", ctExternalTypes);
   for (long i = 0; i < ctTypes; i++) {
     if (!mdIsTypeExternal(i)) continue;
-    mw.WriteBlockStart_t("ExternalType", nullptr);
     mw.WriteInt_t("Type", i);
     mw.WriteString_t("Name", SavedTypeName(mdIndexToType(i)));
-    mw.WriteBlockEnd_t();
   }
   mw.WriteListEnd_t();
 
@@ -712,12 +731,10 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     const MetaResourceInfo mri = mdInspectResource(mp);
     CDataType *pdt =
         mri.mri_bProxy && mri.mri_pdtProxied != nullptr ? mri.mri_pdtProxied : mp.mp_pdtType;
-    mw.WriteBlockStart_t("ExternalObject", nullptr);
     mw.WriteInt_t("Object", iObject);
     mw.WriteInt_t("File", aiObjectFile[iExt]);
     mw.WriteInt_t("ResID", aiObjectResID[iExt]);
     mw.WriteInt_t("Type", TypeIndex(pdt));
-    mw.WriteBlockEnd_t();
   }
   mw.WriteListEnd_t();
 
@@ -735,14 +752,12 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
       return;
     }
     for (long i = 0; i < ai.Count(); i++) {
-      mw.WriteBlockStart_t("ObjectType", nullptr);
       mw.WriteInt_t("Object", ai[i]);
       mw.WriteInt_t("Type", mdTypeIndexIn(pmc, pmc->mc_saObjects[ai[i]].mio_mp.mp_pdtType));
-      mw.WriteBlockEnd_t();
     }
     mw.WriteListEnd_t();
   };
-  WriteObjectTypes("ObjectTypes", "OBTY", aiInternal);
+  WriteObjectTypes("InternalObjectTypes", "OBTY", aiInternal);
   WriteObjectTypes("EditObjectTypes", "EDTY", aiEdit);
 
   const WriteState ws = CurrentWriteState_t();
@@ -772,9 +787,10 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     } else {
       for (long i = 0; i < ai.Count(); i++) {
         CMetaPointer mp = pmc->mc_saObjects[ai[i]].mio_mp;
-        mw.WriteBlockStart_t("Object", nullptr);
         mw.WriteInt_t("Object", ai[i]);
         mw.WriteInt_t("Type", mdTypeIndexIn(pmc, mp.mp_pdtType));
+        // The object's data, in a block of its own.
+        mw.WriteBlockStart_t("", nullptr);
         CMetaFrame mf(mp, 0);
         WriteIn(ws, mf);
         mw.WriteBlockEnd_t();
@@ -782,7 +798,7 @@ void WriteFile_t(CMetaWriter &mw, CMetaPointer mpRoot)
     }
     mw.WriteListEnd_t();
   };
-  WriteObjects("Objects", "OBJS", aiInternal);
+  WriteObjects("InternalObjects", "OBJS", aiInternal);
   WriteObjects("EditObjects", "EDOB", aiEdit);
   mw.Close_t();
 

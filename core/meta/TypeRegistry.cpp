@@ -48,8 +48,12 @@ struct Registry {
   bool r_bStale = false; // descriptors went since the tables were built
 };
 
+// Entries compared while names and aliases were looked up (under the meta mutex).
+long long _md_ctNameCompares = 0;
+
 int CompareName(long slValue, const void *pv)
 {
+  _md_ctNameCompares++;
   return _md_preg->r_dcTypes.Pointer(slValue)->dt_idName == (IDENT)pv;
 }
 
@@ -64,6 +68,7 @@ IDENT AliasOf(CDataType *pdt)
 
 int CompareAlias(long slValue, const void *pv)
 {
+  _md_ctNameCompares++;
   return AliasOf(_md_preg->r_dcTypes.Pointer(slValue)) == (IDENT)pv;
 }
 
@@ -616,6 +621,12 @@ int mdGetEnumValue(IDENT idType, const CString &strName, long &slValue)
     }
   }
   return 0;
+}
+
+long long mdGetTypeNameCompareCount(void)
+{
+  CSyncLock sl(mdGetMetaMutex());
+  return _md_ctNameCompares;
 }
 
 } // namespace QuennelEngine

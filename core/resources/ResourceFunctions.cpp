@@ -90,13 +90,13 @@ void resExposeAllResources(CResourceFile *prf)
   CStaticStackArray<CResource *> saNested;
   {
     CMetaContextScope mcs;
+    mdSetupMetaIndex();
     MetaSwitches &ms = mdGetMetaSwitches();
     ms.ms_bCollectForCopying = 1;
     ms.ms_bDiscardEditData = 1;
     ms.ms_bForceResourcesAsExtern = 0;
     ms.ms_bShareExposedObjects = 0;
     ms.ms_bResolveProxies = 0;
-    mdSetupMetaIndex();
     try {
       for (CResource *prs : prf->rf_saShared) mdCollectReference_t(MetaOf(prs), SMF_OWNED);
       _mdCollectClosure_t();

@@ -56,11 +56,10 @@ static CMetaPointer MetaOf(CObject *pobj)
 // The switches of every walk here: a save's view, proxies kept as they are.
 static void StartWalk(CResourceFile *prfSaved)
 {
+  mdSetupMetaIndex();
   MetaSwitches &ms = mdGetMetaSwitches();
   ms.ms_bCollectForCopying = 0;
   ms.ms_bResolveProxies = 0;
-  ms.ms_slCollectedBytes = 0;
-  mdSetupMetaIndex();
   mdSetSavedResourceFile(prfSaved);
 }
 

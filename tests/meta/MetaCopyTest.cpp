@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -35,6 +37,21 @@ class CCpGraph : public CObject {
   long cg_iNoCopy = 0;
 };
 
+// Edit data: a part only the editor sees, and one reached first plainly, then as edit data.
+class CCpEdited : public CObject {
+  MD_DECLARE_CLASS(CCpEdited)
+  CCpEdited() { _ctCpAlive++; }
+  ~CCpEdited()
+  {
+    delete ce_pEditOnly;
+    delete ce_pEditShared;
+    _ctCpAlive--;
+  }
+  CCpPart *ce_pPlain = nullptr;
+  CCpPart *ce_pEditShared = nullptr;
+  CCpPart *ce_pEditOnly = nullptr;
+};
+
 class CCpNode : public CSmartObject {
   MD_DECLARE_CLASS(CCpNode)
   CCpNode() { _ctCpAlive++; }
@@ -54,6 +71,12 @@ MD_MEMBER(cg_pBack, 0, "Back")
 MD_MEMBER(cg_strName, 0, "Name")
 MD_MEMBER(cg_saValues, 0, "Values")
 MD_MEMBER(cg_iNoCopy, SMF_NOCOPY, "Not copied")
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(CCpEdited, CObject, 1)
+MD_MEMBER(ce_pPlain, 0, "Plain")
+MD_MEMBER(ce_pEditShared, SMF_OWNED | SMF_EDIT, "Edit shared")
+MD_MEMBER(ce_pEditOnly, SMF_OWNED | SMF_EDIT, "Edit only")
 MD_CLASS_END()
 
 MD_CLASS_BEGIN(CCpNode, CSmartObject, 1)
@@ -296,6 +319,7 @@ TEST_F(MetaCopy, CollectionSortsEditDataAndCountsBytes)
   EXPECT_TRUE(mdIsObjectCollected(1));
   EXPECT_GE(mdTypeToIndex(CCpPart::md_pdtDataType), 0);
   EXPECT_GT(mdGetMetaSwitches().ms_slCollectedBytes, 0);
+  EXPECT_EQ(md_slCollectedBytes, mdGetMetaSwitches().ms_slCollectedBytes);
   mdCleanupMetaIndex();
   EXPECT_EQ(CCpPart::md_pdtDataType->dt_iSaveIndex, -1);
 
@@ -309,6 +333,52 @@ TEST_F(MetaCopy, CollectionSortsEditDataAndCountsBytes)
   EXPECT_FALSE(mdIsObjectEdit(i));
   EXPECT_TRUE(cl.Has("has lost SMF_EDIT qualifier due to collection order!")) << cl.Text();
   mdCleanupMetaIndex();
+}
+
+// The switches are the process's: a thread that used the index before follows a change made
+// since, whether it comes before the setup or between it and the collection.
+TEST_F(MetaCopy, CollectionFollowsTheEditSwitchesAsTheyAreWhenItRuns)
+{
+  const int bWasInEditor = md_bInEditor, bWasDiscard = md_bDiscardEditData;
+  CCpEdited e;
+  e.ce_pEditShared = new CCpPart;
+  e.ce_pPlain = e.ce_pEditShared;
+  e.ce_pEditOnly = new CCpPart;
+  // Runs one collection by hand; returns the index of the part only edit data reaches.
+  auto Collect = [&](bool bSwitchAfterSetup, int bInEditor, int bDiscard) {
+    if (!bSwitchAfterSetup) md_bInEditor = bInEditor, md_bDiscardEditData = bDiscard;
+    mdSetupMetaIndex();
+    if (bSwitchAfterSetup) md_bInEditor = bInEditor, md_bDiscardEditData = bDiscard;
+    mdCollectReference_t(Meta(&e), SMF_OWNED);
+    _mdCollectClosure_t();
+    const long i = mdObjectToIndex(Meta(e.ce_pEditOnly));
+    const bool bEdit = i >= 0 && mdIsObjectEdit(i);
+    mdCleanupMetaIndex();
+    return i >= 0 ? (bEdit ? 2 : 1) : 0;
+  };
+  for (int iRound = 0; iRound < 2; iRound++) {
+    const bool bAfter = iRound == 1;
+    {
+      CConsoleLines cl;
+      EXPECT_EQ(Collect(bAfter, 0, 0), 0) << iRound;
+      EXPECT_FALSE(cl.Has("has lost SMF_EDIT qualifier")) << cl.Text();
+    }
+    {
+      CConsoleLines cl;
+      EXPECT_EQ(Collect(bAfter, 1, 0), 2) << iRound; // collected, as edit data
+      EXPECT_TRUE(cl.Has("has lost SMF_EDIT qualifier due to collection order!")) << cl.Text();
+    }
+    EXPECT_EQ(Collect(bAfter, 1, 1), 0) << iRound; // the editor discarding its data
+  }
+  // A new thread starts from the switches of the moment too.
+  md_bInEditor = 1;
+  md_bDiscardEditData = 0;
+  int iOnThread = -1;
+  std::thread th([&] { iOnThread = Collect(false, 1, 0); });
+  th.join();
+  EXPECT_EQ(iOnThread, 2);
+  md_bInEditor = bWasInEditor;
+  md_bDiscardEditData = bWasDiscard;
 }
 
 TEST_F(MetaCopy, BytesAreNeverCopiedForValuesThatAreNotPlain)

@@ -77,6 +77,25 @@ MD_MEMBER(fb_saValues, 0, "Values")
 MD_MEMBER(fb_sapLinks, 0, "Links")
 MD_CLASS_END()
 
+// Many references to few objects: a container that does not own its elements.
+class CFlRefs : public CObject {
+  MD_DECLARE_CLASS(CFlRefs)
+public:
+  CFlRefs() { _ctFlAlive++; }
+  ~CFlRefs()
+  {
+    for (CFlLink *p : fr_apOwned) delete p;
+    _ctFlAlive--;
+  }
+  CFlLink *fr_apOwned[3] = {nullptr, nullptr, nullptr};
+  CDynamicContainer<CFlLink> fr_dcSeen;
+};
+
+MD_CLASS_BEGIN(CFlRefs, CObject, 1)
+MD_MEMBER(fr_apOwned, SMF_OWNED, "Owned")
+MD_MEMBER(fr_dcSeen, 0, "Seen")
+MD_CLASS_END()
+
 // Where the object data of a file starts (its chunk), or 0.
 size_t ObjectsAt(const std::vector<char> &ab)
 {
@@ -426,5 +445,41 @@ TEST_F(MetaFiles, ManyObjectsOfMixedTypesReadBackInBothLayouts)
     EXPECT_EQ(ctWrong, 0) << bSwapped;
     for (CFlLink *p : apReadLinks) delete p;
     for (CFlBag *p : apRead) delete p;
+  }
+}
+
+// A container may name the same few objects any number of times: its entries take 4 bytes each,
+// whatever the objects take, and the file the writer made reads back exactly, in both forms.
+TEST_F(MetaFiles, AContainerNamingFewObjectsManyTimesRoundTrips)
+{
+  for (int bText = 0; bText < 2; bText++) {
+    CFlRefs refs;
+    for (long i = 0; i < 3; i++) {
+      refs.fr_apOwned[i] = new CFlLink;
+      refs.fr_apOwned[i]->fk_iId = 10 + i;
+    }
+    const long ct = 10003;
+    for (long i = 0; i < ct; i++) refs.fr_dcSeen.Add(refs.fr_apOwned[(i * 7) % 3]);
+    md_bSaveTextFiles = bText;
+    CStream strm;
+    WriteToMemory(strm, Meta(&refs));
+    md_bSaveTextFiles = 0;
+    CMetaPointer mp;
+    try {
+      mp = mdInternalRead_t(strm);
+    } catch (CException &ex) {
+      ADD_FAILURE() << (bText ? "text: " : "binary: ") << ex.GetDescription();
+      continue;
+    }
+    ASSERT_EQ(mp.mp_pdtType, CFlRefs::md_pdtDataType);
+    CFlRefs *pRead = (CFlRefs *)(CObject *)mp.mp_pvObject;
+    ASSERT_EQ(pRead->fr_dcSeen.Count(), ct);
+    bool bSame = true;
+    for (long i = 0; i < ct; i++) {
+      const CFlLink *p = pRead->fr_dcSeen.Pointer(i);
+      bSame = bSame && p == pRead->fr_apOwned[(i * 7) % 3] && p->fk_iId == 10 + (i * 7) % 3;
+    }
+    EXPECT_TRUE(bSame) << bText;
+    delete pRead;
   }
 }

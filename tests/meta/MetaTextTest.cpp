@@ -77,6 +77,59 @@ long LineOf(const std::string &str, const std::string &strPart)
   return ct;
 }
 
+// The value of the layout's example: a structure with one number.
+struct STxValue {
+  MD_DECLARE_STRUCT(STxValue)
+  float fValue = 0.0f;
+};
+
+MD_CLASS_BEGIN(STxValue, void, 1)
+MD_MEMBER(fValue, 0, "Value")
+MD_CLASS_END()
+
+// A file of one STxValue holding 1 as the writer writes it; `bEarlier`: in the earlier layout,
+// with the program version, the earlier list names and the entries wrapped in blocks.
+std::string ValueFile(bool bEarlier)
+{
+  auto Entry = [bEarlier](const char *strWrapper, const std::string &strLines) {
+    if (!bEarlier) return strLines;
+    std::string strIndented;
+    for (size_t i = 0; i < strLines.size();) {
+      const size_t iEnd = strLines.find('\n', i) + 1;
+      strIndented += "  " + strLines.substr(i, iEnd - i);
+      i = iEnd;
+    }
+    return std::string("    ") + strWrapper + " {\r\n" + strIndented + "    }\r\n";
+  };
+  std::string str = "QuennelEngine2 MetaData Version 8 {\r\n";
+  if (bEarlier) str += "  ProgramVersion: \"another program\"\r\n";
+  str +=
+      "  Info {\r\n    EditDataStripped: 1\r\n    ResourceFiles: 0\r\n    Idents: 0\r\n"
+      "    Types: 2\r\n    Objects: 1\r\n  }\r\n"
+      "  ResourceFiles 0 {\r\n  }\r\n  Idents 0 {\r\n  }\r\n  ExternalTypes 0 {\r\n  }\r\n"
+      "  InternalTypes 2 {\r\n    DataType {\r\n      DataType: 0\r\n      Name: \"STxValue\"\r\n"
+      "      Format: 1\r\n      Type: Struct\r\n      Base: -1\r\n      Members 1 {\r\n"
+      "        Member {\r\n          Name: \"fValue\"\r\n          Type: 1\r\n        }\r\n"
+      "      }\r\n    }\r\n    DataType {\r\n      DataType: 1\r\n      Name: \"FLOAT\"\r\n"
+      "      Format: 1\r\n      Type: Simple\r\n      Bytes: 4\r\n      LBE: 4\r\n    }\r\n  }\r\n"
+      "  ExternalObjects 0 {\r\n  }\r\n";
+  str += bEarlier ? "  ObjectTypes 1 {\r\n" : "  InternalObjectTypes 1 {\r\n";
+  str += Entry("ObjectType", "    Object: 0\r\n    Type: 0\r\n") +
+         "  }\r\n  EditObjectTypes 0 {\r\n  }\r\n";
+  const std::string strData =
+      "      Struct {\r\n        fValue {\r\n          FLOAT: 00 00 80 3f \r\n"
+      "        }\r\n      }\r\n";
+  if (bEarlier) {
+    str += "  Objects 1 {\r\n    Object {\r\n      Object: 0\r\n      Type: 0\r\n" + strData +
+           "    }\r\n";
+  } else {
+    str += "  InternalObjects 1 {\r\n    Object: 0\r\n    Type: 0\r\n    {\r\n" + strData +
+           "    }\r\n";
+  }
+  str += "  }\r\n  EditObjects 0 {\r\n  }\r\n}\r\n";
+  return str;
+}
+
 class MetaText : public ::testing::Test {
 protected:
   void SetUp() override
@@ -141,7 +194,7 @@ TEST_F(MetaText, TheWalkConvertsBothWaysByteForByteAndAsTheWriterWrites)
   mdConvertMetaFile_t(strm, nullptr, &mfs);
   EXPECT_EQ(mfs.mfs_iForm, 2);
   EXPECT_EQ(mfs.mfs_iVersion, 8);
-  EXPECT_STREQ(mfs.mfs_strProgramVersion, mdGetProgramVersionText());
+  EXPECT_STREQ(mfs.mfs_strProgramVersion, ""); // (the text form does not record it)
   EXPECT_EQ(mfs.mfs_ctIdents, 1);
   EXPECT_EQ(mfs.mfs_ctExternalObjects, 0);
   EXPECT_EQ(mfs.mfs_ctInternalObjects, mfs.mfs_ctObjects);
@@ -218,8 +271,10 @@ TEST_F(MetaText, PrimitivesWriteTheirLinesAndReadThemBack)
   CTextMetaReader mr(strm);
   EXPECT_TRUE(mr.IsMetaFile());
   EXPECT_EQ(mr.Open_t(), 8);
-  CString strVersion, strS;
-  mr.ReadString_t("ProgramVersion", strVersion);
+  CString strS;
+  EXPECT_FALSE(mr.IsNextItem_t("ProgramVersion"));
+  EXPECT_TRUE(mr.IsNextItem_t("S"));
+  EXPECT_FALSE(mr.IsNextBlock_t("S"));
   mr.ReadString_t("S", strS);
   EXPECT_STREQ(strS, "a\nb");
   unsigned char aub[4];
@@ -240,7 +295,7 @@ TEST_F(MetaText, PrimitivesWriteTheirLinesAndReadThemBack)
     mr.ReadKind_t("Type", dtt);
     ADD_FAILURE();
   } catch (CException &ex) {
-    EXPECT_NE(strstr(ex.GetDescription(), "(13): Unknown type 'Invalid'."), nullptr)
+    EXPECT_NE(strstr(ex.GetDescription(), "(12): Unknown type 'Invalid'."), nullptr)
         << ex.GetDescription();
   }
   mr.ReadBlockStart_t("", nullptr);
@@ -429,4 +484,44 @@ TEST_F(MetaText, ATypeTableThatContradictsTheTypeNamesIsNeverReadIntoTexts)
     TakeApart(mp);
   }
   EXPECT_EQ(_ctFlAlive, ctOriginal);
+}
+
+// The writer lays a file out as documented: no program version line, list entries standing
+// directly in their lists, each object's data in an unnamed block after its index and type. A
+// file laid out so by hand loads, and so does one of the earlier layout; the walk turns the
+// earlier layout into the documented one.
+TEST_F(MetaText, FilesAreLaidOutAsDocumentedAndTheEarlierLayoutStillLoads)
+{
+  STxValue v;
+  v.fValue = 1.0f;
+  const std::string strWritten = Write(CMetaPointer(STxValue::md_pdtDataType, &v), true);
+  EXPECT_EQ(strWritten, ValueFile(false));
+  for (const char *strGone : {"ProgramVersion", "Ident {", "ExternalType {", "ObjectType {",
+                              "Object {", "File {", "ExternalObject {", "  Objects "}) {
+    EXPECT_EQ(Write(Root(), true).find(strGone), std::string::npos) << strGone;
+  }
+  for (bool bEarlier : {false, true}) {
+    std::string strError;
+    CMetaPointer mp = Load(ValueFile(bEarlier), strError);
+    ASSERT_TRUE(mp.IsValid()) << bEarlier << ": " << strError;
+    ASSERT_EQ(mp.mp_pdtType, STxValue::md_pdtDataType);
+    EXPECT_EQ(((STxValue *)mp.mp_pvObject)->fValue, 1.0f);
+    mdDelete(mp);
+  }
+  try {
+    EXPECT_EQ(Convert(ValueFile(true), true), ValueFile(false));
+  } catch (CException &ex) {
+    ADD_FAILURE() << ex.GetDescription();
+  }
+  // An entry wrapped in a block of its own is read wherever it stands.
+  const std::string strText = Write(Root(), true);
+  const std::string strWrapped =
+      Replace(strText, "    Ident: 0\r\n    Name: \"KindOfGraph\"\r\n",
+              "    Ident {\r\n      Ident: 0\r\n      Name: \"KindOfGraph\"\r\n    }\r\n");
+  ASSERT_TRUE(strWrapped != strText);
+  std::string strError;
+  CMetaPointer mp = Load(strWrapped, strError);
+  ASSERT_TRUE(mp.IsValid()) << strError;
+  ExpectSameGraph(*(CFlGraph *)mp.mp_pvObject);
+  TakeApart(mp);
 }
