@@ -1,5 +1,4 @@
 QuennelEngine2 MetaData Version 8 {
-  ProgramVersion: "$Version: Quennel Vop 2; 2.062.00:57676; 2005-DEMO-inc$"
   Info {
     EditDataStripped: 1
     ResourceFiles: 0
@@ -10,10 +9,8 @@ QuennelEngine2 MetaData Version 8 {
   ResourceFiles 0 {
   }
   Idents 1 {
-    Ident {
-      Ident: 0
-      Name: "Checker"
-    }
+    Ident: 0
+    Name: "Checker"
   }
   ExternalTypes 0 {
   }
@@ -170,22 +167,18 @@ QuennelEngine2 MetaData Version 8 {
   }
   ExternalObjects 0 {
   }
-  ObjectTypes 2 {
-    ObjectType {
-      Object: 0
-      Type: 0
-    }
-    ObjectType {
-      Object: 1
-      Type: 6
-    }
+  InternalObjectTypes 2 {
+    Object: 0
+    Type: 0
+    Object: 1
+    Type: 6
   }
   EditObjectTypes 0 {
   }
-  Objects 2 {
-    Object {
-      Object: 0
-      Type: 0
+  InternalObjects 2 {
+    Object: 0
+    Type: 0
+    {
       Struct {
       }
       Struct {
@@ -209,9 +202,9 @@ QuennelEngine2 MetaData Version 8 {
         }
       }
     }
-    Object {
-      Object: 1
-      Type: 6
+    Object: 1
+    Type: 6
+    {
       Struct {
       }
       Struct {

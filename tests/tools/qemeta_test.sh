@@ -14,7 +14,8 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
-# Runs qemeta; its output (CR removed) in $out, its exit code in $rc.
+# Runs qemeta with both outputs in one file, as a pipe takes them; its output (CR removed) in
+# $out, its exit code in $rc.
 q() {
   "$run" "$qemeta" "$@" >q.out 2>&1
   rc=$?
@@ -36,6 +37,7 @@ expect "CQsPart (Struct, format 3, 3 objects) UNKNOWN"
 expect "FLOAT (Simple, format"
 q info Sample.txt
 expect "form: text, format version 8"
+expect "saved by program version: (text files do not record it)"
 
 q convert Sample.mtb Converted.txt --text
 [ "$rc" = 0 ] || fail "convert to text exit $rc: $out"
@@ -53,12 +55,20 @@ expect "Sample.txt: ok"
 perl -0pe 's/\n(\s*)Type: 2\r\n/\n$1Type: 12x\r\n/' Sample.txt >Bad.txt
 line=$(grep -n 'Type: 12x' Bad.txt | head -1 | cut -d: -f1)
 head -c 300 Sample.mtb > Cut.mtb
-q check Sample.mtb Bad.txt Cut.mtb
+printf 'Some notes, not metadata.\r\n' >Notes.txt
+q check Sample.mtb Bad.txt Cut.mtb Notes.txt Missing.txt
 [ "$rc" = 1 ] || fail "check of bad files exit $rc"
 expect "Bad.txt($line): Invalid integer ': 12x'"
 expect "Cut.mtb: "
 expect " at offset "
-expect "2 of 3 files failed"
+expect "Notes.txt: This is not a metadata file."
+expect "Missing.txt: cannot be opened: there is no such file"
+expect "4 of 5 files failed"
+# Every file under the name it was given, and the report in the order of the files (errors and
+# summary on one stream, each line out before the next).
+case "$out" in *'$'* | *'Z:'* | *'\'*) fail "a file named by an internal path: $out" ;; esac
+order=$(printf '%s\n' "$out" | grep -o -E '^(Sample.mtb|Bad.txt|Cut.mtb|Notes.txt|Missing.txt|4 of)' | tr '\n' ' ')
+[ "$order" = "Sample.mtb Bad.txt Cut.mtb Notes.txt Missing.txt 4 of " ] || fail "report out of order: $order"
 q convert Bad.txt Never.mtb
 [ "$rc" = 1 ] || fail "convert of a bad file exit $rc"
 [ -e Never.mtb ] && fail "a failed conversion left its output"
@@ -73,6 +83,13 @@ q convert Sample.mtb X --json
 [ "$rc" = 2 ] || fail "an unknown form exit $rc"
 q info Missing.mtb
 [ "$rc" = 1 ] || fail "a missing file exit $rc"
+expect "Missing.mtb: cannot be opened: there is no such file"
+mkdir -p Folder.mtb
+q info Folder.mtb
+expect "Folder.mtb: cannot be opened: it is a folder"
+q convert Sample.mtb NoSuchFolder/Out.txt
+[ "$rc" = 1 ] || fail "a convert into a missing folder exit $rc"
+expect "NoSuchFolder/Out.txt: cannot be written: its folder NoSuchFolder does not exist"
 
 [ $failures = 0 ] && echo "qemeta: all checks passed"
 exit $failures

@@ -3,9 +3,11 @@
 // Core, whether or not it knows their types.
 #include "core/Core.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 using namespace QuennelEngine;
 
@@ -54,17 +56,79 @@ int Usage(const char *strProblem)
   return EXIT_USAGE;
 }
 
+// Every message about a file reads "FILE: what", FILE as the user typed it. Errors go to
+// standard error, except where they are the command's report (check), which has one stream so
+// that its lines come in order.
+FILE *_pfErrors = stderr;
+
+void Report(const CString &strFile, const CString &strWhat)
+{
+  fprintf(_pfErrors, "%s: %s\n", (const char *)strFile, (const char *)strWhat);
+  fflush(_pfErrors);
+}
+
+bool IsFolder(const char *strPath)
+{
+  struct stat st;
+  return stat(strPath, &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR;
+}
+
+// Why a file cannot be read, as the system sees it.
+CString WhyNotReadable(const CString &strFile)
+{
+  if (IsFolder(strFile)) return "it is a folder";
+  FILE *pf = fopen(strFile, "rb");
+  if (pf != nullptr) {
+    fclose(pf);
+    return "it is not readable";
+  }
+  if (errno == ENOENT) return "there is no such file";
+  if (errno == EACCES) return "access is denied";
+  return strerror(errno);
+}
+
+// Why a file cannot be written, as the system sees it.
+CString WhyNotWritable(const CString &strFile)
+{
+  if (IsFolder(strFile)) return "it is a folder";
+  CString strFolder = strFile;
+  const char *pchSlash = strrchr(strFile, '/');
+  const char *pchBackslash = strrchr(strFile, '\\');
+  if (pchBackslash != nullptr && (pchSlash == nullptr || pchBackslash > pchSlash))
+    pchSlash = pchBackslash;
+  strFolder = pchSlash == nullptr ? CString(".")
+                                  : CString(strFile, (int)(pchSlash - (const char *)strFile));
+  if (strFolder.IsEmpty()) strFolder = "/";
+  if (!IsFolder(strFolder)) return strFormat("its folder %1 does not exist", strFolder);
+  FILE *pf = fopen(strFile, "r");
+  if (pf != nullptr) {
+    fclose(pf);
+    return "the file is read-only or in use";
+  }
+  return "access to its folder is denied";
+}
+
 bool OpenForReading(CStream &strm, const CString &strFile)
 {
   if (strm.CreateFileStream(HostPath(strFile), "r")) return true;
-  fprintf(stderr, "%s: cannot be opened\n", (const char *)strFile);
+  Report(strFile, "cannot be opened: " + WhyNotReadable(strFile));
   return false;
 }
 
-// The error of a failed read; binary files have no lines, so the offset is added.
-CString Describe(CException &ex, CStream &strm, int iForm)
+// The error of a failed read in the "FILE: what" form: the library names the stream by its
+// internal path, and a file error puts it last in brackets. Binary files have no lines, so the
+// offset is added.
+CString Describe(CException &ex, CStream &strm, const CString &strFile, int iForm)
 {
   CString str = ex.GetDescription();
+  const CString strStream = strm.GetDescription();
+  const CString strBracketed = " (" + strStream + ")";
+  const long slLength = str.Length(), slBracketed = strBracketed.Length();
+  if (slLength > slBracketed &&
+      strcmp((const char *)str + slLength - slBracketed, strBracketed) == 0)
+    str = strStream + ": " + CString(str, (int)(slLength - slBracketed));
+  strReplaceSubstrA(str, strStream, strFile);
+  if (strncmp(str, strFile, strFile.Length()) != 0) str = strFile + ": " + str;
   if (iForm == 1 && strstr(str, " at offset ") == nullptr)
     str += strFormat(" (at offset %1)", strm.GetPosition());
   return str;
@@ -79,7 +143,8 @@ bool Read(const CString &strFile, CMetaFileSummary &mfs, CMetaWriter *pmw)
   try {
     mdConvertMetaFile_t(strm, pmw, &mfs);
   } catch (CException &ex) {
-    fprintf(stderr, "%s\n", (const char *)Describe(ex, strm, iForm));
+    fprintf(_pfErrors, "%s\n", (const char *)Describe(ex, strm, strFile, iForm));
+    fflush(_pfErrors);
     return false;
   }
   return true;
@@ -92,7 +157,9 @@ int Info(const CString &strFile)
   printf("%s\n", (const char *)strFile);
   printf("  form: %s, format version %ld\n", mfs.mfs_iForm == 1 ? "binary" : "text",
          mfs.mfs_iVersion);
-  printf("  saved by program version: %s\n", (const char *)mfs.mfs_strProgramVersion);
+  printf("  saved by program version: %s\n", mfs.mfs_strProgramVersion.IsEmpty()
+                                                 ? "(text files do not record it)"
+                                                 : (const char *)mfs.mfs_strProgramVersion);
   printf("  edit data stripped: %s\n", mfs.mfs_iEditDataStripped ? "yes" : "no");
   printf("  objects: %ld (%ld internal, %ld edit, %ld in other files)\n", mfs.mfs_ctObjects,
          mfs.mfs_ctInternalObjects, mfs.mfs_ctEditObjects, mfs.mfs_ctExternalObjects);
@@ -134,12 +201,12 @@ int Convert(const CString &strIn, const CString &strOut, int iForm)
     mdConvertMetaFile_t(strmIn, iForm == 2 ? (CMetaWriter *)&mwText : (CMetaWriter *)&mwBinary,
                         nullptr);
   } catch (CException &ex) {
-    fprintf(stderr, "%s\n", (const char *)Describe(ex, strmIn, iInForm));
+    fprintf(stderr, "%s\n", (const char *)Describe(ex, strmIn, strIn, iInForm));
     return EXIT_FAILED;
   }
   CStream strmOut;
   if (!strmOut.CreateFileStream(HostPath(strOut), "w")) {
-    fprintf(stderr, "%s: cannot be written\n", (const char *)strOut);
+    Report(strOut, "cannot be written: " + WhyNotWritable(strOut));
     return EXIT_FAILED;
   }
   try {
@@ -147,7 +214,9 @@ int Convert(const CString &strIn, const CString &strOut, int iForm)
     strmOut.Write_t(strmMemory);
     strmOut.Close();
   } catch (CException &ex) {
-    fprintf(stderr, "%s: %s\n", (const char *)strOut, ex.GetDescription());
+    fprintf(stderr, "%s\n", (const char *)Describe(ex, strmOut, strOut, 0));
+    strmOut.Close();
+    remove(strOut);
     return EXIT_FAILED;
   }
   return EXIT_OK;
@@ -155,11 +224,13 @@ int Convert(const CString &strIn, const CString &strOut, int iForm)
 
 int Check(int iFirst)
 {
+  // The errors are the report here: one stream with the other lines, in their order.
+  _pfErrors = stdout;
   long ctFailed = 0;
   for (int i = iFirst; i < corGetArgC(); i++) {
     CMetaFileSummary mfs;
     if (Read(corGetArgV(i), mfs, nullptr)) {
-      printf("%s: ok\n", (const char *)corGetArgV(i));
+      Report(corGetArgV(i), "ok");
     } else {
       ctFailed++;
     }
