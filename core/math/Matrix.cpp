@@ -290,4 +290,9 @@ Matrix34f mthInvertRTM34f(const Matrix34f &m)
   return Matrix34f(rT, -(rT * m.GetTranslation()));
 }
 
+Matrix44f mthInvertRTM44f(const Matrix44f &m)
+{
+  return Matrix44f(mthInvertRTM34f(Matrix34f(m)));
+}
+
 } // namespace QuennelEngine

@@ -1,6 +1,7 @@
 // Quaternion products and the conversions between quaternions, axis-angles and matrices.
 #include "core/math/Quaternion.h"
 
+#include <float.h>
 #include <math.h>
 
 namespace QuennelEngine {
@@ -35,8 +36,13 @@ Vector3f operator*(const QuatVect &qv, const Vector3f &v)
 
 Quaternion4f mthAxisAngleToQuaternion(const Vector4f &vAxisAngle)
 {
+  // The axis is normalised here, so a slightly long axis cannot give a quaternion that scales;
+  // one of length 0 (or a non-finite one) has no direction and turns nothing.
+  const float fLength = sqrtf(vAxisAngle.x * vAxisAngle.x + vAxisAngle.y * vAxisAngle.y +
+                              vAxisAngle.z * vAxisAngle.z);
+  if (!(fLength > 0.0f && fLength <= FLT_MAX)) return mthIdentityQ4f();
   const float fHalf = vAxisAngle.w * 0.5f;
-  const float fSin = sinf(fHalf);
+  const float fSin = sinf(fHalf) / fLength;
   return Quaternion4f(vAxisAngle.x * fSin, vAxisAngle.y * fSin, vAxisAngle.z * fSin, cosf(fHalf));
 }
 
