@@ -263,14 +263,21 @@ int mthRayThroughPoint(Ray3f &ray, const Vector2f &v2D, const Matrix44f &mProjec
   }
   const Vector4f vDevice =
       PixelToDevice(Vector3f(v2D.x, v2D.y, 0.0f), boxViewport, fWidth, fHeight);
-  const Vector4f vNear = mInverse * vDevice;
-  const Vector4f vFar = mInverse * Vector4f(vDevice.x, vDevice.y, 1.0f, 1.0f);
-  if (vNear.w == 0.0f) return 0;
-  // far / w_far - near / w_near, times w_near w_far (same sign for both ends of a projection):
-  // this stays right when the far point is at infinity (w_far = 0, an infinite perspective).
-  const Vector3f vN(vNear.x, vNear.y, vNear.z), vF(vFar.x, vFar.y, vFar.z);
-  const Vector3f vDirection = mthNormalize(vF * vNear.w - vN * vFar.w);
-  const Vector3f vOrigin = vN / vNear.w;
+  Vector4f vStart = mInverse * vDevice;
+  Vector4f vEnd = mInverse * Vector4f(vDevice.x, vDevice.y, 1.0f, 1.0f);
+  // Unprojected, w is 1 / distance for a perspective: the larger one is the end nearer to the
+  // camera, which is depth 1 when the depth is reversed.
+  if (fabsf(vStart.w) < fabsf(vEnd.w)) {
+    const Vector4f v = vStart;
+    vStart = vEnd;
+    vEnd = v;
+  }
+  if (vStart.w == 0.0f) return 0;
+  // end / w_end - start / w_start, times w_start w_end (the same sign at both ends): this stays
+  // right when the far end is at infinity (w_end = 0, an infinite perspective).
+  const Vector3f vS(vStart.x, vStart.y, vStart.z), vE(vEnd.x, vEnd.y, vEnd.z);
+  const Vector3f vDirection = mthNormalize(vE * vStart.w - vS * vEnd.w);
+  const Vector3f vOrigin = vS / vStart.w;
   if (!(mthLength(vDirection) > 0.0f) || !IsOrdinary(mthDot(vDirection, vOrigin))) return 0;
   ray = Ray3f(vOrigin, vDirection);
   return 1;

@@ -75,9 +75,9 @@ CORE_API int mthProject3DPointTo2DSpace(Vector3f &v2D, const Vector3f &v3D,
 // when the matrix is singular, the point lies at infinity or the viewport is empty.
 CORE_API int mthProject2DPointTo3DSpace(Vector3f &v3D, const Vector3f &v2D,
                                         const Matrix44f &mProjection, const Box2l &boxViewport);
-// The ray through the pixel point `v2D`: it starts on the near plane and runs (unit direction)
-// away from the camera through the far plane; returns 0 and leaves `ray` alone when the matrix
-// is singular or the viewport is empty.
+// The ray through the pixel point `v2D`: it starts on the clip plane nearer to the camera and
+// runs (unit direction) away from it (for an orthographic projection, from depth 0 to depth 1);
+// returns 0 and leaves `ray` alone when the matrix is singular or the viewport is empty.
 CORE_API int mthRayThroughPoint(Ray3f &ray, const Vector2f &v2D, const Matrix44f &mProjection,
                                 const Box2l &boxViewport);
 // Pixels across one unit of length (a meter) lying across the view at `fDistance` in front of
