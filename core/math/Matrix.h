@@ -111,7 +111,8 @@ CORE_API Matrix33f mthTranspose(const Matrix33f &m);
 CORE_API Matrix44f mthTranspose(const Matrix44f &m);
 
 // The inverse of a general matrix into `mInverse`; returns 0 and leaves `mInverse` alone when the
-// matrix is singular (its determinant is 0, or so small that the inverse would overflow).
+// matrix is singular (its determinant is 0, or so small that the inverse would overflow) or not
+// finite.
 CORE_API int mthInvertM33f(Matrix33f &mInverse, const Matrix33f &m);
 CORE_API int mthInvertM34f(Matrix34f &mInverse, const Matrix34f &m);
 CORE_API int mthInvertM44f(Matrix44f &mInverse, const Matrix44f &m);

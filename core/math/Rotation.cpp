@@ -13,10 +13,19 @@ Matrix33f mthEulerToMatrix(const Vector3f &vEuler)
   const float ch = cosf(vEuler.x), sh = sinf(vEuler.x);
   const float cp = cosf(vEuler.y), sp = sinf(vEuler.y);
   const float cb = cosf(vEuler.z), sb = sinf(vEuler.z);
-  // Ry(h) * Rx(p) * Rz(b), multiplied out.
-  return Matrix33f(ch * cb + sh * sp * sb, sh * sp * cb - ch * sb, sh * cp, //
-                   cp * sb, cp * cb, -sp,                                   //
-                   ch * sp * sb - sh * cb, sh * sb + ch * sp * cb, ch * cp);
+  // Ry(h) * Rx(p) * Rz(b), multiplied out, in place.
+  const float shsp = sh * sp, chsp = ch * sp;
+  Matrix33f m;
+  m.m[0][0] = ch * cb + shsp * sb;
+  m.m[0][1] = shsp * cb - ch * sb;
+  m.m[0][2] = sh * cp;
+  m.m[1][0] = cp * sb;
+  m.m[1][1] = cp * cb;
+  m.m[1][2] = -sp;
+  m.m[2][0] = chsp * sb - sh * cb;
+  m.m[2][1] = sh * sb + chsp * cb;
+  m.m[2][2] = ch * cp;
+  return m;
 }
 
 Quaternion4f mthEulerToQuaternion(const Vector3f &vEuler)
@@ -40,12 +49,19 @@ Vector3f mthMatrixToEuler(const Matrix33f &mat)
   // Bank first, from the middle row (cos p sin b, cos p cos b, -sin p); then heading and pitch
   // from the matrix with that bank taken off (M Rz(-b) = Ry(h) Rx(p)). Whatever bank comes out
   // near the gimbal lock, heading and pitch are computed to agree with it, so the angles always
-  // give the matrix back; and at the lock itself (no bank left) bank is 0.
+  // give the matrix back; at the lock itself (no bank left in the row) bank is 0.
   const float(&m)[3][3] = mat.m;
-  const float fBank = atan2f(m[1][0], m[1][1]);
-  const float cb = cosf(fBank), sb = sinf(fBank);
+  const float fCosPitch = sqrtf(m[1][0] * m[1][0] + m[1][1] * m[1][1]);
+  float fBank = 0.0f, cb = 1.0f, sb = 0.0f;
+  if (fCosPitch > 1e-30f) {
+    // The bank's sine and cosine straight from the row: no trigonometry needed for them.
+    const float fInv = 1.0f / fCosPitch;
+    fBank = atan2f(m[1][0], m[1][1]);
+    cb = m[1][1] * fInv;
+    sb = m[1][0] * fInv;
+  }
   const float fHeading = atan2f(m[2][1] * sb - m[2][0] * cb, m[0][0] * cb - m[0][1] * sb);
-  const float fPitch = atan2f(-m[1][2], m[1][0] * sb + m[1][1] * cb);
+  const float fPitch = atan2f(-m[1][2], fCosPitch);
   return Vector3f(fHeading, fPitch, fBank);
 }
 

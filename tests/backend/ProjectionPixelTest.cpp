@@ -73,6 +73,8 @@ protected:
   void DrawAndCompare(const Box2l &boxPort, const Matrix34f &mPlacement,
                       const Matrix44f &mProjection, float fNear, float fFar)
   {
+    // The whole target cleared first (a clear covers the draw port only).
+    _gfxClear(GfxTarget(GTA_COLOR | GTA_DEPTH), 0xFF000000 | _ulClear, 0.5f, 0);
     m_dp.dp_iLeft = boxPort.vMin.x;
     m_dp.dp_iTop = boxPort.vMin.y;
     m_dp.dp_iWidth = boxPort.Width();
@@ -129,7 +131,6 @@ protected:
     // view.
     const Matrix44f mDevice = _gfx_mAdjustedProjection * mView;
     _gfxVertexProgramConstants(0, 4, &mDevice.m[0][0]);
-    _gfxClear(GfxTarget(GTA_COLOR | GTA_DEPTH), 0xFF000000 | _ulClear, 0.5f, 0);
     _gfxEnableDepthBuffer();
     _gfxDepthFunc(GCP_LESS);
     _gfxBindVertexArray(0, av.data(), GUT_FLOAT3, long(av.size() * sizeof(Vertex)), 0);

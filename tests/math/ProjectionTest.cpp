@@ -144,8 +144,13 @@ TEST(MathProjection, ClipDistancesComeBackAndMoveAlone)
     // A perspective keeps the far distance only in m22 + 1 = n / (n - f), whose digits go as
     // f / n grows.
     ASSERT_NEAR(mthGetFarClipDistance(m), fF, fF * (1e-5f + 3e-7f * fF / fN));
+    // The field of view stays: the near rectangle grows with the near distance.
     mthSetClipDistances(m, fN2, fF2);
-    ASSERT_TRUE(NearGlm(m, glm::frustumRH_ZO(-0.5f, 0.7f, -0.3f, 0.2f, fN2, fF2), 1e-5f));
+    const float fGrowth = fN2 / fN;
+    ASSERT_TRUE(NearGlm(m,
+                        glm::frustumRH_ZO(-0.5f * fGrowth, 0.7f * fGrowth, -0.3f * fGrowth,
+                                          0.2f * fGrowth, fN2, fF2),
+                        1e-5f));
     Matrix44f mOrtho = mthOrthoSizeY(3, 2, -fN, fF);
     ASSERT_NEAR(mthGetNearClipDistance(mOrtho), -fN, 1e-4f);
     ASSERT_NEAR(mthGetFarClipDistance(mOrtho), fF, 1e-4f * fF);

@@ -88,6 +88,14 @@ TEST(MathTransform, InversesAndTransposesMatchGlm)
   Matrix44f m44 = mthIdentityM44f();
   EXPECT_EQ(mthInvertM44f(m44, Matrix44f(1.0f)), 0);
   EXPECT_EQ(m44, mthIdentityM44f());
+  // Not finite, or an inverse beyond the float range: 0 as well.
+  EXPECT_EQ(mthInvertM44f(m44, Matrix44f(NAN)), 0);
+  EXPECT_EQ(mthInvertM44f(m44, Matrix44f(1e-39f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1)), 0);
+  EXPECT_EQ(m44, mthIdentityM44f());
+  Matrix33f m33 = mthIdentityM33f();
+  EXPECT_EQ(mthInvertM33f(m33, Matrix33f(1e-39f, 0, 0, 0, 1, 0, 0, 0, 1)), 0);
+  EXPECT_EQ(mthInvertM33f(m33, Matrix33f(INFINITY, 0, 0, 0, 1, 0, 0, 0, 1)), 0);
+  EXPECT_EQ(m33, mthIdentityM33f());
   Matrix34f m34 = mthIdentityM34f();
   EXPECT_EQ(mthInvertM34f(m34, Matrix34f(1, 2, 3, 4, 2, 4, 6, 8, 0, 0, 1, 0)), 0);
   EXPECT_EQ(m34, mthIdentityM34f());
