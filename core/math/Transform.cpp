@@ -12,8 +12,8 @@ namespace {
 // The box of centre `vCentre` and half sizes `vHalf` under the linear part whose element (i, j)
 // is afRows[i * iRowStep + j * iColumnStep], plus `vMove`: the centre moves as a point, and each
 // new half size is what the turned half sizes reach along that axis (the sum of |r_ij| half_j).
-// Cheaper than eight corners and exactly their bound. The steps let one loop read a matrix or
-// its transpose in place.
+// Cheaper than eight corners and, rounding aside, exactly their bound. The steps let one loop read
+// a matrix or its transpose in place.
 Box3f CentredBox(const float *afRows, int iRowStep, int iColumnStep, const Vector3f &vCentre,
                  const Vector3f &vHalf, const Vector3f &vMove)
 {
