@@ -1,8 +1,8 @@
 // Matrix constructors, products, transposes and inverses.
 #include "core/math/Matrix.h"
 
-#include <float.h>
 #include <math.h>
+#include <string.h>
 
 namespace QuennelEngine {
 
@@ -140,12 +140,15 @@ Matrix34f operator*(const Matrix34f &mA, const Matrix34f &mB)
 
 Matrix44f operator*(const Matrix44f &mA, const Matrix44f &mB)
 {
+  // A row of A in locals times the columns of B, unrolled.
   Matrix44f mR;
+  const float(&b)[4][4] = mB.m;
   for (int i = 0; i < 4; i++) {
-    for (int j = 0; j < 4; j++) {
-      mR.m[i][j] = mA.m[i][0] * mB.m[0][j] + mA.m[i][1] * mB.m[1][j] + mA.m[i][2] * mB.m[2][j] +
-                   mA.m[i][3] * mB.m[3][j];
-    }
+    const float a0 = mA.m[i][0], a1 = mA.m[i][1], a2 = mA.m[i][2], a3 = mA.m[i][3];
+    mR.m[i][0] = a0 * b[0][0] + a1 * b[1][0] + a2 * b[2][0] + a3 * b[3][0];
+    mR.m[i][1] = a0 * b[0][1] + a1 * b[1][1] + a2 * b[2][1] + a3 * b[3][1];
+    mR.m[i][2] = a0 * b[0][2] + a1 * b[1][2] + a2 * b[2][2] + a3 * b[3][2];
+    mR.m[i][3] = a0 * b[0][3] + a1 * b[1][3] + a2 * b[2][3] + a3 * b[3][3];
   }
   return mR;
 }
@@ -161,12 +164,15 @@ bool SameElements(const float (&afA)[ROWS][COLUMNS], const float (&afB)[ROWS][CO
   return true;
 }
 
-// 1 / fDeterminant when it is finite and the matrix is not singular.
-bool Reciprocal(float fDeterminant, float &fInverse)
+// Whether every float of an array is finite, by the exponent bits: the floats have been stored,
+// so an x87 register's extra range cannot hide an overflow.
+template <int COUNT> bool AllFinite(const float *af)
 {
-  if (fDeterminant == 0.0f || !isfinite(fDeterminant)) return false;
-  fInverse = 1.0f / fDeterminant;
-  return isfinite(fInverse);
+  unsigned int aul[COUNT];
+  memcpy(aul, af, sizeof(aul));
+  unsigned int ulBad = 0;
+  for (int i = 0; i < COUNT; i++) ulBad |= (aul[i] & 0x7F800000u) == 0x7F800000u;
+  return ulBad == 0;
 }
 
 } // namespace
@@ -209,73 +215,100 @@ float mthDeterminant(const Matrix33f &m)
          m.m[0][2] * (m.m[1][0] * m.m[2][1] - m.m[1][1] * m.m[2][0]);
 }
 
+namespace {
+
+// The adjugate (transposed cofactors) over the determinant; false for a singular matrix. The
+// first column's cofactors give the determinant too. Reads the left 3 x 3 of a 3 x 3 or 3 x 4.
+template <int COLUMNS> bool Invert33(float (&afInverse)[3][3], const float (&a)[3][COLUMNS])
+{
+  const float f00 = a[1][1] * a[2][2] - a[1][2] * a[2][1];
+  const float f10 = a[1][2] * a[2][0] - a[1][0] * a[2][2];
+  const float f20 = a[1][0] * a[2][1] - a[1][1] * a[2][0];
+  // Rounded to a float through memory, so that x87 registers (with their wider range) and SSE
+  // refuse the same determinants: those that underflow to 0.
+  volatile float fRounded = a[0][0] * f00 + a[0][1] * f10 + a[0][2] * f20;
+  const float fDeterminant = fRounded;
+  if (fDeterminant == 0.0f) return false;
+  const float fInv = 1.0f / fDeterminant;
+  afInverse[0][0] = f00 * fInv;
+  afInverse[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) * fInv;
+  afInverse[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) * fInv;
+  afInverse[1][0] = f10 * fInv;
+  afInverse[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) * fInv;
+  afInverse[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) * fInv;
+  afInverse[2][0] = f20 * fInv;
+  afInverse[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) * fInv;
+  afInverse[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) * fInv;
+  // A determinant too small for its cofactors (or one not finite) left infinities or NaNs.
+  return AllFinite<9>(&afInverse[0][0]);
+}
+
+} // namespace
+
 int mthInvertM33f(Matrix33f &mInverse, const Matrix33f &m)
 {
-  float fInv;
-  if (!Reciprocal(mthDeterminant(m), fInv)) return 0;
-  // The adjugate (transposed cofactors) over the determinant.
-  const float(&a)[3][3] = m.m;
-  mInverse = Matrix33f((a[1][1] * a[2][2] - a[1][2] * a[2][1]) * fInv,
-                       (a[0][2] * a[2][1] - a[0][1] * a[2][2]) * fInv,
-                       (a[0][1] * a[1][2] - a[0][2] * a[1][1]) * fInv,
-                       (a[1][2] * a[2][0] - a[1][0] * a[2][2]) * fInv,
-                       (a[0][0] * a[2][2] - a[0][2] * a[2][0]) * fInv,
-                       (a[0][2] * a[1][0] - a[0][0] * a[1][2]) * fInv,
-                       (a[1][0] * a[2][1] - a[1][1] * a[2][0]) * fInv,
-                       (a[0][1] * a[2][0] - a[0][0] * a[2][1]) * fInv,
-                       (a[0][0] * a[1][1] - a[0][1] * a[1][0]) * fInv);
+  float af[3][3];
+  if (!Invert33(af, m.m)) return 0;
+  memcpy(mInverse.m, af, sizeof(af));
   return 1;
 }
 
 int mthInvertM34f(Matrix34f &mInverse, const Matrix34f &m)
 {
   // (A t)^-1 = (A^-1, -A^-1 t).
-  Matrix33f mLinear;
-  if (!mthInvertM33f(mLinear, Matrix33f(m))) return 0;
-  mInverse = Matrix34f(mLinear, -(mLinear * m.GetTranslation()));
+  const float(&a)[3][4] = m.m;
+  float af[3][3];
+  if (!Invert33(af, a)) return 0;
+  for (int i = 0; i < 3; i++) {
+    mInverse.m[i][0] = af[i][0];
+    mInverse.m[i][1] = af[i][1];
+    mInverse.m[i][2] = af[i][2];
+    mInverse.m[i][3] = -(af[i][0] * a[0][3] + af[i][1] * a[1][3] + af[i][2] * a[2][3]);
+  }
   return 1;
 }
 
 int mthInvertM44f(Matrix44f &mInverse, const Matrix44f &m)
 {
-  // Gauss-Jordan elimination with partial pivoting, in double so that near-singular projections
-  // keep their digits.
-  double a[4][8];
-  for (int i = 0; i < 4; i++) {
-    for (int j = 0; j < 4; j++) {
-      a[i][j] = m.m[i][j];
-      a[i][j + 4] = (i == j) ? 1.0 : 0.0;
-    }
-  }
-  for (int c = 0; c < 4; c++) {
-    int iPivot = c;
-    for (int i = c + 1; i < 4; i++) {
-      if (fabs(a[i][c]) > fabs(a[iPivot][c])) iPivot = i;
-    }
-    if (a[iPivot][c] == 0.0) return 0;
-    if (iPivot != c) {
-      for (int j = 0; j < 8; j++) {
-        const double d = a[c][j];
-        a[c][j] = a[iPivot][j];
-        a[iPivot][j] = d;
-      }
-    }
-    const double dInv = 1.0 / a[c][c];
-    for (int j = 0; j < 8; j++) a[c][j] *= dInv;
-    for (int i = 0; i < 4; i++) {
-      if (i == c || a[i][c] == 0.0) continue;
-      const double dFactor = a[i][c];
-      for (int j = 0; j < 8; j++) a[i][j] -= dFactor * a[c][j];
-    }
-  }
-  Matrix44f mR;
-  for (int i = 0; i < 4; i++) {
-    for (int j = 0; j < 4; j++) {
-      if (!(fabs(a[i][j + 4]) <= FLT_MAX)) return 0;
-      mR.m[i][j] = (float)a[i][j + 4];
-    }
-  }
-  mInverse = mR;
+  // The adjugate from the 2 x 2 minors of the top two rows (s) and the bottom two (c), in
+  // double: a product of two floats is exact there, so the minors are, and near-singular
+  // projections keep their digits. No branches but the singular test.
+  const float(&a)[4][4] = m.m;
+  const double s0 = (double)a[0][0] * a[1][1] - (double)a[1][0] * a[0][1];
+  const double s1 = (double)a[0][0] * a[1][2] - (double)a[1][0] * a[0][2];
+  const double s2 = (double)a[0][0] * a[1][3] - (double)a[1][0] * a[0][3];
+  const double s3 = (double)a[0][1] * a[1][2] - (double)a[1][1] * a[0][2];
+  const double s4 = (double)a[0][1] * a[1][3] - (double)a[1][1] * a[0][3];
+  const double s5 = (double)a[0][2] * a[1][3] - (double)a[1][2] * a[0][3];
+  const double c5 = (double)a[2][2] * a[3][3] - (double)a[3][2] * a[2][3];
+  const double c4 = (double)a[2][1] * a[3][3] - (double)a[3][1] * a[2][3];
+  const double c3 = (double)a[2][1] * a[3][2] - (double)a[3][1] * a[2][2];
+  const double c2 = (double)a[2][0] * a[3][3] - (double)a[3][0] * a[2][3];
+  const double c1 = (double)a[2][0] * a[3][2] - (double)a[3][0] * a[2][2];
+  const double c0 = (double)a[2][0] * a[3][1] - (double)a[3][0] * a[2][1];
+  const double dDet = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
+  if (dDet == 0.0) return 0;
+  const double d = 1.0 / dDet;
+  const float af[4][4] = {{(float)((a[1][1] * c5 - a[1][2] * c4 + a[1][3] * c3) * d),
+                           (float)((-a[0][1] * c5 + a[0][2] * c4 - a[0][3] * c3) * d),
+                           (float)((a[3][1] * s5 - a[3][2] * s4 + a[3][3] * s3) * d),
+                           (float)((-a[2][1] * s5 + a[2][2] * s4 - a[2][3] * s3) * d)},
+                          {(float)((-a[1][0] * c5 + a[1][2] * c2 - a[1][3] * c1) * d),
+                           (float)((a[0][0] * c5 - a[0][2] * c2 + a[0][3] * c1) * d),
+                           (float)((-a[3][0] * s5 + a[3][2] * s2 - a[3][3] * s1) * d),
+                           (float)((a[2][0] * s5 - a[2][2] * s2 + a[2][3] * s1) * d)},
+                          {(float)((a[1][0] * c4 - a[1][1] * c2 + a[1][3] * c0) * d),
+                           (float)((-a[0][0] * c4 + a[0][1] * c2 - a[0][3] * c0) * d),
+                           (float)((a[3][0] * s4 - a[3][1] * s2 + a[3][3] * s0) * d),
+                           (float)((-a[2][0] * s4 + a[2][1] * s2 - a[2][3] * s0) * d)},
+                          {(float)((-a[1][0] * c3 + a[1][1] * c1 - a[1][2] * c0) * d),
+                           (float)((a[0][0] * c3 - a[0][1] * c1 + a[0][2] * c0) * d),
+                           (float)((-a[3][0] * s3 + a[3][1] * s1 - a[3][2] * s0) * d),
+                           (float)((a[2][0] * s3 - a[2][1] * s1 + a[2][2] * s0) * d)}};
+  // An inverse beyond the float range became infinite when it was rounded to float (and a
+  // determinant that was not finite gave NaNs): either counts as singular.
+  if (!AllFinite<16>(&af[0][0])) return 0;
+  memcpy(mInverse.m, af, sizeof(af));
   return 1;
 }
 
@@ -288,6 +321,11 @@ Matrix34f mthInvertRTM34f(const Matrix34f &m)
 {
   const Matrix33f rT = mthTranspose(Matrix33f(m));
   return Matrix34f(rT, -(rT * m.GetTranslation()));
+}
+
+Matrix44f mthInvertRTM44f(const Matrix44f &m)
+{
+  return Matrix44f(mthInvertRTM34f(Matrix34f(m)));
 }
 
 } // namespace QuennelEngine

@@ -111,14 +111,18 @@ CORE_API Matrix33f mthTranspose(const Matrix33f &m);
 CORE_API Matrix44f mthTranspose(const Matrix44f &m);
 
 // The inverse of a general matrix into `mInverse`; returns 0 and leaves `mInverse` alone when the
-// matrix is singular (its determinant is 0, or so small that the inverse would overflow).
+// matrix is singular (its determinant is 0, or so small that the inverse would overflow) or not
+// finite.
 CORE_API int mthInvertM33f(Matrix33f &mInverse, const Matrix33f &m);
 CORE_API int mthInvertM34f(Matrix34f &mInverse, const Matrix34f &m);
 CORE_API int mthInvertM44f(Matrix44f &mInverse, const Matrix44f &m);
 // The inverse of a rotation (the transpose), and of a rotation with a translation (R^T, -R^T t):
 // exact and cheap, for orthonormal linear parts only (cameras, placements).
+// A non-orthonormal linear part gives its transpose, which is then no inverse.
 CORE_API Matrix33f mthInvertR(const Matrix33f &r);
 CORE_API Matrix34f mthInvertRTM34f(const Matrix34f &m);
+// The same for the 4 x 4 form: its bottom row is taken to be (0, 0, 0, 1) and comes back as that.
+CORE_API Matrix44f mthInvertRTM44f(const Matrix44f &m);
 
 CORE_API float mthDeterminant(const Matrix33f &m);
 

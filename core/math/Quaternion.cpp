@@ -1,6 +1,7 @@
 // Quaternion products and the conversions between quaternions, axis-angles and matrices.
 #include "core/math/Quaternion.h"
 
+#include <float.h>
 #include <math.h>
 
 namespace QuennelEngine {
@@ -35,8 +36,13 @@ Vector3f operator*(const QuatVect &qv, const Vector3f &v)
 
 Quaternion4f mthAxisAngleToQuaternion(const Vector4f &vAxisAngle)
 {
+  // The axis is normalised here, so a slightly long axis cannot give a quaternion that scales;
+  // one of length 0 (or a non-finite one) has no direction and turns nothing.
+  const float fLength = sqrtf(vAxisAngle.x * vAxisAngle.x + vAxisAngle.y * vAxisAngle.y +
+                              vAxisAngle.z * vAxisAngle.z);
+  if (!(fLength > 0.0f && fLength <= FLT_MAX)) return mthIdentityQ4f();
   const float fHalf = vAxisAngle.w * 0.5f;
-  const float fSin = sinf(fHalf);
+  const float fSin = sinf(fHalf) / fLength;
   return Quaternion4f(vAxisAngle.x * fSin, vAxisAngle.y * fSin, vAxisAngle.z * fSin, cosf(fHalf));
 }
 
@@ -51,12 +57,24 @@ Vector4f mthQuaternionToAxisAngle(const Quaternion4f &q)
 
 Matrix33f mthQuaternionToMatrix(const Quaternion4f &q)
 {
-  const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z;
-  const float xy = q.x * q.y, xz = q.x * q.z, yz = q.y * q.z;
-  const float xw = q.x * q.w, yw = q.y * q.w, zw = q.z * q.w;
-  return Matrix33f(1 - 2 * (yy + zz), 2 * (xy - zw), 2 * (xz + yw), //
-                   2 * (xy + zw), 1 - 2 * (xx + zz), 2 * (yz - xw), //
-                   2 * (xz - yw), 2 * (yz + xw), 1 - 2 * (xx + yy));
+  // The doubled components first: every product below then carries its factor 2.
+  const float x2 = q.x + q.x, y2 = q.y + q.y, z2 = q.z + q.z;
+  const float xx = q.x * x2, yy = q.y * y2, zz = q.z * z2;
+  const float xy = q.x * y2, xz = q.x * z2, yz = q.y * z2;
+  const float xw = q.w * x2, yw = q.w * y2, zw = q.w * z2;
+  // Written in place: a call to the nine-float constructor would round-trip every element
+  // through the stack.
+  Matrix33f m;
+  m.m[0][0] = 1 - (yy + zz);
+  m.m[0][1] = xy - zw;
+  m.m[0][2] = xz + yw;
+  m.m[1][0] = xy + zw;
+  m.m[1][1] = 1 - (xx + zz);
+  m.m[1][2] = yz - xw;
+  m.m[2][0] = xz - yw;
+  m.m[2][1] = yz + xw;
+  m.m[2][2] = 1 - (xx + yy);
+  return m;
 }
 
 Matrix33f mthAxisAngleToMatrix(const Vector4f &vAxisAngle)
@@ -69,23 +87,24 @@ Quaternion4f mthMatrixToQuaternion(const Matrix33f &mat)
   // From the largest of w, x, y, z, so the square root never takes a small difference.
   const float(&m)[3][3] = mat.m;
   const float fTrace = m[0][0] + m[1][1] + m[2][2];
+  // The largest component is half the root; one division gives the factor for the others.
   Quaternion4f q;
   if (fTrace > 0.0f) {
-    const float s = sqrtf(fTrace + 1.0f) * 2.0f;
-    q = Quaternion4f((m[2][1] - m[1][2]) / s, (m[0][2] - m[2][0]) / s, (m[1][0] - m[0][1]) / s,
-                     0.25f * s);
+    const float fRoot = sqrtf(fTrace + 1.0f), f = 0.5f / fRoot;
+    q = Quaternion4f((m[2][1] - m[1][2]) * f, (m[0][2] - m[2][0]) * f, (m[1][0] - m[0][1]) * f,
+                     0.5f * fRoot);
   } else if (m[0][0] >= m[1][1] && m[0][0] >= m[2][2]) {
-    const float s = sqrtf(1.0f + m[0][0] - m[1][1] - m[2][2]) * 2.0f;
-    q = Quaternion4f(0.25f * s, (m[0][1] + m[1][0]) / s, (m[0][2] + m[2][0]) / s,
-                     (m[2][1] - m[1][2]) / s);
+    const float fRoot = sqrtf(1.0f + m[0][0] - m[1][1] - m[2][2]), f = 0.5f / fRoot;
+    q = Quaternion4f(0.5f * fRoot, (m[0][1] + m[1][0]) * f, (m[0][2] + m[2][0]) * f,
+                     (m[2][1] - m[1][2]) * f);
   } else if (m[1][1] >= m[2][2]) {
-    const float s = sqrtf(1.0f + m[1][1] - m[0][0] - m[2][2]) * 2.0f;
-    q = Quaternion4f((m[0][1] + m[1][0]) / s, 0.25f * s, (m[1][2] + m[2][1]) / s,
-                     (m[0][2] - m[2][0]) / s);
+    const float fRoot = sqrtf(1.0f + m[1][1] - m[0][0] - m[2][2]), f = 0.5f / fRoot;
+    q = Quaternion4f((m[0][1] + m[1][0]) * f, 0.5f * fRoot, (m[1][2] + m[2][1]) * f,
+                     (m[0][2] - m[2][0]) * f);
   } else {
-    const float s = sqrtf(1.0f + m[2][2] - m[0][0] - m[1][1]) * 2.0f;
-    q = Quaternion4f((m[0][2] + m[2][0]) / s, (m[1][2] + m[2][1]) / s, 0.25f * s,
-                     (m[1][0] - m[0][1]) / s);
+    const float fRoot = sqrtf(1.0f + m[2][2] - m[0][0] - m[1][1]), f = 0.5f / fRoot;
+    q = Quaternion4f((m[0][2] + m[2][0]) * f, (m[1][2] + m[2][1]) * f, 0.5f * fRoot,
+                     (m[1][0] - m[0][1]) * f);
   }
   return q.w < 0.0f ? q * -1.0f : q;
 }

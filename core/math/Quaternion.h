@@ -87,13 +87,23 @@ CORE_API QuatVect operator*(const QuatVect &qvA, const QuatVect &qvB);
 CORE_API Vector3f operator*(const QuatVect &qv, const Vector3f &v);
 
 // Conversions. Quaternions from matrices have w >= 0; matrices must be rotations (orthonormal,
-// determinant 1). A zero rotation gives the axis (1, 0, 0) with angle 0.
+// determinant 1). A zero rotation gives the axis (1, 0, 0) with angle 0. The Euler-angle
+// conversions are in core/math/Rotation.h.
+//
+// The unit quaternion of an axis-angle; the axis need not have length 1, and an axis of length 0
+// (or not finite) gives the identity.
 CORE_API Quaternion4f mthAxisAngleToQuaternion(const Vector4f &vAxisAngle);
+// Unit axis and angle in [0, 2 pi]; no vector part gives (1, 0, 0, 0).
 CORE_API Vector4f mthQuaternionToAxisAngle(const Quaternion4f &q);
+// The rotation matrix of an axis-angle (a zero axis gives the identity).
 CORE_API Matrix33f mthAxisAngleToMatrix(const Vector4f &vAxisAngle);
+// The rotation matrix of a unit quaternion (the zero quaternion gives the identity).
 CORE_API Matrix33f mthQuaternionToMatrix(const Quaternion4f &q);
+// The quaternion of a rotation matrix, w >= 0; finite input never gives NaN.
 CORE_API Quaternion4f mthMatrixToQuaternion(const Matrix33f &m);
+// The matrix of a placement: rotation part and translation column.
 CORE_API Matrix34f mthQuatVectToMatrix(const QuatVect &qv);
+// The placement of a rotation-and-translation matrix (rotation as by mthMatrixToQuaternion).
 CORE_API QuatVect mthMatrixToQuatVect(const Matrix34f &m);
 
 static_assert(sizeof(Quaternion4f) == 16 && offsetof(Quaternion4f, x) == 0 &&
