@@ -7,7 +7,8 @@
 // a capsule along each edge, a grown box is three boxes each grown along one axis with a capsule
 // along each of its twelve edges. A grown cylinder has a torus for a rim, which is found by
 // stepping along the ray by the exact distance to the cylinder (each step safe, since no point of
-// the shape is nearer than that distance).
+// the shape is nearer than that distance), with a search of the convex distance along the ray
+// for the rays nearly parallel to its surface, where steps shrink slowly.
 #include "core/math/Intersect.h"
 
 #include "core/frame/CodeGuard.h"
@@ -155,7 +156,7 @@ int RayTriangleSlab(const Vector3f &vO, const Vector3f &vD, float fR, const Vect
   const Vector3f vOffset = vUnit * (fDistance >= 0 ? fR : -fR);
   const float fDN = mthDot(vUnit, vD);
   if (fDN == 0 || (fDistance >= 0) == (fDN > 0)) return 0;
-  const float fHit = (fR - fabsf(fDistance)) / fabsf(fDN);
+  const float fHit = (fabsf(fDistance) - fR) / fabsf(fDN);
   if (!(fHit >= 0 && fHit <= FLT_MAX)) return 0;
   const Vector3f vOnFace = vO + vD * fHit - vOffset;
   if (!mthIsPointInTriangle(vOnFace, v0, v1, v2)) return 0;
@@ -187,16 +188,41 @@ int RayLocalCylinder(const Vector3f &vO, const Vector3f &vD, float fR, float fH,
   if (!RayBoxRange(vO, vD, -vBound, vBound, fEnter, fFar)) return 0;
   const float fLength = mthLength(vD);
   const float fEpsilon = 1e-6f * (fR + fH + fGrow);
+  auto Gap = [&](float fAt) { return CylinderDistance(vO + vD * fAt, fR, fH) - fGrow; };
   float fAt = fEnter;
-  for (int iStep = 0; iStep < 200 && fAt <= fFar; iStep++) {
-    const float fGap = CylinderDistance(vO + vD * fAt, fR, fH) - fGrow;
+  for (int iStep = 0; iStep < 32; iStep++) {
+    if (fAt > fFar) return 0;
+    const float fGap = Gap(fAt);
     if (fGap <= fEpsilon) {
       fT = fAt;
       return 1;
     }
     fAt += fGap / fLength;
   }
-  return 0;
+  // Slow progress means a ray nearly parallel to the surface. The distance to a convex shape is
+  // convex along a line: find its smallest value, then the first crossing before it.
+  float fLow = fAt, fHigh = fFar;
+  for (int i = 0; i < 60; i++) {
+    const float fThird = (fHigh - fLow) / 3;
+    if (Gap(fLow + fThird) < Gap(fHigh - fThird)) {
+      fHigh -= fThird;
+    } else {
+      fLow += fThird;
+    }
+  }
+  float fInside = (fLow + fHigh) / 2;
+  if (!(fInside >= fAt) || Gap(fInside) > fEpsilon) return 0;
+  float fOutside = fAt;
+  for (int i = 0; i < 40; i++) {
+    const float fMiddle = (fOutside + fInside) / 2;
+    if (Gap(fMiddle) <= fEpsilon) {
+      fInside = fMiddle;
+    } else {
+      fOutside = fMiddle;
+    }
+  }
+  fT = fInside;
+  return 1;
 }
 
 // The primitive in its local space (the ray moved there already), grown by fGrow >= 0.

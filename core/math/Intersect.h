@@ -55,8 +55,8 @@ CORE_API int mthIntersectRayCapsule(const Ray3f &ray, const Vector3f &vA, const 
 // negative half extent is an empty shape.
 CORE_API int mthIntersectRayPrimitive(const Ray3f &ray, const CPrimitiveDesc &pd, float &fT);
 // The thick ray against the primitive's solid (boxes with rounded edges, spheres and capsules
-// grown by the radius, cylinders with rounded rims). A cylinder's rim is found by stepping in
-// safe distances: a ray that only grazes it within 1e-5 of its size may be taken as a miss.
+// grown by the radius, cylinders with rounded rims). A thick ray meets a cylinder within 1e-6 of
+// the shape's size, found by search rather than in closed form.
 CORE_API int mthIntersectThickRayPrimitive(const Ray3f &ray, float fRadius,
                                            const CPrimitiveDesc &pd, float &fT);
 // The unit normal, in world space, of the primitive's surface at or near `vPoint`: outside the

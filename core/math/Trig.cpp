@@ -40,37 +40,38 @@ inline float Lookup(double dSteps, int iOffset)
 
 } // namespace
 
+// In double: the runtime's float forms are not always within a rounding of the true value.
 float Sin(float fAngle)
 {
-  return sinf(fAngle);
+  return (float)sin((double)fAngle);
 }
 
 float Cos(float fAngle)
 {
-  return cosf(fAngle);
+  return (float)cos((double)fAngle);
 }
 
 float Tan(float fAngle)
 {
-  return tanf(fAngle);
+  return (float)tan((double)fAngle);
 }
 
 float SinFast(float fAngle)
 {
-  // The negated test lets NaN through to sinf, which returns NaN.
-  if (!(fabsf(fAngle) <= FAST_LIMIT)) return sinf(fAngle);
+  // The negated test lets NaN through to Sin, which returns NaN.
+  if (!(fabsf(fAngle) <= FAST_LIMIT)) return Sin(fAngle);
   return Lookup(fAngle * STEPS_PER_RADIAN, 0);
 }
 
 float CosFast(float fAngle)
 {
-  if (!(fabsf(fAngle) <= FAST_LIMIT)) return cosf(fAngle);
+  if (!(fabsf(fAngle) <= FAST_LIMIT)) return Cos(fAngle);
   return Lookup(fAngle * STEPS_PER_RADIAN, TABLE_SIZE / 4);
 }
 
 float TanFast(float fAngle)
 {
-  if (!(fabsf(fAngle) <= FAST_LIMIT)) return tanf(fAngle);
+  if (!(fabsf(fAngle) <= FAST_LIMIT)) return Tan(fAngle);
   const double dSteps = fAngle * STEPS_PER_RADIAN;
   return Lookup(dSteps, 0) / Lookup(dSteps, TABLE_SIZE / 4);
 }
