@@ -101,34 +101,33 @@ int RayCapsule(const Vector3f &vO, const Vector3f &vD, const Vector3f &vA, const
   return bHit;
 }
 
-// The slab test against [vMin, vMax] (not empty) for |d| > 0: the range of t >= 0 in the box.
+// The slab test: the range of t >= 0 in the box [vMin, vMax]. Each slab's entry is taken at the
+// face the direction meets first, chosen by the direction's sign rather than by sorting the two
+// crossings, so an empty box (a maximum below its minimum) yields an entry past the exit and is
+// missed without a test of its own. A zero component makes its inverse infinite and its slab
+// either everything (-inf, inf) or nothing (inf, inf); an origin exactly on such a slab's face
+// makes 0 * inf = NaN, which the comparisons never take, leaving that slab unconstrained. A zero
+// direction leaves the exit infinite: no hit.
 inline int RayBoxRange(const Vector3f &vO, const Vector3f &vD, const Vector3f &vMin,
                        const Vector3f &vMax, float &fNear, float &fFar)
 {
-  fNear = 0;
-  fFar = FLT_MAX;
-  const float afO[3] = {vO.x, vO.y, vO.z};
-  const float afD[3] = {vD.x, vD.y, vD.z};
-  const float afMin[3] = {vMin.x, vMin.y, vMin.z};
-  const float afMax[3] = {vMax.x, vMax.y, vMax.z};
-  for (int i = 0; i < 3; i++) {
-    if (afD[i] == 0) {
-      // Parallel to this slab: in it or never.
-      if (afO[i] < afMin[i] || afO[i] > afMax[i]) return 0;
-      continue;
-    }
-    const float fInverse = 1.0f / afD[i];
-    float fT0 = (afMin[i] - afO[i]) * fInverse;
-    float fT1 = (afMax[i] - afO[i]) * fInverse;
-    if (fT0 > fT1) {
-      const float f = fT0;
-      fT0 = fT1;
-      fT1 = f;
-    }
-    fNear = Max(fNear, fT0);
-    fFar = Min(fFar, fT1);
-    if (fNear > fFar) return 0;
-  }
+  const float fIX = 1.0f / vD.x, fIY = 1.0f / vD.y, fIZ = 1.0f / vD.z;
+  const float fNX = ((fIX >= 0 ? vMin.x : vMax.x) - vO.x) * fIX;
+  const float fFX = ((fIX >= 0 ? vMax.x : vMin.x) - vO.x) * fIX;
+  const float fNY = ((fIY >= 0 ? vMin.y : vMax.y) - vO.y) * fIY;
+  const float fFY = ((fIY >= 0 ? vMax.y : vMin.y) - vO.y) * fIY;
+  const float fNZ = ((fIZ >= 0 ? vMin.z : vMax.z) - vO.z) * fIZ;
+  const float fFZ = ((fIZ >= 0 ? vMax.z : vMin.z) - vO.z) * fIZ;
+  float fN = 0, fF = INFINITY;
+  if (fNX > fN) fN = fNX;
+  if (fNY > fN) fN = fNY;
+  if (fNZ > fN) fN = fNZ;
+  if (fFX < fF) fF = fFX;
+  if (fFY < fF) fF = fFY;
+  if (fFZ < fF) fF = fFZ;
+  if (!(fN <= fF && fF < INFINITY)) return 0;
+  fNear = fN;
+  fFar = fF;
   return 1;
 }
 
@@ -380,16 +379,15 @@ int mthIntersectRayTriangle(const Ray3f &ray, const Vector3f &v0, const Vector3f
   const Vector3f vP = mthCross(ray.vDirection, vE2);
   const float fDet = mthDot(vE1, vP);
   if (fDet == 0) return 0; // parallel, a zero direction, or no area
+  // Most rays miss: test u before computing v, and v before t.
   const Vector3f vS = ray.vOrigin - v0;
+  const float fU = mthDot(vS, vP);
+  if (fDet > 0 ? (fU < 0 || fU > fDet) : (fU > 0 || fU < fDet)) return 0;
   const Vector3f vQ = mthCross(vS, vE1);
-  float fU = mthDot(vS, vP);
-  float fV = mthDot(ray.vDirection, vQ);
+  const float fV = mthDot(ray.vDirection, vQ);
+  if (fDet > 0 ? (fV < 0 || fU + fV > fDet) : (fV > 0 || fU + fV < fDet)) return 0;
   float fHit = mthDot(vE2, vQ);
-  if (fDet > 0) {
-    if (fU < 0 || fV < 0 || fU + fV > fDet || fHit < 0) return 0;
-  } else {
-    if (fU > 0 || fV > 0 || fU + fV < fDet || fHit > 0) return 0;
-  }
+  if (fDet > 0 ? fHit < 0 : fHit > 0) return 0;
   const float fInverse = 1.0f / fDet;
   fHit *= fInverse;
   if (!(fHit <= FLT_MAX)) return 0; // a determinant so small that t overflows
@@ -417,10 +415,8 @@ int mthIntersectThickRayTriangle(const Ray3f &ray, float fRadius, const Vector3f
 
 int mthIntersectRayBox(const Ray3f &ray, const Box3f &box, float &fT)
 {
-  if (box.IsEmpty()) return 0;
-  const Vector3f &vD = ray.vDirection;
-  if (vD.x == 0 && vD.y == 0 && vD.z == 0) return 0;
-  return RayBox(ray.vOrigin, vD, box.vMin, box.vMax, fT);
+  // Empty boxes and zero directions are refused by the slab test itself.
+  return RayBox(ray.vOrigin, ray.vDirection, box.vMin, box.vMax, fT);
 }
 
 int mthIntersectRaySphere(const Ray3f &ray, const Vector3f &vCenter, float fRadius, float &fT)
