@@ -33,6 +33,7 @@ public:
   // Every element becomes `f`.
   void Fill(float f);
   long Count(void) const { return vc_ctSize; }
+  // Element access, unchecked like the other containers'; the elements lie in a row.
   float &operator[](long i) { return vc_pfElements[i]; }
   float operator[](long i) const { return vc_pfElements[i]; }
   float *GetData(void) { return vc_pfElements; }
@@ -68,6 +69,7 @@ public:
   void SetIdentity(void);
   long Rows(void) const { return mx_ctRows; }
   long Columns(void) const { return mx_ctColumns; }
+  // Element access, unchecked like the other containers'.
   float &operator()(long iRow, long iColumn)
   {
     return mx_pfElements[iRow * mx_ctColumns + iColumn];
