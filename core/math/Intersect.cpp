@@ -101,41 +101,11 @@ int RayCapsule(const Vector3f &vO, const Vector3f &vD, const Vector3f &vA, const
   return bHit;
 }
 
-// The slab test: the range of t >= 0 in the box [vMin, vMax]. Each slab's entry is taken at the
-// face the direction meets first, chosen by the direction's sign rather than by sorting the two
-// crossings, so an empty box (a maximum below its minimum) yields an entry past the exit and is
-// missed without a test of its own. A zero component makes its inverse infinite and its slab
-// either everything (-inf, inf) or nothing (inf, inf); an origin exactly on such a slab's face
-// makes 0 * inf = NaN, which the comparisons never take, leaving that slab unconstrained. A zero
-// direction leaves the exit infinite: no hit.
-inline int RayBoxRange(const Vector3f &vO, const Vector3f &vD, const Vector3f &vMin,
-                       const Vector3f &vMax, float &fNear, float &fFar)
-{
-  const float fIX = 1.0f / vD.x, fIY = 1.0f / vD.y, fIZ = 1.0f / vD.z;
-  const float fNX = ((fIX >= 0 ? vMin.x : vMax.x) - vO.x) * fIX;
-  const float fFX = ((fIX >= 0 ? vMax.x : vMin.x) - vO.x) * fIX;
-  const float fNY = ((fIY >= 0 ? vMin.y : vMax.y) - vO.y) * fIY;
-  const float fFY = ((fIY >= 0 ? vMax.y : vMin.y) - vO.y) * fIY;
-  const float fNZ = ((fIZ >= 0 ? vMin.z : vMax.z) - vO.z) * fIZ;
-  const float fFZ = ((fIZ >= 0 ? vMax.z : vMin.z) - vO.z) * fIZ;
-  float fN = 0, fF = INFINITY;
-  if (fNX > fN) fN = fNX;
-  if (fNY > fN) fN = fNY;
-  if (fNZ > fN) fN = fNZ;
-  if (fFX < fF) fF = fFX;
-  if (fFY < fF) fF = fFY;
-  if (fFZ < fF) fF = fFZ;
-  if (!(fN <= fF && fF < INFINITY)) return 0;
-  fNear = fN;
-  fFar = fF;
-  return 1;
-}
-
 inline int RayBox(const Vector3f &vO, const Vector3f &vD, const Vector3f &vMin,
                   const Vector3f &vMax, float &fT)
 {
   float fFar;
-  return RayBoxRange(vO, vD, vMin, vMax, fT, fFar);
+  return IntersectDetail::RayBoxRange(vO, vD, vMin, vMax, fT, fFar);
 }
 
 // The face of a triangle seen from the origin, grown by fR along its unit normal, for thick rays.
@@ -184,7 +154,7 @@ int RayLocalCylinder(const Vector3f &vO, const Vector3f &vD, float fR, float fH,
   // Within the grown bounding box, step by the distance to the cylinder.
   const Vector3f vBound(fR + fGrow, fR + fGrow, fH + fGrow);
   float fEnter, fFar;
-  if (!RayBoxRange(vO, vD, -vBound, vBound, fEnter, fFar)) return 0;
+  if (!IntersectDetail::RayBoxRange(vO, vD, -vBound, vBound, fEnter, fFar)) return 0;
   const float fLength = mthLength(vD);
   const float fEpsilon = 1e-6f * (fR + fH + fGrow);
   auto Gap = [&](float fAt) { return CylinderDistance(vO + vD * fAt, fR, fH) - fGrow; };
@@ -370,33 +340,6 @@ int mthIntersectRayPlane(const Ray3f &ray, const Plane4f &pl, float &fT)
   return 1;
 }
 
-int mthIntersectRayTriangle(const Ray3f &ray, const Vector3f &v0, const Vector3f &v1,
-                            const Vector3f &v2, float &fT, float *pfU, float *pfV)
-{
-  // Moeller and Trumbore: u, v and t by Cramer's rule, the bounds tested before the division.
-  const Vector3f vE1 = v1 - v0;
-  const Vector3f vE2 = v2 - v0;
-  const Vector3f vP = mthCross(ray.vDirection, vE2);
-  const float fDet = mthDot(vE1, vP);
-  if (fDet == 0) return 0; // parallel, a zero direction, or no area
-  // Most rays miss: test u before computing v, and v before t.
-  const Vector3f vS = ray.vOrigin - v0;
-  const float fU = mthDot(vS, vP);
-  if (fDet > 0 ? (fU < 0 || fU > fDet) : (fU > 0 || fU < fDet)) return 0;
-  const Vector3f vQ = mthCross(vS, vE1);
-  const float fV = mthDot(ray.vDirection, vQ);
-  if (fDet > 0 ? (fV < 0 || fU + fV > fDet) : (fV > 0 || fU + fV < fDet)) return 0;
-  float fHit = mthDot(vE2, vQ);
-  if (fDet > 0 ? fHit < 0 : fHit > 0) return 0;
-  const float fInverse = 1.0f / fDet;
-  fHit *= fInverse;
-  if (!(fHit <= FLT_MAX)) return 0; // a determinant so small that t overflows
-  fT = fHit;
-  if (pfU) *pfU = fU * fInverse;
-  if (pfV) *pfV = fV * fInverse;
-  return 1;
-}
-
 int mthIntersectThickRayTriangle(const Ray3f &ray, float fRadius, const Vector3f &v0,
                                  const Vector3f &v1, const Vector3f &v2, float &fT)
 {
@@ -411,12 +354,6 @@ int mthIntersectThickRayTriangle(const Ray3f &ray, float fRadius, const Vector3f
   if (RayCapsule(vO, vD, v2, v0, fRadius, fHit)) Keep(fHit, fBest, bHit);
   if (bHit) fT = fBest;
   return bHit;
-}
-
-int mthIntersectRayBox(const Ray3f &ray, const Box3f &box, float &fT)
-{
-  // Empty boxes and zero directions are refused by the slab test itself.
-  return RayBox(ray.vOrigin, ray.vDirection, box.vMin, box.vMax, fT);
 }
 
 int mthIntersectRaySphere(const Ray3f &ray, const Vector3f &vCenter, float fRadius, float &fT)

@@ -12,13 +12,50 @@
 //
 // A "thick" ray is a sphere of the given radius swept along the ray: it hits what comes within
 // that radius of the ray's points.
+//
+// Ray-triangle and ray-box are defined here, inline: callers test them per ray in tight loops.
 #include "core/math/Box.h"
 #include "core/math/OBox.h"
 #include "core/math/Plane.h"
 #include "core/math/Primitive.h"
 #include "core/math/Ray.h"
 
+#include <float.h>
+#include <math.h>
+
 namespace QuennelEngine {
+
+namespace IntersectDetail {
+// The slab test: the range of t >= 0 in the box [vMin, vMax]. Each slab's entry is taken at the
+// face the direction meets first, chosen by the direction's sign rather than by sorting the two
+// crossings, so an empty box (a maximum below its minimum) yields an entry past the exit and is
+// missed without a test of its own. A zero component makes its inverse infinite and its slab
+// either everything (-inf, inf) or nothing (inf, inf); an origin exactly on such a slab's face
+// makes 0 * inf = NaN, which the comparisons never take, leaving that slab unconstrained. A zero
+// direction leaves the exit infinite: no hit.
+inline int RayBoxRange(const Vector3f &vO, const Vector3f &vD, const Vector3f &vMin,
+                       const Vector3f &vMax, float &fNear, float &fFar)
+{
+  const float fIX = 1.0f / vD.x, fIY = 1.0f / vD.y, fIZ = 1.0f / vD.z;
+  const float fNX = ((fIX >= 0 ? vMin.x : vMax.x) - vO.x) * fIX;
+  const float fFX = ((fIX >= 0 ? vMax.x : vMin.x) - vO.x) * fIX;
+  const float fNY = ((fIY >= 0 ? vMin.y : vMax.y) - vO.y) * fIY;
+  const float fFY = ((fIY >= 0 ? vMax.y : vMin.y) - vO.y) * fIY;
+  const float fNZ = ((fIZ >= 0 ? vMin.z : vMax.z) - vO.z) * fIZ;
+  const float fFZ = ((fIZ >= 0 ? vMax.z : vMin.z) - vO.z) * fIZ;
+  float fN = 0, fF = INFINITY;
+  if (fNX > fN) fN = fNX;
+  if (fNY > fN) fN = fNY;
+  if (fNZ > fN) fN = fNZ;
+  if (fFX < fF) fF = fFX;
+  if (fFY < fF) fF = fFY;
+  if (fFZ < fF) fF = fFZ;
+  if (!(fN <= fF && fF < INFINITY)) return 0;
+  fNear = fN;
+  fFar = fF;
+  return 1;
+}
+} // namespace IntersectDetail
 
 // ---- Rays against surfaces and solids ----
 
@@ -27,16 +64,45 @@ namespace QuennelEngine {
 CORE_API int mthIntersectRayPlane(const Ray3f &ray, const Plane4f &pl, float &fT);
 // The ray against the triangle, from either side. The optional barycentric coordinates (u, v)
 // give the hit as (1 - u - v) v0 + u v1 + v v2; edges and corners count as hits.
-CORE_API int mthIntersectRayTriangle(const Ray3f &ray, const Vector3f &v0, const Vector3f &v1,
-                                     const Vector3f &v2, float &fT, float *pfU = nullptr,
-                                     float *pfV = nullptr);
+inline int mthIntersectRayTriangle(const Ray3f &ray, const Vector3f &v0, const Vector3f &v1,
+                                   const Vector3f &v2, float &fT, float *pfU = nullptr,
+                                   float *pfV = nullptr)
+{
+  // Moeller and Trumbore: u, v and t by Cramer's rule, the bounds tested before the division.
+  const Vector3f vE1 = v1 - v0;
+  const Vector3f vE2 = v2 - v0;
+  const Vector3f vP = mthCross(ray.vDirection, vE2);
+  const float fDet = mthDot(vE1, vP);
+  if (fDet == 0) return 0; // parallel, a zero direction, or no area
+  // Most rays miss: test u before computing v, and v before t.
+  const Vector3f vS = ray.vOrigin - v0;
+  const float fU = mthDot(vS, vP);
+  if (fDet > 0 ? (fU < 0 || fU > fDet) : (fU > 0 || fU < fDet)) return 0;
+  const Vector3f vQ = mthCross(vS, vE1);
+  const float fV = mthDot(ray.vDirection, vQ);
+  if (fDet > 0 ? (fV < 0 || fU + fV > fDet) : (fV > 0 || fU + fV < fDet)) return 0;
+  float fHit = mthDot(vE2, vQ);
+  if (fDet > 0 ? fHit < 0 : fHit > 0) return 0;
+  const float fInverse = 1.0f / fDet;
+  fHit *= fInverse;
+  if (!(fHit <= FLT_MAX)) return 0; // a determinant so small that t overflows
+  fT = fHit;
+  if (pfU) *pfU = fU * fInverse;
+  if (pfV) *pfV = fV * fInverse;
+  return 1;
+}
 // The thick ray against the triangle (its face from either side, its edges and corners); a
 // radius of 0 is the thin ray, a negative one never hits. A triangle of zero area is hit as its
 // edges are.
 CORE_API int mthIntersectThickRayTriangle(const Ray3f &ray, float fRadius, const Vector3f &v0,
                                           const Vector3f &v1, const Vector3f &v2, float &fT);
 // The ray against the solid box (slab test); faces count as hits, an empty box is never hit.
-CORE_API int mthIntersectRayBox(const Ray3f &ray, const Box3f &box, float &fT);
+inline int mthIntersectRayBox(const Ray3f &ray, const Box3f &box, float &fT)
+{
+  // Empty boxes and zero directions are refused by the slab test itself.
+  float fFar;
+  return IntersectDetail::RayBoxRange(ray.vOrigin, ray.vDirection, box.vMin, box.vMax, fT, fFar);
+}
 // The ray against the solid sphere; a negative radius is never hit, a radius of 0 is a point.
 CORE_API int mthIntersectRaySphere(const Ray3f &ray, const Vector3f &vCenter, float fRadius,
                                    float &fT);
