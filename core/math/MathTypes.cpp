@@ -2,8 +2,11 @@
 // members are flat runs of floats or 32-bit integers, so every one of them is plain: arrays of
 // them travel through metadata files as raw blocks.
 #include "core/math/Box.h"
+#include "core/math/OBox.h"
 #include "core/math/Plane.h"
+#include "core/math/Primitive.h"
 #include "core/math/Quaternion.h"
+#include "core/math/Ray.h"
 
 namespace QuennelEngine {
 
@@ -89,6 +92,23 @@ MD_CLASS_END()
 MD_CLASS_BEGIN(QuatVect, void, 1)
 MD_MEMBER(qRotation, 0, "Rotation")
 MD_MEMBER(vTranslation, 0, "Translation")
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(Ray3f, void, 1)
+MD_MEMBER(vOrigin, 0, "Origin")
+MD_MEMBER(vDirection, 0, "Direction")
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(OBox3f, void, 1)
+MD_MEMBER(vCenter, 0, "Center")
+MD_MEMBER(mRotation, 0, "Rotation")
+MD_MEMBER(vHalfSize, 0, "HalfSize")
+MD_CLASS_END()
+
+MD_CLASS_BEGIN(CPrimitiveDesc, void, 1)
+MD_MEMBER(pd_iType, 0, "Type")
+MD_MEMBER(pd_vHalfSize, 0, "HalfSize")
+MD_MEMBER(pd_mPlacement, 0, "Placement")
 MD_CLASS_END()
 
 } // namespace QuennelEngine

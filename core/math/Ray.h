@@ -6,6 +6,7 @@
 namespace QuennelEngine {
 
 struct CORE_API Ray3f {
+  MD_DECLARE_STRUCT(Ray3f)
   Vector3f vOrigin;
   Vector3f vDirection;
 
