@@ -36,9 +36,6 @@ static ThreadHandle **_thr_apthRegistry = nullptr;
 static long _thr_ctRegistry = 0;
 static long _thr_ctRegistryAllocated = 0;
 
-// The active flag of the library thread running here (null on other threads).
-static thread_local long volatile *_thr_pbActiveHere = nullptr;
-
 // ---- Plain steps and threads the library did not create ----
 //
 // The main thread changes mutex lock counts and reference counts without atomic operations
@@ -58,8 +55,9 @@ static thread_local long volatile *_thr_pbActiveHere = nullptr;
 //   flag's fall (stores keep their order), so the raiser's atomic operations that follow see it.
 // - If the main thread raises the flag after the serialisation, its look at the count comes
 //   after it too, and sees the raised count: the step goes the atomic way.
-// The count drops back to 0 only through an interlocked decrement made after the thread's last
-// atomic change of a shared count, so a plain step that sees 0 also sees that change.
+// The count drops back to 0 only through an interlocked decrement after the thread's last atomic
+// change of a shared count (made by the thread itself, or under the activity lock after its
+// last EndSharedAccess), so a plain step that sees 0 also sees that change.
 //
 // An outside thread would pay the serialisation whenever it takes a mutex while nothing else is
 // active, so it keeps counting after its last release ("lingering") until it ends, or until an
@@ -78,11 +76,13 @@ struct OutsideRecord {
   bool or_bHolding;     // between BeginSharedAccess and EndSharedAccess
 };
 
-// Nested accesses of the calling thread, and whether the outermost one joined as an outside
-// thread.
+// The calling thread's nested accesses, whether the outermost one joined as an outside thread,
+// and the active flag of the library thread running here (null on other threads): one
+// thread-local look-up per access.
 struct SharedAccess {
   long sa_ctDepth;
   bool sa_bOutside;
+  long volatile *sa_pbActive;
 };
 
 } // namespace
@@ -92,7 +92,7 @@ static OutsideRecord *_thr_porOutside = nullptr;
 static OutsideRecord *_thr_porUnused = nullptr;
 // The calling thread's listed record (it stays listed while the thread lives).
 static thread_local OutsideRecord *_thr_porHere = nullptr;
-static thread_local SharedAccess _thr_saHere = {0, false};
+static thread_local SharedAccess _thr_saHere = {0, false, nullptr};
 
 static void ReleaseIdleOutsideThreads(void);
 
@@ -275,8 +275,7 @@ void ThreadsPrivate::BeginSharedAccess(void)
   SharedAccess &sa = _thr_saHere;
   if (sa.sa_ctDepth++ > 0) return;
   // A library thread at work counts already; the flag is changed by others only while it waits.
-  long volatile *pbActive = _thr_pbActiveHere;
-  sa.sa_bOutside = pbActive == nullptr || *pbActive == 0;
+  sa.sa_bOutside = sa.sa_pbActive == nullptr || *sa.sa_pbActive == 0;
   if (sa.sa_bOutside) BeginOutsideHold();
 }
 
@@ -318,7 +317,7 @@ static void RegistryRemove(ThreadHandle *pth)
 static unsigned long __stdcall ThreadWrapper(void *pvHandle)
 {
   ThreadHandle *pth = (ThreadHandle *)pvHandle;
-  _thr_pbActiveHere = &pth->th_bActive;
+  _thr_saHere.sa_pbActive = &pth->th_bActive;
   // An exception cannot cross the thread's entry point: it is reported and the thread ends.
   try {
     pth->th_pFunction(pth->th_pvArgument);
@@ -338,10 +337,11 @@ static unsigned long __stdcall ThreadWrapper(void *pvHandle)
   pth->th_bActive = 0;
   ReleaseActivityLock();
   // Freeing the record takes the memory mutex: the thread goes on counting as it did.
-  _thr_pbActiveHere = &bActive;
+  SharedAccess &sa = _thr_saHere;
+  sa.sa_pbActive = &bActive;
   memFree(pth);
   sysCloseHandle(hThread);
-  _thr_pbActiveHere = nullptr;
+  sa.sa_pbActive = nullptr;
   TakeActivityLock();
   if (bActive) LowerActiveCount();
   ReleaseActivityLock();

@@ -89,7 +89,8 @@ TEST_F(OutsideThreads, TheMainThreadAndAnotherWaitOnALoadQueuedBehindABusyWorker
 TEST_F(OutsideThreads, TwoThreadsObtainOneFileThatIsNotLoaded)
 {
   CWatchdog wd("Two threads obtaining one file", 60000);
-  for (long iRound = 0; iRound < 40; iRound++) {
+  const long ctRounds = 8;
+  for (long iRound = 0; iRound < ctRounds; iRound++) {
     const CString strPath = strFormat("O/Two%1.tst", iRound);
     WriteTst(strPath);
     CResourceFile *aprf[2] = {nullptr, nullptr};
@@ -107,43 +108,72 @@ TEST_F(OutsideThreads, TwoThreadsObtainOneFileThatIsNotLoaded)
     EXPECT_EQ(aprf[0], aprf[1]) << "one file in the stock";
     EXPECT_STREQ(aprf[0]->GetFileName(), strPath);
   }
-  EXPECT_EQ(ot_ft.tft_ctLoads, 40);
+  EXPECT_EQ(ot_ft.tft_ctLoads, ctRounds);
 }
 
 TEST_F(OutsideThreads, StressOutsideCallersOfTheStockAndTheLoader)
 {
   CWatchdog wd("Outside callers of the stock and the loader", 120000);
-  const long ctRounds = 200;
-  const long ctFiles = ctRounds / 4;
+  // Two threads of the game's own and the main thread go through the same rounds: a new file
+  // every few rounds, which one of them begins to load and the others wait for or find in the
+  // stock, through the throwing, the waiting and the proxy forms. Now and then an exclusive
+  // section lets the outside threads go, so that they join the active count again.
+  const long ctRounds = 300;
+  const long ctRoundsPerFile = 30;
+  const long ctFiles = ctRounds / ctRoundsPerFile;
   for (long iFile = 0; iFile < ctFiles; iFile++) WriteTst(strFormat("O/Stress%1.tst", iFile));
-  long ctBad = 0;
-  for (long iRound = 0; iRound < ctRounds; iRound++) {
-    // A file is new to the stock in every fourth round; in the others the threads find it
-    // there or wait for the load that one of them began.
-    const CString strPath = strFormat("O/Stress%1.tst", iRound / 4);
-    const CString strOlder = strFormat("O/Stress%1.tst", iRound / 8);
-    if (iRound % 16 == 5) MakeWorkerBusy(5);
-    Ptr<CResource> aprs[3];
-    {
-      COutsideThread thFile(iRound % 3 == 1, [&] {
-        try {
-          aprs[0] = resObtainFile_t(strPath)->rf_saShared[0];
-        } catch (CException &) {
-        }
-      });
-      COutsideThread thProxy(iRound % 2 == 1, [&] {
-        aprs[1] = resAcquire(ObtainMain(ROM_LOADLAST, strPath));
-        // An older file, mostly in the stock by now.
-        if (!IsMainOf(ObtainMain(ROM_LOADFIRST, strOlder), strOlder)) aprs[1] = nullptr;
-      });
-      aprs[2] = ObtainMain(iRound % 2 ? ROM_LOADFIRST : ROM_LOADTHROW, strPath);
-      mlExecuteAllPostLoadTasks();
+  CResource *aaprsSeen[3][ctFiles] = {};
+  long actBad[3] = {0, 0, 0};
+  long volatile ctMainRound = 0;
+  auto Round = [&](long iCaller, long iRound) {
+    const long iFile = iRound / ctRoundsPerFile;
+    const CString strPath = strFormat("O/Stress%1.tst", iFile);
+    Ptr<CResource> prs;
+    switch ((iRound + iCaller) % 3) {
+    case 0:
+      try {
+        prs = resObtainFile_t(strPath)->rf_saShared[0];
+      } catch (CException &) {
+      }
+      break;
+    case 1:
+      prs = ObtainMain(ROM_LOADFIRST, strPath);
+      break;
+    default:
+      prs = resAcquire(ObtainMain(ROM_LOADLAST, strPath));
+      break;
     }
-    for (long i = 0; i < 3; i++) {
-      if (!IsMainOf(aprs[i], strPath) || aprs[i].Get() != aprs[2].Get()) ctBad++;
+    if (!IsMainOf(prs, strPath)) {
+      actBad[iCaller]++;
+    } else if (aaprsSeen[iCaller][iFile] == nullptr) {
+      aaprsSeen[iCaller][iFile] = prs.Get();
+    } else if (aaprsSeen[iCaller][iFile] != prs.Get()) {
+      actBad[iCaller]++;
+    }
+  };
+  auto Outside = [&](long iCaller) {
+    for (long iRound = 0; iRound < ctRounds; iRound++) {
+      // Not too far ahead of the main thread, so that all three meet on new files.
+      while (iRound > ctMainRound + 2) sysSleep(0);
+      Round(iCaller, iRound);
+    }
+  };
+  {
+    COutsideThread th0(false, [&] { Outside(0); });
+    COutsideThread th1(true, [&] { Outside(1); });
+    for (long iRound = 0; iRound < ctRounds; iRound++) {
+      Round(2, iRound);
+      ctMainRound = iRound;
+      mlExecuteAllPostLoadTasks();
+      if (iRound % 40 == 39) CExclusiveMainThread emt;
     }
   }
-  EXPECT_EQ(ctBad, 0);
+  for (long iCaller = 0; iCaller < 3; iCaller++) {
+    EXPECT_EQ(actBad[iCaller], 0) << "caller " << iCaller;
+    for (long iFile = 0; iFile < ctFiles; iFile++) {
+      EXPECT_EQ(aaprsSeen[iCaller][iFile], aaprsSeen[2][iFile]) << "one resource per file";
+    }
+  }
   EXPECT_EQ(ot_ft.tft_ctLoads, ctFiles);
   EXPECT_EQ(thrCountActiveThreads(), 0) << "threads that ended still count as active";
 }

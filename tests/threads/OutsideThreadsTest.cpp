@@ -71,17 +71,19 @@ TEST(OutsideThreads, AnOutsideThreadWaitsForAMutexTheMainThreadTookWithoutAtomic
   EXPECT_EQ(sc.sm.Unlock(), 0);
 }
 
-TEST(OutsideThreads, StressShortLivedThreadsArriveWhileTheMainThreadUsesTheMutex)
+TEST(OutsideThreads, StressThreadsJoinWhileTheMainThreadUsesTheMutex)
 {
   CThreadServices ts;
-  CWatchdog wd("Short-lived threads against the main thread", 60000);
+  CWatchdog wd("Threads joining against the main thread", 60000);
   SharedCounter sc;
-  const long ctRounds = 150;
-  const long ctPasses = 40;
   long ctMain = 0;
-  for (long iRound = 0; iRound < ctRounds; iRound++) {
-    // Each newcomer arrives while nothing counts as active, as the main thread takes and
-    // releases the mutex in a loop: the turn from plain to atomic steps, again and again.
+  long ctOutside = 0;
+  // The main thread takes and releases the mutex in a loop while others join the active count
+  // from 0, again and again: the turn from plain steps to atomic ones. First newcomers (as
+  // std::thread and as CreateThread), which also leave the count when they end.
+  const long ctNewcomers = 20;
+  const long ctPasses = 40;
+  for (long iRound = 0; iRound < ctNewcomers; iRound++) {
     long volatile bDone = 0;
     COutsideThread th(iRound % 2 == 1, [&] {
       for (long i = 0; i < ctPasses; i++) EnterOnce(sc, (i & 3) == 1);
@@ -90,12 +92,36 @@ TEST(OutsideThreads, StressShortLivedThreadsArriveWhileTheMainThreadUsesTheMutex
     for (long i = 0; !bDone; i++) {
       EnterOnce(sc, (i & 7) == 3);
       ctMain++;
+      if ((i & 63) == 63) sysSleep(0); // lets the newcomer start
     }
+    th.Join();
+    ctOutside += ctPasses;
   }
-  EXPECT_EQ(sc.ctViolations, 0);
-  EXPECT_EQ(sc.ctEntries, ctMain + ctRounds * ctPasses);
-  EXPECT_EQ(sc.sm.GetLockCount(), -1);
   EXPECT_EQ(thrCountActiveThreads(), 0) << "an ended thread still counts as active";
+  // Then one thread that stays: every exclusive section lets it go, and it joins again.
+  const long ctSections = 300;
+  long volatile bStop = 0;
+  long volatile ctPassesOfOne = 0;
+  COutsideThread th(false, [&] {
+    for (long i = 0; !bStop; i++) {
+      EnterOnce(sc, (i & 3) == 1);
+      ctPassesOfOne++;
+    }
+  });
+  for (long iSection = 0; iSection < ctSections; iSection++) {
+    for (long i = 0; i < 50; i++) {
+      EnterOnce(sc, (i & 7) == 3);
+      ctMain++;
+    }
+    CExclusiveMainThread emt;
+  }
+  bStop = 1;
+  th.Join();
+  ctOutside += ctPassesOfOne;
+  EXPECT_EQ(sc.ctViolations, 0);
+  EXPECT_EQ(sc.ctEntries, ctMain + ctOutside);
+  EXPECT_EQ(sc.sm.GetLockCount(), -1);
+  EXPECT_EQ(thrCountActiveThreads(), 0);
 }
 
 TEST(OutsideThreads, AnExclusiveSectionDoesNotWaitForAnOutsideThreadThatHoldsNothing)
