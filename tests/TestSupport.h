@@ -4,7 +4,9 @@
 
 #include <stdio.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 
 namespace QuennelEngine {
 namespace Test {
@@ -89,6 +91,43 @@ private:
   const char *wd_strWhat;
   unsigned long wd_ulMilliseconds;
   CSyncEvent wd_seDisarm, wd_seStarted, wd_seStopped;
+};
+
+// A thread the library did not create, as game code makes them: a std::thread, or with `bRaw`
+// a bare system thread (CreateThread). Joined at the latest by the destructor.
+class COutsideThread {
+public:
+  COutsideThread(bool bRaw, std::function<void()> fn) : ot_fn(std::move(fn))
+  {
+    if (!bRaw) {
+      ot_th = std::thread(ot_fn);
+      return;
+    }
+    unsigned long ulID = 0;
+    ot_hThread = sysCreateSuspendedThread(Run, this, ulID);
+    sysResumeThread(ot_hThread);
+  }
+  ~COutsideThread() { Join(); }
+  COutsideThread(const COutsideThread &) = delete;
+  COutsideThread &operator=(const COutsideThread &) = delete;
+  void Join()
+  {
+    if (ot_th.joinable()) ot_th.join();
+    if (ot_hThread == nullptr) return;
+    sysWaitHandle(ot_hThread, SYS_WAIT_FOREVER);
+    sysCloseHandle(ot_hThread);
+    ot_hThread = nullptr;
+  }
+
+private:
+  static unsigned long __stdcall Run(void *pv)
+  {
+    ((COutsideThread *)pv)->ot_fn();
+    return 0;
+  }
+  std::function<void()> ot_fn;
+  std::thread ot_th;
+  SysHandle ot_hThread = nullptr;
 };
 
 // Starts the two thread services for a test and stops them afterwards; the test fails if

@@ -40,27 +40,28 @@ int CSmartObject::IsReplacementReady(void)
   return 0;
 }
 
-// While no worker thread is active only the calling thread runs library code (docs/threads.md),
-// so the counts need no bus lock then.
+// The main thread changes the counts in plain steps while no other thread counts as active;
+// every other thread counts as active while it changes one (docs/threads.md).
 void CSmartObject::AddRef(void)
 {
-  if (thr_ctActiveThreads == 0) {
+  if (!ThreadsPrivate::IsCallerMainThread()) {
+    ThreadsPrivate::BeginSharedAccess();
+    __atomic_add_fetch(&so_ctReferences, 1, __ATOMIC_SEQ_CST);
+    ThreadsPrivate::EndSharedAccess();
+  } else if (ThreadsPrivate::BeginPlainStep()) {
     so_ctReferences++;
+    ThreadsPrivate::EndPlainStep();
   } else {
     __atomic_add_fetch(&so_ctReferences, 1, __ATOMIC_SEQ_CST);
   }
 }
 
-bool CSmartObject::AddRefIfReferenced(void)
+// Adds a reference only while there is one, in one atomic step.
+static bool AddRefIfPositive(long volatile &ctReferences)
 {
-  if (thr_ctActiveThreads == 0) {
-    if (so_ctReferences <= 0) return false;
-    so_ctReferences++;
-    return true;
-  }
-  long ct = __atomic_load_n(&so_ctReferences, __ATOMIC_SEQ_CST);
+  long ct = __atomic_load_n(&ctReferences, __ATOMIC_SEQ_CST);
   while (ct > 0) {
-    if (__atomic_compare_exchange_n(&so_ctReferences, &ct, ct + 1, false, __ATOMIC_SEQ_CST,
+    if (__atomic_compare_exchange_n(&ctReferences, &ct, ct + 1, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST)) {
       return true;
     }
@@ -68,12 +69,32 @@ bool CSmartObject::AddRefIfReferenced(void)
   return false;
 }
 
+bool CSmartObject::AddRefIfReferenced(void)
+{
+  if (!ThreadsPrivate::IsCallerMainThread()) {
+    ThreadsPrivate::BeginSharedAccess();
+    const bool bAdded = AddRefIfPositive(so_ctReferences);
+    ThreadsPrivate::EndSharedAccess();
+    return bAdded;
+  }
+  if (!ThreadsPrivate::BeginPlainStep()) return AddRefIfPositive(so_ctReferences);
+  const bool bAdded = so_ctReferences > 0;
+  if (bAdded) so_ctReferences++;
+  ThreadsPrivate::EndPlainStep();
+  return bAdded;
+}
+
 long CSmartObject::RemRef(void)
 {
   long ct;
-  if (thr_ctActiveThreads == 0) {
+  if (!ThreadsPrivate::IsCallerMainThread()) {
+    ThreadsPrivate::BeginSharedAccess();
+    ct = __atomic_sub_fetch(&so_ctReferences, 1, __ATOMIC_SEQ_CST);
+    ThreadsPrivate::EndSharedAccess();
+  } else if (ThreadsPrivate::BeginPlainStep()) {
     ct = so_ctReferences - 1;
     so_ctReferences = ct;
+    ThreadsPrivate::EndPlainStep();
   } else {
     ct = __atomic_sub_fetch(&so_ctReferences, 1, __ATOMIC_SEQ_CST);
   }

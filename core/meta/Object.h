@@ -35,7 +35,8 @@ class CORE_API CSmartObject : public CObject {
   virtual void InitiateDelayedLoad(void);
   virtual int IsReplacementReady(void);
 
-  // The count changes by interlocked operations (plain ones while no worker thread is active).
+  // The count changes by interlocked operations (plain ones on the main thread while no other
+  // thread counts as active).
   void AddRef(void);
   // Adds a reference only while the count is above 0, and tells whether it did: lookups that
   // find an object through a raw pointer use it, so a last release already under way (the

@@ -6,6 +6,28 @@
 
 namespace QuennelEngine {
 
+static SysThreadEndHook volatile _sys_pThreadEndHook = nullptr;
+
+void sysSetThreadEndHook(SysThreadEndHook pHook)
+{
+  _sys_pThreadEndHook = pHook;
+}
+
+} // namespace QuennelEngine
+
+// Told of every thread's end, on that thread, whoever made it (thread-local destructors are no
+// place for such work here: the runtime may free their storage first).
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID)
+{
+  if (dwReason == DLL_THREAD_DETACH) {
+    QuennelEngine::SysThreadEndHook pHook = QuennelEngine::_sys_pThreadEndHook;
+    if (pHook != nullptr) pHook();
+  }
+  return TRUE;
+}
+
+namespace QuennelEngine {
+
 long sysInterlockedIncrement(long volatile *plValue)
 {
   return InterlockedIncrement(plValue);
@@ -71,6 +93,18 @@ void sysResumeThread(SysHandle hThread)
 void sysSuspendThread(SysHandle hThread)
 {
   SuspendThread((HANDLE)hThread);
+}
+
+void sysSerializeThread(SysHandle hThread)
+{
+  if (SuspendThread((HANDLE)hThread) == (DWORD)-1) return;
+  // A suspension is asynchronous: reading the context waits until the thread has stopped, and
+  // stopping drains its pending stores (the system's own stand-in for a process-wide barrier,
+  // which some systems leave unimplemented).
+  CONTEXT ctx;
+  ctx.ContextFlags = CONTEXT_INTEGER;
+  GetThreadContext((HANDLE)hThread, &ctx);
+  ResumeThread((HANDLE)hThread);
 }
 
 unsigned long sysGetCurrentThreadID(void)

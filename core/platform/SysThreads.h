@@ -32,6 +32,12 @@ CORE_API SysHandle sysCreateSuspendedThread(SysThreadEntry pEntry, void *pvArgum
                                             unsigned long &ulThreadID);
 CORE_API void sysResumeThread(SysHandle hThread);
 CORE_API void sysSuspendThread(SysHandle hThread);
+// Stops the thread until it has come to rest, then lets it go on: every store it made before is
+// visible to the caller afterwards, and what it reads afterwards comes after the caller's stores.
+CORE_API void sysSerializeThread(SysHandle hThread);
+// Called on every thread of the process that ends, on that thread (null: nothing is called).
+typedef void (*SysThreadEndHook)(void);
+CORE_API void sysSetThreadEndHook(SysThreadEndHook pHook);
 CORE_API unsigned long sysGetCurrentThreadID(void);
 // A real handle of the calling thread, usable from other threads.
 CORE_API SysHandle sysDuplicateCurrentThreadHandle(void);

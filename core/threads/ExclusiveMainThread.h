@@ -1,7 +1,8 @@
 #pragma once
-// CExclusiveMainThread: while it lives, no other library thread is active and none can become
-// active, be created or be terminated. Threads that finish a run may still mark themselves idle.
-// The holder must not create, wake or terminate threads itself: it would wait on itself.
+// CExclusiveMainThread: while it lives, no other thread is active (none holds a library mutex)
+// and none can become active, be created or be terminated. Threads that finish a run may still
+// mark themselves idle. The holder must not create, wake or terminate threads itself, nor wait
+// for a thread that may still use the library: it would wait on itself.
 #include "core/platform/Platform.h"
 
 namespace QuennelEngine {

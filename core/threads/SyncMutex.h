@@ -1,8 +1,7 @@
 #pragma once
-// CSyncMutex: a recursive mutex built on a counter and an auto-reset event. While no worker
-// thread is active only the main thread runs library code, and the mutex then skips its atomic
-// operations; every thread that runs library code must therefore be created through
-// thrCreateThread and be marked active while it works.
+// CSyncMutex: a recursive mutex built on a counter and an auto-reset event. The main thread skips
+// its atomic operations while no other thread counts as active; any other thread that takes it
+// counts as active meanwhile, whether the library made it or not (docs/threads.md).
 #include "core/threads/SyncEvent.h"
 
 namespace QuennelEngine {
