@@ -91,68 +91,6 @@ Matrix44f mthIdentityM44f(void)
   return Matrix44f(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 }
 
-Vector3f operator*(const Matrix33f &m, const Vector3f &v)
-{
-  return Vector3f(m.m[0][0] * v.x + m.m[0][1] * v.y + m.m[0][2] * v.z,
-                  m.m[1][0] * v.x + m.m[1][1] * v.y + m.m[1][2] * v.z,
-                  m.m[2][0] * v.x + m.m[2][1] * v.y + m.m[2][2] * v.z);
-}
-
-Vector3f operator*(const Matrix34f &m, const Vector3f &v)
-{
-  return Vector3f(m.m[0][0] * v.x + m.m[0][1] * v.y + m.m[0][2] * v.z + m.m[0][3],
-                  m.m[1][0] * v.x + m.m[1][1] * v.y + m.m[1][2] * v.z + m.m[1][3],
-                  m.m[2][0] * v.x + m.m[2][1] * v.y + m.m[2][2] * v.z + m.m[2][3]);
-}
-
-Vector4f operator*(const Matrix44f &m, const Vector4f &v)
-{
-  float af[4];
-  for (int i = 0; i < 4; i++) {
-    af[i] = m.m[i][0] * v.x + m.m[i][1] * v.y + m.m[i][2] * v.z + m.m[i][3] * v.w;
-  }
-  return Vector4f(af[0], af[1], af[2], af[3]);
-}
-
-Matrix33f operator*(const Matrix33f &mA, const Matrix33f &mB)
-{
-  Matrix33f mR;
-  for (int i = 0; i < 3; i++) {
-    for (int j = 0; j < 3; j++) {
-      mR.m[i][j] = mA.m[i][0] * mB.m[0][j] + mA.m[i][1] * mB.m[1][j] + mA.m[i][2] * mB.m[2][j];
-    }
-  }
-  return mR;
-}
-
-Matrix34f operator*(const Matrix34f &mA, const Matrix34f &mB)
-{
-  // As 4 x 4 matrices with the bottom row (0, 0, 0, 1): the translation column picks up A's.
-  Matrix34f mR;
-  for (int i = 0; i < 3; i++) {
-    for (int j = 0; j < 4; j++) {
-      mR.m[i][j] = mA.m[i][0] * mB.m[0][j] + mA.m[i][1] * mB.m[1][j] + mA.m[i][2] * mB.m[2][j];
-    }
-    mR.m[i][3] += mA.m[i][3];
-  }
-  return mR;
-}
-
-Matrix44f operator*(const Matrix44f &mA, const Matrix44f &mB)
-{
-  // A row of A in locals times the columns of B, unrolled.
-  Matrix44f mR;
-  const float(&b)[4][4] = mB.m;
-  for (int i = 0; i < 4; i++) {
-    const float a0 = mA.m[i][0], a1 = mA.m[i][1], a2 = mA.m[i][2], a3 = mA.m[i][3];
-    mR.m[i][0] = a0 * b[0][0] + a1 * b[1][0] + a2 * b[2][0] + a3 * b[3][0];
-    mR.m[i][1] = a0 * b[0][1] + a1 * b[1][1] + a2 * b[2][1] + a3 * b[3][1];
-    mR.m[i][2] = a0 * b[0][2] + a1 * b[1][2] + a2 * b[2][2] + a3 * b[3][2];
-    mR.m[i][3] = a0 * b[0][3] + a1 * b[1][3] + a2 * b[2][3] + a3 * b[3][3];
-  }
-  return mR;
-}
-
 namespace {
 
 template <int ROWS, int COLUMNS>
