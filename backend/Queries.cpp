@@ -8,8 +8,10 @@ namespace QuennelEngine {
 namespace {
 
 const long _ctQueries = 4096;
-// How long a waiting result read polls before it gives up (the device may be gone meanwhile).
-const float _tmMaxWait = 2.0f;
+// How long a waiting result read polls before it gives up: only a guard against a driver that
+// never finishes a query, so far beyond any frame's work even on a software rasteriser (a lost
+// device answers GetData with an error and ends the wait at once).
+const float _tmMaxWait = 60.0f;
 
 enum QueryState { QS_IDLE, QS_BEGUN, QS_ENDED };
 

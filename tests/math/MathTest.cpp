@@ -369,12 +369,15 @@ TEST_F(FPUPrecisionTest, ThePrecisionRoundsResultsAndIsSetAndRestored)
   const double dFull = Third();
   EXPECT_EQ(SetFPUPrecision(FPUP_24BITS), FPUP_53BITS);
   EXPECT_EQ(GetFPUPrecision(), FPUP_24BITS);
-  // A double quotient rounded to 24 bits is the float quotient.
-  EXPECT_EQ(Third(), (double)(1.0f / 3.0f));
-  EXPECT_NE(Third(), dFull);
+  const double dRounded = Third();
   SetFPUPrecision(FPUP_64BITS);
   EXPECT_EQ(GetFPUPrecision(), FPUP_64BITS);
   SetFPUPrecision(FPUP_53BITS);
+  // Compared only now: a comparison loads its operands, and emulated processors have been seen
+  // to round loads to the 24-bit precision too, which real ones do not.
+  // A double quotient rounded to 24 bits is the float quotient.
+  EXPECT_EQ(dRounded, (double)(1.0f / 3.0f));
+  EXPECT_NE(dRounded, dFull);
   EXPECT_EQ(Third(), dFull);
 }
 

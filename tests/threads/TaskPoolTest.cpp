@@ -139,6 +139,26 @@ void WaitOrEndProcess(F fnDone, unsigned long ulMilliseconds, const char *strWha
   sysEndProcessNow(1);
 }
 
+// Waits until `fnDone` holds, for as long as `fnProgress` keeps changing: a slow machine only
+// takes longer, but if nothing moves for `ulMilliseconds` a lock or a wake-up is lost, and the
+// program ends with a failure instead of hanging.
+template <class F, class P>
+void WaitWhileMovingOrEndProcess(F fnDone, P fnProgress, unsigned long ulMilliseconds,
+                                 const char *strWhat)
+{
+  for (;;) {
+    const long slProgress = fnProgress();
+    if (WaitUntil([&] { return fnDone() || fnProgress() != slProgress; }, ulMilliseconds)) {
+      if (fnDone()) return;
+      continue;
+    }
+    fprintf(stderr, "%s stopped moving: a lock or a wake-up is lost.\n", strWhat);
+    fflush(stderr);
+    ADD_FAILURE();
+    sysEndProcessNow(1);
+  }
+}
+
 std::string ConsoleSince(long ctTotalBefore)
 {
   std::string str;
@@ -751,8 +771,9 @@ TEST(TaskPool, StressNoWakeUpIsLost)
     awp[i].wp_seRan.InitEvent(0);
     thrCreateThread(&awp[i], PostAndWait);
   }
-  WaitOrEndProcess([&] { return ws.ws_ctPostersDone == WakeStress::ctPosters; }, 120000,
-                   "The wake-up stress");
+  WaitWhileMovingOrEndProcess([&] { return ws.ws_ctPostersDone == WakeStress::ctPosters; },
+                              [&] { return ws.ws_ctRuns + ws.ws_ctLost; }, 30000,
+                              "The wake-up stress");
   EXPECT_EQ(ws.ws_ctLost, 0);
   EXPECT_EQ(ws.ws_ctRuns, WakeStress::ctPosters * WakeStress::ctRounds);
   WaitOrEndProcess([&] { return tp.CountPendingTasks() == 0 && thrCountThreads() == 2; }, 20000,
@@ -766,12 +787,17 @@ struct MillionTasks {
   CTaskPool *mt_ptp = nullptr;
   long volatile mt_actRuns[ctTasks] = {};
   long volatile mt_ctPostersDone = 0;
+  long volatile mt_ctRuns = 0;
 };
 
 class CCountTask : public CBaseTask {
   MD_DECLARE_CLASS(CCountTask)
   CCountTask(MillionTasks *pmt, long iID) : ct_pmt(pmt), ct_iID(iID) {}
-  void OnExecute(CTaskPool *) override { sysInterlockedIncrement(&ct_pmt->mt_actRuns[ct_iID]); }
+  void OnExecute(CTaskPool *) override
+  {
+    sysInterlockedIncrement(&ct_pmt->mt_actRuns[ct_iID]);
+    sysInterlockedIncrement(&ct_pmt->mt_ctRuns);
+  }
   MillionTasks *ct_pmt;
   long ct_iID;
 };
@@ -811,9 +837,11 @@ TEST(TaskPool, StressAMillionTasksFromTwoPostersEachRunOnce)
     amp[i] = {pmt, i * MillionTasks::ctPerPoster};
     thrCreateThread(&amp[i], PostMany);
   }
-  WaitOrEndProcess([&] { return pmt->mt_ctPostersDone == MillionTasks::ctPosters; }, 120000,
-                   "The million tasks");
-  WaitOrEndProcess([&] { return spTask.Singles() == 0; }, 60000, "The million tasks");
+  // Runs and deletions show the pool moving; how fast depends on the machine.
+  WaitWhileMovingOrEndProcess([&] { return pmt->mt_ctPostersDone == MillionTasks::ctPosters; },
+                              [&] { return pmt->mt_ctRuns; }, 20000, "The million tasks");
+  WaitWhileMovingOrEndProcess([&] { return spTask.Singles() == 0; },
+                              [&] { return spTask.Singles(); }, 20000, "The million tasks");
   long ctNotOnce = 0;
   for (long i = 0; i < MillionTasks::ctTasks; i++) ctNotOnce += pmt->mt_actRuns[i] != 1;
   EXPECT_EQ(ctNotOnce, 0);
