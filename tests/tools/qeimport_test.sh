@@ -55,6 +55,7 @@ while IFS= read -r model; do
   0)
     imported=$((imported + 1))
     [ -s "out/$i.gro" ] || fail "$model: exit 0 without an archive"
+    case "$out$err" in *ERR:* | *WRN:*) fail "$model: the library complained: $out$err" ;; esac
     check_archive "out/$i.gro"
     ;;
   1)

@@ -17,6 +17,7 @@
 #include <errno.h>
 #include <map>
 #include <math.h>
+#include <set>
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -201,6 +202,8 @@ private:
   CSampleCamera *CameraOf_t(int iCamera);
   Matrix34f NodeTransform_t(const tinygltf::Node &node, int iNode);
   void Progress(void);
+  void Register(CResourceFile *prf, CResource *prs, const std::string &strName,
+                const std::string &strFallback);
 
   tinygltf::Model &cv_model;
   CGltfImporter &cv_gi;
@@ -214,7 +217,23 @@ private:
   long cv_ctPrimitives = 0;
   long cv_ctPrimitivesDone = 0;
   long cv_iShownQuarter = 0;
+  std::map<CResourceFile *, std::set<std::string>> cv_mapNames;
 };
+
+// Registers the resource in the file under a name of its own there: glTF's name, else the
+// fallback, with a number added when the file has it already (a file finds its resources by
+// name).
+void CConversion::Register(CResourceFile *prf, CResource *prs, const std::string &strName,
+                           const std::string &strFallback)
+{
+  std::set<std::string> &setNames = cv_mapNames[prf];
+  const std::string strBase = strName.empty() ? strFallback : strName;
+  std::string str = strBase;
+  for (long i = 2; setNames.count(str) != 0; i++) str = strBase + " " + std::to_string(i);
+  setNames.insert(str);
+  prs->SetName(Text(str));
+  prf->RegisterResource(prs);
+}
 
 CConversion::Accessor CConversion::CheckAccessor_t(int iAccessor, const char *strWhat)
 {
@@ -473,8 +492,8 @@ CSampleTexture *CConversion::TextureOf_t(int iTexture)
                     Text(img.uri.empty() ? img.name : img.uri));
     }
     ptex = new CSampleTexture;
-    cv_cf.cf_prfTextures->RegisterResource(ptex);
-    ptex->SetName(Text(img.name.empty() ? img.uri : img.name));
+    Register(cv_cf.cf_prfTextures, ptex, img.name.empty() ? img.uri : img.name,
+             "Image " + std::to_string(iImage));
     ptex->st_iWidth = img.width;
     ptex->st_iHeight = img.height;
     const long ctPixels = (long)img.width * img.height;
@@ -510,13 +529,11 @@ CSampleMaterial *CConversion::MaterialOf_t(int iMaterial, int &iTexCoord)
   auto it = cv_mapMaterials.find(iMaterial);
   if (it != cv_mapMaterials.end()) return it->second;
   CSampleMaterial *pmat = new CSampleMaterial;
-  cv_cf.cf_prfMeshes->RegisterResource(pmat);
+  Register(cv_cf.cf_prfMeshes, pmat, iMaterial < 0 ? "Default" : cv_model.materials[iMaterial].name,
+           "Material " + std::to_string(iMaterial));
   pmat->sm_pprgProgram = cv_pprg;
-  if (iMaterial < 0) {
-    pmat->SetName("Default");
-  } else {
+  if (iMaterial >= 0) {
     const tinygltf::Material &mat = cv_model.materials[iMaterial];
-    pmat->SetName(Text(mat.name));
     const std::vector<double> &ad = mat.pbrMetallicRoughness.baseColorFactor;
     if (ad.size() != 4) {
       ThrowFormat_t("material %1 has a base colour of %2 numbers", iMaterial, (long)ad.size());
@@ -595,10 +612,9 @@ CSampleMesh *CConversion::MakeMesh_t(int iMesh, int iPrimitive)
   auto itPosition = prim.attributes.find("POSITION");
   if (itPosition == prim.attributes.end()) ThrowFormat_t("%1 has no positions", strWhere);
   CSampleMesh *psm = new CSampleMesh;
-  cv_cf.cf_prfMeshes->RegisterResource(psm);
   std::string strName = mesh.name.empty() ? "Mesh " + std::to_string(iMesh) : mesh.name;
   if (mesh.primitives.size() > 1) strName += "." + std::to_string(iPrimitive);
-  psm->SetName(Text(strName));
+  Register(cv_cf.cf_prfMeshes, psm, strName, strName);
   ReadFloats_t(itPosition->second, strWhere + " POSITION", 3, true, psm->sm_afPositions);
   const long ctVertices = psm->VertexCount();
   // Every attribute has as many elements as there are positions.
@@ -677,8 +693,7 @@ CSampleCamera *CConversion::CameraOf_t(int iCamera)
   if (it != cv_mapCameras.end()) return it->second;
   const tinygltf::Camera &cam = cv_model.cameras[iCamera];
   CSampleCamera *pcam = new CSampleCamera;
-  cv_cf.cf_prfScene->RegisterResource(pcam);
-  pcam->SetName(Text(cam.name));
+  Register(cv_cf.cf_prfScene, pcam, cam.name, "Camera " + std::to_string(iCamera));
   if (cam.type == "perspective") {
     const tinygltf::PerspectiveCamera &p = cam.perspective;
     if (!IsFinite(p.yfov) || !IsFinite(p.aspectRatio) || !IsFinite(p.znear) || !IsFinite(p.zfar) ||
@@ -712,8 +727,7 @@ CSampleNode *CConversion::MakeNode_t(int iNode)
 {
   const tinygltf::Node &node = cv_model.nodes[iNode];
   CSampleNode *pnod = new CSampleNode;
-  cv_cf.cf_prfScene->RegisterResource(pnod);
-  pnod->SetName(Text(node.name));
+  Register(cv_cf.cf_prfScene, pnod, node.name, "Node " + std::to_string(iNode));
   pnod->sn_mTransform = NodeTransform_t(node, iNode);
   if (node.mesh >= 0) {
     if (node.mesh >= (int)cv_model.meshes.size()) {
@@ -789,9 +803,9 @@ void CConversion::Convert_t(void)
     aiStack.insert(aiStack.end(), node.children.begin(), node.children.end());
   }
   cv_pprg = MakeStandardProgram();
-  cv_cf.cf_prfMeshes->RegisterResource(cv_pprg);
+  Register(cv_cf.cf_prfMeshes, cv_pprg, "Standard", "Standard");
   CSampleScene *pss = new CSampleScene;
-  cv_cf.cf_prfScene->RegisterResource(pss);
+  Register(cv_cf.cf_prfScene, pss, "Scene", "Scene");
   cv_cf.cf_prfScene->SetDefaultResource(pss);
   for (int i : aiRoots) pss->ss_apnodNodes.Push() = MakeNode_t(i);
   if (cv_gi.gi_ctMeshes == 0) {
