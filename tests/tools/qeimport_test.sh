@@ -112,6 +112,14 @@ z = zipfile.ZipFile(sys.argv[1])
 for name in ("Content/Box/Scene.wld", "Content/Box/Meshes.rsc", "Content/Box/Textures.rsc"):
     assert z.read(name).lstrip(b"\xef\xbb\xbf").startswith(b"QuennelE"), name
 PY
+# --store: every entry stored as it is, the archive still whole.
+q "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb" Stored.gro --store --quiet
+[ "$rc" = 0 ] || fail "the engine stored: exit $rc: $err"
+check_archive Stored.gro
+python3 - Stored.gro <<'PY' || fail "--store deflated entries"
+import sys, zipfile
+assert all(i.compress_type == zipfile.ZIP_STORED for i in zipfile.ZipFile(sys.argv[1]).infolist())
+PY
 # An existing archive is replaced whole, and a refused model leaves it as it was.
 cp Box.gro Kept.gro
 q "$models/MissingBin/BoxTextured.gltf" Kept.gro

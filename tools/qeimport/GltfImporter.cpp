@@ -932,6 +932,7 @@ void CGltfImporter::Import_t(const char *strModel, const char *strArchive)
   strPreload += strFormat("%1: %2\n", (long)aubMeshes.size(), cf.cf_prfMeshes->GetFileName());
   const CString strTemporary = CString(strArchive) + ".importing";
   CZipWriter zw;
+  zw.zw_bStore = gi_bStore;
   try {
     zw.Create_t(strTemporary);
     if (gi_ctTextures > 0) {

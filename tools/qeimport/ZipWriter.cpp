@@ -88,8 +88,8 @@ void CZipWriter::AddEntry_t(const char *strName, const void *pvData, long slSize
   e.e_ulSize = (unsigned long)slSize;
   e.e_ulOffset = zw_ulOffset;
   std::vector<unsigned char> aubPacked;
-  const bool bDeflated =
-      slSize > 0 && Deflate(pvData, slSize, aubPacked) && (long)aubPacked.size() < slSize;
+  const bool bDeflated = !zw_bStore && slSize > 0 && Deflate(pvData, slSize, aubPacked) &&
+                         (long)aubPacked.size() < slSize;
   e.e_uwMethod = bDeflated ? 8 : 0;
   e.e_ulPacked = bDeflated ? (unsigned long)aubPacked.size() : (unsigned long)slSize;
   std::vector<unsigned char> aubHeader;

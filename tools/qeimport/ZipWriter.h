@@ -20,6 +20,9 @@ public:
   // Creates the file `strFileName` (a path of the host, as given). Throws "cannot be written:
   // why".
   void Create_t(const char *strFileName);
+  // Entries are stored as they are, never deflated: larger, but read without inflating.
+  int zw_bStore = 0;
+
   // Adds an entry named `strName` (with '/' separators) holding `slSize` bytes. Throws.
   void AddEntry_t(const char *strName, const void *pvData, long slSize);
   // Writes the central directory and closes the file. Throws.
