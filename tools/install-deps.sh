@@ -4,7 +4,8 @@ set -euo pipefail
 
 pkgs=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev googletest cmake ninja-build
       wine wine32:i386 xvfb xauth libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 python3 zip
-      clang-format libcereal-dev rapidjson-dev libstb-dev libglm-dev)
+      clang-format libcereal-dev rapidjson-dev libstb-dev libglm-dev libtinygltf-dev
+      nlohmann-json3-dev assimp-testmodels)
 
 missing=()
 for p in "${pkgs[@]}"; do

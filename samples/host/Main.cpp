@@ -1,20 +1,28 @@
 // The sample host: a program built on Core the way a game is. It hands its main function to the
-// library, opens its log, raises the application's services, mounts the sample's content archive
-// and loads the scene from it on the loading thread while frames exercise the subsystems, then
-// starts the graphics backend in a window, draws the scene turning for a number of frames, writes
-// a screenshot and the scene as a binary file, prints the profile and shuts down, leaving
+// library, opens its log, raises the application's services, mounts a content archive and loads
+// the scene from it on the loading thread while frames exercise the subsystems, then starts the
+// graphics backend in a window, draws the scene turning for a number of frames, writes a
+// screenshot and the scene as a binary file, prints the profile and shuts down, leaving
 // "Temp/SampleHost.log" and "Temp/Screenshot.png" beside the program's root.
 //
-// "SampleHost --write-content DIR" writes the scene's text file from the program texts in DIR
-// instead: how the repository's content file is made.
+//   SampleHost [--frames N] [CONTENT]
+//
+// CONTENT is a group archive (a path as the shell gives it; SampleContent.gro beside the program
+// when none is given), whose scene is its entry named .../Scene.wld, or a scene file by its path
+// under the program's root (ending in .wld). qeimport writes such archives from glTF models.
+//
+// "SampleHost --write-content" writes the small scene's text files instead: how the repository's
+// content is made.
 #include "Renderer.h"
+
+#include <stdlib.h>
 
 using namespace QuennelEngine;
 
 namespace {
 
 const int _ctFrames = 12;
-const long _ctDrawnFrames = 60;
+long _ctDrawnFrames = 60;
 
 // Work for the threads section: sums a range.
 struct SumJob {
@@ -128,30 +136,55 @@ void DoFiles(bool bReport)
   }
 }
 
-const char *const _strSceneFile = "Content/Scene.wld";
-const char *const _strTextureFile = "Content/Textures.rsc";
 const char *const _strArchive = "SampleContent.gro";
 const char *const _strScreenshot = "Temp/Screenshot.png";
 const char *const _strSavedScene = "Temp/Scene.bwld";
 const long _iWidth = 320;
 const long _iHeight = 240;
+CString _strSceneFile;
 
-// Writes the scene's text files and its preload list into Temp/Content/ from the program texts
-// found as Content/Cube.vsh and Content/Cube.psh.
+// Writes the small scene's text files and its preload list into Temp/Content/.
 void WriteContent_t(void)
 {
-  CString strVertex, strPixel;
-  strVertex.LoadText_t("Content/Cube.vsh");
-  strPixel.LoadText_t("Content/Cube.psh");
   CResourceFile *prfTextures = nullptr;
-  CResourceFile *prf = MakeSampleScene("Temp/Content/Scene.wld", "Temp/Content/Textures.rsc",
-                                       strVertex, strPixel, prfTextures);
+  CResourceFile *prf =
+      MakeSampleScene("Temp/Content/Scene.wld", "Temp/Content/Textures.rsc", prfTextures);
   md_bSaveTextFiles = 1;
   prfTextures->SaveFile_t();
   prf->SaveFile_t();
   md_bSaveTextFiles = 0;
   resFreeUnusedStock();
   conInfo("wrote Temp/Content/Scene.wld and Temp/Content/Textures.rsc\n");
+}
+
+// A path of the command line (relative to the current folder) as the absolute soft path that
+// the library's streams take.
+CString HostPath(const char *strPath)
+{
+  char achFull[1024];
+  if (_fullpath(achFull, strPath, sizeof(achFull)) == nullptr) return strPath;
+  return CString("$") + achFull;
+}
+
+// Mounts the content the command line names and finds its scene. Throws.
+void MountContent_t(const CString &strContent)
+{
+  if (strHasTail(strContent, ".wld")) {
+    _strSceneFile = strContent;
+    return;
+  }
+  const CString strArchive =
+      strContent.IsEmpty() ? filGetSoftExePath() + _strArchive : HostPath(strContent);
+  filAddArchive(strArchive);
+  const long ctEntries = filGetZipEntryCount();
+  conInfo("  mounted %1: %2 entries\n", strContent.IsEmpty() ? CString(_strArchive) : strContent,
+          ctEntries);
+  for (long i = 0; i < ctEntries && _strSceneFile.IsEmpty(); i++) {
+    const CString strEntry = filGetZipEntryFileName(i);
+    if (strHasTail(strEntry, "Scene.wld")) _strSceneFile = strEntry;
+  }
+  if (_strSceneFile.IsEmpty())
+    ThrowFormat_t("%1 holds no scene (no entry ends in Scene.wld)", strContent);
 }
 
 // Loads the scene on the loading thread while the frames exercise the subsystems, printing the
@@ -185,17 +218,45 @@ Ptr<CResource> LoadScene(Time &tmLoading)
   return rl.GetLoadedResource();
 }
 
+struct SceneCounts {
+  long sc_ctNodes = 0;
+  long sc_ctMeshes = 0;
+  long sc_ctVertices = 0;
+  long sc_ctTriangles = 0;
+  CStaticStackArray<CSampleMesh *> sc_apsm;
+};
+
+void CountNode(CSampleNode *pnod, const Matrix34f &, void *pvCounts)
+{
+  SceneCounts &sc = *(SceneCounts *)pvCounts;
+  sc.sc_ctNodes++;
+  for (long i = 0; i < pnod->sn_apmeshMeshes.Count(); i++) {
+    CSampleMesh *psm = CastContent<CSampleMesh>(pnod->sn_apmeshMeshes[i]);
+    if (psm == nullptr) continue;
+    bool bSeen = false;
+    for (long j = 0; j < sc.sc_apsm.Count() && !bSeen; j++) bSeen = sc.sc_apsm[j] == psm;
+    if (bSeen) continue;
+    sc.sc_apsm.Push() = psm;
+    sc.sc_ctMeshes++;
+    sc.sc_ctVertices += psm->VertexCount();
+    sc.sc_ctTriangles += psm->sm_aiIndices.Count() / 3;
+  }
+}
+
+// What the scene holds: the totals, and each mesh of a small scene.
 void ReportScene(CSampleScene *pss)
 {
   conInfo("-- Content\n");
-  conInfo("  '%1' from %2, %3 mesh(es):\n", pss->ss_strTitle, pss->GetFileName(),
-          pss->ss_apmeshMeshes.Count());
-  for (long i = 0; i < pss->ss_apmeshMeshes.Count(); i++) {
-    CSampleMesh *psm = CastContent<CSampleMesh>(pss->ss_apmeshMeshes[i]);
-    if (psm == nullptr) continue;
+  SceneCounts sc;
+  VisitNodes(pss, CountNode, &sc);
+  conInfo("  '%1' from %2: %3 node(s), %4 mesh(es), %5 vertices, %6 triangles\n", pss->ss_strTitle,
+          pss->GetFileName(), sc.sc_ctNodes, sc.sc_ctMeshes, sc.sc_ctVertices, sc.sc_ctTriangles);
+  if (sc.sc_apsm.Count() > 8) return;
+  for (long i = 0; i < sc.sc_apsm.Count(); i++) {
+    CSampleMesh *psm = sc.sc_apsm[i];
     CSampleMaterial *pmat = CastContent<CSampleMaterial>(psm->sm_pmatMaterial);
     CSampleTexture *pst =
-        pmat != nullptr ? CastContent<CSampleTexture>(pmat->sm_ptexTexture) : nullptr;
+        pmat != nullptr ? CastContent<CSampleTexture>(pmat->sm_ptexBaseColor) : nullptr;
     conInfo("    %1: %2 vertices, %3 triangles, texture %4 (%5x%6) from %7\n",
             (const char *)psm->GetName(), psm->VertexCount(), psm->sm_aiIndices.Count() / 3,
             pst != nullptr ? (const char *)pst->GetName() : "none", pst ? pst->st_iWidth : 0,
@@ -236,9 +297,9 @@ void Render(CSampleScene *pss, Time tmStart, Time tmLoading)
   }
   Time tmFrames = timUptimeNow() - tmFramesStart;
   long iX, iY;
-  sr.ProjectOrigin(pss, iX, iY);
+  sr.ProjectCentre(iX, iY);
   // The screenshot test reads this line: where to look, and what the background is.
-  conInfo("  %1 frames, %2 triangles drawn; screenshot %3 (%4x%5, clear colour %6, mesh centre at "
+  conInfo("  %1 frames, %2 triangles drawn; screenshot %3 (%4x%5, clear colour %6, scene centre at "
           "%7,%8)%9\n",
           _ctDrawnFrames, sr.CountTriangles(), bShot ? _strScreenshot : "not written",
           sr.GetWidth(), sr.GetHeight(), fmtSpec(pss->ss_ulClearColor & 0xFFFFFF, "06X"), iX, iY,
@@ -252,6 +313,8 @@ void Render(CSampleScene *pss, Time tmStart, Time tmLoading)
   conInfo("  start to first frame %1 ms, %2.%3 frames per second, the loader's share %4.%5%% "
           "(%6 ms)\n",
           llFirstMs, iFps10 / 10, iFps10 % 10, iShare10 / 10, iShare10 % 10, llLoadMs);
+  conInfo("  a frame: %1 draw calls, %2 state changes (programs, textures, culling)\n",
+          sr.CountDrawCalls(), sr.CountStateChanges());
   CString strProfile;
   prfReportResults(70, strProfile);
   conInfo("-- Profile of the last frame (calls, ms per frame, share of the frame)\n%1", strProfile);
@@ -273,11 +336,24 @@ void HostMain(void)
   svcChangeRunLevel(idApplication, 11);
   pfuRegisterPerFrameCallback(CountFrame, nullptr);
   try {
-    filAddArchive(filGetSoftExePath() + _strArchive);
-    conInfo("  mounted %1: %2 entries\n", _strArchive, filGetZipEntryCount());
-    if (corGetArgV(1) == "--write-content") {
+    // The command line: options, then the content.
+    CString strContent;
+    bool bWriteContent = false;
+    for (int i = 1; i < corGetArgC(); i++) {
+      const CString str = corGetArgV(i);
+      if (str == "--write-content") {
+        bWriteContent = true;
+      } else if (str == "--frames" && i + 1 < corGetArgC()) {
+        long ct = atol(corGetArgV(++i));
+        _ctDrawnFrames = ct < 1 ? 1 : ct > 100000 ? 100000 : ct;
+      } else {
+        strContent = str;
+      }
+    }
+    if (bWriteContent) {
       WriteContent_t();
     } else {
+      MountContent_t(strContent);
       prf_bShowProfiler = 1;
       prf_tmRefreshInterval = 0.0f;
       Time tmLoading;

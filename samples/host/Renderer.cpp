@@ -1,5 +1,6 @@
 #include "Renderer.h"
 
+#include <algorithm>
 #include <math.h>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -10,42 +11,14 @@ namespace QuennelEngine {
 
 namespace {
 
-// Row-major 4x4 matrices acting on column vectors: the rows go to the program's c0..c3 as they
-// are, each dp4 taking one.
-void Multiply(const float a[16], const float b[16], float afOut[16])
-{
-  float af[16];
-  for (int r = 0; r < 4; r++) {
-    for (int c = 0; c < 4; c++) {
-      af[r * 4 + c] = 0;
-      for (int k = 0; k < 4; k++) af[r * 4 + c] += a[r * 4 + k] * b[k * 4 + c];
-    }
-  }
-  for (int i = 0; i < 16; i++) afOut[i] = af[i];
-}
-
-void Normalize(float v[3])
-{
-  float f = sqrtf(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-  if (f > 0) v[0] /= f, v[1] /= f, v[2] /= f;
-}
-
-void Cross(const float a[3], const float b[3], float afOut[3])
-{
-  afOut[0] = a[1] * b[2] - a[2] * b[1];
-  afOut[1] = a[2] * b[0] - a[0] * b[2];
-  afOut[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-// Turning about the vertical axis.
-void RotationY(float fRadians, float afOut[16])
-{
-  float c = cosf(fRadians), s = sinf(fRadians);
-  const float af[16] = {c, 0, s, 0, 0, 1, 0, 0, -s, 0, c, 0, 0, 0, 0, 1};
-  for (int i = 0; i < 16; i++) afOut[i] = af[i];
-}
-
 const float _fPi = 3.14159265f;
+// The camera: its vertical field of view, and the direction from the scene's centre to it (in
+// front, to the right and above).
+const float _fFieldOfView = 40.0f * _fPi / 180.0f;
+const Vector3f _vCameraDirection(0.55f, 0.45f, 1.0f);
+// The light, fixed in the scene: towards it, and the share every face gets without it.
+const Vector3f _vLightDirection(-0.5f, 0.8f, 0.6f);
+const float _fAmbient = 0.3f;
 
 struct PngSink {
   CStream *ps_pstrm;
@@ -60,6 +33,19 @@ void WritePngBytes(void *pvContext, void *pvData, int ctBytes)
   } catch (CException &) {
     pps->ps_bFailed = true;
   }
+}
+
+// A matrix's rows as the constant registers take them: four floats each, the missing ones 0.
+void PutRows(const Matrix33f &m, float *pf)
+{
+  for (int iRow = 0; iRow < 3; iRow++, pf += 4) {
+    pf[0] = m(iRow, 0), pf[1] = m(iRow, 1), pf[2] = m(iRow, 2), pf[3] = 0.0f;
+  }
+}
+
+bool IsFinite(const Vector4f &v)
+{
+  return mthIsFiniteF(v.x) && mthIsFiniteF(v.y) && mthIsFiniteF(v.z) && mthIsFiniteF(v.w);
 }
 
 } // namespace
@@ -85,115 +71,242 @@ void CSampleRenderer::Start_t(const char *strBackend, long iWidth, long iHeight)
   sr_dp.dp_iHeight = sr_iHeight;
 }
 
-void CSampleRenderer::Upload(CSampleScene *pss)
+long CSampleRenderer::ProgramOf(CSampleProgram *pprg)
 {
-  for (long i = 0; i < pss->ss_apmeshMeshes.Count(); i++) {
-    CSampleMesh *psm = CastContent<CSampleMesh>(pss->ss_apmeshMeshes[i]);
-    CSampleMaterial *pmat =
-        psm != nullptr ? CastContent<CSampleMaterial>(psm->sm_pmatMaterial) : nullptr;
-    if (pmat == nullptr || sr_hVertexProgram != 0) continue; // one material is drawn
-    sr_hVertexProgram = _gfxCreateProgram(pmat->sm_strVertexProgram, 1);
-    sr_hPixelProgram = _gfxCreateProgram(pmat->sm_strPixelProgram, 0);
-    CSampleTexture *pst = CastContent<CSampleTexture>(pmat->sm_ptexTexture);
-    if (pst == nullptr || pst->st_aulPixels.Count() != pst->st_iWidth * pst->st_iHeight) continue;
-    sr_hTexture = _gfxCreateTexture(pst->st_iWidth, pst->st_iHeight, 1, 0, GCF_ARGB8);
-    if (sr_hTexture != 0) {
-      _gfxUploadTexture(sr_hTexture, (const unsigned char *)&pst->st_aulPixels[0], GCF_ARGB8, 0, 0,
-                        0, 0);
+  for (long i = 0; i < sr_aPrograms.Count(); i++) {
+    if (sr_aPrograms[i].p_pprg == pprg) return sr_aPrograms[i].p_hVertex != 0 ? i : -1;
+  }
+  Program &p = sr_aPrograms.Push();
+  p.p_pprg = pprg;
+  p.p_hVertex = _gfxCreateProgram(pprg->sp_strVertexProgram, 1);
+  p.p_hPixel = _gfxCreateProgram(pprg->sp_strPixelProgram, 0);
+  if (p.p_hVertex == 0 || p.p_hPixel == 0) {
+    conWarning("  program '%1' does not build: its meshes are skipped\n",
+               (const char *)pprg->GetName());
+    p.p_hVertex = 0;
+    return -1;
+  }
+  return sr_aPrograms.Count() - 1;
+}
+
+long CSampleRenderer::TextureOf(CSampleTexture *ptex)
+{
+  if (ptex == nullptr) return sr_hWhite;
+  for (long i = 0; i < sr_aTextures.Count(); i++) {
+    if (sr_aTextures[i].t_ptex == ptex) return sr_aTextures[i].t_hTexture;
+  }
+  Texture &t = sr_aTextures.Push();
+  t.t_ptex = ptex;
+  t.t_hTexture = sr_hWhite;
+  const CString strWhy = ptex->CheckUsable();
+  if (!strWhy.IsEmpty()) {
+    conWarning("  texture '%1' is drawn white: %2\n", (const char *)ptex->GetName(), strWhy);
+    return sr_hWhite;
+  }
+  const long h = _gfxCreateTexture(ptex->st_iWidth, ptex->st_iHeight, 1, 0, GCF_ARGB8);
+  if (h != 0) {
+    _gfxUploadTexture(h, (const unsigned char *)&ptex->st_aulPixels[0], GCF_ARGB8, 0, 0, 0, 0);
+    t.t_hTexture = h;
+  }
+  return t.t_hTexture;
+}
+
+void CSampleRenderer::CollectNode(CSampleNode *pnod, const Matrix34f &m, void *pvRenderer)
+{
+  CSampleRenderer *psr = (CSampleRenderer *)pvRenderer;
+  for (long i = 0; i < pnod->sn_apmeshMeshes.Count(); i++) {
+    CSampleMesh *psm = CastContent<CSampleMesh>(pnod->sn_apmeshMeshes[i]);
+    if (psm != nullptr) {
+      psr->AddMesh(psm, m);
+    } else if (pnod->sn_apmeshMeshes[i] != nullptr) {
+      conWarning("  node '%1' refers to a mesh that is none: skipped\n",
+                 (const char *)pnod->GetName());
+      psr->sr_ctSkipped++;
     }
   }
-  conInfo("  programs %1 and %2, texture %3\n", sr_hVertexProgram, sr_hPixelProgram, sr_hTexture);
 }
 
-void CSampleRenderer::ViewProjection(CSampleCamera *psc, float afOut[16])
+void CSampleRenderer::AddMesh(CSampleMesh *psm, const Matrix34f &m)
 {
-  // A left-handed look-at: z runs from the eye to the target, depth 0 to 1.
-  float vEye[3] = {psc->sc_vPosition.x, psc->sc_vPosition.y, psc->sc_vPosition.z};
-  float vZ[3] = {psc->sc_vTarget.x - vEye[0], psc->sc_vTarget.y - vEye[1],
-                 psc->sc_vTarget.z - vEye[2]};
-  Normalize(vZ);
-  const float vUp[3] = {0, 1, 0};
-  float vX[3], vY[3];
-  Cross(vUp, vZ, vX);
-  Normalize(vX);
-  Cross(vZ, vX, vY);
-  const float afView[16] = {
-      vX[0], vX[1], vX[2], -(vX[0] * vEye[0] + vX[1] * vEye[1] + vX[2] * vEye[2]),
-      vY[0], vY[1], vY[2], -(vY[0] * vEye[0] + vY[1] * vEye[1] + vY[2] * vEye[2]),
-      vZ[0], vZ[1], vZ[2], -(vZ[0] * vEye[0] + vZ[1] * vEye[1] + vZ[2] * vEye[2]),
-      0,     0,     0,     1};
-  float fNear = 0.1f, fFar = 100.0f;
-  float fY = 1.0f / tanf(psc->sc_fFieldOfView * _fPi / 360.0f);
-  float fX = fY * sr_iHeight / (float)(sr_iWidth > 0 ? sr_iWidth : 1);
-  float fQ = fFar / (fFar - fNear);
-  const float afProjection[16] = {fX, 0, 0, 0, 0, fY, 0, 0, 0, 0, fQ, -fQ * fNear, 0, 0, 1, 0};
-  Multiply(afProjection, afView, afOut);
+  // Each mesh is checked once, however many nodes draw it.
+  for (long i = 0; i < sr_apsmRefused.Count(); i++) {
+    if (sr_apsmRefused[i] == psm) {
+      sr_ctSkipped++;
+      return;
+    }
+  }
+  bool bChecked = false;
+  for (long i = 0; i < sr_apsmChecked.Count() && !bChecked; i++)
+    bChecked = sr_apsmChecked[i] == psm;
+  CString strWhy;
+  if (!bChecked) {
+    strWhy = psm->CheckDrawable();
+    if (strWhy.IsEmpty() && psm->VertexCount() > 65535 && !(gfx_ulFlags & GLF_32BITINDICES)) {
+      strWhy = "the device has no 32-bit indices";
+    }
+  }
+  CSampleMaterial *pmat = CastContent<CSampleMaterial>(psm->sm_pmatMaterial);
+  CSampleProgram *pprg =
+      pmat != nullptr ? CastContent<CSampleProgram>(pmat->sm_pprgProgram) : nullptr;
+  if (strWhy.IsEmpty() && pprg == nullptr) strWhy = "it has no material with a program";
+  const long iProgram = strWhy.IsEmpty() ? ProgramOf(pprg) : -1;
+  if (strWhy.IsEmpty() && iProgram < 0) strWhy = "its program does not build";
+  Matrix33f mInverse;
+  const bool bPlaced = mthIsFiniteM34f(m) && mthInvertM33f(mInverse, Matrix33f(m)) != 0;
+  if (!strWhy.IsEmpty()) {
+    conWarning("  mesh '%1' skipped: %2\n", (const char *)psm->GetName(), strWhy);
+    sr_apsmRefused.Push() = psm;
+    sr_ctSkipped++;
+    return;
+  }
+  if (!bChecked) sr_apsmChecked.Push() = psm;
+  if (!bPlaced) {
+    conWarning("  mesh '%1' skipped under a node whose transform cannot be inverted\n",
+               (const char *)psm->GetName());
+    sr_ctSkipped++;
+    return;
+  }
+  DrawItem &di = sr_aItems.Push();
+  di.di_psm = psm;
+  di.di_mWorld = m;
+  di.di_mNormal = mthTranspose(mInverse);
+  di.di_iProgram = iProgram;
+  CSampleTexture *ptex = CastContent<CSampleTexture>(pmat->sm_ptexBaseColor);
+  if (ptex == nullptr && pmat->sm_ptexBaseColor != nullptr) {
+    conWarning("  material '%1' refers to a texture that is none: drawn white\n",
+               (const char *)pmat->GetName());
+  }
+  di.di_hTexture = TextureOf(ptex);
+  di.di_vColor = IsFinite(pmat->sm_vBaseColor) ? pmat->sm_vBaseColor : Vector4f(1, 1, 1, 1);
+  // A mirroring transform turns the faces' winding over: such meshes are drawn from both sides.
+  di.di_bCull = !pmat->sm_bDoubleSided && mthDeterminant(Matrix33f(m)) > 0;
+  sr_boxScene |= mthTransformBoxM34f(psm->GetBounds(), m);
 }
 
-void CSampleRenderer::ProjectOrigin(CSampleScene *pss, long &iX, long &iY)
+void CSampleRenderer::PlaceCamera(void)
+{
+  Vector3f vHalf(1.0f, 1.0f, 1.0f);
+  sr_vCentre = Vector3f(0.0f, 0.0f, 0.0f);
+  if (!sr_boxScene.IsEmpty()) {
+    sr_vCentre = (sr_boxScene.vMin + sr_boxScene.vMax) * 0.5f;
+    vHalf = (sr_boxScene.vMax - sr_boxScene.vMin) * 0.5f;
+  }
+  // The sphere around the box stays in view however the scene turns.
+  float fRadius = mthLength(vHalf);
+  if (!(fRadius > 1e-6f)) fRadius = 1.0f;
+  const float fAspect = sr_iHeight > 0 ? (float)sr_iWidth / sr_iHeight : 1.0f;
+  const float fHorizontal = 2.0f * atanf(tanf(_fFieldOfView * 0.5f) * fAspect);
+  const float fNarrowest = fHorizontal < _fFieldOfView ? fHorizontal : _fFieldOfView;
+  const float fDistance = 1.02f * fRadius / sinf(fNarrowest * 0.5f);
+  // Right-handed: the camera looks down its -z, so its z axis points from the centre to it.
+  const Vector3f vZ = mthNormalize(_vCameraDirection);
+  const Vector3f vEye = sr_vCentre + vZ * fDistance;
+  const Vector3f vX = mthNormalize(mthCross(Vector3f(0.0f, 1.0f, 0.0f), vZ));
+  const Vector3f vY = mthCross(vZ, vX);
+  const Matrix34f mView(vX.x, vX.y, vX.z, -mthDot(vX, vEye), vY.x, vY.y, vY.z, -mthDot(vY, vEye),
+                        vZ.x, vZ.y, vZ.z, -mthDot(vZ, vEye));
+  float fNear = fDistance - 1.5f * fRadius;
+  if (fNear < 0.01f * fDistance) fNear = 0.01f * fDistance;
+  const float fFar = fDistance + 1.5f * fRadius;
+  sr_mViewProjection = mthFrustumFOVY(_fFieldOfView, fAspect, fNear, fFar) * Matrix44f(mView);
+}
+
+void CSampleRenderer::Upload(CSampleScene *pss)
+{
+  static const long ulWhite = (long)0xFFFFFFFFUL;
+  sr_hWhite = _gfxCreateTexture(1, 1, 1, 0, GCF_ARGB8);
+  if (sr_hWhite != 0) {
+    _gfxUploadTexture(sr_hWhite, (const unsigned char *)&ulWhite, GCF_ARGB8, 0, 0, 0, 0);
+  }
+  const long ctRefused = VisitNodes(pss, CollectNode, this);
+  if (ctRefused > 0) {
+    conWarning("  %1 node reference(s) not followed: no node, or nested deeper than %2\n",
+               ctRefused, SCN_MAXDEPTH);
+    sr_ctSkipped += ctRefused;
+  }
+  // Fewer state changes: the draws by program, then by texture.
+  if (sr_aItems.Count() > 1) {
+    std::stable_sort(&sr_aItems[0], &sr_aItems[0] + sr_aItems.Count(),
+                     [](const DrawItem &a, const DrawItem &b) {
+                       return a.di_iProgram != b.di_iProgram ? a.di_iProgram < b.di_iProgram
+                                                             : a.di_hTexture < b.di_hTexture;
+                     });
+  }
+  PlaceCamera();
+  long ctPrograms = 0;
+  for (long i = 0; i < sr_aPrograms.Count(); i++) ctPrograms += sr_aPrograms[i].p_hVertex != 0;
+  conInfo("  %1 program(s), %2 texture(s), %3 mesh draw(s), %4 skipped\n", ctPrograms,
+          sr_aTextures.Count(), sr_aItems.Count(), sr_ctSkipped);
+}
+
+void CSampleRenderer::ProjectCentre(long &iX, long &iY)
 {
   iX = sr_iWidth / 2;
   iY = sr_iHeight / 2;
-  CSampleCamera *psc = CastContent<CSampleCamera>(pss->ss_pcamCamera);
-  if (psc == nullptr) return;
-  float af[16];
-  ViewProjection(psc, af);
-  if (af[15] <= 0) return;
-  iX = (long)((af[3] / af[15] * 0.5f + 0.5f) * sr_iWidth);
-  iY = (long)((0.5f - af[7] / af[15] * 0.5f) * sr_iHeight);
+  Vector3f v2D;
+  if (mthProject3DPointTo2DSpace(v2D, sr_vCentre, sr_mViewProjection,
+                                 Box2l(0, 0, sr_iWidth - 1, sr_iHeight - 1))) {
+    iX = (long)v2D.x;
+    iY = (long)v2D.y;
+  }
 }
 
 void CSampleRenderer::DrawFrame(CSampleScene *pss, long iFrame)
 {
   CProfileSample ps("Draw");
+  sr_ctDrawCalls = 0;
+  sr_ctStateChanges = 0;
   // Each present closes the scene: the target opens it again.
   _gfxCurrentRenderTarget(&sr_wc, -1);
   _gfx_pdpCurrent = &sr_dp;
   _gfxCurrentRenderArea(&sr_dp);
   _gfxClear((GfxTarget)(GTA_COLOR | GTA_DEPTH), 0xFF000000UL | (unsigned long)pss->ss_ulClearColor,
             1.0f, 0);
-  CSampleCamera *psc = CastContent<CSampleCamera>(pss->ss_pcamCamera);
-  if (psc != nullptr) {
-    _gfxEnableDepthBuffer();
-    _gfxEnableDepthWrite();
-    _gfxCullFace(GFF_NONE);
-    _gfxDisableBlend();
-    float afViewProjection[16], afModel[16], afAll[16];
-    float fAngle = iFrame * pss->ss_fDegreesPerFrame * _fPi / 180.0f;
-    ViewProjection(psc, afViewProjection);
-    RotationY(fAngle, afModel);
-    Multiply(afViewProjection, afModel, afAll);
-    // The light is fixed in the world: into the mesh's space by the inverse turn.
-    float vLight[3] = {-0.4f, 0.8f, -0.6f};
-    Normalize(vLight);
-    float c = cosf(fAngle), s = sinf(fAngle);
-    const float afLight[8] = {c * vLight[0] - s * vLight[2],
-                              vLight[1],
-                              s * vLight[0] + c * vLight[2],
-                              0,
-                              0.25f,
-                              0.0f,
-                              0,
-                              0};
-    _gfxBindVertexProgram(sr_hVertexProgram);
-    _gfxBindPixelProgram(sr_hPixelProgram);
-    _gfxVertexProgramConstants(0, 4, afAll);
-    _gfxVertexProgramConstants(4, 2, afLight);
-    _gfxBindTexture(0, sr_hTexture);
-    for (long i = 0; i < pss->ss_apmeshMeshes.Count(); i++) {
-      CSampleMesh *psm = CastContent<CSampleMesh>(pss->ss_apmeshMeshes[i]);
-      long ctVertices = psm != nullptr ? psm->VertexCount() : 0;
-      if (ctVertices == 0 || psm->sm_afTexCoords.Count() != 2 * ctVertices ||
-          psm->sm_afNormals.Count() != 3 * ctVertices || psm->sm_aiIndices.Count() < 3) {
-        continue;
-      }
-      _gfxBindVertexArray(0, &psm->sm_afPositions[0], GUT_FLOAT3, ctVertices * 12, 0);
-      _gfxBindVertexArray(1, &psm->sm_afTexCoords[0], GUT_FLOAT2, ctVertices * 8, 0);
-      _gfxBindVertexArray(2, &psm->sm_afNormals[0], GUT_FLOAT3, ctVertices * 12, 0);
-      _gfxIndexArray(&psm->sm_aiIndices[0], psm->sm_aiIndices.Count(), GUT_INDEX32);
-      _gfxDrawIndices(GPR_TRIANGLES, psm->sm_aiIndices.Count() / 3, ctVertices, 0);
-      _gfxUnbindVertexBuffers();
+  if (sr_aItems.Count() == 0) return;
+  _gfxEnableDepthBuffer();
+  _gfxEnableDepthWrite();
+  _gfxDisableBlend();
+  // The turn about the vertical axis through the centre; the light stays where it is.
+  const float fAngle = iFrame * pss->ss_fDegreesPerFrame * _fPi / 180.0f;
+  const Matrix33f mTurn = mthAxisAngleToMatrix(Vector4f(0.0f, 1.0f, 0.0f, fAngle));
+  const Matrix34f mTurnAbout(mTurn, sr_vCentre - mTurn * sr_vCentre);
+  const Vector3f vLight = mthNormalize(_vLightDirection);
+  const float afLight[8] = {vLight.x, vLight.y, vLight.z, 0, _fAmbient, 0.0f, 1e-20f, 0};
+  _gfxVertexProgramConstants(7, 2, afLight);
+  long iProgram = -1, hTexture = -1, iCull = -1;
+  for (long i = 0; i < sr_aItems.Count(); i++) {
+    const DrawItem &di = sr_aItems[i];
+    if (di.di_iProgram != iProgram) {
+      iProgram = di.di_iProgram;
+      _gfxBindVertexProgram(sr_aPrograms[iProgram].p_hVertex);
+      _gfxBindPixelProgram(sr_aPrograms[iProgram].p_hPixel);
+      sr_ctStateChanges += 2;
     }
+    if (di.di_hTexture != hTexture) {
+      hTexture = di.di_hTexture;
+      _gfxBindTexture(0, hTexture);
+      sr_ctStateChanges++;
+    }
+    if ((long)di.di_bCull != iCull) {
+      iCull = di.di_bCull;
+      _gfxCullFace(di.di_bCull ? GFF_BACK : GFF_NONE);
+      sr_ctStateChanges++;
+    }
+    const Matrix44f mAll = sr_mViewProjection * Matrix44f(mTurnAbout * di.di_mWorld);
+    float afConstants[28];
+    memcpy(afConstants, &mAll.m[0][0], 16 * sizeof(float));
+    PutRows(mTurn * di.di_mNormal, afConstants + 16);
+    _gfxVertexProgramConstants(0, 7, afConstants);
+    _gfxPixelProgramConstants(0, 1, &di.di_vColor.x);
+    CSampleMesh *psm = di.di_psm;
+    const long ctVertices = psm->VertexCount();
+    _gfxBindVertexArray(0, &psm->sm_afPositions[0], GUT_FLOAT3, ctVertices * 12, 0);
+    _gfxBindVertexArray(1, &psm->sm_afTexCoords[0], GUT_FLOAT2, ctVertices * 8, 0);
+    _gfxBindVertexArray(2, &psm->sm_afNormals[0], GUT_FLOAT3, ctVertices * 12, 0);
+    _gfxIndexArray(&psm->sm_aiIndices[0], psm->sm_aiIndices.Count(), GUT_INDEX32);
+    _gfxDrawIndices(GPR_TRIANGLES, psm->sm_aiIndices.Count() / 3, ctVertices, 0);
+    _gfxUnbindVertexBuffers();
+    sr_ctDrawCalls++;
   }
 }
 
@@ -233,13 +346,21 @@ void CSampleRenderer::Stop(void)
 {
   if (!sr_bStarted) return;
   sr_bStarted = false;
-  if (sr_hTexture != 0) _gfxDeleteTexture(sr_hTexture);
-  sr_hTexture = 0;
-  for (long h : {sr_hVertexProgram, sr_hPixelProgram}) {
-    if (h > 0 && h <= _gfx_ctPrograms)
-      _gfxReleaseProgram(_gfx_avppPrograms[h - 1], h == sr_hVertexProgram);
+  for (long i = 0; i < sr_aTextures.Count(); i++) {
+    if (sr_aTextures[i].t_hTexture != sr_hWhite) _gfxDeleteTexture(sr_aTextures[i].t_hTexture);
   }
-  sr_hVertexProgram = sr_hPixelProgram = 0;
+  if (sr_hWhite != 0) _gfxDeleteTexture(sr_hWhite);
+  sr_hWhite = 0;
+  for (long i = 0; i < sr_aPrograms.Count(); i++) {
+    const Program &p = sr_aPrograms[i];
+    for (long h : {p.p_hVertex, p.p_hPixel}) {
+      if (h > 0 && h <= _gfx_ctPrograms)
+        _gfxReleaseProgram(_gfx_avppPrograms[h - 1], h == p.p_hVertex);
+    }
+  }
+  sr_aTextures.PopAll();
+  sr_aPrograms.PopAll();
+  sr_aItems.PopAll();
   _gfx_pdpCurrent = nullptr;
   if (sr_wc.cv_pcaAPI != nullptr) _gfxReleaseCanvas(&sr_wc);
   sr_wc.cv_pcaAPI = nullptr;

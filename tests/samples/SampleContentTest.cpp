@@ -2,9 +2,11 @@
 // can draw as it is (it skips a mesh whose arrays disagree, and draws nothing then).
 #include "TestSupport.h"
 #include "engine/Engine.h"
-#include "samples/host/Content.h"
+#include "samples/scene/Content.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace QuennelEngine;
 
@@ -44,30 +46,65 @@ protected:
   CSampleScene *m_pss = nullptr;
 };
 
-TEST_F(SampleContent, SceneLoadsWithConsistentMeshesAndTextures)
+struct Found {
+  long f_ctNodes = 0;
+  std::vector<CSampleMesh *> f_apsm;
+};
+
+void Collect(CSampleNode *pnod, const Matrix34f &, void *pvFound)
+{
+  Found &f = *(Found *)pvFound;
+  f.f_ctNodes++;
+  for (long i = 0; i < pnod->sn_apmeshMeshes.Count(); i++) {
+    f.f_apsm.push_back(CastContent<CSampleMesh>(pnod->sn_apmeshMeshes[i]));
+  }
+}
+
+TEST_F(SampleContent, SceneLoadsWithDrawableMeshesAndTextures)
 {
   ASSERT_NE(m_pss, nullptr);
-  ASSERT_NE(CastContent<CSampleCamera>(m_pss->ss_pcamCamera), nullptr);
-  ASSERT_GT(m_pss->ss_apmeshMeshes.Count(), 0);
-  for (long i = 0; i < m_pss->ss_apmeshMeshes.Count(); i++) {
-    CSampleMesh *psm = CastContent<CSampleMesh>(m_pss->ss_apmeshMeshes[i]);
+  Found f;
+  EXPECT_EQ(VisitNodes(m_pss, Collect, &f), 0);
+  EXPECT_EQ(f.f_ctNodes, 1);
+  ASSERT_EQ(f.f_apsm.size(), 1u);
+  for (CSampleMesh *psm : f.f_apsm) {
     ASSERT_NE(psm, nullptr);
-    long ctVertices = psm->VertexCount();
-    EXPECT_EQ(psm->sm_afPositions.Count(), 3 * ctVertices);
-    EXPECT_EQ(psm->sm_afTexCoords.Count(), 2 * ctVertices);
-    EXPECT_EQ(psm->sm_afNormals.Count(), 3 * ctVertices);
-    ASSERT_GT(psm->sm_aiIndices.Count(), 0);
-    EXPECT_EQ(psm->sm_aiIndices.Count() % 3, 0);
-    for (long j = 0; j < psm->sm_aiIndices.Count(); j++) {
-      EXPECT_TRUE(psm->sm_aiIndices[j] >= 0 && psm->sm_aiIndices[j] < ctVertices) << j;
-    }
+    EXPECT_EQ(psm->CheckDrawable(), CString(""));
+    EXPECT_EQ(psm->sm_aiIndices.Count(), 36);
     CSampleMaterial *pmat = CastContent<CSampleMaterial>(psm->sm_pmatMaterial);
     ASSERT_NE(pmat, nullptr);
-    CSampleTexture *pst = CastContent<CSampleTexture>(pmat->sm_ptexTexture);
+    EXPECT_NE(CastContent<CSampleProgram>(pmat->sm_pprgProgram), nullptr);
+    CSampleTexture *pst = CastContent<CSampleTexture>(pmat->sm_ptexBaseColor);
     ASSERT_NE(pst, nullptr);
     EXPECT_EQ(pst->GetFileName(), CString("Content/Textures.rsc"));
-    EXPECT_EQ(pst->st_aulPixels.Count(), pst->st_iWidth * pst->st_iHeight);
-    EXPECT_GT(pst->st_iWidth, 0);
+    EXPECT_EQ(pst->CheckUsable(), CString(""));
+    EXPECT_EQ(pst->st_iWidth, 32);
+    // The unit cube around the origin.
+    const Box3f box = psm->GetBounds();
+    EXPECT_EQ(box.vMin, Vector3f(-0.5f, -0.5f, -0.5f));
+    EXPECT_EQ(box.vMax, Vector3f(0.5f, 0.5f, 0.5f));
+  }
+}
+
+// The cube's faces are its front faces seen from outside: each triangle winds counter-clockwise
+// about the normal its vertices carry, as glTF's triangles and the right-handed view take them.
+TEST_F(SampleContent, CubeTrianglesWindCounterClockwiseAboutTheirNormals)
+{
+  ASSERT_NE(m_pss, nullptr);
+  Found f;
+  VisitNodes(m_pss, Collect, &f);
+  ASSERT_EQ(f.f_apsm.size(), 1u);
+  const CSampleMesh *psm = f.f_apsm[0];
+  ASSERT_EQ(psm->CheckDrawable(), CString(""));
+  for (long i = 0; i < psm->sm_aiIndices.Count(); i += 3) {
+    Vector3f av[3];
+    for (int k = 0; k < 3; k++) {
+      const float *pf = &psm->sm_afPositions[3 * psm->sm_aiIndices[i + k]];
+      av[k] = Vector3f(pf[0], pf[1], pf[2]);
+    }
+    const float *pfN = &psm->sm_afNormals[3 * psm->sm_aiIndices[i]];
+    const Vector3f vCross = mthCross(av[1] - av[0], av[2] - av[0]);
+    EXPECT_GT(mthDot(vCross, Vector3f(pfN[0], pfN[1], pfN[2])), 0.0f) << "triangle " << i / 3;
   }
 }
 
@@ -76,19 +113,29 @@ TEST_F(SampleContent, SceneLoadsWithConsistentMeshesAndTextures)
 TEST_F(SampleContent, ProgramTextsParseAsShaderAssembly)
 {
   ASSERT_NE(m_pss, nullptr);
-  CSampleMesh *psm = CastContent<CSampleMesh>(m_pss->ss_apmeshMeshes[0]);
-  ASSERT_NE(psm, nullptr);
-  CSampleMaterial *pmat = CastContent<CSampleMaterial>(psm->sm_pmatMaterial);
+  Found f;
+  VisitNodes(m_pss, Collect, &f);
+  ASSERT_EQ(f.f_apsm.size(), 1u);
+  CSampleMaterial *pmat = CastContent<CSampleMaterial>(f.f_apsm[0]->sm_pmatMaterial);
   ASSERT_NE(pmat, nullptr);
+  CSampleProgram *pprg = CastContent<CSampleProgram>(pmat->sm_pprgProgram);
+  ASSERT_NE(pprg, nullptr);
   unsigned long ulFlags = 0;
-  CString strVertex = gfuParseShaderProgram(GAT_D3D, pmat->sm_strVertexProgram, ulFlags);
+  CString strVertex = gfuParseShaderProgram(GAT_D3D, pprg->sp_strVertexProgram, ulFlags);
   EXPECT_NE(strstr(strVertex, "vs_1_1"), nullptr) << (const char *)strVertex;
   // Each of the three streams is declared: the renderer binds positions, coordinates, normals.
-  for (const char *str : {"dcl_texcoord0 v0", "dcl_texcoord1 v1", "dcl_texcoord2 v2"}) {
+  for (const char *str : {"dcl_texcoord0 v0", "dcl_texcoord1 v1", "dcl_texcoord2 v2", "rsq"}) {
     EXPECT_NE(strstr(strVertex, str), nullptr) << str;
   }
-  CString strPixel = gfuParseShaderProgram(GAT_D3D, pmat->sm_strPixelProgram, ulFlags);
+  CString strPixel = gfuParseShaderProgram(GAT_D3D, pprg->sp_strPixelProgram, ulFlags);
   EXPECT_NE(strstr(strPixel, "ps_2_0"), nullptr) << (const char *)strPixel;
+  EXPECT_NE(strstr(strPixel, "mul r0, r0, c0"), nullptr) << (const char *)strPixel;
+  // The program in the file is the one the importer writes.
+  Ptr<CResource> prsStandard = MakeStandardProgram();
+  CSampleProgram *pprgStandard = CastContent<CSampleProgram>(prsStandard);
+  ASSERT_NE(pprgStandard, nullptr);
+  EXPECT_EQ(pprg->sp_strVertexProgram, pprgStandard->sp_strVertexProgram);
+  EXPECT_EQ(pprg->sp_strPixelProgram, pprgStandard->sp_strPixelProgram);
 }
 
 } // namespace

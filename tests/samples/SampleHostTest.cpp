@@ -1,6 +1,9 @@
 // Runs the sample host as a program of its own and checks what it leaves: the log's account of
-// the run and a screenshot that shows the mesh where the camera puts it.
+// the run and a screenshot that shows the scene where the camera puts it. Three runs: the small
+// scene the build packs, a real model brought in by the importer (a glTF file of Debian's
+// assimp-testmodels), and content damaged after it was written.
 #include "TestSupport.h"
+#include "samples/scene/Content.h"
 
 #include <windows.h>
 
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,19 +25,23 @@ using namespace QuennelEngine;
 
 namespace {
 
-// The host's exit code, or -1 when it could not start or ran out of time.
-long RunHost(void)
+const char *const _strEngineModel =
+    "/usr/share/assimp/models/glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb";
+
+// A program's exit code, or -1 when it could not start or ran out of time.
+long RunProgram(const std::string &strCommand)
 {
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  char achCommand[] = "SampleHost.exe";
-  if (!CreateProcessA(nullptr, achCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+  std::vector<char> ach(strCommand.begin(), strCommand.end());
+  ach.push_back(0);
+  if (!CreateProcessA(nullptr, ach.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                       &pi)) {
     return -1;
   }
   DWORD dwCode = (DWORD)-1;
-  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(pi.hProcess, 300000) == WAIT_OBJECT_0) {
     GetExitCodeProcess(pi.hProcess, &dwCode);
   } else {
     TerminateProcess(pi.hProcess, 1);
@@ -49,6 +57,14 @@ std::string ReadHostFile(const char *strName)
 {
   std::ifstream strm(std::string("../") + strName, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(strm), std::istreambuf_iterator<char>());
+}
+
+void WriteHostFile(const char *strName, const std::string &strBytes)
+{
+  CreateDirectoryA("../Temp", nullptr);
+  CreateDirectoryA("../Temp/Damaged", nullptr);
+  std::ofstream strm(std::string("../") + strName, std::ios::binary);
+  strm.write(strBytes.data(), (std::streamsize)strBytes.size());
 }
 
 struct Screenshot {
@@ -73,80 +89,258 @@ Screenshot ReadPng(const std::string &strBytes)
   return ss;
 }
 
-// The run is slow (a window, a device, sixty frames): once for every test of the program.
+// One run of the host: its exit code, its log and its screenshot, and what the log says of the
+// screenshot.
+struct HostRun {
+  long hr_iExitCode = -1;
+  std::string hr_strLog;
+  Screenshot hr_ss;
+  bool hr_bShot = false;
+  unsigned int hr_uClear = 0;
+  int hr_iX = 0, hr_iY = 0;
+  bool hr_bDrewNothing = true;
+
+  void Run(const std::string &strArguments)
+  {
+    remove("../Temp/Screenshot.png"); // a screenshot of an earlier run proves nothing
+    hr_iExitCode = RunProgram("SampleHost.exe " + strArguments);
+    hr_strLog = ReadHostFile("Temp/SampleHost.log");
+    const size_t i = hr_strLog.find("screenshot Temp/Screenshot.png (");
+    if (i == std::string::npos) return;
+    int iWidth = 0, iHeight = 0;
+    hr_bShot = sscanf(hr_strLog.c_str() + i,
+                      "screenshot Temp/Screenshot.png (%dx%d, clear colour %X, "
+                      "scene centre at %d,%d)",
+                      &iWidth, &iHeight, &hr_uClear, &hr_iX, &hr_iY) == 5;
+    hr_ss = ReadPng(ReadHostFile("Temp/Screenshot.png"));
+    hr_bShot = hr_bShot && hr_ss.ss_iWidth == iWidth && hr_ss.ss_iHeight == iHeight && hr_iX >= 0 &&
+               hr_iX < iWidth && hr_iY >= 0 && hr_iY < iHeight;
+    const size_t iEnd = hr_strLog.find('\n', i);
+    hr_bDrewNothing =
+        hr_strLog.substr(i, iEnd - i).find("the backend drew nothing") != std::string::npos;
+  }
+  bool Logged(const char *str) const { return hr_strLog.find(str) != std::string::npos; }
+  // The share of pixels that are not the clear colour.
+  double Coverage(void) const
+  {
+    long ct = 0;
+    for (unsigned long ul : hr_ss.ss_aul) ct += ul != hr_uClear;
+    return hr_ss.ss_aul.empty() ? 0.0 : (double)ct / hr_ss.ss_aul.size();
+  }
+  long CountColours(void) const
+  {
+    std::vector<unsigned long> aul;
+    for (unsigned long ul : hr_ss.ss_aul) {
+      bool bKnown = false;
+      for (unsigned long u : aul) bKnown = bKnown || u == ul;
+      if (!bKnown) aul.push_back(ul);
+      if (aul.size() > 64) break;
+    }
+    return (long)aul.size();
+  }
+};
+
+// The runs are slow (a window, a device, frames): once for every test of the program.
 class SampleHost : public testing::Test {
 protected:
-  static void SetUpTestSuite()
+  static HostRun &Cube(void)
   {
-    if (_bRan) return;
-    _bRan = true;
-    remove("../Temp/Screenshot.png"); // a screenshot of an earlier run proves nothing
-    _iExitCode = RunHost();
-    _strLog = ReadHostFile("Temp/SampleHost.log");
-    _strPng = ReadHostFile("Temp/Screenshot.png");
+    static HostRun hr;
+    static bool bRan = false;
+    if (!bRan) bRan = true, hr.Run("");
+    return hr;
   }
-  static bool _bRan;
-  static long _iExitCode;
-  static std::string _strLog;
-  static std::string _strPng;
+  static HostRun &Engine(void)
+  {
+    static HostRun hr;
+    static bool bRan = false;
+    if (!bRan) {
+      bRan = true;
+      remove("../Temp/Engine.gro");
+      CreateDirectoryA("../Temp", nullptr);
+      _iImportExitCode = RunProgram(std::string("qeimport.exe ") + _strEngineModel +
+                                    " ../Temp/Engine.gro --quiet");
+      hr.Run("--frames 10 ../Temp/Engine.gro");
+    }
+    return hr;
+  }
+  static long _iImportExitCode;
 };
-bool SampleHost::_bRan = false;
-long SampleHost::_iExitCode = -1;
-std::string SampleHost::_strLog;
-std::string SampleHost::_strPng;
+long SampleHost::_iImportExitCode = -1;
 
-TEST_F(SampleHost, RunsToItsEndWithACompleteLog)
+TEST_F(SampleHost, RunsTheSmallSceneToItsEndWithACompleteLog)
 {
-  EXPECT_EQ(_iExitCode, 0);
-  for (const char *str : {"mounted SampleContent.gro", "loading Content/Scene.wld: 100%",
-                          "'A turning cube' from Content/Scene.wld",
-                          "Cube: 24 vertices, 12 triangles, texture Checker (32x32)",
-                          "start to first frame", "saved the scene as Temp/Scene.bwld",
-                          "Services in 'Group.Application' runlevel '0' stopped."}) {
-    EXPECT_NE(_strLog.find(str), std::string::npos) << str;
+  const HostRun &hr = Cube();
+  EXPECT_EQ(hr.hr_iExitCode, 0);
+  for (const char *str :
+       {"mounted SampleContent.gro", "loading Content/Scene.wld: 100%",
+        "'A turning cube' from Content/Scene.wld: 1 node(s), 1 mesh(es), 24 vertices, 12 triangles",
+        "Cube: 24 vertices, 12 triangles, texture Checker (32x32)", "1 mesh draw(s), 0 skipped",
+        "a frame: 1 draw calls", "start to first frame", "saved the scene as Temp/Scene.bwld",
+        "Services in 'Group.Application' runlevel '0' stopped."}) {
+    EXPECT_TRUE(hr.Logged(str)) << str;
   }
-  EXPECT_EQ(_strLog.find("did not load"), std::string::npos);
-  EXPECT_EQ(_strLog.find("did not start"), std::string::npos);
+  EXPECT_FALSE(hr.Logged("did not load"));
+  EXPECT_FALSE(hr.Logged("did not start"));
 }
 
-TEST_F(SampleHost, ScreenshotShowsTheMeshAtTheProjectedCentre)
+TEST_F(SampleHost, SmallSceneScreenshotShowsTheTexturedCubeAtTheCentre)
 {
-  size_t i = _strLog.find("screenshot Temp/Screenshot.png (");
-  ASSERT_NE(i, std::string::npos) << "no screenshot";
-  int iWidth = 0, iHeight = 0, iX = 0, iY = 0;
-  unsigned int uClear = 0;
-  ASSERT_EQ(sscanf(_strLog.c_str() + i,
-                   "screenshot Temp/Screenshot.png (%dx%d, clear colour %X, "
-                   "mesh centre at %d,%d)",
-                   &iWidth, &iHeight, &uClear, &iX, &iY),
-            5);
-  Screenshot ss = ReadPng(_strPng);
-  ASSERT_EQ(ss.ss_iWidth, iWidth);
-  ASSERT_EQ(ss.ss_iHeight, iHeight);
-  ASSERT_TRUE(iX >= 0 && iX < iWidth && iY >= 0 && iY < iHeight);
-  bool bUniform = true;
-  for (unsigned long ul : ss.ss_aul) bUniform = bUniform && ul == ss.ss_aul[0];
-  size_t iEnd = _strLog.find('\n', i);
-  bool bDrewNothing =
-      _strLog.substr(i, iEnd - i).find("the backend drew nothing") != std::string::npos;
-  EXPECT_FALSE(bDrewNothing);
-  EXPECT_FALSE(bUniform);
-  EXPECT_NE(ss.At(iX, iY), uClear) << "the mesh is not at the projected centre";
+  const HostRun &hr = Cube();
+  ASSERT_TRUE(hr.hr_bShot) << "no screenshot";
+  EXPECT_FALSE(hr.hr_bDrewNothing);
+  const Screenshot &ss = hr.hr_ss;
+  EXPECT_NE(ss.At(hr.hr_iX, hr.hr_iY), hr.hr_uClear) << "the cube is not at the projected centre";
   // Textured: around the centre the checker shows colours of its own, none of them the clear.
   std::vector<unsigned long> aulSeen;
-  for (int y = iY - 20; y <= iY + 20; y += 4) {
-    for (int x = iX - 20; x <= iX + 20; x += 4) {
+  for (int y = hr.hr_iY - 16; y <= hr.hr_iY + 16; y += 4) {
+    for (int x = hr.hr_iX - 16; x <= hr.hr_iX + 16; x += 4) {
       const unsigned long ul = ss.At(x, y);
-      EXPECT_NE(ul, uClear) << x << "," << y;
+      EXPECT_NE(ul, hr.hr_uClear) << x << "," << y;
       bool bKnown = false;
       for (unsigned long u : aulSeen) bKnown = bKnown || u == ul;
       if (!bKnown) aulSeen.push_back(ul);
     }
   }
   EXPECT_GE(aulSeen.size(), 2u) << "one colour where the checker should show";
-  // The corners are background: the mesh is where the camera says, not everywhere.
-  EXPECT_EQ(ss.At(0, 0), uClear);
-  EXPECT_EQ(ss.At(iWidth - 1, iHeight - 1), uClear);
+  // The corners are background: the cube is where the camera says, not everywhere.
+  EXPECT_EQ(ss.At(0, 0), hr.hr_uClear);
+  EXPECT_EQ(ss.At(ss.ss_iWidth - 1, ss.ss_iHeight - 1), hr.hr_uClear);
+}
+
+TEST_F(SampleHost, DrawsAnImportedModelWhole)
+{
+  const HostRun &hr = Engine();
+  ASSERT_EQ(_iImportExitCode, 0) << "qeimport did not import " << _strEngineModel;
+  EXPECT_EQ(hr.hr_iExitCode, 0);
+  for (const char *str :
+       {"mounted ../Temp/Engine.gro: 3 entries", "loading Content/Engine/Scene.wld: 100%",
+        "'2CylinderEngine.glb' from Content/Engine/Scene.wld:",
+        "34 mesh(es), 55843 vertices, 75730 triangles",
+        "115 mesh draw(s), 0 skipped", // meshes drawn by several nodes
+        "10 frames, 1214960 triangles drawn", "a frame: 115 draw calls"}) {
+    EXPECT_TRUE(hr.Logged(str)) << str << "\n" << hr.hr_strLog;
+  }
+  ASSERT_TRUE(hr.hr_bShot) << "no screenshot";
+  EXPECT_FALSE(hr.hr_bDrewNothing);
+  // Framed whole: a good part of the picture, shaded in many tones, and clear at the corners.
+  EXPECT_GT(hr.Coverage(), 0.08);
+  EXPECT_LT(hr.Coverage(), 0.95);
+  EXPECT_GE(hr.CountColours(), 16);
+  const Screenshot &ss = hr.hr_ss;
+  EXPECT_EQ(ss.At(0, 0), hr.hr_uClear);
+  EXPECT_EQ(ss.At(ss.ss_iWidth - 1, 0), hr.hr_uClear);
+  EXPECT_EQ(ss.At(0, ss.ss_iHeight - 1), hr.hr_uClear);
+  EXPECT_EQ(ss.At(ss.ss_iWidth - 1, ss.ss_iHeight - 1), hr.hr_uClear);
+}
+
+// Content whose counts and references were changed after it was written, as a damaged or hostile
+// file would hold them: the host skips what it cannot draw, draws the rest and ends normally.
+class DamagedContent : public testing::Test {
+protected:
+  static const char *const _astrServices[3];
+  static void SetUpTestSuite()
+  {
+    for (const char *str : _astrServices) svcStartService(strConvertStringToID(str));
+  }
+  static void TearDownTestSuite()
+  {
+    resFreeUnusedStock();
+    for (long i = 2; i >= 0; i--) svcStopService(strConvertStringToID(_astrServices[i]));
+  }
+  static std::string Bytes(CResourceFile *prf)
+  {
+    CStream strm;
+    strm.CreateMemoryStream();
+    mdInternalWrite_t(strm,
+                      CMetaPointer(CResourceFile::md_pdtDataType, static_cast<CObject *>(prf)));
+    std::string str(strm.GetSize(), 0);
+    strm.SeekBeg_t(0);
+    strm.Read_t(&str[0], (long)str.size());
+    return str;
+  }
+  // Writes the small scene with damaged copies of its cube beside the good one.
+  static void WriteDamagedScene(void)
+  {
+    CResourceFile *prfTextures = nullptr;
+    CResourceFile *prf =
+        MakeSampleScene("Temp/Damaged/Scene.wld", "Temp/Damaged/Textures.rsc", prfTextures);
+    CSampleScene *pss = CastContent<CSampleScene>(prf->FindDefaultResource());
+    CSampleNode *pnodCube = CastContent<CSampleNode>(pss->ss_apnodNodes[0]);
+    CSampleMesh *psmCube = CastContent<CSampleMesh>(pnodCube->sn_apmeshMeshes[0]);
+    CSampleMaterial *pmat = CastContent<CSampleMaterial>(psmCube->sm_pmatMaterial);
+    auto Copy = [&](const char *strName) {
+      CSampleMesh *psm = new CSampleMesh;
+      prf->RegisterResource(psm);
+      psm->SetName(strName);
+      psm->sm_afPositions = psmCube->sm_afPositions;
+      psm->sm_afTexCoords = psmCube->sm_afTexCoords;
+      psm->sm_afNormals = psmCube->sm_afNormals;
+      psm->sm_aiIndices = psmCube->sm_aiIndices;
+      psm->sm_pmatMaterial = pmat;
+      pnodCube->sn_apmeshMeshes.Push() = psm;
+      return psm;
+    };
+    Copy("Index beyond")->sm_aiIndices[7] = 1000000;
+    Copy("Index below")->sm_aiIndices[0] = -5;
+    Copy("Coordinates short")->sm_afTexCoords.Pop();
+    Copy("No whole triangle")->sm_aiIndices.Pop();
+    Copy("Not finite")->sm_afPositions[4] = std::numeric_limits<float>::infinity();
+    Copy("Material of another class")->sm_pmatMaterial = psmCube;
+    // A mesh slot holding a material, a texture slot holding a mesh, a child that is the node's
+    // own parent (a cycle), and a texture whose pixels do not fill it.
+    pnodCube->sn_apmeshMeshes.Push() = pmat;
+    pmat->sm_ptexBaseColor = psmCube;
+    CSampleNode *pnodChild = new CSampleNode;
+    prf->RegisterResource(pnodChild);
+    pnodChild->sn_apnodChildren.Push() = pnodCube;
+    pnodCube->sn_apnodChildren.Push() = pnodChild;
+    CSampleMaterial *pmatTextured = new CSampleMaterial;
+    prf->RegisterResource(pmatTextured);
+    pmatTextured->sm_pprgProgram = pmat->sm_pprgProgram;
+    CSampleTexture *ptex = CastContent<CSampleTexture>(prfTextures->FindDefaultResource());
+    ptex->st_iWidth = 33;
+    pmatTextured->sm_ptexBaseColor = ptex;
+    Copy("Texture short")->sm_pmatMaterial = pmatTextured;
+    WriteHostFile("Temp/Damaged/Scene.wld", Bytes(prf));
+    WriteHostFile("Temp/Damaged/Textures.rsc", Bytes(prfTextures));
+    delete prf;
+    delete prfTextures;
+  }
+  static HostRun &Damaged(void)
+  {
+    static HostRun hr;
+    static bool bRan = false;
+    if (!bRan) {
+      bRan = true;
+      WriteDamagedScene();
+      hr.Run("--frames 4 Temp/Damaged/Scene.wld");
+    }
+    return hr;
+  }
+  QuennelEngine::Test::CThreadServices m_ts;
+};
+const char *const DamagedContent::_astrServices[3] = {"Service.ResourceBrowseInfo",
+                                                      "Service.Resource", "Service.ResourceLoader"};
+
+TEST_F(DamagedContent, HostSkipsWhatItCannotDrawAndDrawsTheRest)
+{
+  const HostRun &hr = Damaged();
+  EXPECT_EQ(hr.hr_iExitCode, 0) << hr.hr_strLog;
+  for (const char *str :
+       {"loading Temp/Damaged/Scene.wld: 100%", "mesh 'Index beyond' skipped: index 7 is 1000000",
+        "mesh 'Index below' skipped: index 0 is -5", "mesh 'Coordinates short' skipped",
+        "mesh 'No whole triangle' skipped", "mesh 'Not finite' skipped: position float 4",
+        "mesh 'Material of another class' skipped: it has no material with a program",
+        "refers to a mesh that is none", "refers to a texture that is none",
+        "texture 'Checker' is drawn white: it has 1024 pixels for 33x32",
+        "node reference(s) not followed", "2 mesh draw(s), 8 skipped",
+        "Services in 'Group.Application' runlevel '0' stopped."}) {
+    EXPECT_TRUE(hr.Logged(str)) << str << "\n" << hr.hr_strLog;
+  }
+  ASSERT_TRUE(hr.hr_bShot) << hr.hr_strLog;
+  EXPECT_FALSE(hr.hr_bDrewNothing);
+  EXPECT_NE(hr.hr_ss.At(hr.hr_iX, hr.hr_iY), hr.hr_uClear) << "the good cube is not drawn";
 }
 
 } // namespace

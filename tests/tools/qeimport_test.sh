@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The importer on every glTF 2.0 model of Debian's assimp-testmodels: each one is imported (exit 0,
+# an archive that reads back with its scene and preload list) or refused (exit 1, a message that
+# names the model, nothing left behind); none crashes or hangs (each run is bounded). Then the
+# models whose outcome is known, the text form, and usage and exit codes.
+# Arguments: qeimport.exe, a scratch folder.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+run="$here/../../tools/wine-run"
+qeimport=$1
+work=$2
+models=${QE_GLTF_MODELS:-/usr/share/assimp/models/glTF2}
+rm -rf "$work" && mkdir -p "$work/out" && cd "$work" || exit 1
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+[ -d "$models" ] || { echo "FAIL: $models is missing (package assimp-testmodels)"; exit 1; }
+
+# Runs qeimport, bounded in time; standard output (CR removed) in $out, standard error in $err,
+# the exit code in $rc (124 when it ran out of time).
+q() {
+  timeout 300 "$run" "$qeimport" "$@" >q.out 2>q.err
+  rc=$?
+  out=$(tr -d '\r' <q.out)
+  err=$(tr -d '\r' <q.err)
+}
+# An archive: readable, its entries whole (CRC), a scene and a preload list that names only
+# entries of the archive.
+check_archive() {
+  python3 - "$1" <<'PY' || fail "$1 does not read back"
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+bad = z.testzip()
+assert bad is None, "entry %s is damaged" % bad
+names = z.namelist()
+scenes = [n for n in names if n.endswith("/Scene.wld")]
+assert len(scenes) == 1, names
+for line in z.read(scenes[0] + ".preload").decode().splitlines():
+    weight, path = line.split(":", 1)
+    assert path.strip() in names and int(weight) == z.getinfo(path.strip()).file_size, line
+PY
+}
+
+imported=0
+refused=0
+declare -A outcome message
+# (a list file: the test machine has no /dev/fd for a process substitution)
+find "$models" -name '*.gltf' -o -name '*.glb' | sort >models.txt
+while IFS= read -r model; do
+  i=$((imported + refused))
+  q "$model" "out/$i.gro" --quiet
+  case $rc in
+  0)
+    imported=$((imported + 1))
+    [ -s "out/$i.gro" ] || fail "$model: exit 0 without an archive"
+    case "$out$err" in *ERR:* | *WRN:*) fail "$model: the library complained: $out$err" ;; esac
+    check_archive "out/$i.gro"
+    ;;
+  1)
+    refused=$((refused + 1))
+    case "$err" in "$model: "?*) ;; *) fail "$model: refused without naming the model: $err" ;; esac
+    [ -e "out/$i.gro" ] && fail "$model: a refused model left an archive"
+    ;;
+  124) fail "$model: still running after 300 s" ;;
+  *) fail "$model: exit $rc: $err" ;;
+  esac
+  [ -e "out/$i.gro.importing" ] && fail "$model: a temporary archive was left behind"
+  outcome[$model]=$rc
+  message[$model]=$err
+  printf '%s %s %s\n' "$rc" "${model#$models/}" "${err#$model: }"
+done <models.txt
+[ $((imported + refused)) -ge 40 ] || fail "only $((imported + refused)) models found"
+
+# What is known about the models: the real ones import, the broken ones are refused for their
+# fault.
+expect() { # expect MODEL RC TEXT: the model's exit code, and TEXT in its message
+  local m="$models/$1"
+  [ "${outcome[$m]-none}" = "$2" ] || fail "$1: exit ${outcome[$m]-none}, expected $2: ${message[$m]-}"
+  case "${message[$m]-}" in *"$3"*) ;; *) fail "$1: expected '$3' in: ${message[$m]-}" ;; esac
+}
+expect 2CylinderEngine-glTF-Binary/2CylinderEngine.glb 0 ""
+expect BoxTextured-glTF/BoxTextured.gltf 0 ""
+expect BoxTextured-glTF-Binary/BoxTextured.glb 0 ""
+expect BoxTextured-glTF-Embedded/BoxTextured.gltf 0 ""
+expect IndexOutOfRange/IndexOutOfRange.gltf 1 "vertices"
+expect IndexOutOfRange/AllIndicesOutOfRange.gltf 1 "vertices"
+expect MissingBin/BoxTextured.gltf 1 "BoxTextured0.bin"
+expect BoxWithInfinites-glTF-Binary/BoxWithInfinites.glb 1 "not finite"
+expect RecursiveNodes/RecursiveNodes.gltf 1 "node"
+expect draco/2CylinderEngine.gltf 1 "bufferView"
+expect IncorrectVertexArrays/Cube.gltf 1 "no whole triangles"
+expect wrongTypes/badArray.gltf 1 ""
+expect TestNoRootNode/SceneWithoutNodes.gltf 1 "no triangles"
+expect glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_01.gltf 1 "points or lines"
+expect glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_04.gltf 0 ""
+expect glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_05.gltf 0 ""
+expect BoxTextured-glTF-techniqueWebGL/BoxTextured.gltf 1 "requires the extension"
+
+# The summary of a real model, and the text form with its texture.
+q "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb" Engine.gro
+[ "$rc" = 0 ] || fail "the engine: exit $rc: $err"
+case "$out" in *"into Engine.gro as Content/Engine/Scene.wld"*"34 meshes (55843 vertices, 75730 triangles)"*) ;;
+*) fail "the engine's summary: $out" ;; esac
+q "$models/BoxTextured-glTF/BoxTextured.gltf" Box.gro --text
+[ "$rc" = 0 ] || fail "the box in the text form: exit $rc: $err"
+case "$out" in *"1 textures"*) ;; *) fail "the box's texture is missing: $out" ;; esac
+python3 - Box.gro <<'PY' || fail "the text form's files"
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+for name in ("Content/Box/Scene.wld", "Content/Box/Meshes.rsc", "Content/Box/Textures.rsc"):
+    assert z.read(name).lstrip(b"\xef\xbb\xbf").startswith(b"QuennelE"), name
+PY
+# --store: every entry stored as it is, the archive still whole.
+q "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb" Stored.gro --store --quiet
+[ "$rc" = 0 ] || fail "the engine stored: exit $rc: $err"
+check_archive Stored.gro
+python3 - Stored.gro <<'PY' || fail "--store deflated entries"
+import sys, zipfile
+assert all(i.compress_type == zipfile.ZIP_STORED for i in zipfile.ZipFile(sys.argv[1]).infolist())
+PY
+# An existing archive is replaced whole, and a refused model leaves it as it was.
+cp Box.gro Kept.gro
+q "$models/MissingBin/BoxTextured.gltf" Kept.gro
+[ "$rc" = 1 ] && cmp -s Box.gro Kept.gro || fail "a refused model changed the existing archive"
+
+q
+[ "$rc" = 2 ] || fail "no arguments exit $rc"
+case "$out" in *"usage: qeimport MODEL ARCHIVE"*"exit codes:"*) ;; *) fail "the usage: $out" ;; esac
+q Only.glb
+[ "$rc" = 2 ] || fail "one argument exit $rc"
+q A.glb B.gro --frobnicate
+[ "$rc" = 2 ] || fail "an unknown option exit $rc"
+q Missing.glb Missing.gro
+[ "$rc" = 1 ] || fail "a missing model exit $rc"
+case "$err" in *"Missing.glb: cannot be opened: there is no such file"*) ;; *) fail "a missing model: $err" ;; esac
+q "$models/BoxTextured-glTF-Binary/BoxTextured.glb" NoSuchFolder/Box.gro
+[ "$rc" = 1 ] || fail "an archive in a missing folder exit $rc"
+case "$err" in "NoSuchFolder/Box.gro"*": cannot be written"*) ;; *) fail "an archive in a missing folder: $err" ;; esac
+
+echo "$imported imported, $refused refused"
+[ $failures = 0 ] && echo "qeimport: all checks passed"
+exit $failures
