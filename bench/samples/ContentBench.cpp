@@ -140,6 +140,11 @@ void MeasureLoading(const char *strWhat, const CString &strScene)
   Meshes m;
   size_t ctGltfMeshes = 0;
   LoadOnce(strScene, m); // first reads: the archive's index, the system's file cache
+  {
+    CStreamProfiler sp;
+    LoadOnce(strScene, m);
+    printf("one load read: %s\n", (const char *)sp.GetStats());
+  }
   ParseOnce(ctGltfMeshes);
   _adWaitMs.clear();
   _adWalkMs.clear();
