@@ -241,7 +241,8 @@ void filInitializeStreams_t(const char *strAppPath)
 
 bool filExists(const char *strName)
 {
-  return filExistsOnDisk(strName) || filExistsInZip(strName);
+  // The archives' directory is in memory; a disk lookup that misses can cost a directory scan.
+  return filExistsInZip(strName) || filExistsOnDisk(strName);
 }
 
 bool filIsDirectory(const char *strName)
@@ -495,12 +496,13 @@ void CStream::OpenFile_t(const char *strFileName, const char *strMode)
     if (filExists(strLocalised)) strName = strLocalised;
   }
   const bool bInArchive = filExistsInZip(strName);
-  const bool bOnDisk = filExistsOnDisk(strName);
   bool bOpened = false;
   if (fil_bPreferZips) {
-    bOpened =
-        (bInArchive && CreateZipStream(strName)) || (bOnDisk && CreateFileStream(strName, "r"));
+    // The disk is asked only when the archive entry did not open.
+    bOpened = (bInArchive && CreateZipStream(strName)) ||
+              (filExistsOnDisk(strName) && CreateFileStream(strName, "r"));
   } else {
+    const bool bOnDisk = filExistsOnDisk(strName);
     bOpened =
         (bOnDisk && CreateFileStream(strName, "r")) || (bInArchive && CreateZipStream(strName));
   }
