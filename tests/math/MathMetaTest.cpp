@@ -1,6 +1,6 @@
 // The math types as members of saved structures: their descriptors match their C++ layouts, and a
 // class holding one of each round-trips through binary and text metadata files.
-#include "TestSupport.h"
+#include "MathMetaSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -103,22 +103,6 @@ protected:
   void SetUp() override { mdUpdateTypeTables(); }
   void TearDown() override { md_bSaveTextFiles = 0; }
 };
-
-// The descriptor of `strName`: a plain structure of the C++ size with its members at `aslOffsets`.
-void ExpectDescribed(const char *strName, long slSize, std::initializer_list<long> aslOffsets)
-{
-  SCOPED_TRACE(strName);
-  CDataType *pdt = mdFindByName(strName);
-  ASSERT_NE(pdt, nullptr);
-  ASSERT_EQ(pdt->dt_dttKind, DTT_STRUCT);
-  EXPECT_EQ(pdt->dt_slSize, slSize);
-  EXPECT_TRUE(pdt->dt_ulFlags & DTF_PLAIN);
-  EXPECT_FALSE(pdt->dt_ulFlags & DTF_FAILED);
-  CDataType_Struct *pdts = (CDataType_Struct *)pdt;
-  ASSERT_EQ(pdts->dtst_ctMembers, (long)aslOffsets.size());
-  long i = 0;
-  for (long slOffset : aslOffsets) EXPECT_EQ(pdts->dtst_asmMembers[i++].sm_slOffset, slOffset);
-}
 
 } // namespace
 

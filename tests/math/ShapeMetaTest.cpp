@@ -1,7 +1,7 @@
 // The ray, oriented box and primitive description as members of saved structures: their
 // descriptors follow their C++ layouts, their layouts are recorded with Core's types, and a
 // structure holding them round-trips through binary and text metadata files.
-#include "TestSupport.h"
+#include "MathMetaSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,29 +27,14 @@ MD_MEMBER(sh_ob, 0, "OBox")
 MD_MEMBER(sh_pd, 0, "Primitive")
 MD_CLASS_END()
 
-void ExpectStructure(const char *strName, long slSize, std::initializer_list<long> aslOffsets)
-{
-  SCOPED_TRACE(strName);
-  CDataType *pdt = mdFindByName(strName);
-  ASSERT_NE(pdt, nullptr);
-  ASSERT_EQ(pdt->dt_dttKind, DTT_STRUCT);
-  EXPECT_EQ(pdt->dt_slSize, slSize);
-  EXPECT_TRUE(pdt->dt_ulFlags & DTF_PLAIN);
-  EXPECT_FALSE(pdt->dt_ulFlags & DTF_FAILED);
-  CDataType_Struct *pdts = (CDataType_Struct *)pdt;
-  ASSERT_EQ(pdts->dtst_ctMembers, (long)aslOffsets.size());
-  long i = 0;
-  for (long slOffset : aslOffsets) EXPECT_EQ(pdts->dtst_asmMembers[i++].sm_slOffset, slOffset);
-}
-
 } // namespace
 
 TEST(ShapeMeta, TypesArePlainStructuresOfTheirLayoutsAndRecorded)
 {
   mdUpdateTypeTables();
-  ExpectStructure("Ray3f", sizeof(Ray3f), {0, 12});
-  ExpectStructure("OBox3f", sizeof(OBox3f), {0, 12, 48});
-  ExpectStructure("CPrimitiveDesc", sizeof(CPrimitiveDesc), {0, 4, 16});
+  ExpectDescribed("Ray3f", sizeof(Ray3f), {0, 12});
+  ExpectDescribed("OBox3f", sizeof(OBox3f), {0, 12, 48});
+  ExpectDescribed("CPrimitiveDesc", sizeof(CPrimitiveDesc), {0, 4, 16});
   const std::string strList = ReadSystemFile("TestData/CoreTypes.txt");
   ASSERT_FALSE(strList.empty());
   for (const char *strName : {"Ray3f", "OBox3f", "CPrimitiveDesc"}) {
