@@ -3,7 +3,7 @@
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
 #include "core/frame/Startup.h"
-#include "core/memory/SimpleHashTable.h"
+#include "core/memory/HashIndex.h"
 #include "core/meta/BuiltinTypes.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
@@ -28,34 +28,23 @@ namespace {
 struct Registry;
 Registry *_md_preg = nullptr;
 
-unsigned long HashIdent(const void *pv)
+// Identifiers are interned, so a name's pointer is its key and its hash.
+unsigned long HashOf(IDENT id)
 {
-  const uintptr_t ul = (uintptr_t)pv;
-  return (unsigned long)((ul >> 2) * 2654435761UL);
+  return (unsigned long)(uintptr_t)id;
 }
 
-int CompareName(long slValue, const void *pv);
-int CompareAlias(long slValue, const void *pv);
-void RehashNames(void);
-void RehashAliases(void);
-
-// The list of descriptors and the two tables, whose values are positions in the list.
+// The list of descriptors and the two indexes, whose values are positions in the list.
 struct Registry {
   CDynamicContainer<CDataType> r_dcTypes;
-  CSimpleHashTable r_shtNames{CompareName, HashIdent, RehashNames, 10, 1000, 10};
-  CSimpleHashTable r_shtAliases{CompareAlias, HashIdent, RehashAliases, 10, 1000, 10};
+  CHashIndex r_hiNames;
+  CHashIndex r_hiAliases;
   CDynamicContainer<CDataInstance> r_dcData;
-  bool r_bStale = false; // descriptors went since the tables were built
+  bool r_bStale = false; // descriptors went since the indexes were built
 };
 
 // Entries compared while names and aliases were looked up (under the meta mutex).
 long long _md_ctNameCompares = 0;
-
-int CompareName(long slValue, const void *pv)
-{
-  _md_ctNameCompares++;
-  return _md_preg->r_dcTypes.Pointer(slValue)->dt_idName == (IDENT)pv;
-}
 
 IDENT AliasOf(CDataType *pdt)
 {
@@ -66,33 +55,12 @@ IDENT AliasOf(CDataType *pdt)
   return pdtst->dtst_idAlias;
 }
 
-int CompareAlias(long slValue, const void *pv)
-{
-  _md_ctNameCompares++;
-  return AliasOf(_md_preg->r_dcTypes.Pointer(slValue)) == (IDENT)pv;
-}
-
 void AddToTables(long iType)
 {
   CDataType *pdt = _md_preg->r_dcTypes.Pointer(iType);
-  _md_preg->r_shtNames.AddObject(pdt->dt_idName, iType);
+  _md_preg->r_hiNames.Add(HashOf(pdt->dt_idName), iType);
   IDENT idAlias = AliasOf(pdt);
-  if (idAlias != nullptr) _md_preg->r_shtAliases.AddObject(idAlias, iType);
-}
-
-void RehashNames(void)
-{
-  for (long i = 0; i < _md_preg->r_dcTypes.Count(); i++) {
-    _md_preg->r_shtNames.AddObject(_md_preg->r_dcTypes.Pointer(i)->dt_idName, i);
-  }
-}
-
-void RehashAliases(void)
-{
-  for (long i = 0; i < _md_preg->r_dcTypes.Count(); i++) {
-    IDENT idAlias = AliasOf(_md_preg->r_dcTypes.Pointer(i));
-    if (idAlias != nullptr) _md_preg->r_shtAliases.AddObject(idAlias, i);
-  }
+  if (idAlias != nullptr) _md_preg->r_hiAliases.Add(HashOf(idAlias), iType);
 }
 
 // The registry as it is, for changing it.
@@ -108,10 +76,9 @@ Registry &Reg(void)
   RegRaw();
   if (_md_preg->r_bStale) {
     _md_preg->r_bStale = false;
-    _md_preg->r_shtNames.ResetTable();
-    _md_preg->r_shtAliases.ResetTable();
-    RehashNames();
-    RehashAliases();
+    _md_preg->r_hiNames.Reset();
+    _md_preg->r_hiAliases.Reset();
+    for (long i = 0; i < _md_preg->r_dcTypes.Count(); i++) AddToTables(i);
   }
   return *_md_preg;
 }
@@ -251,12 +218,19 @@ void mdUnregister(CDataType *pdt)
 
 // Identifiers and texts are both `const char *`: the pointer is tried as an identifier first (one
 // probe), and only a text that is not one is interned.
-static long FindInTable(const CSimpleHashTable &sht, const char *str)
+static long FindInIndex(const Registry &reg, const CHashIndex &hi, const char *str, bool bAlias)
 {
-  long i = sht.FindObject(str);
+  auto Find = [&](IDENT id) {
+    return hi.Find(HashOf(id), [&](long i) {
+      _md_ctNameCompares++;
+      CDataType *pdt = reg.r_dcTypes.Pointer(i);
+      return (bAlias ? AliasOf(pdt) : pdt->dt_idName) == id;
+    });
+  };
+  long i = Find(str);
   if (i >= 0) return i;
   IDENT id = strConvertStringToID(str);
-  return id == str ? -1 : sht.FindObject(id);
+  return id == str ? -1 : Find(id);
 }
 
 CDataType *mdFindByName(IDENT idName)
@@ -264,7 +238,7 @@ CDataType *mdFindByName(IDENT idName)
   if (idName == nullptr || idName[0] == 0) return nullptr;
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();
-  const long i = FindInTable(reg.r_shtNames, idName);
+  const long i = FindInIndex(reg, reg.r_hiNames, idName, false);
   return i < 0 ? nullptr : reg.r_dcTypes.Pointer(i);
 }
 
@@ -273,7 +247,7 @@ CDataType *mdFindStructByAlias(IDENT idAlias)
   if (idAlias == nullptr || idAlias[0] == 0) return nullptr;
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();
-  const long i = FindInTable(reg.r_shtAliases, idAlias);
+  const long i = FindInIndex(reg, reg.r_hiAliases, idAlias, true);
   return i < 0 ? nullptr : reg.r_dcTypes.Pointer(i);
 }
 
@@ -626,7 +600,9 @@ int mdGetEnumValue(IDENT idType, const CString &strName, long &slValue)
 long long mdGetTypeNameCompareCount(void)
 {
   CSyncLock sl(mdGetMetaMutex());
-  return _md_ctNameCompares;
+  return _md_ctNameCompares + (_md_preg == nullptr ? 0
+                                                   : _md_preg->r_hiNames.ProbeCount() +
+                                                         _md_preg->r_hiAliases.ProbeCount());
 }
 
 } // namespace QuennelEngine

@@ -27,7 +27,8 @@ CORE_API void mdUnregister(CDataType *pdt);
 CORE_API CDataType *mdFindByName(IDENT idName);
 // The structure with that alias, or null.
 CORE_API CDataType *mdFindStructByAlias(IDENT idAlias);
-// How many entries the name and alias look-ups have compared so far, for tests of their cost.
+// How many slots the name and alias look-ups have visited and entries they have compared so far,
+// for tests of their cost.
 CORE_API long long mdGetTypeNameCompareCount(void);
 
 // Checks and completes every descriptor that was registered since the last run (and those that

@@ -1,13 +1,12 @@
-// The table of interned identifiers: an array of text pointers indexed by a simple hash table,
-// both guarded by one mutex.
+// The table of interned identifiers: an array of text pointers indexed by a hash index that
+// keeps each text's hash, both guarded by one mutex.
 #include "core/text/Ident.h"
 
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
-#include "core/memory/SimpleHashTable.h"
+#include "core/memory/HashIndex.h"
 #include "core/memory/StaticStackArray.h"
 #include "core/platform/SysModules.h"
-#include "core/text/Hash.h"
 #include "core/text/StringAlloc.h"
 #include "core/threads/SyncLock.h"
 
@@ -19,7 +18,7 @@ static CSyncMutex _smIdents;
 
 struct IdentTable {
   CStaticStackArray<const char *> it_apchTexts;
-  CSimpleHashTable *it_psht = nullptr;
+  CHashIndex it_hi;
 };
 
 static IdentTable &Table(void)
@@ -28,32 +27,17 @@ static IdentTable &Table(void)
   return _it;
 }
 
-// Texts compared while looking identifiers up (under the table's mutex).
+// Texts compared while looking identifiers up (under the table's mutex): only those whose
+// hash equals the wanted one. The index counts its slots visited.
 static long long _ctIdentCompares = 0;
 
-static int CompareIdent(long slValue, const void *pvText)
+// FNV-1a: the text hash of the string functions adds rotated characters, so texts of more than
+// eight characters can share all 32 bits and would each cost a comparison.
+static unsigned long HashIdent(const char *str)
 {
-  _ctIdentCompares++;
-  return strcmp(Table().it_apchTexts[slValue], (const char *)pvText) == 0;
-}
-
-static unsigned long HashIdent(const void *pvText)
-{
-  // The text hash keeps names that differ in their last characters (Name1, Name2, ...) close
-  // together, and the table probes linearly from the home compartment: such names would pile up
-  // in runs that every look-up walks. Mixing spreads them over the whole table.
-  unsigned long ul = strGetHashS((const char *)pvText);
-  ul ^= ul >> 16;
-  ul *= 0x85EBCA6BUL;
-  ul ^= ul >> 13;
-  ul *= 0xC2B2AE35UL;
-  return ul ^ (ul >> 16);
-}
-
-static void RehashIdents(void)
-{
-  IdentTable &it = Table();
-  for (long i = 0; i < it.it_apchTexts.Count(); i++) it.it_psht->AddObject(it.it_apchTexts[i], i);
+  unsigned long ulHash = 2166136261UL;
+  for (; *str != 0; str++) ulHash = (ulHash ^ (unsigned char)*str) * 16777619UL;
+  return ulHash;
 }
 
 static IDENT Intern(const char *str, bool bCopy)
@@ -67,16 +51,17 @@ static IDENT Intern(const char *str, bool bCopy)
     static const char *pchEmpty = strAlloc(0);
     return pchEmpty;
   }
+  const unsigned long ulHash = HashIdent(str);
   CSyncLock sl(&_smIdents);
   IdentTable &it = Table();
-  if (it.it_psht == nullptr) {
-    it.it_psht = new CSimpleHashTable(CompareIdent, HashIdent, RehashIdents, 64, 1024, 2);
-  }
-  long iFound = it.it_psht->FindObject(str);
+  const long iFound = it.it_hi.Find(ulHash, [&](long i) {
+    _ctIdentCompares++;
+    return strcmp(it.it_apchTexts[i], str) == 0;
+  });
   if (iFound >= 0) return it.it_apchTexts[iFound];
   const char *pchStored = bCopy ? strDuplicate(str) : str;
   it.it_apchTexts.Push(pchStored);
-  it.it_psht->AddObject(pchStored, it.it_apchTexts.Count() - 1);
+  it.it_hi.Add(ulHash, it.it_apchTexts.Count() - 1);
   return pchStored;
 }
 
@@ -110,7 +95,7 @@ long strGetIDCount(void)
 long long strGetIDCompareCount(void)
 {
   CSyncLock sl(&_smIdents);
-  return _ctIdentCompares;
+  return _ctIdentCompares + Table().it_hi.ProbeCount();
 }
 
 void dbgDumpIDENTs(void)

@@ -19,7 +19,8 @@ CORE_API void strAddLiteralToStringTable(const char *str);
 CORE_API const char *strConvertIDToString(IDENT id);
 // How many texts are interned (diagnostics).
 CORE_API long strGetIDCount(void);
-// How many texts look-ups have compared so far, for tests of the table's cost.
+// How many slots look-ups have visited and texts they have compared so far, for tests of the
+// table's cost.
 CORE_API long long strGetIDCompareCount(void);
 // Prints every interned text through the trace output.
 CORE_API void dbgDumpIDENTs(void);
