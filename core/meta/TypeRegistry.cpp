@@ -4,6 +4,7 @@
 #include "core/frame/Console.h"
 #include "core/frame/Startup.h"
 #include "core/memory/HashIndex.h"
+#include "core/memory/PointerMap.h"
 #include "core/meta/BuiltinTypes.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
@@ -34,10 +35,11 @@ unsigned long HashOf(IDENT id)
   return (unsigned long)(uintptr_t)id;
 }
 
-// The list of descriptors and the two indexes, whose values are positions in the list.
+// The list of descriptors, the names (searched without the meta mutex, see mdFindByName) and
+// the aliases (values are positions in the list).
 struct Registry {
   CDynamicContainer<CDataType> r_dcTypes;
-  CHashIndex r_hiNames;
+  CPointerMap r_pmNames;
   CHashIndex r_hiAliases;
   CDynamicContainer<CDataInstance> r_dcData;
   bool r_bStale = false; // descriptors went since the indexes were built
@@ -58,7 +60,7 @@ IDENT AliasOf(CDataType *pdt)
 void AddToTables(long iType)
 {
   CDataType *pdt = _md_preg->r_dcTypes.Pointer(iType);
-  _md_preg->r_hiNames.Add(HashOf(pdt->dt_idName), iType);
+  _md_preg->r_pmNames.Add(pdt->dt_idName, pdt);
   IDENT idAlias = AliasOf(pdt);
   if (idAlias != nullptr) _md_preg->r_hiAliases.Add(HashOf(idAlias), iType);
 }
@@ -66,7 +68,8 @@ void AddToTables(long iType)
 // The registry as it is, for changing it.
 Registry &RegRaw(void)
 {
-  if (_md_preg == nullptr) _md_preg = new Registry;
+  // Published complete: name searches read it without the mutex.
+  if (_md_preg == nullptr) __atomic_store_n(&_md_preg, new Registry, __ATOMIC_RELEASE);
   return *_md_preg;
 }
 
@@ -76,9 +79,12 @@ Registry &Reg(void)
   RegRaw();
   if (_md_preg->r_bStale) {
     _md_preg->r_bStale = false;
-    _md_preg->r_hiNames.Reset();
+    // Searches without the mutex see the names again only when all are back.
+    _md_preg->r_pmNames.BeginChange();
+    _md_preg->r_pmNames.Clear();
     _md_preg->r_hiAliases.Reset();
     for (long i = 0; i < _md_preg->r_dcTypes.Count(); i++) AddToTables(i);
+    _md_preg->r_pmNames.EndChange();
   }
   return *_md_preg;
 }
@@ -210,6 +216,7 @@ void mdUnregister(CDataType *pdt)
   // Positions moved: the tables are rebuilt before the next lookup, once for a whole module's
   // types.
   reg.r_bStale = true;
+  reg.r_pmNames.Invalidate();
   for (CDataType *pdtOther : reg.r_dcTypes) {
     ForEachReference(pdtOther, [pdt](CTypeID &tid) { tid.Forget(pdt); });
     if (pdtOther->dt_pdtCounterpart == pdt) pdtOther->dt_pdtCounterpart = pdtOther;
@@ -218,13 +225,12 @@ void mdUnregister(CDataType *pdt)
 
 // Identifiers and texts are both `const char *`: the pointer is tried as an identifier first (one
 // probe), and only a text that is not one is interned.
-static long FindInIndex(const Registry &reg, const CHashIndex &hi, const char *str, bool bAlias)
+static long FindAlias(const Registry &reg, const char *str)
 {
   auto Find = [&](IDENT id) {
-    return hi.Find(HashOf(id), [&](long i) {
+    return reg.r_hiAliases.Find(HashOf(id), [&](long i) {
       _md_ctNameCompares++;
-      CDataType *pdt = reg.r_dcTypes.Pointer(i);
-      return (bAlias ? AliasOf(pdt) : pdt->dt_idName) == id;
+      return AliasOf(reg.r_dcTypes.Pointer(i)) == id;
     });
   };
   long i = Find(str);
@@ -236,10 +242,22 @@ static long FindInIndex(const Registry &reg, const CHashIndex &hi, const char *s
 CDataType *mdFindByName(IDENT idName)
 {
   if (idName == nullptr || idName[0] == 0) return nullptr;
+  // Types change only when modules come and go: look without the mutex first, and take it
+  // only when a change was under way.
+  const Registry *preg = __atomic_load_n(&_md_preg, __ATOMIC_ACQUIRE);
+  void *pv;
+  if (preg != nullptr && preg->r_pmNames.TryFind(idName, pv)) {
+    if (pv != nullptr) return (CDataType *)pv;
+    IDENT id = strConvertStringToID(idName);
+    if (id == idName) return nullptr;
+    if (preg->r_pmNames.TryFind(id, pv)) return (CDataType *)pv;
+  }
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();
-  const long i = FindInIndex(reg, reg.r_hiNames, idName, false);
-  return i < 0 ? nullptr : reg.r_dcTypes.Pointer(i);
+  pv = reg.r_pmNames.Find(idName);
+  if (pv != nullptr) return (CDataType *)pv;
+  IDENT id = strConvertStringToID(idName);
+  return id == idName ? nullptr : (CDataType *)reg.r_pmNames.Find(id);
 }
 
 CDataType *mdFindStructByAlias(IDENT idAlias)
@@ -247,7 +265,7 @@ CDataType *mdFindStructByAlias(IDENT idAlias)
   if (idAlias == nullptr || idAlias[0] == 0) return nullptr;
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();
-  const long i = FindInIndex(reg, reg.r_hiAliases, idAlias, true);
+  const long i = FindAlias(reg, idAlias);
   return i < 0 ? nullptr : reg.r_dcTypes.Pointer(i);
 }
 
@@ -601,7 +619,7 @@ long long mdGetTypeNameCompareCount(void)
 {
   CSyncLock sl(mdGetMetaMutex());
   return _md_ctNameCompares + (_md_preg == nullptr ? 0
-                                                   : _md_preg->r_hiNames.ProbeCount() +
+                                                   : _md_preg->r_pmNames.ProbeCount() +
                                                          _md_preg->r_hiAliases.ProbeCount());
 }
 
