@@ -1,10 +1,11 @@
-// The stock list and its name index. The index has 1000 buckets, chosen by the name's hash
-// modulo 1000. That hash adds characters four bits apart, so names that differ only in a few
-// digits (File0001 ... File9999) crowd into few buckets; a bucket therefore keeps its entries in
-// an array sorted by the full hash, searched by halving, and compares names only among equal
-// hashes. A found entry moves to the head of its run of equal hashes. Files with equal names may
-// coexist (a replacement made while the original is still there): a lookup finds the one that
-// entered or was found last, and leaving removes the file's own entry.
+// The stock list and its name index. The index has 1024 buckets, chosen by the top bits of the
+// name's hash times a Fibonacci constant: the hash adds characters four bits apart, so names that
+// differ only in a few digits (File0001 ... File9999) would crowd into few buckets of its low
+// bits. A bucket keeps its entries in an array sorted by the full hash, searched by halving, and
+// compares names only among equal hashes. A found entry moves to the head of its run of equal
+// hashes. Files with equal names may coexist (a replacement made while the original is still
+// there): a lookup finds the one that entered or was found last, and leaving removes the file's own
+// entry.
 #include "core/resources/ResourceStock.h"
 
 #include "core/frame/Console.h"
@@ -24,7 +25,8 @@ namespace QuennelEngine {
 
 namespace {
 
-const unsigned long STOCK_BUCKETS = 1000;
+const int STOCK_BUCKET_BITS = 10;
+const unsigned long STOCK_BUCKETS = 1UL << STOCK_BUCKET_BITS;
 
 struct StockEntry {
   unsigned long se_ulHash;
@@ -36,6 +38,11 @@ struct Stock {
   CDynamicContainer<CResourceFile> st_dcFiles;
   StockBucket *st_asbBuckets = nullptr; // made on the first insertion
 };
+
+StockBucket &BucketOf(Stock &st, unsigned long ulHash)
+{
+  return st.st_asbBuckets[(ulHash * 0x9E3779B1UL) >> (32 - STOCK_BUCKET_BITS)];
+}
 
 Stock &TheStock(void)
 {
@@ -79,7 +86,7 @@ void EnterStock(CResourceFile *prf)
     for (unsigned long i = 0; i < STOCK_BUCKETS; i++) st.st_asbBuckets[i].SetAllocationStep(4);
   }
   const unsigned long ulHash = strGetHash(prf->GetFileName());
-  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  StockBucket &sb = BucketOf(st, ulHash);
   // At the head of its run of equal hashes: the newest is found first.
   const long iAt = FirstAtOrAbove(sb, ulHash);
   sb.Push();
@@ -94,7 +101,7 @@ void LeaveStock(CResourceFile *prf)
   st.st_dcFiles.Remove(prf);
   if (st.st_asbBuckets == nullptr) return;
   const unsigned long ulHash = strGetHash(prf->GetFileName());
-  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  StockBucket &sb = BucketOf(st, ulHash);
   for (long i = FirstAtOrAbove(sb, ulHash); i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
     if (sb[i].se_prf != prf) continue;
     sb.Delete(i);
@@ -116,7 +123,7 @@ CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
   Stock &st = TheStock();
   if (st.st_asbBuckets == nullptr) return nullptr;
   const unsigned long ulHash = strGetHash(strResolved);
-  StockBucket &sb = st.st_asbBuckets[ulHash % STOCK_BUCKETS];
+  StockBucket &sb = BucketOf(st, ulHash);
   const long iRun = FirstAtOrAbove(sb, ulHash);
   for (long i = iRun; i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
     const StockEntry se = sb[i];

@@ -10,6 +10,8 @@
 #include "core/text/Search.h"
 #include "core/text/Translation.h"
 
+#include <string.h>
+
 namespace QuennelEngine {
 
 struct ReplacePairs {
@@ -112,6 +114,13 @@ static CString PrefixBeforeStar(const CString &str)
   return iStar < 0 ? CString() : strGetHead(str, iStar);
 }
 
+// A name whose extension is ".wld" ends so: most names are ruled out without splitting them.
+static bool MayBeWorld(const char *strName)
+{
+  const size_t ct = strlen(strName);
+  return ct >= 4 && strCompare(strName + ct - 4, ".wld") == 0;
+}
+
 CString filFileReplaceHistory(const char *strName)
 {
   CString strResult(strName ? strName : "");
@@ -130,7 +139,8 @@ CString filFileReplaceHistory(const char *strName)
     }
   }
   // A world may be loaded from its raw form, but only when that exists.
-  if (md_bAllowRawLoading && strCompare(strFileExt(strName ? strName : ""), ".wld") == 0) {
+  if (md_bAllowRawLoading && strName != nullptr && MayBeWorld(strName) &&
+      strCompare(strFileExt(strName), ".wld") == 0) {
     CString strRaw = strNoFileExt(strResult) + ".tex";
     if (filExists(strRaw)) strResult = strRaw;
   }

@@ -7,6 +7,12 @@ namespace QuennelEngine {
 
 using namespace ThreadsPrivate;
 
+// The caller's identifier, as thrGetCurrentThreadID gives it, without a call.
+static inline unsigned long CallerID(void)
+{
+  return thr_ulMainThreadID == 0xFFFFFFFFUL ? 0xFFFFFFFFUL : sysGetCurrentThreadIDInline();
+}
+
 // Attempts to take a held mutex before waiting for it.
 static const int ctLockSpins = 1000;
 
@@ -17,7 +23,7 @@ static const int ctLockSpins = 1000;
 
 long CSyncMutex::Lock(void)
 {
-  const unsigned long ulCaller = thrGetCurrentThreadID();
+  const unsigned long ulCaller = CallerID();
   const bool bMain = ulCaller == thr_ulMainThreadID;
   long ctNew;
   if (bMain && BeginPlainStep()) {
@@ -55,7 +61,7 @@ long CSyncMutex::Lock(void)
 
 long CSyncMutex::TryToLock(void)
 {
-  const unsigned long ulCaller = thrGetCurrentThreadID();
+  const unsigned long ulCaller = CallerID();
   const bool bMain = ulCaller == thr_ulMainThreadID;
   // Take the mutex only if it is free; an attempt that fails leaves no trace, so a holder that
   // releases meanwhile never signals the wake event for a waiter that is not there.
@@ -90,7 +96,7 @@ long CSyncMutex::TryToLock(void)
 
 long CSyncMutex::Unlock(void)
 {
-  const unsigned long ulCaller = thrGetCurrentThreadID();
+  const unsigned long ulCaller = CallerID();
   const bool bMain = ulCaller == thr_ulMainThreadID;
   if (sm_ctRecursion <= 0 || sm_ulOwner != ulCaller) {
     // Releasing a mutex the caller does not hold would free it under its real holder.
@@ -117,7 +123,7 @@ long CSyncMutex::Unlock(void)
 
 bool CSyncMutex::IsLockedByThisThread(void) const
 {
-  return sm_ctRecursion > 0 && sm_ulOwner == thrGetCurrentThreadID();
+  return sm_ctRecursion > 0 && sm_ulOwner == CallerID();
 }
 
 bool CSyncMutex::IsWakeSignaled(void)

@@ -425,7 +425,7 @@ bool thrIsThisMainThread(void)
 unsigned long thrGetCurrentThreadID(void)
 {
   if (thr_ulMainThreadID == 0xFFFFFFFFUL) return 0xFFFFFFFFUL;
-  return sysGetCurrentThreadID();
+  return sysGetCurrentThreadIDInline();
 }
 
 unsigned long thrGetThreadID(ThreadHandle *pth)

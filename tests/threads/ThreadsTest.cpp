@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -31,6 +33,20 @@ TEST(Threads, IdentityBeforeAndAfterTheSystemService)
   EXPECT_NE(ulSeen, 0xFFFFFFFFu);
   thrStopMultiThreadingSystem();
   EXPECT_EQ(thrGetMainThreadID(), 0xFFFFFFFFu);
+}
+
+// The identifier read without a call is the system's, on every thread.
+TEST(Threads, TheInlineIdentifierIsTheSystems)
+{
+  EXPECT_EQ(sysGetCurrentThreadIDInline(), sysGetCurrentThreadID());
+  unsigned long ulInline = 0, ulSystem = 1;
+  std::thread th([&] {
+    ulInline = sysGetCurrentThreadIDInline();
+    ulSystem = sysGetCurrentThreadID();
+  });
+  th.join();
+  EXPECT_EQ(ulInline, ulSystem);
+  EXPECT_NE(ulInline, sysGetCurrentThreadID());
 }
 
 struct GateState {
