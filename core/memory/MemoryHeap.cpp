@@ -14,6 +14,14 @@
 // by size so the first block that fits is the best. A request takes the head of its exact list,
 // or the first fitting block of its ranged list, or else the smallest block of the next non-empty
 // list above.
+//
+// A ranged list can grow long, and walking it from its head on every link and every search would
+// cost more than the rest of an allocation. So each ranged class is cut into 32 stretches of equal
+// width (16 bytes wide in the 512-byte class), and the heap keeps the first block of every
+// stretch, with a bit per non-empty stretch. A search or an insertion enters the list at the
+// first block of the nearest non-empty stretch at or below the size it wants: everything before
+// that block is smaller, so only the blocks of one stretch are walked. The lists themselves, and
+// so the block every request takes, are the same as without the index.
 #include "core/memory/MemoryHeap.h"
 
 #include "core/frame/CodeGuard.h"
@@ -92,9 +100,16 @@ MH_INLINE int CMemoryHeap::SizeClassOf(size_t slBlock)
   return 53 + (31 - __builtin_clz((unsigned)slBlock));
 }
 
+// The stretch of a block size in its ranged class: the five bits below its highest one.
+static MH_INLINE int StretchOf(size_t slBlock, int iClass)
+{
+  return (int)(slBlock >> (iClass - 53 - 5)) & (CMemoryHeap::MH_CTSTRETCHES - 1);
+}
+
 CMemoryHeap::CMemoryHeap(CMemoryPool *pmp)
     : mh_pmp(pmp), mh_slGranularity(memGetMemoryHeapGranularity()), mh_pchCore(nullptr),
-      mh_slCore(0), mh_slChunks(0), mh_apchFree(), mh_aulClassMap()
+      mh_slCore(0), mh_slChunks(0), mh_apchFree(), mh_aulClassMap(), mh_aapchStretch(),
+      mh_aulStretchMap()
 {
 }
 
@@ -103,17 +118,59 @@ CMemoryHeap::~CMemoryHeap()
   if (mh_pchCore != nullptr && mh_pmp != nullptr) mh_pmp->Free(mh_pchCore);
 }
 
+// The first block of the ranged list `iClass` with `slBlock` bytes or more (null: none), and in
+// `pchPrev` the block before it (the list's last one when there is none).
+MH_INLINE char *CMemoryHeap::FirstAtLeast(int iClass, size_t slBlock, char *&pchPrev) const
+{
+  const int iRanged = iClass - MH_CTEXACTCLASSES;
+  const int iStretch = StretchOf(slBlock, iClass);
+  const unsigned long ulAtOrBelow = mh_aulStretchMap[iRanged] & (~0UL >> (31 - iStretch));
+  pchPrev = nullptr;
+  // Every block is bigger than the stretch's: the head is the one.
+  if (ulAtOrBelow == 0) return mh_apchFree[iClass];
+  char *pb = mh_aapchStretch[iRanged][31 - __builtin_clzl(ulAtOrBelow)];
+  pchPrev = PrevFree(pb);
+  while (pb != nullptr && SizeOf(Header(pb)) < slBlock) {
+    pchPrev = pb;
+    pb = NextFree(pb);
+  }
+  return pb;
+}
+
+// After the block `pb` of `slBlock` bytes was linked into the ranged list `iClass`: it starts
+// its stretch unless the block before it lies in the same stretch.
+MH_INLINE void CMemoryHeap::IndexLinked(char *pb, size_t slBlock, int iClass)
+{
+  const int iStretch = StretchOf(slBlock, iClass);
+  char *pchPrev = PrevFree(pb);
+  if (pchPrev != nullptr && StretchOf(SizeOf(Header(pchPrev)), iClass) == iStretch) return;
+  const int iRanged = iClass - MH_CTEXACTCLASSES;
+  mh_aapchStretch[iRanged][iStretch] = pb;
+  mh_aulStretchMap[iRanged] |= 1UL << iStretch;
+}
+
+// Before the block `pb` of `slBlock` bytes leaves the ranged list `iClass` (its links still in
+// place): the block after it starts the stretch, if it lies in it.
+MH_INLINE void CMemoryHeap::IndexUnlinked(char *pb, size_t slBlock, int iClass)
+{
+  const int iRanged = iClass - MH_CTEXACTCLASSES;
+  const int iStretch = StretchOf(slBlock, iClass);
+  if (mh_aapchStretch[iRanged][iStretch] != pb) return;
+  char *pchNext = NextFree(pb);
+  if (pchNext != nullptr && StretchOf(SizeOf(Header(pchNext)), iClass) == iStretch) {
+    mh_aapchStretch[iRanged][iStretch] = pchNext;
+    return;
+  }
+  mh_aapchStretch[iRanged][iStretch] = nullptr;
+  mh_aulStretchMap[iRanged] &= ~(1UL << iStretch);
+}
+
 MH_INLINE void CMemoryHeap::LinkFree(char *pb, size_t slBlock)
 {
   int iClass = SizeClassOf(slBlock);
   char *pchPrev = nullptr;
   char *pchNext = mh_apchFree[iClass];
-  if (iClass >= MH_CTEXACTCLASSES) {
-    while (pchNext != nullptr && SizeOf(Header(pchNext)) < slBlock) {
-      pchPrev = pchNext;
-      pchNext = NextFree(pchNext);
-    }
-  }
+  if (iClass >= MH_CTEXACTCLASSES) pchNext = FirstAtLeast(iClass, slBlock, pchPrev);
   NextFree(pb) = pchNext;
   PrevFree(pb) = pchPrev;
   if (pchNext != nullptr) PrevFree(pchNext) = pb;
@@ -123,17 +180,19 @@ MH_INLINE void CMemoryHeap::LinkFree(char *pb, size_t slBlock)
     mh_apchFree[iClass] = pb;
     mh_aulClassMap[iClass >> 5] |= 1UL << (iClass & 31);
   }
+  if (iClass >= MH_CTEXACTCLASSES) IndexLinked(pb, slBlock, iClass);
 }
 
 MH_INLINE void CMemoryHeap::UnlinkFree(char *pb, size_t slBlock)
 {
+  int iClass = SizeClassOf(slBlock);
+  if (iClass >= MH_CTEXACTCLASSES) IndexUnlinked(pb, slBlock, iClass);
   char *pchNext = NextFree(pb);
   char *pchPrev = PrevFree(pb);
   if (pchNext != nullptr) PrevFree(pchNext) = pchPrev;
   if (pchPrev != nullptr) {
     NextFree(pchPrev) = pchNext;
   } else {
-    int iClass = SizeClassOf(slBlock);
     mh_apchFree[iClass] = pchNext;
     if (pchNext == nullptr) mh_aulClassMap[iClass >> 5] &= ~(1UL << (iClass & 31));
   }
@@ -163,6 +222,7 @@ MH_INLINE void CMemoryHeap::ReplaceFree(char *pchOld, size_t slOld, char *pchNew
     char *pchNext = NextFree(pchOld);
     if (iClass < MH_CTEXACTCLASSES || ((pchPrev == nullptr || SizeOf(Header(pchPrev)) <= slNew) &&
                                        (pchNext == nullptr || SizeOf(Header(pchNext)) >= slNew))) {
+      if (iClass >= MH_CTEXACTCLASSES) IndexUnlinked(pchOld, slOld, iClass);
       NextFree(pchNew) = pchNext;
       PrevFree(pchNew) = pchPrev;
       if (pchNext != nullptr) PrevFree(pchNext) = pchNew;
@@ -171,6 +231,7 @@ MH_INLINE void CMemoryHeap::ReplaceFree(char *pchOld, size_t slOld, char *pchNew
       } else {
         mh_apchFree[iClass] = pchNew;
       }
+      if (iClass >= MH_CTEXACTCLASSES) IndexLinked(pchNew, slNew, iClass);
       return;
     }
   }
@@ -183,9 +244,9 @@ MH_INLINE char *CMemoryHeap::FindFree(size_t slBlock)
 {
   int iClass = SizeClassOf(slBlock);
   if (iClass >= MH_CTEXACTCLASSES) {
-    for (char *pb = mh_apchFree[iClass]; pb != nullptr; pb = NextFree(pb)) {
-      if (SizeOf(Header(pb)) >= slBlock) return pb;
-    }
+    char *pchPrev;
+    char *pb = FirstAtLeast(iClass, slBlock, pchPrev);
+    if (pb != nullptr) return pb;
     iClass++;
   }
   iClass = FindClass(iClass);
@@ -392,6 +453,25 @@ void CMemoryHeap::DumpMemory(MemoryTraceFunction pTrace) const
   pTrace("\n-> Memory Heap (END memory dump)\n\n");
 }
 
+// True when the stretch index of the ranged list `iClass` names the first block of every stretch
+// and nothing else.
+bool CMemoryHeap::StretchesAgree(int iClass) const
+{
+  char *apchFirst[MH_CTSTRETCHES] = {};
+  unsigned long ulMap = 0;
+  for (char *pb = mh_apchFree[iClass]; pb != nullptr; pb = NextFree(pb)) {
+    int iStretch = StretchOf(SizeOf(Header(pb)), iClass);
+    if (apchFirst[iStretch] == nullptr) apchFirst[iStretch] = pb;
+    ulMap |= 1UL << iStretch;
+  }
+  const int iRanged = iClass - MH_CTEXACTCLASSES;
+  if (mh_aulStretchMap[iRanged] != ulMap) return false;
+  for (int i = 0; i < MH_CTSTRETCHES; i++) {
+    if (mh_aapchStretch[iRanged][i] != apchFirst[i]) return false;
+  }
+  return true;
+}
+
 bool CMemoryHeap::Check(MemoryHeapWalk &mhw) const
 {
   mhw = MemoryHeapWalk{};
@@ -450,6 +530,9 @@ bool CMemoryHeap::Check(MemoryHeapWalk &mhw) const
         return mhw.mhw_strError = "ranged list out of order", false;
       }
       pchPrev = pchFree;
+    }
+    if (iClass >= MH_CTEXACTCLASSES && !StretchesAgree(iClass)) {
+      return mhw.mhw_strError = "stretch index", false;
     }
   }
   if (ctListed != mhw.mhw_ctFreeBlocks) return mhw.mhw_strError = "free block not listed", false;

@@ -21,7 +21,13 @@ struct MemoryHeapWalk {
 
 class CORE_API CMemoryHeap {
 public:
-  enum { MH_CTCLASSES = 85, MH_CTEXACTCLASSES = 62, MH_SLLASTEXACT = 504 };
+  enum {
+    MH_CTCLASSES = 85,
+    MH_CTEXACTCLASSES = 62,
+    MH_SLLASTEXACT = 504,
+    MH_CTRANGED = MH_CTCLASSES - MH_CTEXACTCLASSES,
+    MH_CTSTRETCHES = 32, // parts of a ranged class that the sorted lists are indexed by
+  };
 
   // An empty heap growing from `pmp`, with the granularity in force now.
   explicit CMemoryHeap(CMemoryPool *pmp);
@@ -63,7 +69,11 @@ private:
   void LinkFree(char *pb, size_t slBlock);
   void UnlinkFree(char *pb, size_t slBlock);
   int FindClass(int iClass) const;
+  char *FirstAtLeast(int iClass, size_t slBlock, char *&pchPrev) const;
+  void IndexLinked(char *pb, size_t slBlock, int iClass);
+  void IndexUnlinked(char *pb, size_t slBlock, int iClass);
   bool Grow(size_t slBlock);
+  bool StretchesAgree(int iClass) const;
   char *Sentinel(void) const { return mh_pchCore + mh_slChunks; }
 
   CMemoryPool *mh_pmp;
@@ -73,6 +83,10 @@ private:
   size_t mh_slChunks;              // bytes of blocks in it; the sentinel follows
   char *mh_apchFree[MH_CTCLASSES]; // free-list heads
   unsigned long mh_aulClassMap[3]; // one bit per non-empty list
+  // The first block of each stretch of each ranged list (null: none), and a bit per non-empty
+  // stretch, so a sorted list is entered near the size looked for instead of at its head.
+  char *mh_aapchStretch[MH_CTRANGED][MH_CTSTRETCHES];
+  unsigned long mh_aulStretchMap[MH_CTRANGED];
 };
 
 // Sets the granularity of heaps created from now on (a power of two from 8 to 4096; anything else

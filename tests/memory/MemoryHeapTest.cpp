@@ -292,3 +292,61 @@ TEST(MemoryHeap, DumpsOfTheFreeListsAndTheCore)
       _strTrace.find(std::string(28, '0') + "********\n\n-> Memory Heap (END memory dump)\n\n"),
       std::string::npos);
 }
+
+// The ranged lists are entered through an index of their stretches: blocks of distinct sizes all
+// over one ranged class, freed in a scrambled order between live spacers, must still be found
+// smallest first, whichever stretch (or none) holds the request's own size.
+TEST(MemoryHeap, RangedSearchesTakeTheSmallestBlockThatFits)
+{
+  for (unsigned long ulSeed : {1UL, 7UL, 12345UL}) {
+    CMemoryPoolWin32 mp;
+    CMemoryHeap mh(&mp);
+    MemoryHeapWalk mhw;
+    unsigned long ulRandom = ulSeed;
+    auto Next = [&]() { return (ulRandom = ulRandom * 1103515245 + 12345) >> 8; };
+    // Blocks of 512 to 1016 bytes, each size once, in a scrambled order, each followed by a
+    // live spacer so that no two free blocks merge.
+    std::vector<size_t> aslBlocks;
+    for (size_t sl = 512; sl <= 1016; sl += 8) aslBlocks.push_back(sl);
+    for (size_t i = aslBlocks.size() - 1; i > 0; i--)
+      std::swap(aslBlocks[i], aslBlocks[Next() % (i + 1)]);
+    std::vector<char *> apchBlocks;
+    for (size_t sl : aslBlocks) {
+      apchBlocks.push_back((char *)mh.Allocate(sl - 4));
+      ASSERT_EQ(mh.GetBlockSize(apchBlocks.back()), sl);
+      mh.Allocate(8);
+    }
+    // Free three in four of them; the model keeps the free blocks of the class by address.
+    std::vector<std::pair<char *, size_t>> aFree;
+    for (size_t i = 0; i < apchBlocks.size(); i++) {
+      if (Next() % 4 == 0) continue;
+      mh.Free(apchBlocks[i]);
+      aFree.push_back({apchBlocks[i], aslBlocks[i]});
+      ASSERT_TRUE(IsConsistent(mh, mhw));
+    }
+    EXPECT_EQ(mh.CountFreeBlocks(62), (long)aFree.size());
+    // Requests over the class take the smallest free block that fits; a remainder of more than
+    // 16 bytes stays free where it was split off.
+    for (;;) {
+      size_t slWanted = 512 + 8 * (Next() % 64);
+      size_t iBest = aFree.size();
+      for (size_t i = 0; i < aFree.size(); i++) {
+        if (aFree[i].second >= slWanted &&
+            (iBest == aFree.size() || aFree[i].second < aFree[iBest].second))
+          iBest = i;
+      }
+      if (iBest == aFree.size()) break;
+      char *pch = (char *)mh.Allocate(slWanted - 4);
+      ASSERT_EQ(pch, aFree[iBest].first) << "request of " << slWanted;
+      size_t slRest = aFree[iBest].second - slWanted;
+      if (slRest > 16) {
+        EXPECT_EQ(mh.GetBlockSize(pch), slWanted);
+        aFree[iBest] = {pch + slWanted, slRest};
+        if (slRest < 512) aFree.erase(aFree.begin() + iBest); // into an exact class
+      } else {
+        aFree.erase(aFree.begin() + iBest);
+      }
+      ASSERT_TRUE(IsConsistent(mh, mhw));
+    }
+  }
+}
