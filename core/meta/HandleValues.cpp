@@ -83,6 +83,18 @@ static inline CSyncMutex *TableMutex(void)
   return &_hv_lhLock.lh_sm;
 }
 
+// Holds the table's lock for a scope. The lock keeps level -1, so CSyncLock's level bookkeeping
+// never applies to it; calling the mutex directly saves that work on every conversion and on
+// every free of a marked block.
+namespace {
+struct TableLock {
+  TableLock() { _hv_lhLock.lh_sm.Lock(); }
+  ~TableLock() { _hv_lhLock.lh_sm.Unlock(); }
+  TableLock(const TableLock &) = delete;
+  TableLock &operator=(const TableLock &) = delete;
+};
+} // namespace
+
 // All guarded by the lock.
 static HandleSlot *_hv_ahs = nullptr;
 static long _hv_ctSlots = 0;
@@ -421,7 +433,7 @@ static void DismissOverflowEntry(long iEntry)
 // the mark.
 static void DismissBlock(void *p)
 {
-  CSyncLock sl(TableMutex());
+  TableLock tl;
   if (_hv_bGrowing || _hv_pshtAddresses == nullptr) return;
   long iBinding = _hv_pshtBlocks->FindObject(&p);
   if (iBinding >= 0) _hv_ctBlocksLive--;
@@ -462,7 +474,7 @@ static unsigned long PointerToHandle(const void *pv, bool bMark)
   long ctReport = 0;
   unsigned long h;
   {
-    CSyncLock sl(TableMutex());
+    TableLock tl;
     CreateMaps();
     long iSlot = pv != nullptr ? _hv_pshtAddresses->FindObject(&pv) : -1;
     if (iSlot >= 0) {
@@ -497,7 +509,7 @@ unsigned long hvPointerToHandle_internal(const void *pv)
 void *hvHandleToPointer(unsigned long h)
 {
   if (h == 0) return nullptr;
-  CSyncLock sl(TableMutex());
+  TableLock tl;
   long iSlot = (long)(h & HV_SLOTMASK);
   if (iSlot >= _hv_ctSlots) return nullptr;
   long iGeneration = (long)(h >> 24);
