@@ -29,6 +29,10 @@
 
 namespace QuennelEngine {
 
+// The scanner of the common tokens is inlined into GetNextToken_t: a call and return per token
+// and per text copy cost more than the scanning itself.
+#define LX_INLINE inline __attribute__((always_inline))
+
 namespace {
 
 // What the first character of a token decides.
@@ -122,6 +126,55 @@ double ComposeFloat(unsigned long long ullMantissa, long iExponent)
   return d / PowerOfTen(-iExponent - 22) / 1e22;
 }
 
+// CToken::SetText without the call in the usual case, a text that fits the room the token's
+// string already has; copied by hand, as most texts are a few characters long.
+inline void PutText(CToken &tok, const char *pchText, long ctLength)
+{
+  char *pchRoom = tok.tok_strText.str_String;
+  if (pchRoom != tok.tok_pchRoom || ctLength > tok.tok_ctRoom) {
+    tok.SetText(pchText, ctLength);
+    return;
+  }
+  for (long i = 0; i < ctLength; i++) pchRoom[i] = pchText[i];
+  pchRoom[ctLength] = 0;
+}
+
+// The list operations of every token read with history, done here rather than through calls
+// into the list code; they keep the layout CListHead describes (the head as two sentinel nodes).
+inline void LinkLast(CListHead &lh, CListNode &ln)
+{
+  CListNode *plnLast = lh.tailpred;
+  ln.succ = lh.TailNode();
+  ln.pred = plnLast;
+  plnLast->succ = &ln;
+  lh.tailpred = &ln;
+}
+
+// The first node of a list that is not empty, unlinked.
+inline CListNode *UnlinkFirst(CListHead &lh)
+{
+  CListNode *pln = lh.head;
+  lh.head = pln->succ;
+  pln->succ->pred = lh.HeadNode();
+  pln->succ = nullptr;
+  pln->pred = nullptr;
+  return pln;
+}
+
+// Moves the nodes of `lhFrom` before `lnKept` (one of its nodes) to the head of `lhTo`, in order.
+inline void SpliceBefore(CListHead &lhFrom, CListNode &lnKept, CListHead &lhTo)
+{
+  if (lnKept.pred == lhFrom.HeadNode()) return;
+  CListNode *plnFirst = lhFrom.head;
+  CListNode *plnLast = lnKept.pred;
+  lhFrom.head = &lnKept;
+  lnKept.pred = lhFrom.HeadNode();
+  plnLast->succ = lhTo.head;
+  lhTo.head->pred = plnLast;
+  plnFirst->pred = lhTo.HeadNode();
+  lhTo.head = plnFirst;
+}
+
 void CopyToken(CToken &tokTo, const CToken &tokFrom)
 {
   tokTo.tok_iID = tokFrom.tok_iID;
@@ -188,10 +241,10 @@ void CLexer::FreeInput(void)
   lx_iHistoryStart = 0;
 }
 
-CToken *CLexer::NewToken(void)
+LX_INLINE CToken *CLexer::NewToken(void)
 {
   if (lx_lhSpare.IsEmpty()) return new CToken;
-  return TokenOfNode(lx_lhSpare.RemHead());
+  return TokenOfNode(UnlinkFirst(lx_lhSpare));
 }
 
 void CLexer::SpareToken(CToken *ptok)
@@ -272,24 +325,25 @@ CToken *CLexer::GetNextToken_t(void)
                                "file. File: %1\n"),
                   lx_strFileName);
   }
-  if (!lx_bHistory) {
-    Scan(lx_tokSingle);
-    lx_ptokCurrent = &lx_tokSingle;
-    return lx_ptokCurrent;
-  }
   CToken *ptok;
-  if (!lx_lhLookAhead.IsEmpty()) {
+  if (!lx_bHistory) {
+    ptok = &lx_tokSingle;
+  } else if (!lx_lhLookAhead.IsEmpty()) {
     ptok = TokenOfNode(lx_lhLookAhead.RemHead());
     lx_iPos = ptok->tok_iEnd;
     lx_iLine = LineOf(lx_iPos);
+    LinkLast(lx_lhHistory, ptok->tok_lnInHistory);
+    lx_ptokCurrent = ptok;
+    return ptok;
   } else if (lx_ptokCurrent != nullptr && lx_ptokCurrent->tok_iID == TID_EOF &&
              lx_iPos >= lx_ctInput) {
     return lx_ptokCurrent; // the end stays one token
   } else {
     ptok = NewToken();
-    Scan(*ptok);
   }
-  lx_lhHistory.AddTail(ptok->tok_lnInHistory);
+  // One call site, so the scanner is inlined once.
+  Scan(*ptok);
+  if (lx_bHistory) LinkLast(lx_lhHistory, ptok->tok_lnInHistory);
   lx_ptokCurrent = ptok;
   return ptok;
 }
@@ -396,10 +450,17 @@ void CLexer::Rollback(long iMarker)
 
 void CLexer::Commit(void)
 {
-  while (!lx_lhHistory.IsEmpty()) {
-    CToken *ptok = TokenOfNode(lx_lhHistory.GetFirst());
-    if (ptok == lx_ptokCurrent) break;
-    SpareToken(ptok);
+  CListNode *plnKept = lx_ptokCurrent != nullptr ? &lx_ptokCurrent->tok_lnInHistory : nullptr;
+  if (plnKept != nullptr && lx_lhHistory.GetLast() == plnKept) {
+    // The usual case, the current token last in the history: the tokens before it go to the
+    // spare list in one splice, however many there are.
+    SpliceBefore(lx_lhHistory, *plnKept, lx_lhSpare);
+  } else {
+    while (!lx_lhHistory.IsEmpty()) {
+      CToken *ptok = TokenOfNode(lx_lhHistory.GetFirst());
+      if (ptok == lx_ptokCurrent) break;
+      SpareToken(ptok);
+    }
   }
   lx_iHistoryStart =
       lx_ptokCurrent != nullptr && lx_bHistory ? lx_ptokCurrent->tok_iStart : lx_iPos;
@@ -450,15 +511,24 @@ void CLexer::FinishText(CToken &tok, long ctLength)
                                  "cut to that length."),
                     MAX_TOKEN_LENGTH));
   }
-  tok.SetText(lx_achToken, ctLength);
+  PutText(tok, lx_achToken, ctLength);
 }
 
 // --- Scanning ------------------------------------------------------------------------------------
 
-void CLexer::Scan(CToken &tok)
+LX_INLINE void CLexer::Scan(CToken &tok)
 {
+  const char *pch = lx_pchInput + lx_iPos;
   for (;;) {
-    const char *pch = lx_pchInput + lx_iPos;
+    // Blanks, and line feeds outside line mode, in one tight loop: most of the input between
+    // tokens is indentation.
+    for (;; pch++) {
+      const char c = *pch;
+      if (c == ' ' || c == '\t') continue;
+      if (c != '\n' || lx_bLineMode) break;
+      lx_iLine++;
+    }
+    lx_iPos = (long)(pch - lx_pchInput);
     tok.tok_iStart = lx_iPos;
     tok.tok_iLine = lx_iLine;
     tok.tok_ulValue = 0;
@@ -467,70 +537,65 @@ void CLexer::Scan(CToken &tok)
     tok.tok_pktKeyword = nullptr;
     lx_iTokenLine = lx_iLine;
     lx_bTokenCut = false;
-    switch (_ct.ct_aubClass[(unsigned char)*pch]) {
-    case CC_SPACE:
-      lx_iPos++;
-      continue;
-    case CC_LINEFEED:
-      lx_iPos++;
-      lx_iLine++;
-      if (!lx_bLineMode) continue;
-      tok.tok_iID = TID_EOL;
-      tok.tok_iEnd = lx_iPos;
-      tok.SetText("\n", 1);
-      if (lx_bTrace) Trace(tok, nullptr);
-      return;
-    case CC_NUL:
-      if (lx_iPos < lx_ctInput) {
-        ScanOperator(tok); // a zero byte inside the input
-        return;
-      }
-      lx_iPos = lx_ctInput;
-      tok.tok_iID = TID_EOF;
-      tok.tok_iStart = lx_ctInput;
-      tok.tok_iEnd = lx_ctInput;
-      tok.tok_iLine = lx_iLine;
-      tok.SetText("", 0);
-      if (lx_bTrace) Trace(tok, nullptr);
-      return;
-    case CC_DIGIT:
-      ScanNumber(tok);
-      return;
-    case CC_DOT:
-      if (IsDigit(pch[1])) {
-        ScanNumber(tok);
-      } else {
-        ScanOperator(tok);
-      }
-      return;
-    case CC_SLASH:
-      if (pch[1] == '/' || pch[1] == '*') {
-        if (ScanComment(tok)) return;
-        continue;
-      }
-      ScanOperator(tok);
-      return;
-    case CC_SINGLE_QUOTE:
-      ScanChar(tok);
-      return;
-    case CC_DOUBLE_QUOTE:
-      ScanString(tok);
-      return;
-    case CC_IDENTIFIER:
+    // Identifiers and operators, the common kinds, without the switch's indirect jump.
+    const unsigned char ubClass = _ct.ct_aubClass[(unsigned char)*pch];
+    if (ubClass == CC_IDENTIFIER) {
       ScanIdentifier(tok);
       return;
-    default:
-      ScanOperator(tok);
-      return;
     }
+    if (ubClass != CC_OTHER) {
+      switch (ubClass) {
+      case CC_LINEFEED: // only in line mode
+        lx_iPos++;
+        lx_iLine++;
+        tok.tok_iID = TID_EOL;
+        tok.tok_iEnd = lx_iPos;
+        PutText(tok, "\n", 1);
+        if (lx_bTrace) Trace(tok, nullptr);
+        return;
+      case CC_NUL:
+        if (lx_iPos < lx_ctInput) break; // a zero byte inside the input
+        lx_iPos = lx_ctInput;
+        tok.tok_iID = TID_EOF;
+        tok.tok_iStart = lx_ctInput;
+        tok.tok_iEnd = lx_ctInput;
+        tok.tok_iLine = lx_iLine;
+        PutText(tok, "", 0);
+        if (lx_bTrace) Trace(tok, nullptr);
+        return;
+      case CC_DIGIT:
+        ScanNumber(tok);
+        return;
+      case CC_DOT:
+        if (!IsDigit(pch[1])) break;
+        ScanNumber(tok);
+        return;
+      case CC_SLASH:
+        if (pch[1] != '/' && pch[1] != '*') break;
+        if (ScanComment(tok)) return;
+        pch = lx_pchInput + lx_iPos;
+        continue;
+      case CC_SINGLE_QUOTE:
+        ScanChar(tok);
+        return;
+      case CC_DOUBLE_QUOTE:
+        ScanString(tok);
+        return;
+      }
+    }
+    // Operators, and characters no operator holds.
+    ScanOperator(tok);
+    return;
   }
 }
 
-void CLexer::ScanIdentifier(CToken &tok)
+LX_INLINE void CLexer::ScanIdentifier(CToken &tok)
 {
   const char *pchStart = lx_pchInput + lx_iPos;
-  const char *pch = pchStart + 1;
-  while (IsIdentChar(*pch)) pch++;
+  // The keyword hash is taken on the way, so a miss costs one probe of the table.
+  unsigned long ulHash = LexerKeywordTable::HashStart();
+  const char *pch = pchStart;
+  for (char c = *pch; IsIdentChar(c); c = *++pch) ulHash = LexerKeywordTable::HashStep(ulHash, c);
   long ctLength = (long)(pch - pchStart);
   lx_iPos += ctLength;
   tok.tok_iEnd = lx_iPos;
@@ -540,10 +605,12 @@ void CLexer::ScanIdentifier(CToken &tok)
     Error(strFormat(strTranslate("DOZULexer.TokenTooLong=a token longer than %1 characters was "
                                  "cut to that length."),
                     MAX_TOKEN_LENGTH));
+    ulHash = LexerKeywordTable::Hash(pchStart, ctLength);
   }
-  tok.SetText(pchStart, ctLength);
+  PutText(tok, pchStart, ctLength);
   const CKeywordToken *pkt =
-      lx_pkwt != nullptr ? lx_pkwt->Find(pchStart, ctLength, lx_bCaseSensitive) : nullptr;
+      lx_pkwt != nullptr ? lx_pkwt->FindHashed(pchStart, ctLength, ulHash, lx_bCaseSensitive)
+                         : nullptr;
   if (pkt != nullptr) {
     tok.tok_iID = pkt->kt_iTokenID;
     tok.tok_pktKeyword = pkt;
@@ -553,7 +620,7 @@ void CLexer::ScanIdentifier(CToken &tok)
   if (lx_bTrace) Trace(tok, nullptr);
 }
 
-void CLexer::ScanOperator(CToken &tok)
+LX_INLINE void CLexer::ScanOperator(CToken &tok)
 {
   const char *pch = lx_pchInput + lx_iPos;
   const COperatorToken *pot = nullptr;
@@ -567,7 +634,7 @@ void CLexer::ScanOperator(CToken &tok)
   }
   lx_iPos += ctLength;
   tok.tok_iEnd = lx_iPos;
-  tok.SetText(pch, ctLength);
+  PutText(tok, pch, ctLength);
   if (lx_bTrace) Trace(tok, nullptr);
 }
 
@@ -643,7 +710,7 @@ void CLexer::ScanNumber(CToken &tok)
                                  "cut to that length."),
                     MAX_TOKEN_LENGTH));
   }
-  tok.SetText(pchStart, ctLength > MAX_TOKEN_LENGTH ? MAX_TOKEN_LENGTH : ctLength);
+  PutText(tok, pchStart, ctLength > MAX_TOKEN_LENGTH ? MAX_TOKEN_LENGTH : ctLength);
   if (lx_bTrace) Trace(tok, strKind);
 }
 
@@ -710,7 +777,7 @@ void CLexer::ScanFloat(CToken &tok, const char *pchStart, const char *pch)
                                  "cut to that length."),
                     MAX_TOKEN_LENGTH));
   }
-  tok.SetText(pchStart, ctLength > MAX_TOKEN_LENGTH ? MAX_TOKEN_LENGTH : ctLength);
+  PutText(tok, pchStart, ctLength > MAX_TOKEN_LENGTH ? MAX_TOKEN_LENGTH : ctLength);
   if (lx_bTrace) Trace(tok, nullptr);
 }
 
@@ -786,7 +853,7 @@ void CLexer::ScanChar(CToken &tok)
   tok.tok_iEnd = lx_iPos;
   tok.tok_ulValue = (unsigned char)c;
   tok.tok_dValue = (double)(unsigned char)c;
-  tok.SetText(&c, 1);
+  PutText(tok, &c, 1);
   if (lx_bTrace) Trace(tok, nullptr);
 }
 
@@ -876,7 +943,7 @@ bool CLexer::ScanComment(CToken &tok)
   }
   tok.tok_iID = TID_COMMENT;
   tok.tok_iEnd = lx_iPos;
-  tok.SetText(pchStart, ctLength);
+  PutText(tok, pchStart, ctLength);
   return true;
 }
 

@@ -56,8 +56,48 @@ struct LexerKeywordTable {
   LexerKeywordTable &operator=(const LexerKeywordTable &) = delete;
 
   // The row of the keyword spelled by `ctLength` characters at `pch`, or null.
-  const CKeywordToken *Find(const char *pch, long ctLength, bool bCaseSensitive) const;
-  static unsigned long Hash(const char *pch, long ctLength);
+  const CKeywordToken *Find(const char *pch, long ctLength, bool bCaseSensitive) const
+  {
+    return FindHashed(pch, ctLength, Hash(pch, ctLength), bCaseSensitive);
+  }
+  // The same with the text's Hash already taken (the lexer hashes while it scans).
+  const CKeywordToken *FindHashed(const char *pch, long ctLength, unsigned long ulHash,
+                                  bool bCaseSensitive) const
+  {
+    const CKeywordToken *pktFolded = nullptr;
+    for (unsigned long iSlot = ulHash & kwt_ulMask;; iSlot = (iSlot + 1) & kwt_ulMask) {
+      const Entry &e = kwt_aEntries[iSlot];
+      if (e.kwe_pkt == nullptr) break;
+      if (e.kwe_ulHash != ulHash || e.kwe_ctLength != ctLength) continue;
+      // Keywords are short: compared here rather than through memcmp.
+      const char *strKeyword = e.kwe_pkt->kt_strKeyword;
+      long i = 0;
+      while (i < ctLength && strKeyword[i] == pch[i]) i++;
+      if (i == ctLength) return e.kwe_pkt;
+      if (bCaseSensitive || pktFolded != nullptr) continue;
+      // Equal under strCompare: the same length and the same characters folded to lower case.
+      while (i < ctLength && FoldCase(strKeyword[i]) == FoldCase(pch[i])) i++;
+      if (i == ctLength) pktFolded = e.kwe_pkt;
+    }
+    return pktFolded;
+  }
+
+  // FNV-1a over the characters folded to lower case, one step at a time.
+  static unsigned long HashStart(void) { return 2166136261u; }
+  static unsigned long HashStep(unsigned long ulHash, char c)
+  {
+    return (ulHash ^ FoldCase((unsigned char)c)) * 16777619u;
+  }
+  static unsigned long Hash(const char *pch, long ctLength)
+  {
+    unsigned long ulHash = HashStart();
+    for (long i = 0; i < ctLength; i++) ulHash = HashStep(ulHash, pch[i]);
+    return ulHash;
+  }
+  static unsigned char FoldCase(unsigned char c)
+  {
+    return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + ('a' - 'A')) : c;
+  }
 };
 
 } // namespace QuennelEngine

@@ -9,11 +9,6 @@ static inline bool IsEndRow(const char *strText)
   return strText == nullptr || strText[0] == 0;
 }
 
-static inline unsigned char FoldCase(unsigned char c)
-{
-  return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + ('a' - 'A')) : c;
-}
-
 LexerOperatorMatcher::LexerOperatorMatcher(const COperatorToken *potTable)
     : lom_ctColumns(1), lom_ctStates(1), lom_aiNext(nullptr), lom_aiRow(nullptr),
       lom_potTable(potTable)
@@ -50,15 +45,6 @@ LexerOperatorMatcher::~LexerOperatorMatcher()
   delete[] lom_aiRow;
 }
 
-unsigned long LexerKeywordTable::Hash(const char *pch, long ctLength)
-{
-  unsigned long ulHash = 2166136261u;
-  for (long i = 0; i < ctLength; i++) {
-    ulHash = (ulHash ^ FoldCase((unsigned char)pch[i])) * 16777619u;
-  }
-  return ulHash;
-}
-
 LexerKeywordTable::LexerKeywordTable(const CKeywordToken *pktTable)
 {
   long ctRows = 0;
@@ -83,26 +69,6 @@ LexerKeywordTable::LexerKeywordTable(const CKeywordToken *pktTable)
 LexerKeywordTable::~LexerKeywordTable()
 {
   delete[] kwt_aEntries;
-}
-
-const CKeywordToken *LexerKeywordTable::Find(const char *pch, long ctLength,
-                                             bool bCaseSensitive) const
-{
-  const unsigned long ulHash = Hash(pch, ctLength);
-  const CKeywordToken *pktFolded = nullptr;
-  for (unsigned long iSlot = ulHash & kwt_ulMask;; iSlot = (iSlot + 1) & kwt_ulMask) {
-    const Entry &e = kwt_aEntries[iSlot];
-    if (e.kwe_pkt == nullptr) break;
-    if (e.kwe_ulHash != ulHash || e.kwe_ctLength != ctLength) continue;
-    const char *strKeyword = e.kwe_pkt->kt_strKeyword;
-    if (memcmp(strKeyword, pch, ctLength) == 0) return e.kwe_pkt;
-    if (bCaseSensitive || pktFolded != nullptr) continue;
-    // Equal under strCompare: the same length and the same characters folded to lower case.
-    long i = 0;
-    while (i < ctLength && FoldCase(strKeyword[i]) == FoldCase(pch[i])) i++;
-    if (i == ctLength) pktFolded = e.kwe_pkt;
-  }
-  return pktFolded;
 }
 
 } // namespace QuennelEngine

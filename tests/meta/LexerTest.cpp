@@ -651,3 +651,118 @@ TEST(Lexer, RandomInputStaysInsideTheInputAndRereadsAlike)
     if (HasFailure()) break;
   }
 }
+
+TEST(Lexer, BlankRunsCountLinesAndEndAtTheInputsEnd)
+{
+  const std::string strBlanks(5000, ' ');
+  const std::string strSource = "\t \n\t\n" + strBlanks + "x \n\n\t" + strBlanks + "\n";
+  CTestLexer lx(strSource);
+  TokenView tv = Next(lx);
+  EXPECT_EQ(tv.strText, "x");
+  EXPECT_EQ(tv.iLine, 3);
+  EXPECT_EQ(tv.iStart, 5 + 5000);
+  tv = Next(lx);
+  EXPECT_EQ(tv.iID, TID_EOF);
+  EXPECT_EQ(tv.iLine, 6);
+  EXPECT_EQ(tv.iStart, (long)strSource.size());
+  EXPECT_EQ(lx.GetMarker(), (long)strSource.size());
+
+  // In line mode every line feed of the run is a token on its own line.
+  lx.SetLexerMode(LM_LINE_MODE_ON);
+  lx.Rollback(0);
+  std::vector<TokenView> atv = ReadAll(lx);
+  EXPECT_EQ(IDs(atv), (std::vector<long>{TID_EOL, TID_EOL, TID_IDENTIFIER, TID_EOL, TID_EOL,
+                                         TID_EOL, TID_EOF}));
+  const long aiLines[] = {1, 2, 3, 3, 4, 5, 6};
+  for (size_t i = 0; i < atv.size(); i++) EXPECT_EQ(atv[i].iLine, aiLines[i]) << i;
+
+  // Blanks alone are the end, on the last line.
+  CTestLexer lxBlank(" \t\n ");
+  tv = Next(lxBlank);
+  EXPECT_EQ(tv.iID, TID_EOF);
+  EXPECT_EQ(tv.iStart, 4);
+  EXPECT_EQ(tv.iLine, 2);
+}
+
+TEST(Lexer, KeywordsAreFoundWhereverTheIdentifierEnds)
+{
+  CQuietErrors qe;
+  // At the end of the input, before an operator, as a prefix and with a prefix.
+  CTestLexer lx("while;whil whiles if\tIF xif if");
+  EXPECT_EQ(IDs(ReadAll(lx)),
+            (std::vector<long>{KW_WHILE, OP_SEMICOLON, TID_IDENTIFIER, TID_IDENTIFIER, KW_IF,
+                               TID_IDENTIFIER, TID_IDENTIFIER, KW_IF, TID_EOF}));
+  // An identifier cut to the longest text is looked up as cut.
+  CTestLexer lxLong(std::string(1500, 'w') + " while");
+  std::vector<TokenView> atv = ReadAll(lxLong);
+  EXPECT_EQ(IDs(atv), (std::vector<long>{TID_IDENTIFIER, KW_WHILE, TID_EOF}));
+  EXPECT_EQ(atv[0].strText.size(), 1023u);
+}
+
+TEST(Lexer, ReusedTokensTakeEveryTextLengthWhole)
+{
+  CQuietErrors qe;
+  // Texts that grow past the first room a token gets, shrink and grow again, of every kind.
+  const std::string strA30(30, 'a'), strB31(31, 'b'), strC32(32, 'c'), strS200(200, 's');
+  const std::string strSource = strA30 + " + " + strB31 + " " + strC32 + " ; \"" + strS200 +
+                                "\" 'q' 12345678901234567890123456789012345.5 if " + strC32 +
+                                " -> x";
+  const std::vector<std::string> astrTexts = {
+      strA30, "+",    strB31, strC32, ";", strS200, "q", "12345678901234567890123456789012345.5",
+      "if",   strC32, "->",   "x",    ""};
+  CTestLexer lx(strSource);
+  std::vector<TokenView> atvSingle = ReadAll(lx);
+  ASSERT_EQ(atvSingle.size(), astrTexts.size());
+  for (size_t i = 0; i < astrTexts.size(); i++) EXPECT_EQ(atvSingle[i].strText, astrTexts[i]);
+
+  // With history, committed after every token and every third one: the spare tokens come back
+  // with their old texts' rooms and must give the same readings.
+  for (int iEvery = 1; iEvery <= 3; iEvery += 2) {
+    SCOPED_TRACE(iEvery);
+    CTestLexer lxHistory(strSource, true);
+    for (int iPass = 0; iPass < 3; iPass++) {
+      lxHistory.Rollback(0);
+      std::vector<TokenView> atv;
+      do {
+        atv.push_back(Next(lxHistory));
+        if (atv.size() % iEvery == 0) lxHistory.Commit();
+      } while (atv.back().iID != TID_EOF);
+      EXPECT_EQ(atv, atvSingle);
+    }
+  }
+}
+
+TEST(Lexer, CommitKeepsTheCurrentTokenAndFreesTheRest)
+{
+  std::string strSource;
+  for (int i = 0; i < 3000; i++) strSource += "t" + std::to_string(i) + (i % 7 == 6 ? ";\n" : " ");
+  CTestLexer lxPlain(strSource);
+  const std::vector<TokenView> atvPlain = ReadAll(lxPlain);
+
+  CTestLexer lx(strSource, true);
+  std::vector<TokenView> atv;
+  std::vector<CToken *> aptokKept;
+  for (;;) {
+    atv.push_back(Next(lx));
+    if (atv.back().iID == TID_EOF) break;
+    if (atv.back().iID != OP_SEMICOLON) continue;
+    CToken *ptok = lx.GetCurrentToken_t();
+    lx.Commit();
+    // The current token lives on, and a rollback to its start hands it out again.
+    EXPECT_EQ(lx.GetCurrentToken_t(), ptok);
+    if (aptokKept.size() < 3) {
+      const long iMarker = lx.GetMarker();
+      lx.Rollback(ptok->tok_iStart);
+      EXPECT_EQ(lx.GetNextToken_t(), ptok);
+      EXPECT_EQ(lx.GetMarker(), iMarker);
+      aptokKept.push_back(ptok);
+    }
+  }
+  EXPECT_EQ(atv, atvPlain);
+
+  // A commit right after a rollback to the start (no current token) empties the history; then
+  // reading goes on from the start, scanned anew.
+  lx.Rollback(0);
+  lx.Commit();
+  EXPECT_EQ(ReadAll(lx), atvPlain);
+}
