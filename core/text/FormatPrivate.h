@@ -90,6 +90,17 @@ public:
       arg = al_aCache[iArg - 1];
       return true;
     }
+    // The next argument in order, as placeholders mostly come: decoded here, without the call.
+    if (QE_LIKELY(iArg == al_ctCached + 1 && iArg < al_iEnd && al_ctCached < CT_CACHE)) {
+      Arg &argNew = al_aCache[al_ctCached];
+      if (QE_UNLIKELY(!ReadArg(al_curNext, argNew))) {
+        al_iEnd = iArg;
+        return false;
+      }
+      al_ctCached = iArg;
+      arg = argNew;
+      return true;
+    }
     return Read(iArg, arg);
   }
 

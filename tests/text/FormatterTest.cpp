@@ -229,6 +229,22 @@ TEST(Formatter, ManyArgumentsAndRepeats)
   EXPECT_EQ(fmtOutputArgs(Collect, &str, "%18%25%18", aulWords), 0);
   EXPECT_EQ(str, "180180");
 
+  // In order, as most messages take them: through the cache and past it, then repeats; a jump
+  // ahead followed by the ones it skipped.
+  std::string strInOrder, strExpected;
+  for (int i = 1; i <= 24; i++) {
+    strInOrder += "%" + std::to_string(i) + " ";
+    strExpected += std::to_string(i * 10) + " ";
+  }
+  EXPECT_STREQ(strPrintArgs((strInOrder + "%2 %24").c_str(), aulWords),
+               (strExpected + "20 240").c_str());
+  EXPECT_STREQ(strPrintArgs("%3 %4 %1 %2 %5", aulWords), "30 40 10 20 50");
+  // A list that ends while read in order stays ended; what was read before still prints.
+  unsigned int aulShort[] = {ARG_INT, 4, 0};
+  str.clear();
+  EXPECT_EQ(fmtOutputArgs(Collect, &str, "%1<%2><%3>%1<%2>", aulShort), 0);
+  EXPECT_EQ(str, "4<><>4<>");
+
   // The same through a va_list, with 64-bit and double arguments past the cache.
   EXPECT_STREQ(strPrintF("%18 %17 %1 %18 %2", ARG_INT, 1, ARG_INT64, -2ll, ARG_INT, 3, ARG_INT, 4,
                          ARG_INT, 5, ARG_INT, 6, ARG_INT, 7, ARG_INT, 8, ARG_INT, 9, ARG_INT, 10,
