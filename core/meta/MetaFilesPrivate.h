@@ -70,8 +70,21 @@ struct CMetaReadContext {
   CStaticStackArray<CMetaPointer> mrc_ampTargets;
 };
 
-// Notes a reference to an object read inside the data of the object being read.
-void mdNoteReadReference(CMetaReadContext &rc, long iObject);
+// Notes a reference to an object read inside the data of the object being read (inline: the
+// references of a large file come by the million).
+inline void mdNoteReadReference(CMetaReadContext &rc, long iObject)
+{
+  if (rc.mrc_iReadingObject < 0) return;
+  if (rc.mrc_bReadingReached) {
+    if ((iObject >> 5) < rc.mrc_aulReached.Count()) {
+      rc.mrc_aulReached[iObject >> 5] |= 1UL << (iObject & 31);
+    } else {
+      rc.mrc_aObjects[iObject].mro_bReferenced = true;
+    }
+  } else {
+    rc.mrc_aiEdges.Push() = iObject;
+  }
+}
 
 // Whether edit data goes into files and comes out of them (in the editor, unless discarded).
 inline bool mdKeepsEditData(void)

@@ -165,21 +165,6 @@ void ReadBasePart_t(CMetaReadContext &rc, CDataType *pdtFileBase, CDataType *pdt
   mr.ReadBlockEnd_t();
 }
 
-// A reference read while an object's data is read: an edge from that object to the target.
-void mdNoteReadReference(CMetaReadContext &rc, long iObject)
-{
-  if (rc.mrc_iReadingObject < 0) return;
-  if (rc.mrc_bReadingReached) {
-    if ((iObject >> 5) < rc.mrc_aulReached.Count()) {
-      rc.mrc_aulReached[iObject >> 5] |= 1UL << (iObject & 31);
-    } else {
-      rc.mrc_aObjects[iObject].mro_bReferenced = true;
-    }
-  } else {
-    rc.mrc_aiEdges.Push() = iObject;
-  }
-}
-
 // An array's data is a block from version 6, a list (whose count says nothing) before.
 static void ReadArrayStart_t(CMetaReader &mr)
 {

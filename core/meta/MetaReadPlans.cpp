@@ -217,17 +217,90 @@ inline void ReadReference(CMetaReadContext &rc, const ReadPlanStep &rps, char *p
   AssignReference(rc, mpSlot, iObject);
 }
 
+// Where the plan walker takes the binary form's fixed runs from. CReaderInput reads them through
+// the reader into a buffer; CDirectInput takes them where they lie, from a stream that holds its
+// bytes in memory, and moves the stream past what it took only before anything else reads it
+// (Leave), so a large file's objects cost no call into the stream each.
+class CReaderInput {
+public:
+  explicit CReaderInput(CMetaReader &mr) : ri_mr(mr) {}
+  const char *Take_t(long sl)
+  {
+    ri_mr.ReadRaw_t("Raw", ri_ab, sl);
+    return ri_ab;
+  }
+  void TakeInto_t(void *pv, long sl) { ri_mr.ReadRaw_t("Raw", pv, sl); }
+  void Leave_t(void) {}
+  void Return(void) {}
+  long GetPosition(void) { return ri_mr.GetStream().GetPosition(); }
+
+private:
+  CMetaReader &ri_mr;
+  char ri_ab[CReadPlans::RUN_BYTES + 8];
+};
+
+class CDirectInput {
+public:
+  CDirectInput(CMetaReader &mr, const char *pch, long slBytes)
+      : di_mr(mr), di_pchStart(pch), di_pch(pch), di_pchEnd(pch + slBytes),
+        di_slStart(mr.GetStream().GetPosition())
+  {
+  }
+  // (an error leaves the stream where the bytes taken end, as the reader's reads would)
+  ~CDirectInput()
+  {
+    try {
+      Leave_t();
+    } catch (...) {
+    }
+  }
+  const char *Take_t(long sl)
+  {
+    if (sl > di_pchEnd - di_pch) di_mr.Error_t("Unexpected end of file.");
+    const char *pch = di_pch;
+    di_pch += sl;
+    return pch;
+  }
+  void TakeInto_t(void *pv, long sl) { memcpy(pv, Take_t(sl), sl); }
+  void Leave_t(void)
+  {
+    if (di_pch == di_pchStart) return;
+    const long sl = (long)(di_pch - di_pchStart);
+    di_pchStart = di_pch;
+    di_slStart += sl;
+    di_mr.GetStream().SkipWindow_t(sl);
+  }
+  // After others read the stream: the window from its position again.
+  void Return(void)
+  {
+    long slBytes;
+    const char *pch = di_mr.GetDirectBytes(slBytes);
+    di_pchStart = di_pch = pch;
+    di_pchEnd = pch + slBytes;
+    di_slStart = di_mr.GetStream().GetPosition();
+  }
+  long GetPosition(void) const { return di_slStart + (long)(di_pch - di_pchStart); }
+
+private:
+  CMetaReader &di_mr;
+  const char *di_pchStart; // taken up to here, the stream is there
+  const char *di_pch;
+  const char *di_pchEnd;
+  long di_slStart; // the stream's position at di_pchStart
+};
+
 // One object through its plan. With `alNext`, another object's record follows: when the plan
 // ends with a run, its header (index and type) is read with the run into `alNext`, and true
 // returned.
-bool ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, long iFirst,
-                   long ct, char *pch, long *alNext)
+template <class Input>
+bool ReadPlannedIn(CMetaReadContext &rc, Input &in, const CReadPlans &rp, long iFirst, long ct,
+                   char *pch, long *alNext)
 {
-  char ab[CReadPlans::RUN_BYTES + 8];
   bool bNext = false;
   for (long i = iFirst; i < iFirst + ct;) {
     const ReadPlanStep &rps = rp[i];
     if (!CReadPlans::IsFixed(rps)) {
+      in.Leave_t();
       switch (rps.rps_eKind) {
       case ReadPlanStep::RPS_PART:
         ReadPart_t(rc, rps.rps_pdtFile, rps.rps_pdtMemory, pch + rps.rps_slOffset, rps.rps_ulFlags);
@@ -240,20 +313,20 @@ bool ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
         SkipPart_t(rps.rps_pdtFile, rps.rps_ulFlags);
         break;
       }
+      in.Return();
       i++;
       continue;
     }
     if (rps.rps_slRun > CReadPlans::RUN_BYTES) {
       // A long run of plain bytes: straight into the object.
-      mr.ReadRaw_t("Raw", pch + rps.rps_slOffset, rps.rps_slBytes);
+      in.TakeInto_t(pch + rps.rps_slOffset, rps.rps_slBytes);
       i++;
       continue;
     }
     bNext = alNext != nullptr && rps.rps_bEndsPlan;
-    mr.ReadRaw_t("Raw", ab, rps.rps_slRun + (bNext ? 8 : 0));
-    if (bNext) memcpy(alNext, ab + rps.rps_slRun, 8);
-    const char *pchIn = ab;
-    const char *pchEnd = ab + rps.rps_slRun;
+    const char *pchIn = in.Take_t(rps.rps_slRun + (bNext ? 8 : 0));
+    const char *pchEnd = pchIn + rps.rps_slRun;
+    if (bNext) memcpy(alNext, pchEnd, 8);
     for (; pchIn < pchEnd; i++) {
       const ReadPlanStep &rpsRun = rp[i];
       if (rpsRun.rps_eKind == ReadPlanStep::RPS_RAW) {
@@ -274,6 +347,73 @@ bool ReadPlannedIn(CMetaReadContext &rc, CMetaReader &mr, const CReadPlans &rp, 
     }
   }
   return bNext;
+}
+
+template <class Input>
+void ReadObjectsFrom_t(CMetaReadContext &rc, CMetaReader &mr, Input &in, long ct,
+                       LoadInProgress *plip)
+{
+  const bool bBinary = mr.IsBinary() != 0;
+  CReadPlans rp;
+  // The binary form reads an object's header with the end of the object before it.
+  long alHeader[2];
+  bool bHaveHeader = false;
+  // Most objects share a few types.
+  long iTypeLast = -1;
+  CDataType *pdtLast = nullptr;
+  for (long i = 0; i < ct; i++) {
+    // (blocks without a chunk are nothing in the binary form; text files of the earlier layout
+    // wrap the whole entry, index and type too, in a block)
+    const bool bWrapped = !bBinary && mdReadEntryWrapper_t(mr, "Object");
+    long iObject, iType;
+    if (bBinary) {
+      if (!bHaveHeader) memcpy(alHeader, in.Take_t(8), 8);
+      bHaveHeader = false;
+      iObject = alHeader[0];
+      iType = alHeader[1];
+    } else {
+      mr.ReadInt_t("Object", iObject);
+      mr.ReadInt_t("Type", iType);
+      if (!bWrapped) mr.ReadBlockStart_t("", nullptr);
+    }
+    if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
+      Error_t(strFormat("Invalid object index %1.", iObject));
+    MetaReadObject &mro = rc.mrc_aObjects[iObject];
+    if (iType != iTypeLast || iTypeLast < 0) {
+      pdtLast = TypeAt_t(rc, iType, false);
+      iTypeLast = iType;
+    }
+    CDataType *pdtFile = pdtLast;
+    if (mro.mro_bExternal || mro.mro_pdtFile == nullptr || pdtFile != mro.mro_pdtFile)
+      Error_t("Invalid type index");
+    const CMetaPointer mp = mro.mro_mp;
+    // Each object's data once: its references are kept as one run.
+    if (mro.mro_iFirstEdge >= 0) Error_t(strFormat("Object index %1 is read twice.", iObject));
+    mro.mro_iFirstEdge = rc.mrc_aiEdges.Count();
+    rc.mrc_pvReadingOwner = mp.mp_pvObject;
+    rc.mrc_iReadingObject = iObject;
+    rc.mrc_bReadingReached =
+        mro.mro_bReferenced || ((iObject >> 5) < rc.mrc_aulReached.Count() &&
+                                (rc.mrc_aulReached[iObject >> 5] >> (iObject & 31)) & 1);
+    if (bBinary && mp.mp_pvObject != nullptr && mp.mp_pdtType != nullptr) {
+      long iFirst, ctSteps;
+      rp.Get(pdtFile, mp.mp_pdtType, iFirst, ctSteps);
+      bHaveHeader = ReadPlannedIn(rc, in, rp, iFirst, ctSteps, (char *)mp.mp_pvObject,
+                                  i + 1 < ct ? alHeader : nullptr);
+    } else {
+      in.Leave_t();
+      ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
+      in.Return();
+    }
+    rc.mrc_pvReadingOwner = nullptr;
+    rc.mrc_iReadingObject = -1;
+    MetaReadObject &mroRead = rc.mrc_aObjects[iObject];
+    mroRead.mro_ctEdges = rc.mrc_aiEdges.Count() - mroRead.mro_iFirstEdge;
+    if (!bBinary) mr.ReadBlockEnd_t();
+    // The progress every few objects: small ones come by the million.
+    if ((i & 63) == 63 || i + 1 == ct) plip->lip_slPosition = in.GetPosition();
+  }
+  in.Leave_t();
 }
 
 } // namespace
@@ -319,56 +459,14 @@ void ReadObjects_t(CMetaReadContext &rc, CMetaReader &mr, const char *strName, c
   long ct;
   mr.ReadListStart_t(strName, strChunk, ct);
   if (ct != ctExpected) Error_t(strError);
-  const bool bBinary = mr.IsBinary() != 0;
-  CReadPlans rp;
-  // The binary form reads an object's header with the end of the object before it.
-  long alHeader[2];
-  bool bHaveHeader = false;
-  for (long i = 0; i < ct; i++) {
-    // (blocks without a chunk are nothing in the binary form; text files of the earlier layout
-    // wrap the whole entry, index and type too, in a block)
-    const bool bWrapped = !bBinary && mdReadEntryWrapper_t(mr, "Object");
-    long iObject, iType;
-    if (bBinary) {
-      if (!bHaveHeader) mr.ReadRaw_t("Object", alHeader, 8);
-      bHaveHeader = false;
-      iObject = alHeader[0];
-      iType = alHeader[1];
-    } else {
-      mr.ReadInt_t("Object", iObject);
-      mr.ReadInt_t("Type", iType);
-      if (!bWrapped) mr.ReadBlockStart_t("", nullptr);
-    }
-    if (iObject < 0 || iObject >= rc.mrc_aObjects.Count())
-      Error_t(strFormat("Invalid object index %1.", iObject));
-    MetaReadObject &mro = rc.mrc_aObjects[iObject];
-    CDataType *pdtFile = TypeAt_t(rc, iType, false);
-    if (mro.mro_bExternal || mro.mro_pdtFile == nullptr || pdtFile != mro.mro_pdtFile)
-      Error_t("Invalid type index");
-    const CMetaPointer mp = mro.mro_mp;
-    // Each object's data once: its references are kept as one run.
-    if (mro.mro_iFirstEdge >= 0) Error_t(strFormat("Object index %1 is read twice.", iObject));
-    mro.mro_iFirstEdge = rc.mrc_aiEdges.Count();
-    rc.mrc_pvReadingOwner = mp.mp_pvObject;
-    rc.mrc_iReadingObject = iObject;
-    rc.mrc_bReadingReached =
-        mro.mro_bReferenced || ((iObject >> 5) < rc.mrc_aulReached.Count() &&
-                                (rc.mrc_aulReached[iObject >> 5] >> (iObject & 31)) & 1);
-    if (bBinary && mp.mp_pvObject != nullptr && mp.mp_pdtType != nullptr) {
-      long iFirst, ctSteps;
-      rp.Get(pdtFile, mp.mp_pdtType, iFirst, ctSteps);
-      bHaveHeader = ReadPlannedIn(rc, mr, rp, iFirst, ctSteps, (char *)mp.mp_pvObject,
-                                  i + 1 < ct ? alHeader : nullptr);
-    } else {
-      ReadPart_t(rc, pdtFile, mp.mp_pdtType, mp.mp_pvObject, 0);
-    }
-    rc.mrc_pvReadingOwner = nullptr;
-    rc.mrc_iReadingObject = -1;
-    MetaReadObject &mroRead = rc.mrc_aObjects[iObject];
-    mroRead.mro_ctEdges = rc.mrc_aiEdges.Count() - mroRead.mro_iFirstEdge;
-    if (!bBinary) mr.ReadBlockEnd_t();
-    // The progress every few objects: small ones come by the million.
-    if ((i & 63) == 63 || i + 1 == ct) plip->lip_slPosition = rc.mrc_pstrm->GetPosition();
+  long slBytes;
+  const char *pch = mr.IsBinary() ? mr.GetDirectBytes(slBytes) : nullptr;
+  if (pch != nullptr) {
+    CDirectInput in(mr, pch, slBytes);
+    ReadObjectsFrom_t(rc, mr, in, ct, plip);
+  } else {
+    CReaderInput in(mr);
+    ReadObjectsFrom_t(rc, mr, in, ct, plip);
   }
   mr.ReadListEnd_t();
 }

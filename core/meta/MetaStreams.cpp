@@ -96,6 +96,11 @@ long CBinaryMetaReader::GetBytesLeft(void) const
   return sl < 0 ? 0 : sl;
 }
 
+const char *CBinaryMetaReader::GetDirectBytes(long &slBytes)
+{
+  return mr_pstrm->GetReadWindow(slBytes);
+}
+
 int CBinaryMetaReader::IsMetaFile(void)
 {
   if (GetBytesLeft() < 4) return 0;

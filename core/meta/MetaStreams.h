@@ -82,6 +82,14 @@ public:
 
   virtual int IsBinary(void) const { return 0; }
   CStream &GetStream(void) const { return *mr_pstrm; }
+  // The unread bytes in place when this reader's raw reads are plain copies of a stream that
+  // holds them in memory (see CStream::GetReadWindow), else null (the default). A caller that
+  // uses them moves the stream past them itself.
+  virtual const char *GetDirectBytes(long &slBytes)
+  {
+    slBytes = 0;
+    return nullptr;
+  }
 
   // Whether the next item is a block, or an item of another kind, of this name; nothing is read.
   // Only the text form names its items: the binary form answers false. Readers use them for
@@ -138,6 +146,7 @@ public:
   int IsBinary(void) const override { return 1; }
   // (the stream's size is taken once: a stream does not change while it is read)
   long GetBytesLeft(void) const override;
+  const char *GetDirectBytes(long &slBytes) override;
 
 private:
   void ExpectChunk_t(const char *strChunk);

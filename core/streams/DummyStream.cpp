@@ -13,6 +13,12 @@ void CStreamImp::Finish_t(void)
 {
 }
 
+const void *CStreamImp::GetReadWindow(long &slBytes)
+{
+  slBytes = 0;
+  return nullptr;
+}
+
 CDummyStream::CDummyStream() : ds_strDescription("<dummy stream>")
 {
 }

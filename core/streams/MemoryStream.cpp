@@ -85,6 +85,16 @@ void CMemoryStream::Read_t(void *pvBuffer, long slSize)
   CopyOut_t(pvBuffer, slSize, true);
 }
 
+const void *CMemoryStream::GetReadWindow(long &slBytes)
+{
+  slBytes = ms_slSize - ms_slPosition;
+  if (ms_pubData == nullptr || slBytes < 0) {
+    slBytes = 0;
+    return nullptr;
+  }
+  return ms_pubData + ms_slPosition;
+}
+
 void CMemoryStream::Write_t(const void *pvBuffer, long slSize)
 {
   if (slSize < 0) Throw_t("Invalid size!");

@@ -22,6 +22,7 @@ public:
   long GetPosition(void) override { return ms_slPosition; }
   int IsAtEOF_t(void) override { return ms_slSize - ms_slPosition <= 0; }
   CString GetDescription(void) override;
+  const void *GetReadWindow(long &slBytes) override;
 
   long GetCapacity(void) const { return ms_slCapacity; }
   // The bytes of the stream (null before the first write).

@@ -83,6 +83,13 @@ void CStream::Read_t(void *pvBuffer, long slSize)
   strm_pImp->Read_t(pvBuffer, slSize);
 }
 
+void CStream::SkipWindow_t(long slBytes)
+{
+  if (slBytes == 0) return;
+  strm_pImp->SeekCur_t(slBytes);
+  strm_ctEffectiveBytes += slBytes;
+}
+
 CChunkID CStream::GetID_t(void)
 {
   CChunkID cid;

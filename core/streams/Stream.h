@@ -75,6 +75,14 @@ public:
   long GetPosition(void) { return strm_pImp->GetPosition(); }
   int IsAtEOF_t(void) { return strm_pImp->IsAtEOF_t(); }
   CString GetDescription(void) { return strm_pImp->GetDescription(); }
+  // The unread bytes in place, when the stream holds them in memory (see
+  // CStreamImp::GetReadWindow), else null; a reader that uses them moves past them with
+  // SkipWindow_t, which counts them as read.
+  const char *GetReadWindow(long &slBytes)
+  {
+    return static_cast<const char *>(strm_pImp->GetReadWindow(slBytes));
+  }
+  void SkipWindow_t(long slBytes);
 
   // A value as its bytes (little-endian, as it lies in memory).
   template <class T> void ReadValue_t(T &value)

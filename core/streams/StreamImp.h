@@ -36,6 +36,10 @@ public:
   virtual int IsAtEOF_t(void) = 0;
   // Names the stream in messages (a file name, or a fixed text).
   virtual CString GetDescription(void) = 0;
+  // The bytes from the position to the end when the implementation holds them in memory, their
+  // count in `slBytes`; valid until the next operation on the stream. Null (the default) when the
+  // bytes must be read.
+  virtual const void *GetReadWindow(long &slBytes);
 };
 
 } // namespace QuennelEngine

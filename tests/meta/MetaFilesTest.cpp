@@ -295,6 +295,98 @@ TEST_F(MetaFiles, DamagedFilesAreRefusedCleanly)
   EXPECT_EQ(_ctFlAlive, ctOriginal);
 }
 
+// A stream that holds its bytes in memory is read in place; one that must be read (a disk file,
+// an archive entry) through the reader's calls. Both give the same graph, stop at the same
+// place, and refuse a cut file with the same message.
+namespace {
+class CNoWindowStream : public CStreamImp {
+public:
+  explicit CNoWindowStream(const std::vector<char> &ab)
+  {
+    nw_strm.CreateMemoryStream_t(ab.data(), (long)ab.size());
+  }
+  void Peek_t(void *pv, long sl) override { nw_strm.Peek_t(pv, sl); }
+  void Read_t(void *pv, long sl) override { nw_strm.Read_t(pv, sl); }
+  void Write_t(CStream &strm) override { nw_strm.Write_t(strm); }
+  void Write_t(const void *pv, long sl) override { nw_strm.Write_t(pv, sl); }
+  void SeekBeg_t(long sl) override { nw_strm.SeekBeg_t(sl); }
+  void SeekEnd_t(long sl) override { nw_strm.SeekEnd_t(sl); }
+  void SeekCur_t(long sl) override { nw_strm.SeekCur_t(sl); }
+  void SetSize_t(long sl) override { nw_strm.SetSize_t(sl); }
+  void ReadAhead_t(long) override {}
+  long GetSize(void) override { return nw_strm.GetSize(); }
+  long GetPosition(void) override { return nw_strm.GetPosition(); }
+  int IsAtEOF_t(void) override { return nw_strm.IsAtEOF_t(); }
+  CString GetDescription(void) override { return "<memory stream>"; }
+
+private:
+  CStream nw_strm;
+};
+
+struct ReadOutcome {
+  CMetaPointer ro_mp;
+  std::string ro_strError;
+  long ro_slPosition = -1;
+};
+
+ReadOutcome ReadThrough(const std::vector<char> &ab, bool bInPlace)
+{
+  CStream strm;
+  if (bInPlace) {
+    strm.CreateMemoryStream_t(ab.data(), (long)ab.size());
+  } else {
+    strm.SetImplementation(new CNoWindowStream(ab));
+  }
+  long slBytes = 0;
+  EXPECT_EQ(strm.GetReadWindow(slBytes) != nullptr, bInPlace && !ab.empty());
+  ReadOutcome ro;
+  try {
+    ro.ro_mp = mdInternalRead_t(strm);
+  } catch (CException &e) {
+    ro.ro_strError = e.GetDescription();
+  }
+  ro.ro_slPosition = strm.GetPosition();
+  return ro;
+}
+} // namespace
+
+TEST_F(MetaFiles, StreamsInMemoryAndStreamsThatMustBeReadGiveTheSameReads)
+{
+  CFlGraph g;
+  Fill(g);
+  CStream strm;
+  WriteToMemory(strm, Meta(&g));
+  const std::vector<char> ab = Bytes(strm);
+  long aslEnd[2];
+  for (int bInPlace = 0; bInPlace < 2; bInPlace++) {
+    ReadOutcome ro = ReadThrough(ab, bInPlace != 0);
+    ASSERT_EQ(ro.ro_mp.mp_pdtType, CFlGraph::md_pdtDataType) << ro.ro_strError;
+    aslEnd[bInPlace] = ro.ro_slPosition;
+    CFlGraph &h = *(CFlGraph *)ro.ro_mp.mp_pvObject;
+    ExpectSameGraph(h, &g);
+    BreakRing(h);
+    mdDelete(ro.ro_mp);
+  }
+  // (outside the editor the read ends before the edit lists and the footer)
+  EXPECT_EQ(aslEnd[1], aslEnd[0]);
+  EXPECT_GT(aslEnd[1], (long)ObjectsAt(ab));
+  BreakRing(g);
+  // Cut anywhere in the objects' data (and the rest): the same refusal either way.
+  const size_t slObjects = ObjectsAt(ab);
+  ASSERT_GT(slObjects, 0u);
+  const long ctOriginal = _ctFlAlive;
+  for (size_t sl = slObjects; sl + 16 < ab.size(); sl++) {
+    const std::vector<char> abCut(ab.begin(), ab.begin() + sl);
+    const ReadOutcome roRead = ReadThrough(abCut, false);
+    const ReadOutcome roInPlace = ReadThrough(abCut, true);
+    EXPECT_FALSE(roRead.ro_mp.IsValid()) << sl;
+    EXPECT_FALSE(roInPlace.ro_mp.IsValid()) << sl;
+    EXPECT_FALSE(roInPlace.ro_strError.empty()) << sl;
+    EXPECT_EQ(roInPlace.ro_strError, roRead.ro_strError) << sl;
+  }
+  EXPECT_EQ(_ctFlAlive, ctOriginal);
+}
+
 // What the root does not reach is deleted after the load, cycles too; what it reaches only
 // through objects that came before it in the file is kept.
 TEST_F(MetaFiles, ALoadKeepsExactlyWhatTheRootReaches)
