@@ -6,21 +6,31 @@
 
 namespace QuennelEngine {
 
-static MemoryTypeStatsProvider _mem_pProvider = nullptr;
-static MemoryTypeStats _mem_mtsPending = {0, 0, 0, 0};
+namespace MemoryPrivate {
+MemoryTypeStatsProvider mem_pProvider = nullptr;
 // Set while a pending counter may be non-zero, so the common update skips the flush.
-static bool _mem_bPending = false;
+bool mem_bPending = false;
+TypeStatsCacheEntry mem_atscTypes[MEM_CTTYPECACHE] = {};
+} // namespace MemoryPrivate
+
+using MemoryPrivate::mem_bPending;
+using MemoryPrivate::mem_pProvider;
+
+static MemoryTypeStats _mem_mtsPending = {0, 0, 0, 0};
 
 void memSetTypeStatsProvider(MemoryTypeStatsProvider pProvider)
 {
   CSyncLock sl(_memGetSyncMutex());
-  _mem_pProvider = pProvider;
+  mem_pProvider = pProvider;
+  for (MemoryPrivate::TypeStatsCacheEntry &tsc : MemoryPrivate::mem_atscTypes) {
+    tsc = MemoryPrivate::TypeStatsCacheEntry{nullptr, nullptr};
+  }
 }
 
 MemoryTypeStatsProvider memGetTypeStatsProvider(void)
 {
   CSyncLock sl(_memGetSyncMutex());
-  return _mem_pProvider;
+  return mem_pProvider;
 }
 
 MemoryTypeStats memGetPendingTypeStats(void)
@@ -31,15 +41,15 @@ MemoryTypeStats memGetPendingTypeStats(void)
 
 namespace MemoryPrivate {
 
-MemoryTypeStats *LookUpTypeStats(const CDataType *pdt)
+MemoryTypeStats *LookUpTypeStatsSlow(const CDataType *pdt)
 {
-  MemoryTypeStatsProvider pProvider = _mem_pProvider;
+  MemoryTypeStatsProvider pProvider = mem_pProvider;
   if (pProvider == nullptr) {
     if (pdt != nullptr) return nullptr;
-    _mem_bPending = true;
+    mem_bPending = true;
     return &_mem_mtsPending;
   }
-  if (_mem_bPending) {
+  if (mem_bPending) {
     MemoryTypeStats *pmtsUnknown = pProvider(nullptr);
     if (pmtsUnknown != nullptr) {
       pmtsUnknown->mts_ctSingles += _mem_mtsPending.mts_ctSingles;
@@ -47,15 +57,17 @@ MemoryTypeStats *LookUpTypeStats(const CDataType *pdt)
       pmtsUnknown->mts_ctOperations += _mem_mtsPending.mts_ctOperations;
       pmtsUnknown->mts_slBytes += _mem_mtsPending.mts_slBytes;
       _mem_mtsPending = MemoryTypeStats{0, 0, 0, 0};
-      _mem_bPending = false;
+      mem_bPending = false;
       if (pdt == nullptr) return pmtsUnknown;
     }
   }
   MemoryTypeStats *pmts = pProvider(pdt);
   if (pmts == nullptr && pdt == nullptr) {
-    _mem_bPending = true;
+    mem_bPending = true;
     return &_mem_mtsPending;
   }
+  // A record that does not exist yet may exist on the next update: only records are kept.
+  if (pmts != nullptr && pdt != nullptr) TypeCacheEntryOf(pdt) = TypeStatsCacheEntry{pdt, pmts};
   return pmts;
 }
 

@@ -16,7 +16,8 @@ struct MemoryTypeStats {
 };
 
 // Returns the statistics of `pdt`, or those of the Unknown descriptor for null; null when the
-// record does not exist (yet).
+// record does not exist (yet). Once it has returned a record for a type, it must return the same
+// one for that type for as long as it is installed: the allocation functions remember it.
 typedef MemoryTypeStats *(*MemoryTypeStatsProvider)(const CDataType *pdt);
 
 // Installs the provider (null removes it); takes the memory mutex.
