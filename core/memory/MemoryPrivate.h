@@ -14,7 +14,8 @@ extern bool mem_bPending;
 
 // The provider's last answers for non-null types, by a hash of the type's address: under an
 // emulator, the call through the provider's pointer costs more than the rest of the booking.
-// Emptied whenever the provider changes.
+// Emptied whenever the provider changes; an entry goes when its descriptor does
+// (memForgetTypeStats).
 struct TypeStatsCacheEntry {
   const CDataType *tsc_pdt; // null: empty
   MemoryTypeStats *tsc_pmts;

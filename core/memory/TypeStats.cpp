@@ -33,6 +33,14 @@ MemoryTypeStatsProvider memGetTypeStatsProvider(void)
   return mem_pProvider;
 }
 
+void memForgetTypeStats(const CDataType *pdt)
+{
+  if (pdt == nullptr) return;
+  CSyncLock sl(_memGetSyncMutex());
+  MemoryPrivate::TypeStatsCacheEntry &tsc = MemoryPrivate::TypeCacheEntryOf(pdt);
+  if (tsc.tsc_pdt == pdt) tsc = MemoryPrivate::TypeStatsCacheEntry{nullptr, nullptr};
+}
+
 MemoryTypeStats memGetPendingTypeStats(void)
 {
   CSyncLock sl(_memGetSyncMutex());

@@ -427,6 +427,41 @@ TEST(Memory, RememberedTypeRecordsFollowTheProvider)
   EXPECT_EQ(_ftA.ft_mts.mts_ctOperations, 2);
 }
 
+// A type that goes is forgotten: one made later at its address is booked on the record the
+// provider gives it, not on the record of the one before.
+MemoryTypeStats _amtsLives[2];
+int _iLife = 0;
+
+MemoryTypeStats *ProviderOfLives(const CDataType *pdt)
+{
+  return pdt == nullptr ? &_ftUnknown.ft_mts : &_amtsLives[_iLife];
+}
+
+TEST(Memory, ATypeMadeWhereAForgottenOneWasIsAskedForAfresh)
+{
+  ProviderScope ps(true);
+  _amtsLives[0] = _amtsLives[1] = MemoryTypeStats{0, 0, 0, 0};
+  _iLife = 0;
+  memSetTypeStatsProvider(ProviderOfLives);
+  void *p = memMAllocSingle(16, TypeA());
+  void *pKept = memMAllocArray(40, 2, TypeA());
+  memFreeSingle(p, TypeA());
+  memForgetTypeStats(TypeA());
+  _iLife = 1;
+  p = memMAllocArray(32, 3, TypeA());
+  EXPECT_TRUE(SameStats(_amtsLives[1], MemoryTypeStats{3, 1, 1, (long)memSize(p)}));
+  memFreeArray(p, TypeA(), 3);
+  EXPECT_TRUE(SameStats(_amtsLives[1], MemoryTypeStats{0, 0, 2, 0}));
+  EXPECT_TRUE(SameStats(_amtsLives[0], MemoryTypeStats{2, 1, 3, (long)memSize(pKept)}));
+  // Forgetting null, or a type nothing remembers, changes nothing.
+  memForgetTypeStats(nullptr);
+  memForgetTypeStats((const CDataType *)&_ftUnknown);
+  p = memMAllocSingle(8, TypeA());
+  memFreeSingle(p, TypeA());
+  EXPECT_EQ(_amtsLives[1].mts_ctOperations, 4);
+  memFree(pKept);
+}
+
 TEST(Memory, FreesGoByOwnerWhateverTheSwitch)
 {
   long &bUseOS = memGetUseOSMemManagerState();
