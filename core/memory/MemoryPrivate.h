@@ -7,17 +7,12 @@
 namespace QuennelEngine {
 namespace MemoryPrivate {
 
-// The installed provider, and whether a pending counter may be non-zero (TypeStats.cpp); both
-// guarded by the memory mutex.
-extern MemoryTypeStatsProvider mem_pProvider;
-extern bool mem_bPending;
-
 // The provider's last answers for non-null types, by a hash of the type's address: under an
 // emulator, the call through the provider's pointer costs more than the rest of the booking.
-// Emptied whenever the provider changes; an entry goes when its descriptor does
-// (memForgetTypeStats).
+// Emptied whenever the provider changes and while pending counters wait for Unknown (so a hit
+// needs no other check); an entry goes when its descriptor does (memForgetTypeStats).
 struct TypeStatsCacheEntry {
-  const CDataType *tsc_pdt; // null: empty
+  uintptr_t tsc_ulNotType; // ~ the type's address: 0 (empty) matches no type, null included
   MemoryTypeStats *tsc_pmts;
 };
 const int MEM_CTTYPECACHE = 16;
@@ -32,13 +27,14 @@ inline TypeStatsCacheEntry &TypeCacheEntryOf(const CDataType *pdt)
 MemoryTypeStats *LookUpTypeStatsSlow(const CDataType *pdt);
 
 // The record to book an update of `pdt` on: the type's statistics, the pending counters for a
-// null type while the Unknown descriptor does not exist, or null when there is none. Moves the
-// pending counters to the Unknown descriptor first once it exists. Call under the memory mutex.
-// Inline, as every typed allocation and free asks: the common case is one look at the cache.
+// null type while the Unknown descriptor does not exist, or a record that nothing reads when there
+// is none (so the booking code needs no test). Moves the pending counters to the Unknown
+// descriptor first once it exists. Call under the memory mutex. Inline, as every typed allocation
+// and free asks: the common case is one look at the cache.
 inline MemoryTypeStats *LookUpTypeStats(const CDataType *pdt)
 {
   const TypeStatsCacheEntry &tsc = TypeCacheEntryOf(pdt);
-  if (QE_LIKELY(tsc.tsc_pdt == pdt && pdt != nullptr && !mem_bPending)) return tsc.tsc_pmts;
+  if (QE_LIKELY(tsc.tsc_ulNotType == ~(uintptr_t)pdt)) return tsc.tsc_pmts;
   return LookUpTypeStatsSlow(pdt);
 }
 

@@ -7,38 +7,45 @@
 namespace QuennelEngine {
 
 namespace MemoryPrivate {
-MemoryTypeStatsProvider mem_pProvider = nullptr;
-// Set while a pending counter may be non-zero, so the common update skips the flush.
-bool mem_bPending = false;
 TypeStatsCacheEntry mem_atscTypes[MEM_CTTYPECACHE] = {};
 } // namespace MemoryPrivate
 
-using MemoryPrivate::mem_bPending;
-using MemoryPrivate::mem_pProvider;
+using MemoryPrivate::mem_atscTypes;
+using MemoryPrivate::TypeCacheEntryOf;
+using MemoryPrivate::TypeStatsCacheEntry;
 
+// All guarded by the memory mutex.
+static MemoryTypeStatsProvider _mem_pProvider = nullptr;
 static MemoryTypeStats _mem_mtsPending = {0, 0, 0, 0};
+// Set while a pending counter may be non-zero, so the common update skips the flush.
+static bool _mem_bPending = false;
+// Where the updates go that have no record.
+static MemoryTypeStats _mem_mtsDiscarded = {0, 0, 0, 0};
+
+static void ForgetAllTypes(void)
+{
+  for (TypeStatsCacheEntry &tsc : mem_atscTypes) tsc = TypeStatsCacheEntry{0, nullptr};
+}
 
 void memSetTypeStatsProvider(MemoryTypeStatsProvider pProvider)
 {
   CSyncLock sl(_memGetSyncMutex());
-  mem_pProvider = pProvider;
-  for (MemoryPrivate::TypeStatsCacheEntry &tsc : MemoryPrivate::mem_atscTypes) {
-    tsc = MemoryPrivate::TypeStatsCacheEntry{nullptr, nullptr};
-  }
+  _mem_pProvider = pProvider;
+  ForgetAllTypes();
 }
 
 MemoryTypeStatsProvider memGetTypeStatsProvider(void)
 {
   CSyncLock sl(_memGetSyncMutex());
-  return mem_pProvider;
+  return _mem_pProvider;
 }
 
 void memForgetTypeStats(const CDataType *pdt)
 {
   if (pdt == nullptr) return;
   CSyncLock sl(_memGetSyncMutex());
-  MemoryPrivate::TypeStatsCacheEntry &tsc = MemoryPrivate::TypeCacheEntryOf(pdt);
-  if (tsc.tsc_pdt == pdt) tsc = MemoryPrivate::TypeStatsCacheEntry{nullptr, nullptr};
+  TypeStatsCacheEntry &tsc = TypeCacheEntryOf(pdt);
+  if (tsc.tsc_ulNotType == ~(uintptr_t)pdt) tsc = TypeStatsCacheEntry{0, nullptr};
 }
 
 MemoryTypeStats memGetPendingTypeStats(void)
@@ -47,17 +54,22 @@ MemoryTypeStats memGetPendingTypeStats(void)
   return _mem_mtsPending;
 }
 
+// Counters gather in the pending record from now on: the cache stays empty while they do, so
+// every update comes here and moves them once Unknown exists.
+static MemoryTypeStats *Pending(void)
+{
+  if (!_mem_bPending) ForgetAllTypes();
+  _mem_bPending = true;
+  return &_mem_mtsPending;
+}
+
 namespace MemoryPrivate {
 
 MemoryTypeStats *LookUpTypeStatsSlow(const CDataType *pdt)
 {
-  MemoryTypeStatsProvider pProvider = mem_pProvider;
-  if (pProvider == nullptr) {
-    if (pdt != nullptr) return nullptr;
-    mem_bPending = true;
-    return &_mem_mtsPending;
-  }
-  if (mem_bPending) {
+  MemoryTypeStatsProvider pProvider = _mem_pProvider;
+  if (pProvider == nullptr) return pdt == nullptr ? Pending() : &_mem_mtsDiscarded;
+  if (_mem_bPending) {
     MemoryTypeStats *pmtsUnknown = pProvider(nullptr);
     if (pmtsUnknown != nullptr) {
       pmtsUnknown->mts_ctSingles += _mem_mtsPending.mts_ctSingles;
@@ -65,17 +77,17 @@ MemoryTypeStats *LookUpTypeStatsSlow(const CDataType *pdt)
       pmtsUnknown->mts_ctOperations += _mem_mtsPending.mts_ctOperations;
       pmtsUnknown->mts_slBytes += _mem_mtsPending.mts_slBytes;
       _mem_mtsPending = MemoryTypeStats{0, 0, 0, 0};
-      mem_bPending = false;
+      _mem_bPending = false;
       if (pdt == nullptr) return pmtsUnknown;
     }
   }
   MemoryTypeStats *pmts = pProvider(pdt);
-  if (pmts == nullptr && pdt == nullptr) {
-    mem_bPending = true;
-    return &_mem_mtsPending;
+  if (pmts == nullptr) return pdt == nullptr ? Pending() : &_mem_mtsDiscarded;
+  // A record that does not exist yet may exist on the next update: only records are kept, and
+  // none while counters are pending.
+  if (pdt != nullptr && !_mem_bPending) {
+    TypeCacheEntryOf(pdt) = TypeStatsCacheEntry{~(uintptr_t)pdt, pmts};
   }
-  // A record that does not exist yet may exist on the next update: only records are kept.
-  if (pmts != nullptr && pdt != nullptr) TypeCacheEntryOf(pdt) = TypeStatsCacheEntry{pdt, pmts};
   return pmts;
 }
 

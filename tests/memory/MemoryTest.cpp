@@ -361,6 +361,21 @@ TEST(Memory, PendingStatisticsMoveToUnknownOnceItExists)
   EXPECT_EQ(_ftUnknown.ft_mts.mts_slBytes, mtsPending.mts_slBytes);
   memFreeSingle(pA, TypeA());
   EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 0);
+
+  // Counters that gather while a type's record is remembered still move on that type's next
+  // update.
+  _bUnknownExists = false;
+  pA = memMAllocSingle(8, TypeA());
+  void *pUntyped = memMAllocSingle(12, nullptr);
+  EXPECT_EQ(memGetPendingTypeStats().mts_ctSingles, 1);
+  _bUnknownExists = true;
+  const MemoryTypeStats mtsUnknown = _ftUnknown.ft_mts;
+  memFreeSingle(pA, TypeA());
+  EXPECT_TRUE(SameStats(memGetPendingTypeStats(), MemoryTypeStats{0, 0, 0, 0}));
+  EXPECT_EQ(_ftUnknown.ft_mts.mts_ctSingles, mtsUnknown.mts_ctSingles + 1);
+  EXPECT_EQ(_ftUnknown.ft_mts.mts_slBytes, mtsUnknown.mts_slBytes + (long)memSize(pUntyped));
+  EXPECT_TRUE(SameStats(_ftA.ft_mts, MemoryTypeStats{0, 0, 4, 0}));
+  memFreeSingle(pUntyped, nullptr);
 }
 
 // The typed calls remember the provider's answers: what they remember must never outlive the
