@@ -300,10 +300,8 @@ void *memMAlloc(size_t size, const CDataType *pdt)
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   void *p = AllocLocked(size);
-  if (pmts != nullptr) {
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
-  }
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
   return p;
 }
 
@@ -314,10 +312,8 @@ void memFree(void *p, const CDataType *pdt)
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
-  if (pmts != nullptr) {
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= slFreed;
-  }
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes -= slFreed;
 }
 
 void *memReAlloc(void *p, size_t size, const CDataType *pdt)
@@ -327,10 +323,8 @@ void *memReAlloc(void *p, size_t size, const CDataType *pdt)
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slOld = p != nullptr ? BookableSize(p) : 0;
   void *pNew = ReAllocLocked(p, size);
-  if (pmts != nullptr) {
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes += BookableSize(pNew) - slOld;
-  }
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes += BookableSize(pNew) - slOld;
   return pNew;
 }
 
@@ -338,12 +332,10 @@ void *memMAllocSingle(size_t size, const CDataType *pdt)
 {
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
-  if (pmts != nullptr) {
-    pmts->mts_ctSingles++;
-    pmts->mts_ctOperations++;
-  }
+  pmts->mts_ctSingles++;
+  pmts->mts_ctOperations++;
   void *p = AllocLocked(size);
-  if (pmts != nullptr) pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
+  pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
   return p;
 }
 
@@ -351,13 +343,11 @@ void *memMAllocArray(size_t size, long ctCount, const CDataType *pdt)
 {
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
-  if (pmts != nullptr) {
-    pmts->mts_ctSingles += ctCount;
-    pmts->mts_ctArrays++;
-    pmts->mts_ctOperations++;
-  }
+  pmts->mts_ctSingles += ctCount;
+  pmts->mts_ctArrays++;
+  pmts->mts_ctOperations++;
   void *p = AllocLocked(size);
-  if (pmts != nullptr) pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
+  pmts->mts_slBytes += (long)CGeneralHeap::UsableSize(p);
   return p;
 }
 
@@ -368,11 +358,9 @@ void memFreeSingle(void *p, const CDataType *pdt)
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
-  if (pmts != nullptr) {
-    pmts->mts_ctSingles--;
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= slFreed;
-  }
+  pmts->mts_ctSingles--;
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes -= slFreed;
 }
 
 void memFreeArray(void *p, const CDataType *pdt, long ctCount)
@@ -382,12 +370,10 @@ void memFreeArray(void *p, const CDataType *pdt, long ctCount)
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   long slFreed = FreeLocked(p);
-  if (pmts != nullptr) {
-    pmts->mts_ctSingles -= ctCount;
-    pmts->mts_ctArrays--;
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= slFreed;
-  }
+  pmts->mts_ctSingles -= ctCount;
+  pmts->mts_ctArrays--;
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes -= slFreed;
 }
 
 void memCountExternalAlloc(long slSize, long slGranularity)
@@ -541,11 +527,9 @@ void memDeleteArray_internal(void *p)
   if (ulBefore == _ulArrayHeader && General().IsLiveBlock(pBlock)) {
     // An array of memNewArray_internal, booked on Unknown; nothing else takes it back.
     MemoryTypeStats *pmts = LookUpTypeStats(nullptr);
-    if (pmts != nullptr) {
-      pmts->mts_ctArrays--;
-      pmts->mts_ctOperations++;
-      pmts->mts_slBytes -= (long)CGeneralHeap::UsableSize(pBlock);
-    }
+    pmts->mts_ctArrays--;
+    pmts->mts_ctOperations++;
+    pmts->mts_slBytes -= (long)CGeneralHeap::UsableSize(pBlock);
   }
   FreeLocked(pBlock);
 }
@@ -556,7 +540,6 @@ void memPreDeleteRC_internal(void *p, const CDataType *pdt)
   MemoryLock ml;
   if (!General().IsLiveBlock(p)) return;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
-  if (pmts == nullptr) return;
   pmts->mts_ctSingles--;
   pmts->mts_ctOperations++;
   pmts->mts_slBytes -= (long)CGeneralHeap::UsableSize(p);
@@ -576,12 +559,10 @@ void memPreDeleteArrayRC_internal(void *p, const CDataType *pdt)
   }
   if (*pulHeader == _ulArrayAccounted) return;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
-  if (pmts != nullptr) {
-    pmts->mts_ctSingles -= (long)(*pulHeader & ~_ulArrayHeader);
-    pmts->mts_ctArrays--;
-    pmts->mts_ctOperations++;
-    pmts->mts_slBytes -= (long)CGeneralHeap::UsableSize(pulHeader);
-  }
+  pmts->mts_ctSingles -= (long)(*pulHeader & ~_ulArrayHeader);
+  pmts->mts_ctArrays--;
+  pmts->mts_ctOperations++;
+  pmts->mts_slBytes -= (long)CGeneralHeap::UsableSize(pulHeader);
   *pulHeader = _ulArrayAccounted;
 }
 

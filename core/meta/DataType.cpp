@@ -207,6 +207,9 @@ CDataType &CDataType::operator=(const CDataType &dt)
 
 CDataType::~CDataType(void)
 {
+  // The allocation functions may remember this descriptor's record; a descriptor made later at
+  // this address has a record of its own.
+  memForgetTypeStats(this);
   delete dt_pdtfFunctions;
 }
 

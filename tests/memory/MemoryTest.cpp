@@ -361,6 +361,120 @@ TEST(Memory, PendingStatisticsMoveToUnknownOnceItExists)
   EXPECT_EQ(_ftUnknown.ft_mts.mts_slBytes, mtsPending.mts_slBytes);
   memFreeSingle(pA, TypeA());
   EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 0);
+
+  // Counters that gather while a type's record is remembered still move on that type's next
+  // update.
+  _bUnknownExists = false;
+  pA = memMAllocSingle(8, TypeA());
+  void *pUntyped = memMAllocSingle(12, nullptr);
+  EXPECT_EQ(memGetPendingTypeStats().mts_ctSingles, 1);
+  _bUnknownExists = true;
+  const MemoryTypeStats mtsUnknown = _ftUnknown.ft_mts;
+  memFreeSingle(pA, TypeA());
+  EXPECT_TRUE(SameStats(memGetPendingTypeStats(), MemoryTypeStats{0, 0, 0, 0}));
+  EXPECT_EQ(_ftUnknown.ft_mts.mts_ctSingles, mtsUnknown.mts_ctSingles + 1);
+  EXPECT_EQ(_ftUnknown.ft_mts.mts_slBytes, mtsUnknown.mts_slBytes + (long)memSize(pUntyped));
+  EXPECT_TRUE(SameStats(_ftA.ft_mts, MemoryTypeStats{0, 0, 4, 0}));
+  memFreeSingle(pUntyped, nullptr);
+}
+
+// The typed calls remember the provider's answers: what they remember must never outlive the
+// provider that gave it, a record that did not exist must be asked for again, and types that
+// share a place in what is remembered must each be booked on their own record.
+FakeType _aftMany[40];
+bool _bManyExist = false;
+
+MemoryTypeStats *ProviderOfMany(const CDataType *pdt)
+{
+  if (pdt == nullptr) return &_ftUnknown.ft_mts;
+  if (!_bManyExist && (const FakeType *)pdt >= _aftMany) return nullptr;
+  return &((FakeType *)pdt)->ft_mts;
+}
+
+FakeType _ftOther;
+
+MemoryTypeStats *ProviderOfOther(const CDataType *pdt)
+{
+  return pdt == nullptr ? &_ftUnknown.ft_mts : &_ftOther.ft_mts;
+}
+
+TEST(Memory, RememberedTypeRecordsFollowTheProvider)
+{
+  ProviderScope ps(true);
+  void *p = memMAllocSingle(16, TypeA());
+  memFreeSingle(p, TypeA());
+  EXPECT_EQ(_ftA.ft_mts.mts_ctOperations, 2);
+
+  // Another provider books the same type elsewhere from its first call on.
+  _ftOther = FakeType{};
+  memSetTypeStatsProvider(ProviderOfOther);
+  p = memMAllocSingle(16, TypeA());
+  EXPECT_EQ(_ftOther.ft_mts.mts_ctSingles, 1);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 0);
+  memFreeSingle(p, TypeA());
+  EXPECT_EQ(_ftOther.ft_mts.mts_ctOperations, 2);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctOperations, 2);
+
+  // Records that do not exist yet book nothing, and are booked on once they exist.
+  for (FakeType &ft : _aftMany) ft = FakeType{};
+  _bManyExist = false;
+  memSetTypeStatsProvider(ProviderOfMany);
+  const CDataType *pdtFirst = (const CDataType *)&_aftMany[0];
+  p = memMAllocSingle(24, pdtFirst);
+  memFreeSingle(p, pdtFirst);
+  _bManyExist = true;
+  EXPECT_EQ(_aftMany[0].ft_mts.mts_ctOperations, 0);
+  // Forty types, more than are remembered at once, interleaved: each on its own record.
+  void *apv[40];
+  for (int iRound = 0; iRound < 3; iRound++) {
+    for (int i = 0; i < 40; i++)
+      apv[i] = memMAllocArray(8 + i, i + 1, (const CDataType *)&_aftMany[i]);
+    for (int i = 39; i >= 0; i--) memFreeArray(apv[i], (const CDataType *)&_aftMany[i], i + 1);
+  }
+  for (int i = 0; i < 40; i++) {
+    EXPECT_EQ(_aftMany[i].ft_mts.mts_ctOperations, 6) << i;
+    EXPECT_TRUE(SameStats(_aftMany[i].ft_mts, MemoryTypeStats{0, 0, 6, 0})) << i;
+  }
+  p = memMAllocSingle(24, pdtFirst);
+  EXPECT_EQ(_aftMany[0].ft_mts.mts_ctSingles, 1);
+  EXPECT_EQ(_aftMany[0].ft_mts.mts_slBytes, (long)memSize(p));
+  memFreeSingle(p, pdtFirst);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctOperations, 2);
+}
+
+// A type that goes is forgotten: one made later at its address is booked on the record the
+// provider gives it, not on the record of the one before.
+MemoryTypeStats _amtsLives[2];
+int _iLife = 0;
+
+MemoryTypeStats *ProviderOfLives(const CDataType *pdt)
+{
+  return pdt == nullptr ? &_ftUnknown.ft_mts : &_amtsLives[_iLife];
+}
+
+TEST(Memory, ATypeMadeWhereAForgottenOneWasIsAskedForAfresh)
+{
+  ProviderScope ps(true);
+  _amtsLives[0] = _amtsLives[1] = MemoryTypeStats{0, 0, 0, 0};
+  _iLife = 0;
+  memSetTypeStatsProvider(ProviderOfLives);
+  void *p = memMAllocSingle(16, TypeA());
+  void *pKept = memMAllocArray(40, 2, TypeA());
+  memFreeSingle(p, TypeA());
+  memForgetTypeStats(TypeA());
+  _iLife = 1;
+  p = memMAllocArray(32, 3, TypeA());
+  EXPECT_TRUE(SameStats(_amtsLives[1], MemoryTypeStats{3, 1, 1, (long)memSize(p)}));
+  memFreeArray(p, TypeA(), 3);
+  EXPECT_TRUE(SameStats(_amtsLives[1], MemoryTypeStats{0, 0, 2, 0}));
+  EXPECT_TRUE(SameStats(_amtsLives[0], MemoryTypeStats{2, 1, 3, (long)memSize(pKept)}));
+  // Forgetting null, or a type nothing remembers, changes nothing.
+  memForgetTypeStats(nullptr);
+  memForgetTypeStats((const CDataType *)&_ftUnknown);
+  p = memMAllocSingle(8, TypeA());
+  memFreeSingle(p, TypeA());
+  EXPECT_EQ(_amtsLives[1].mts_ctOperations, 4);
+  memFree(pKept);
 }
 
 TEST(Memory, FreesGoByOwnerWhateverTheSwitch)

@@ -74,6 +74,42 @@ void Worker(void *pv)
   sysInterlockedIncrement(pws->ws_pctDone);
 }
 
+// Forty types, more than the typed calls remember at once, so they keep taking each other's
+// places: each worker books its own twenty, and every record must end as its worker left it.
+const int _ctTypesPerWorker = 20;
+const long _ctTypedRounds = 3000;
+MemoryTypeStats _amtsTypes[2 * _ctTypesPerWorker];
+MemoryTypeStats _mtsUntyped;
+
+MemoryTypeStats *ProviderOfTypes(const CDataType *pdt)
+{
+  return pdt == nullptr ? &_mtsUntyped : (MemoryTypeStats *)pdt;
+}
+
+const CDataType *TypeAt(int i)
+{
+  return (const CDataType *)&_amtsTypes[i];
+}
+
+struct TypedWorkerState {
+  int tws_iFirst;
+  long volatile *tws_pctDone;
+};
+
+void TypedWorker(void *pv)
+{
+  TypedWorkerState *ptws = (TypedWorkerState *)pv;
+  void *apv[_ctTypesPerWorker] = {};
+  for (long iRound = 0; iRound < _ctTypedRounds; iRound++) {
+    for (int i = 0; i < _ctTypesPerWorker; i++) {
+      memFreeSingle(apv[i], TypeAt(ptws->tws_iFirst + i));
+      apv[i] = memMAllocSingle(8 + 4 * i, TypeAt(ptws->tws_iFirst + i));
+    }
+  }
+  for (int i = 0; i < _ctTypesPerWorker; i++) memFreeSingle(apv[i], TypeAt(ptws->tws_iFirst + i));
+  sysInterlockedIncrement(ptws->tws_pctDone);
+}
+
 } // namespace
 
 TEST(MemoryThreads, FourThreadsShareTheHeapUnderTheMutex)
@@ -122,4 +158,36 @@ TEST(MemoryThreads, FourThreadsShareTheHeapUnderTheMutex)
   CSyncLock sl(_memGetSyncMutex());
   GeneralHeapWalk ghw;
   EXPECT_TRUE(memGetGeneralHeap()->Check(ghw)) << ghw.ghw_strError;
+}
+
+TEST(MemoryThreads, TwoThreadsBookTheirOwnTypesWhileTypesAreForgotten)
+{
+  CThreadServices ts;
+  MemoryTypeStatsProvider pOld = memGetTypeStatsProvider();
+  for (MemoryTypeStats &mts : _amtsTypes) mts = MemoryTypeStats{0, 0, 0, 0};
+  memSetTypeStatsProvider(ProviderOfTypes);
+  long volatile ctDone = 0;
+  TypedWorkerState atws[2] = {{0, &ctDone}, {_ctTypesPerWorker, &ctDone}};
+  for (TypedWorkerState &tws : atws) ASSERT_NE(thrCreateThread(&tws, TypedWorker), nullptr);
+  // Meanwhile types go and come back at the same addresses, as descriptors would.
+  bool bFinished = WaitUntil(
+      [&]() {
+        for (int i = 0; i < 2 * _ctTypesPerWorker; i += 3) memForgetTypeStats(TypeAt(i));
+        return ctDone == 2;
+      },
+      _ulWatchdogMs);
+  if (!bFinished) {
+    fprintf(stderr, "Typed memory threads did not finish: the heap or its mutex is stuck.\n");
+    fflush(stderr);
+    ADD_FAILURE();
+    sysEndProcessNow(1);
+  }
+  ASSERT_TRUE(WaitUntil(AllThreadsEnded, 5000));
+  sysSleep(50);
+  memSetTypeStatsProvider(pOld);
+  for (int i = 0; i < 2 * _ctTypesPerWorker; i++) {
+    EXPECT_EQ(_amtsTypes[i].mts_ctOperations, 2 * _ctTypedRounds) << i;
+    EXPECT_EQ(_amtsTypes[i].mts_ctSingles, 0) << i;
+    EXPECT_EQ(_amtsTypes[i].mts_slBytes, 0) << i;
+  }
 }

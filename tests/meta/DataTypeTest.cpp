@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -45,6 +47,19 @@ CDataType_StructMember MemberOf(const char *strType, const char *strName, long s
 {
   return CDataType_StructMember(CTypeID(strType), strName, nullptr, nullptr, nullptr, slOffset, 0,
                                 0, 0, nullptr, 0);
+}
+
+// Records kept apart from the descriptor, one for each descriptor made at one address in turn;
+// other types go to the provider installed before.
+MemoryTypeStats _amtsLives[2];
+int _iLife = 0;
+const CDataType *_pdtLiving = nullptr;
+MemoryTypeStatsProvider _pProviderBefore = nullptr;
+
+MemoryTypeStats *ProviderOfLives(const CDataType *pdt)
+{
+  if (pdt != nullptr && pdt == _pdtLiving) return &_amtsLives[_iLife];
+  return _pProviderBefore(pdt);
 }
 
 } // namespace
@@ -252,4 +267,32 @@ TEST(DataType, LayoutChecksumEndsOnCyclesWhateverTheOrder)
   CDataType_Struct dtSame("CCkOne", 1, nullptr, CTypeID(), 1, asm1, 0, nullptr, 0, 0, 4, nullptr,
                           nullptr, 0, nullptr, nullptr);
   EXPECT_EQ(mdGetLayoutChecksum(&dtSame), ul1);
+}
+
+// The typed allocation calls remember a type's record; a descriptor that goes takes that with it,
+// so one made in its place is booked on its own record.
+TEST(DataType, ADescriptorMadeWhereAnotherWentHasItsOwnStatistics)
+{
+  alignas(CDataType) unsigned char abPlace[sizeof(CDataType)];
+  _amtsLives[0] = _amtsLives[1] = MemoryTypeStats{0, 0, 0, 0};
+  _iLife = 0;
+  _pdtLiving = (const CDataType *)abPlace;
+  _pProviderBefore = memGetTypeStatsProvider();
+  memSetTypeStatsProvider(ProviderOfLives);
+  CDataType *pdt = new (abPlace) CDataType();
+  void *p = memMAllocSingle(16, pdt);
+  memFreeSingle(p, pdt);
+  pdt->~CDataType();
+  _iLife = 1;
+  pdt = new (abPlace) CDataType();
+  p = memMAllocSingle(24, pdt);
+  const long slBytes = (long)memSize(p);
+  EXPECT_EQ(_amtsLives[1].mts_ctSingles, 1);
+  EXPECT_EQ(_amtsLives[1].mts_slBytes, slBytes);
+  memFreeSingle(p, pdt);
+  pdt->~CDataType();
+  memSetTypeStatsProvider(_pProviderBefore);
+  EXPECT_EQ(_amtsLives[0].mts_ctOperations, 2);
+  EXPECT_EQ(_amtsLives[1].mts_ctOperations, 2);
+  EXPECT_EQ(_amtsLives[1].mts_ctSingles, 0);
 }
