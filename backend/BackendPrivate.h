@@ -219,7 +219,10 @@ int d3dReset(void);
 // Sets the default render state on the device and in the mirrors (creation and every reset).
 void d3dSetDefaultRenderState(void);
 
-// The slots of this seam.
+// The slots of this seam. Each source fills the slots of what it implements (its d3dSet...Slots,
+// called by gfxStartupAPI), so every slot folds into its implementation.
+void d3dSetCanvasSlots(void);
+void d3dSetPresentSlots(void);
 void d3dStartup_t(long &iWidth, long &iHeight, long iColorBits, long iDepthBits, long iRefresh);
 void d3dShutdown(void);
 CanvasAPI *d3dNewWindowCanvas(CWindow *pwnd, GfxColorFormat eDepth);
@@ -284,7 +287,8 @@ void d3dSetDrawingSlots(void);
 void d3dUseQuadIndices(void);
 void d3dRestoreEngineIndices(void);
 
-// Programs (backend/Programs.cpp).
+// Programs (backend/Programs.cpp); d3dSetProgramSlots fills their slots.
+void d3dSetProgramSlots(void);
 long d3dCreateProgram(const char *strText, int bVertex);
 void d3dReleaseProgram(VexPixProgram &vpp, int bVertex);
 // Releases the programs the engine left in its table (shutdown).
@@ -295,7 +299,8 @@ void d3dVertexProgramConstants(long iFirst, long ctRegisters, const float *pfVal
 void d3dPixelProgramConstants(long iFirst, long ctRegisters, const float *pfValues);
 void d3dGetConstantRegisters(GfxStatus eStatus, long iFirst, long ctRegisters, void *pvOut);
 
-// Occlusion queries (backend/Queries.cpp).
+// Occlusion queries (backend/Queries.cpp); d3dSetQuerySlots fills their slots.
+void d3dSetQuerySlots(void);
 void d3dIssueQueryBegin(long iQuery);
 void d3dIssueQueryEnd(long iQuery);
 int d3dGetQueryResult(long iQuery, long &ctPixels, int bNoWait);

@@ -293,9 +293,12 @@ int d3dRefreshWindowCanvas(CWindowCanvas *pwc)
   return pwc->cv_pcaAPI != nullptr;
 }
 
-void d3dCurrentRenderArea(CDrawPort *pdp)
+namespace {
+
+// The device's part of d3dCurrentRenderArea, out of line: the slot's test for a usable device then
+// returns without setting up this one's frame.
+QE_NOINLINE void SetRenderArea(const CDrawPort *pdp)
 {
-  if (d3dIsUnusable() || pdp == nullptr) return;
   d3dOpenScene();
   D3DVIEWPORT9 vp = {0, 0, 1, 1, _gfx_fDepthNear, _gfx_fDepthFar};
   if (pdp->dp_iWidth > 0 && pdp->dp_iHeight > 0) {
@@ -308,6 +311,14 @@ void d3dCurrentRenderArea(CDrawPort *pdp)
   // A new area starts without a scissor: the mirror follows the device.
   _d3d.bs_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
   _gfx_bScissor = 0;
+}
+
+} // namespace
+
+void d3dCurrentRenderArea(CDrawPort *pdp)
+{
+  if (d3dIsUnusable() || pdp == nullptr) return;
+  SetRenderArea(pdp);
 }
 
 void d3dCurrentRenderTarget(CCanvas *pcv, long iFace)
@@ -412,6 +423,21 @@ void d3dClear(GfxTarget eTarget, unsigned long ulColor, float fDepth, unsigned c
   if (pdp == nullptr) return;
   d3dClearRect(eTarget, pdp->dp_iLeft, pdp->dp_iTop, pdp->dp_iWidth, pdp->dp_iHeight, ulColor,
                fDepth, ubStencil);
+}
+
+void d3dSetCanvasSlots(void)
+{
+  _gfxNewWindowCanvas = SLOT(d3dNewWindowCanvas);
+  _gfxNewTextureCanvas = SLOT(d3dNewTextureCanvas);
+  _gfxNewRenderCanvas = SLOT(d3dNewRenderCanvas);
+  _gfxRefreshWindowCanvas = SLOT(d3dRefreshWindowCanvas);
+  _gfxReleaseCanvas = SLOT(d3dReleaseCanvas);
+  _gfxClear = SLOT(d3dClear);
+  _gfxClearRect = SLOT(d3dClearRect);
+  _gfxCurrentRenderArea = SLOT(d3dCurrentRenderArea);
+  _gfxCurrentRenderTarget = SLOT(d3dCurrentRenderTarget);
+  _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
+  _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
 }
 
 } // namespace QuennelEngine

@@ -122,4 +122,11 @@ int d3dPresent(const CWindowCanvas *pwc, int bNoWait)
   return 1;
 }
 
+void d3dSetPresentSlots(void)
+{
+  _gfxPresent = SLOT(d3dPresent);
+  _gfxGammaRampTable = SLOT(d3dGammaRampTable);
+  _gfxFinish = SLOT(d3dFinish);
+}
+
 } // namespace QuennelEngine

@@ -192,4 +192,15 @@ void d3dGetConstantRegisters(GfxStatus eStatus, long iFirst, long ctRegisters, v
   }
 }
 
+void d3dSetProgramSlots(void)
+{
+  _gfxCreateProgram = SLOT(d3dCreateProgram);
+  _gfxReleaseProgram = SLOT(d3dReleaseProgram);
+  _gfxBindVertexProgram = SLOT(d3dBindVertexProgram);
+  _gfxBindPixelProgram = SLOT(d3dBindPixelProgram);
+  _gfxVertexProgramConstants = SLOT(d3dVertexProgramConstants);
+  _gfxPixelProgramConstants = SLOT(d3dPixelProgramConstants);
+  gfxGetConstantRegisters = SLOT(d3dGetConstantRegisters);
+}
+
 } // namespace QuennelEngine

@@ -86,4 +86,12 @@ void d3dReleaseAllQueries(void)
   _bCreationFailed = false;
 }
 
+void d3dSetQuerySlots(void)
+{
+  _gfxIssueQueryBegin = SLOT(d3dIssueQueryBegin);
+  _gfxIssueQueryEnd = SLOT(d3dIssueQueryEnd);
+  _gfxGetQueryResult = SLOT(d3dGetQueryResult);
+  _gfxReleaseQuery = SLOT(d3dReleaseQuery);
+}
+
 } // namespace QuennelEngine

@@ -198,32 +198,11 @@ extern "C" __declspec(dllexport) void gfxStartupAPI(void)
 #undef SET_UNIMPLEMENTED
   _gfxStartup_t = SLOT(d3dStartup_t);
   _gfxShutdown = SLOT(d3dShutdown);
-  _gfxNewWindowCanvas = SLOT(d3dNewWindowCanvas);
-  _gfxNewTextureCanvas = SLOT(d3dNewTextureCanvas);
-  _gfxNewRenderCanvas = SLOT(d3dNewRenderCanvas);
-  _gfxRefreshWindowCanvas = SLOT(d3dRefreshWindowCanvas);
-  _gfxReleaseCanvas = SLOT(d3dReleaseCanvas);
-  _gfxPresent = SLOT(d3dPresent);
-  _gfxClear = SLOT(d3dClear);
-  _gfxClearRect = SLOT(d3dClearRect);
-  _gfxGammaRampTable = SLOT(d3dGammaRampTable);
-  _gfxFinish = SLOT(d3dFinish);
-  _gfxCurrentRenderArea = SLOT(d3dCurrentRenderArea);
-  _gfxCurrentRenderTarget = SLOT(d3dCurrentRenderTarget);
-  _gfxCopyRenderTarget = SLOT(d3dCopyRenderTarget);
-  _gfxGrabCurrentRenderTarget = SLOT(d3dGrabCurrentRenderTarget);
+  d3dSetCanvasSlots();
+  d3dSetPresentSlots();
   d3dSetRenderStateSlots();
-  _gfxCreateProgram = SLOT(d3dCreateProgram);
-  _gfxReleaseProgram = SLOT(d3dReleaseProgram);
-  _gfxBindVertexProgram = SLOT(d3dBindVertexProgram);
-  _gfxBindPixelProgram = SLOT(d3dBindPixelProgram);
-  _gfxVertexProgramConstants = SLOT(d3dVertexProgramConstants);
-  _gfxPixelProgramConstants = SLOT(d3dPixelProgramConstants);
-  gfxGetConstantRegisters = SLOT(d3dGetConstantRegisters);
-  _gfxIssueQueryBegin = SLOT(d3dIssueQueryBegin);
-  _gfxIssueQueryEnd = SLOT(d3dIssueQueryEnd);
-  _gfxGetQueryResult = SLOT(d3dGetQueryResult);
-  _gfxReleaseQuery = SLOT(d3dReleaseQuery);
+  d3dSetProgramSlots();
+  d3dSetQuerySlots();
   d3dSetTextureSlots();
   d3dSetDrawingSlots();
 }

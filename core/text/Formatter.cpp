@@ -81,7 +81,12 @@ public:
   {
     if (QE_LIKELY(ct <= bs_ctCapacity - bs_ct)) {
       CH *pchOut = bs_pchBuffer + bs_ct;
-      for (int i = 0; i < ct; i++) pchOut[i] = (CH)(unsigned char)pch[i];
+      // For 8-bit output GCC would make the loop a call of the runtime's memcpy, in another DLL.
+      if constexpr (sizeof(CH) == 1) {
+        CopyChars(pchOut, pch, ct);
+      } else {
+        for (int i = 0; i < ct; i++) pchOut[i] = (CH)(unsigned char)pch[i];
+      }
       bs_ct += ct;
     } else {
       for (int i = 0; i < ct; i++) Put((CH)(unsigned char)pch[i]);

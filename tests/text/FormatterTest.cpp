@@ -177,6 +177,21 @@ TEST(Formatter, TextArgumentsOfAnyLengthAndAlignment)
   EXPECT_EQ(std::string(str), std::string(500, 'p') + strLong);
 }
 
+TEST(Formatter, NumbersOfEveryLengthAtEveryOffset)
+{
+  // Digits reach the output in words and a tail of up to three characters: every length of a
+  // 64-bit number, behind every offset of the output within a word.
+  for (int ctBefore = 0; ctBefore < 4; ctBefore++) {
+    std::string strBefore(ctBefore, 'a');
+    unsigned long long ull = 0;
+    for (int ctDigits = 1; ctDigits <= 20; ctDigits++) {
+      ull = ull * 10 + ctDigits % 10;
+      EXPECT_STREQ(strPrintF((strBefore + "%1|").c_str(), ARG_UINT64, ull),
+                   (strBefore + std::to_string(ull) + "|").c_str());
+    }
+  }
+}
+
 TEST(Formatter, ArgumentListEndsAtAWordWithoutMarker)
 {
   int iResult;
