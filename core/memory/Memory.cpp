@@ -6,11 +6,13 @@
 #include "core/memory/GeneralHeap.h"
 #include "core/memory/MemoryPrivate.h"
 #include "core/platform/SysMemory.h"
+#include "core/platform/SysThreads.h"
 #include "core/threads/SyncMutex.h"
 
 #include <malloc.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace QuennelEngine {
 
@@ -328,8 +330,80 @@ void *memReAlloc(void *p, size_t size, const CDataType *pdt)
   return pNew;
 }
 
+// ---- Runs of singles taken ahead ----
+
+// The run of one thread (0: none). Only its owner reads the rest, and it changes them under the
+// mutex, so other threads look at the owner alone, without the mutex: it is never their own.
+static volatile unsigned long _mem_ulRunThread = 0;
+static size_t _mem_slRunSize = 0;
+static const CDataType *_mem_pdtRun = nullptr;
+static long _mem_ctRun = 0;
+static const long _ctRunMax = 256;
+static void *_mem_apvRun[_ctRunMax];
+
+static long ReleaseRunLocked(void)
+{
+  const long ctLeft = _mem_ctRun;
+  if (_mem_ctRun > 0) {
+    MemoryTypeStats *pmts = LookUpTypeStats(_mem_pdtRun);
+    for (long i = 0; i < _mem_ctRun; i++) {
+      void *p = _mem_apvRun[i];
+      const long slBytes = (long)CGeneralHeap::UsableSize(p);
+      pmts->mts_ctSingles--;
+      pmts->mts_ctOperations--;
+      pmts->mts_slBytes -= slBytes;
+      _mem_slTotal -= slBytes;
+      General().Free(p);
+    }
+  }
+  _mem_ctRun = 0;
+  _mem_ulRunThread = 0;
+  return ctLeft;
+}
+
+long memReserveSingles(size_t size, const CDataType *pdt, long ct)
+{
+  if (UsesOSMemManager() || ct <= 0) return 0;
+  const unsigned long ulThread = sysGetCurrentThreadIDInline();
+  MemoryLock ml;
+  if (_mem_ulRunThread != 0 && _mem_ulRunThread != ulThread) return 0;
+  ReleaseRunLocked();
+  if (ct > _ctRunMax) ct = _ctRunMax;
+  MemoryTypeStats *pmts = LookUpTypeStats(pdt);
+  long ctTaken = 0;
+  // Handed out from the end: the first allocated goes first, so the objects lie in file order.
+  for (; ctTaken < ct; ctTaken++) {
+    void *p = General().Alloc(size);
+    if (p == nullptr) break; // (the caller's own allocations report the lack)
+    const long slBytes = (long)CGeneralHeap::UsableSize(p);
+    pmts->mts_ctSingles++;
+    pmts->mts_ctOperations++;
+    pmts->mts_slBytes += slBytes;
+    _mem_slTotal += slBytes;
+    _mem_apvRun[ct - 1 - ctTaken] = p;
+  }
+  if (ctTaken < ct) memmove(_mem_apvRun, _mem_apvRun + (ct - ctTaken), ctTaken * sizeof(void *));
+  if (ctTaken == 0) return 0;
+  _mem_slRunSize = size;
+  _mem_pdtRun = pdt;
+  _mem_ctRun = ctTaken;
+  _mem_ulRunThread = ulThread;
+  return ctTaken;
+}
+
+long memReleaseSingles(void)
+{
+  if (_mem_ulRunThread != sysGetCurrentThreadIDInline()) return 0;
+  MemoryLock ml;
+  return ReleaseRunLocked();
+}
+
 void *memMAllocSingle(size_t size, const CDataType *pdt)
 {
+  if (_mem_ulRunThread == sysGetCurrentThreadIDInline() && size == _mem_slRunSize &&
+      pdt == _mem_pdtRun && _mem_ctRun > 0) {
+    return _mem_apvRun[--_mem_ctRun];
+  }
   MemoryLock ml;
   MemoryTypeStats *pmts = LookUpTypeStats(pdt);
   pmts->mts_ctSingles++;

@@ -69,6 +69,15 @@ CORE_API void *memReAlloc(void *p, size_t size, const CDataType *pdt);
 
 // A single object of `pdt`: singles +1, operations +1, bytes += memSize.
 CORE_API void *memMAllocSingle(size_t size, const CDataType *pdt);
+// Takes up to `ct` (at most 256) blocks of `size` bytes for single objects of `pdt` ahead, under
+// one lock, booked as memMAllocSingle books them: the calling thread's next memMAllocSingle calls
+// with that size and type take them without the lock (a reader about to make many objects of a
+// type). Gives back what the thread's earlier run left. One thread holds a run at a time: 0 when
+// another does; else the number taken.
+CORE_API long memReserveSingles(size_t size, const CDataType *pdt, long ct);
+// Frees the blocks of the calling thread's run that were not taken, their booking undone (as if
+// they had never been allocated), and returns their number (0 when the thread holds no run).
+CORE_API long memReleaseSingles(void);
 // An array of `ctCount` elements of `pdt`: singles + count, arrays +1, operations +1, bytes.
 CORE_API void *memMAllocArray(size_t size, long ctCount, const CDataType *pdt);
 // Frees a single object of `pdt` (null ignored): singles -1, operations +1, bytes -= memSize.

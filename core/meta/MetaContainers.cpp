@@ -53,13 +53,27 @@ void DestructRun(CDataType *pdt, char *pch, long ct)
 
 // When a construction throws, the elements made before it are destructed again: the caller
 // keeps only live elements, as the container templates do.
+// Whether construction makes the elements zero bytes: the built-in numbers, and any kind that
+// mdConstruct zeroes when the type has no construction of its own (pointers, handles, plain
+// values).
+static bool ConstructsToZero(CDataType *pdt)
+{
+  MetaFunction pConstruct = pdt->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT);
+  if (pConstruct != nullptr) {
+    return md_pdtFLOAT != nullptr && pdt->dt_dttKind == DTT_SIMPLE &&
+           pConstruct == md_pdtFLOAT->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT);
+  }
+  return pdt->dt_dttKind != DTT_STATICARRAY && pdt->dt_dttKind != DTT_STATICSTACKARRAY &&
+         pdt->dt_dttKind != DTT_DYNAMICCONTAINER && pdt->dt_dttKind != DTT_TYPEDEF &&
+         pdt->dt_dttKind != DTT_ARRAY && pdt->dt_dttKind != DTT_STRUCT;
+}
+
 void ConstructRun(CDataType *pdt, char *pch, long ct)
 {
-  // Runs of the built-in numbers are zeroes: one memset instead of a call per element.
-  if (ct > 0 && md_pdtFLOAT != nullptr && pdt->dt_dttKind == DTT_SIMPLE &&
-      pdt->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT) ==
-          md_pdtFLOAT->GetFunction(CDataTypeFunctions::DTFS_CONSTRUCT)) {
-    memset(pch, 0, memElementBytes(ct, (size_t)pdt->dt_slSize));
+  // Runs that construct to zeroes: one memset instead of a call per element.
+  const bool bZeroed = ConstructsToZero(pdt);
+  if (ct > 0 && bZeroed) {
+    if (pdt->dt_slSize > 0) memset(pch, 0, memElementBytes(ct, (size_t)pdt->dt_slSize));
     return;
   }
   long i = 0;
@@ -123,6 +137,19 @@ void mdStaticArray_New_t(CMetaPointer mpArray, long ct)
   if (ct <= 0) return;
   StaticArrayWords &saw = *(StaticArrayWords *)mpArray.mp_pvObject;
   saw.saw_pchElements = NewBlock(pdt, ct, 0);
+  saw.saw_ctCount = ct;
+}
+
+void mdStaticArray_NewToFill_t(CMetaPointer mpArray, long ct)
+{
+  CDataType *pdt = ElementType(mpArray, DTT_STATICARRAY);
+  if (pdt == nullptr || ct <= 0 || !ConstructsToZero(pdt)) {
+    mdStaticArray_New_t(mpArray, ct);
+    return;
+  }
+  mdStaticArray_Clear(mpArray);
+  StaticArrayWords &saw = *(StaticArrayWords *)mpArray.mp_pvObject;
+  saw.saw_pchElements = (char *)memMAlloc(memElementBytes(ct, (size_t)pdt->dt_slSize));
   saw.saw_ctCount = ct;
 }
 

@@ -12,6 +12,9 @@ namespace QuennelEngine {
 // resolve), frees them all, resizes keeping the first ones, removes one keeping the order, and
 // swaps an element with the one before (MoveUp) or after it (MoveDown).
 CORE_API void mdStaticArray_New_t(CMetaPointer mpArray, long ct);
+// The same for a reader that fills every byte of the elements at once: elements that construct
+// to zero bytes (numbers, plain values) are left unset instead; others are constructed.
+CORE_API void mdStaticArray_NewToFill_t(CMetaPointer mpArray, long ct);
 CORE_API void mdStaticArray_Clear(CMetaPointer mpArray);
 CORE_API void mdStaticArray_Resize_t(CMetaPointer mpArray, long ct);
 CORE_API void mdStaticArray_RemoveOrdered(CMetaPointer mpArray, long i);

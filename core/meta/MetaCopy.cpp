@@ -9,6 +9,7 @@
 #include "core/meta/MetaContextPrivate.h"
 #include "core/meta/MetaObjects.h"
 #include "core/meta/Object.h"
+#include "core/meta/ObjectRuns.h"
 
 #include <string.h>
 
@@ -246,7 +247,7 @@ void mdCopyReference_t(CMetaPointer &mpDestination, CMetaPointer mpSource, unsig
 // ---- Copying graphs ----
 
 // What an object of the collected graph maps to before anything is copied.
-static CMetaPointer ChooseCopy(CMetaContext *pmc, long iObject)
+static CMetaPointer ChooseCopy(CMetaContext *pmc, long iObject, CObjectRuns &ors)
 {
   const MetaSwitches &ms = pmc->mc_ms;
   const CMetaPointer mp = pmc->mc_saObjects[iObject].mio_mp;
@@ -261,6 +262,14 @@ static CMetaPointer ChooseCopy(CMetaContext *pmc, long iObject)
   }
   if ((ulFlags & MIF_EDIT) && !ms.ms_bCopyEditData) return CMetaPointer();
   try {
+    // (collected graphs list a container's objects in a row)
+    ors.Before(mp.mp_pdtType, [&] {
+      long ct = 1;
+      while (iObject + ct < pmc->mc_saObjects.Count() &&
+             pmc->mc_saObjects[iObject + ct].mio_mp.mp_pdtType == mp.mp_pdtType)
+        ct++;
+      return ct;
+    });
     return mdNew_t(mp.mp_pdtType);
   } catch (CException &) {
     // This object stays uncopied; references to it become null.
@@ -284,8 +293,11 @@ static bool AnyPostCopyHook(CMetaContext *pmc)
 static void CopyCollected(CMetaContext *pmc)
 {
   const long ct = pmc->mc_saObjects.Count();
-  for (long i = 0; i < ct; i++) {
-    if (pmc->mc_saCopies[i].mp_pvObject == nullptr) pmc->mc_saCopies[i] = ChooseCopy(pmc, i);
+  {
+    CObjectRuns ors;
+    for (long i = 0; i < ct; i++) {
+      if (pmc->mc_saCopies[i].mp_pvObject == nullptr) pmc->mc_saCopies[i] = ChooseCopy(pmc, i, ors);
+    }
   }
   for (long i = 0; i < ct; i++) {
     const CMetaPointer mp = pmc->mc_saObjects[i].mio_mp;

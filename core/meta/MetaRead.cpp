@@ -15,6 +15,7 @@
 #include "core/meta/MetaSettings.h"
 #include "core/meta/MetaStreams.h"
 #include "core/meta/Object.h"
+#include "core/meta/ObjectRuns.h"
 #include "core/meta/TypeRegistry.h"
 #include "core/platform/Timer.h"
 #include "core/streams/Stream.h"
@@ -193,6 +194,8 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
   // Most objects share a few types: the last one's checks hold for the next of its type.
   CDataType *pdtLast = nullptr;
   bool bLastMade = false;
+  // ... and come in runs (counted in the binary form's blocks of pairs).
+  CObjectRuns ors;
   for (long i = 0; i < ct; i++) {
     long iObject, iType;
     if (bBinary) {
@@ -217,6 +220,13 @@ void ReadObjectTypes_t(CMetaReadContext &rc, CMetaReader &mr, const char *strNam
     CDataType *pdtProgram = ProgramOf(pdtFile);
     mro.mro_pdtFile = pdtFile;
     if (pdtFile == pdtLast && bLastMade) {
+      ors.Before(pdtProgram, [&] {
+        long ctSame = bBinary ? 1 : 0;
+        while (ctSame > 0 && iInBlock - 1 + ctSame < ctInBlock &&
+               al[2 * (iInBlock - 1 + ctSame) + 1] == iType)
+          ctSame++;
+        return ctSame;
+      });
       mro.mro_mp = mdNew_t(pdtProgram);
       continue;
     }

@@ -228,17 +228,30 @@ void ReadNumber_t(CMetaReader &mr, CDataType *pdtFile, void *pv, long slMemory)
   memcpy(pv, &ll, (size_t)slMemory);
 }
 
+// One raw block only into the very type the file's elements are (a plain run of another type,
+// a text for instance, takes element by element what fits).
+static bool ReadsElementsRaw(CMetaReader &mr, CDataType *pdtFileElement,
+                             CDataType *pdtMemoryElement)
+{
+  return IsPlain(pdtFileElement) && mr.IsBinary() && pdtMemoryElement != nullptr &&
+         pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr &&
+         ProgramOf(pdtFileElement) != nullptr &&
+         ThroughTypedefs(ProgramOf(pdtFileElement)) == ThroughTypedefs(pdtMemoryElement);
+}
+
 void ReadElements_t(CMetaReadContext &rc, CMetaReader &mr, CDataType *pdtFileElement,
                     CDataType *pdtMemoryElement, char *pch, long ct)
 {
   if (ct <= 0) return;
-  // One raw block only into the very type the file's elements are (a plain run of another type,
-  // a text for instance, takes element by element what fits).
-  if (IsPlain(pdtFileElement) && mr.IsBinary() && pdtMemoryElement != nullptr &&
-      pdtFileElement->GetFunction(CDataTypeFunctions::DTFS_READ) == nullptr &&
-      ProgramOf(pdtFileElement) != nullptr &&
-      ThroughTypedefs(ProgramOf(pdtFileElement)) == ThroughTypedefs(pdtMemoryElement)) {
-    mr.ReadRaw_t(pdtFileElement->GetName(), pch, ct * pdtMemoryElement->dt_slSize);
+  if (ReadsElementsRaw(mr, pdtFileElement, pdtMemoryElement)) {
+    const long slBytes = ct * pdtMemoryElement->dt_slSize;
+    try {
+      mr.ReadRaw_t(pdtFileElement->GetName(), pch, slBytes);
+    } catch (...) {
+      // (the elements may have been left unset for this read: none keeps stray bytes)
+      memset(pch, 0, (size_t)slBytes);
+      throw;
+    }
     return;
   }
   if (mr.IsBinary() && ReadReferenceElements_t(rc, mr, pdtFileElement, pdtMemoryElement, pch, ct)) {
@@ -377,7 +390,12 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
     if (bStatic) {
       mdStaticArray_Clear(mpArray);
       if (ct > 0) {
-        mdStaticArray_New_t(mpArray, ct);
+        // (elements read as one raw block need no construction first)
+        if (pdtElementM != nullptr && ReadsElementsRaw(mr, pdtElementF, pdtElementM)) {
+          mdStaticArray_NewToFill_t(mpArray, ct);
+        } else {
+          mdStaticArray_New_t(mpArray, ct);
+        }
         pch = ((char **)pv)[1];
       }
     } else {

@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <thread>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -603,4 +605,57 @@ TEST(Memory, ExternalCountsAndInformation)
   void *p = memMAlloc(8); // nests inside the caller's hold
   memFree(p);
   EXPECT_EQ(psm->Unlock(), 0);
+}
+
+// A run of singles taken ahead: the owning thread's allocations of that size and type take its
+// blocks, in the order they were allocated; the books end as if each had been allocated alone,
+// what was not taken going back without a trace; other sizes, types and threads go their usual
+// way, and a second thread cannot take a run while one is held.
+TEST(Memory, RunsOfSinglesTakenAheadBookAsSingleAllocationsDo)
+{
+  ProviderScope ps(true);
+  const long slTotal = Total();
+  ASSERT_EQ(memReserveSingles(24, TypeA(), 10), 10);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 10);
+  void *ap[4];
+  for (void *&p : ap) p = memMAllocSingle(24, TypeA());
+  // Another size, another type: not from the run.
+  void *pOther = memMAllocSingle(40, TypeA());
+  void *pUnknown = memMAllocSingle(24, nullptr);
+  // Another thread: neither its blocks nor a run of its own.
+  void *pThread = nullptr;
+  long ctThreadRun = -1;
+  std::thread th([&] {
+    pThread = memMAllocSingle(24, TypeA());
+    ctThreadRun = memReserveSingles(24, TypeA(), 5);
+    EXPECT_EQ(memReleaseSingles(), 0);
+  });
+  th.join();
+  EXPECT_EQ(ctThreadRun, 0);
+  EXPECT_EQ(memReleaseSingles(), 6);
+  EXPECT_EQ(memReleaseSingles(), 0);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 6);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctOperations, 6);
+  EXPECT_EQ(_ftA.ft_mts.mts_slBytes,
+            4 * (long)memSize(ap[0]) + (long)memSize(pOther) + (long)memSize(pThread));
+  for (void *p : {ap[0], ap[1], ap[2], ap[3], pThread}) {
+    EXPECT_TRUE(memGetGeneralHeap()->IsLiveBlock(p));
+    EXPECT_NE(p, pOther);
+  }
+  for (void *p : ap) memFreeSingle(p, TypeA());
+  memFreeSingle(pOther, TypeA());
+  memFreeSingle(pThread, TypeA());
+  memFreeSingle(pUnknown, nullptr);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 0);
+  EXPECT_EQ(_ftA.ft_mts.mts_slBytes, 0);
+  EXPECT_EQ(Total(), slTotal);
+  // A run is at most 256 blocks, and a new one gives back what the last one left.
+  EXPECT_EQ(memReserveSingles(16, TypeA(), 1000), 256);
+  void *p = memMAllocSingle(16, TypeA());
+  EXPECT_EQ(memReserveSingles(16, TypeA(), 3), 3);
+  EXPECT_EQ(_ftA.ft_mts.mts_ctSingles, 4);
+  EXPECT_EQ(memReleaseSingles(), 3);
+  memFreeSingle(p, TypeA());
+  EXPECT_EQ(Total(), slTotal);
+  EXPECT_TRUE(GeneralHeapIsConsistent());
 }

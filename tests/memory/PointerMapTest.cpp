@@ -132,6 +132,9 @@ TEST(PointerMap, ReadersRacingAWriterNeverSeeAWrongValue)
       pm.EndChange();
     }
   }
+  // (on a loaded machine the readers may not have run yet: they search on until they have
+  // answered, the map then at rest)
+  while (ctAnswered < 1000) std::this_thread::yield();
   bDone = true;
   th1.join();
   th2.join();

@@ -89,6 +89,20 @@ CMetaPointer Meta(CObject *pobj)
   return CMetaPointer(pobj->mdGetDataType(), pobj);
 }
 
+// Owns a crowd of parts: a graph of many objects of one type in a row.
+class CCpCrowd : public CObject {
+  MD_DECLARE_CLASS(CCpCrowd)
+  ~CCpCrowd()
+  {
+    for (long i = 0; i < cc_sapParts.Count(); i++) delete cc_sapParts[i];
+  }
+  CStaticArray<CCpPart *> cc_sapParts;
+};
+
+MD_CLASS_BEGIN(CCpCrowd, CObject, 1)
+MD_MEMBER(cc_sapParts, SMF_OWNED, "Parts")
+MD_CLASS_END()
+
 class MetaCopy : public ::testing::Test {
 protected:
   void SetUp() override
@@ -430,4 +444,35 @@ TEST_F(MetaCopy, EveryObjectOfATypeIsCollectedAsTheFirstWas)
   EXPECT_EQ(ctOne, 2);
   EXPECT_EQ(ctAll, 10);
   EXPECT_EQ(slAll, 5 * slOne);
+}
+
+// Many copies of one type (their blocks taken ahead in runs): each made and booked once, no run
+// left held, and the books back where they were once the copy is deleted.
+TEST_F(MetaCopy, ManyObjectsOfOneTypeAreMadeAndBookedOnceEach)
+{
+  CCpCrowd crowd;
+  const long ct = 700;
+  crowd.cc_sapParts.New(ct);
+  for (long i = 0; i < ct; i++) {
+    crowd.cc_sapParts[i] = new CCpPart;
+    crowd.cc_sapParts[i]->cp_iValue = i * 3;
+  }
+  const MemoryTypeStats mtsBefore = CCpPart::md_pdtDataType->dt_mts;
+  CMetaPointer mpCopy;
+  mdCopy(mpCopy, Meta(&crowd));
+  EXPECT_EQ(memReleaseSingles(), 0);
+  ASSERT_EQ(mpCopy.mp_pdtType, CCpCrowd::md_pdtDataType);
+  const CCpCrowd &copy = *(CCpCrowd *)(CObject *)mpCopy.mp_pvObject;
+  ASSERT_EQ(copy.cc_sapParts.Count(), ct);
+  long ctWrong = 0;
+  for (long i = 0; i < ct; i++) {
+    ctWrong +=
+        copy.cc_sapParts[i] == crowd.cc_sapParts[i] || copy.cc_sapParts[i]->cp_iValue != i * 3;
+  }
+  EXPECT_EQ(ctWrong, 0);
+  EXPECT_EQ(_ctCpAlive, 2 * ct);
+  EXPECT_EQ(CCpPart::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles + ct);
+  mdDelete(mpCopy);
+  EXPECT_EQ(CCpPart::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles);
+  EXPECT_EQ(CCpPart::md_pdtDataType->dt_mts.mts_slBytes, mtsBefore.mts_slBytes);
 }

@@ -575,3 +575,50 @@ TEST_F(MetaFiles, AContainerNamingFewObjectsManyTimesRoundTrips)
     delete pRead;
   }
 }
+
+// Objects of one type in long runs (their blocks taken ahead): each is made once and booked once
+// on its type, a cut file gives back all it made, and no run is left held after a read.
+TEST_F(MetaFiles, LongRunsOfOneTypeAreMadeAndBookedOnceEach)
+{
+  const long ct = 1500;
+  std::vector<CFlLink *> ap(ct);
+  for (long i = 0; i < ct; i++) ap[i] = new CFlLink;
+  for (long i = 0; i < ct; i++) {
+    ap[i]->fk_iId = i;
+    ap[i]->fk_pA = i + 1 < ct ? ap[i + 1] : nullptr;
+    ap[i]->fk_pB = ap[(i * 13) % ct];
+  }
+  CStream strm;
+  WriteToMemory(strm, Meta(ap[0]));
+  const std::vector<char> ab = Bytes(strm);
+  for (CFlLink *p : ap) delete p;
+  const MemoryTypeStats mtsBefore = CFlLink::md_pdtDataType->dt_mts;
+
+  CMetaPointer mp = ReadThrough(ab, true).ro_mp;
+  ASSERT_EQ(mp.mp_pdtType, CFlLink::md_pdtDataType);
+  EXPECT_EQ(memReleaseSingles(), 0);
+  EXPECT_EQ(_ctFlAlive, ct);
+  EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles + ct);
+  std::vector<CFlLink *> apRead;
+  for (CFlLink *p = (CFlLink *)(CObject *)mp.mp_pvObject; p != nullptr; p = p->fk_pA)
+    apRead.push_back(p);
+  ASSERT_EQ((long)apRead.size(), ct);
+  long ctWrong = 0;
+  for (long i = 0; i < ct; i++)
+    ctWrong += apRead[i]->fk_iId != i || apRead[i]->fk_pB != apRead[(i * 13) % ct];
+  EXPECT_EQ(ctWrong, 0);
+  for (CFlLink *p : apRead) delete p;
+  EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles);
+  EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_slBytes, mtsBefore.mts_slBytes);
+
+  // Cut in the middle of the objects' data: nothing made is left, nothing stays booked.
+  const size_t slObjects = ObjectsAt(ab);
+  ASSERT_GT(slObjects, 0u);
+  const std::vector<char> abCut(ab.begin(), ab.begin() + (slObjects + ab.size()) / 2);
+  const ReadOutcome ro = ReadThrough(abCut, true);
+  EXPECT_FALSE(ro.ro_mp.IsValid());
+  EXPECT_EQ(memReleaseSingles(), 0);
+  EXPECT_EQ(_ctFlAlive, 0);
+  EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles);
+  EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_slBytes, mtsBefore.mts_slBytes);
+}
