@@ -27,6 +27,8 @@
 #include "core/threads/SyncMutex.h"
 #include "core/threads/Threads.h"
 
+#include <memory>
+
 namespace QuennelEngine {
 
 CMetaReadContext &Context(void)
@@ -369,17 +371,17 @@ CMetaPointer mdInternalRead_t(CStream &strm)
   }
   CBinaryMetaReader mrBinary(strm);
   CMetaReader *pmr = nullptr;
-  CMetaReader *pmrText = nullptr;
+  // (owned from here: its own check may throw)
+  std::unique_ptr<CMetaReader> pmrText;
   if (mrBinary.IsMetaFile()) {
     pmr = &mrBinary;
   } else if (mdGetTextReaderFactory() != nullptr) {
-    pmrText = mdGetTextReaderFactory()(strm);
-    if (pmrText->IsMetaFile()) {
-      pmr = pmrText;
+    pmrText.reset(mdGetTextReaderFactory()(strm));
+    if (pmrText != nullptr && pmrText->IsMetaFile()) {
+      pmr = pmrText.get();
     }
   }
   if (pmr == nullptr) {
-    delete pmrText;
     throw CFileException(strTranslate("DOZUMetaRead.NotMetaDataFile=This is not a metadata file."),
                          strm.GetDescription());
   }
@@ -416,12 +418,10 @@ CMetaPointer mdInternalRead_t(CStream &strm)
       ReleaseHeld(rc);
     }
     FreeFileTypes(rc);
-    delete pmrText;
     throw;
   }
   ReleaseHeld(rc);
   FreeFileTypes(rc);
-  delete pmrText;
   if (md_bReportReadStats && _md_iReadDepth == 1) {
     const double dSeconds = (double)(timUptimeNow() - tmStart).tm_llValue / 4294967296.0;
     conLog("%1: %2\n", strm.GetDescription(),

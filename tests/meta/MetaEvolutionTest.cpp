@@ -40,6 +40,13 @@ struct SEvoTexts {
   CString ev_x = "kept";
   CStaticStackArray<CString> ev_sa;
 };
+struct SEvoArrayAndNumber {
+  FLOAT ev_af[4] = {1, 2, 3, 4};
+  long ev_x = 0;
+};
+struct SEvoNumberAlone {
+  long ev_x = 0;
+};
 struct SEvoSmallEnum {
   unsigned char ev_e = 0;
 };
@@ -371,5 +378,30 @@ TEST_F(MetaEvolution, AnEnumWidenedFromOneToFourBytesKeepsItsValue)
   CMetaPointer mp;
   ASSERT_EQ(Load(strm, mp), "");
   EXPECT_EQ(((SEvoWideEnum *)mp.mp_pvObject)->ev_e, 6);
+  mdDelete(mp);
+}
+
+// A member that is gone, a fixed array of numbers, is skipped whole: the member after it reads
+// its own value.
+TEST_F(MetaEvolution, AFixedArrayThatIsGoneIsSkippedWhole)
+{
+  CStream strm;
+  {
+    CEvoType et;
+    et.Begin<SEvoArrayAndNumber>(1);
+    et.Member(MetaDeclare::TypeOf<FLOAT[4]>::Get(), "ev_af", offsetof(SEvoArrayAndNumber, ev_af));
+    et.Member(CTypeID("SLONG"), "ev_x", offsetof(SEvoArrayAndNumber, ev_x));
+    et.End();
+    SEvoArrayAndNumber obj;
+    obj.ev_x = 4242;
+    Save(strm, et.et_pdt, obj);
+  }
+  CEvoType et;
+  et.Begin<SEvoNumberAlone>(2);
+  et.Member(CTypeID("SLONG"), "ev_x", offsetof(SEvoNumberAlone, ev_x));
+  et.End();
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  EXPECT_EQ(((SEvoNumberAlone *)mp.mp_pvObject)->ev_x, 4242);
   mdDelete(mp);
 }

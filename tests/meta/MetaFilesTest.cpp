@@ -622,3 +622,45 @@ TEST_F(MetaFiles, LongRunsOfOneTypeAreMadeAndBookedOnceEach)
   EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_ctSingles, mtsBefore.mts_ctSingles);
   EXPECT_EQ(CFlLink::md_pdtDataType->dt_mts.mts_slBytes, mtsBefore.mts_slBytes);
 }
+
+// The text form's reader is made for a stream the binary reader does not recognise; when its own
+// check fails with an exception, the exception comes through and the reader is deleted.
+namespace {
+long _ctCheckingReaders = 0;
+
+class CThrowingCheckReader : public CMetaReader {
+public:
+  explicit CThrowingCheckReader(CStream &strm) : CMetaReader(strm) { _ctCheckingReaders++; }
+  ~CThrowingCheckReader() override { _ctCheckingReaders--; }
+  long Open_t(void) override { return 0; }
+  void Close_t(void) override {}
+  void ReadInt_t(const char *, long &sl) override { sl = 0; }
+  void ReadString_t(const char *, CString &) override {}
+  void ReadKind_t(const char *, DataTypeType &) override {}
+  void ReadRaw_t(const char *, void *, long) override {}
+  void ReadBlockStart_t(const char *, const char *) override {}
+  void ReadBlockEnd_t(void) override {}
+  void ReadListStart_t(const char *, const char *, long &ct) override { ct = 0; }
+  void ReadListEnd_t(void) override {}
+  void SkipRaw_t(const char *, long) override {}
+  int IsMetaFile(void) override { throw CSimpleException("the check failed"); }
+};
+
+CMetaReader *MakeThrowingCheckReader(CStream &strm)
+{
+  return new CThrowingCheckReader(strm);
+}
+} // namespace
+
+TEST_F(MetaFiles, ATextReaderWhoseCheckThrowsIsDeleted)
+{
+  const MetaWriterFactory pWriter = mdGetTextWriterFactory();
+  const MetaReaderFactory pReader = mdGetTextReaderFactory();
+  mdSetTextFormFactories(pWriter, MakeThrowingCheckReader);
+  const std::vector<char> ab = {'n', 'o', 't', ' ', 'm', 'e', 't', 'a'};
+  const ReadOutcome ro = ReadThrough(ab, true);
+  mdSetTextFormFactories(pWriter, pReader);
+  EXPECT_FALSE(ro.ro_mp.IsValid());
+  EXPECT_EQ(ro.ro_strError, "the check failed");
+  EXPECT_EQ(_ctCheckingReaders, 0);
+}
