@@ -18,6 +18,7 @@
 namespace QuennelEngine {
 
 static CSyncMutex _md_smMeta;
+const CPointerMap *_md_ppmTypeNames = nullptr;
 
 CSyncMutex *mdGetMetaMutex(void)
 {
@@ -69,7 +70,11 @@ void AddToTables(long iType)
 Registry &RegRaw(void)
 {
   // Published complete: name searches read it without the mutex.
-  if (_md_preg == nullptr) __atomic_store_n(&_md_preg, new Registry, __ATOMIC_RELEASE);
+  if (_md_preg == nullptr) {
+    Registry *preg = new Registry;
+    __atomic_store_n(&_md_ppmTypeNames, &preg->r_pmNames, __ATOMIC_RELEASE);
+    __atomic_store_n(&_md_preg, preg, __ATOMIC_RELEASE);
+  }
   return *_md_preg;
 }
 
@@ -239,18 +244,16 @@ static long FindAlias(const Registry &reg, const char *str)
   return id == str ? -1 : Find(id);
 }
 
-CDataType *mdFindByName(IDENT idName)
+CDataType *mdFindByNameRest(IDENT idName, bool bSettled)
 {
   if (idName == nullptr || idName[0] == 0) return nullptr;
-  // Types change only when modules come and go: look without the mutex first, and take it
-  // only when a change was under way.
-  const Registry *preg = __atomic_load_n(&_md_preg, __ATOMIC_ACQUIRE);
+  const CPointerMap *ppm = __atomic_load_n(&_md_ppmTypeNames, __ATOMIC_ACQUIRE);
   void *pv;
-  if (preg != nullptr && preg->r_pmNames.TryFind(idName, pv)) {
-    if (pv != nullptr) return (CDataType *)pv;
+  if (bSettled) {
+    // The name was looked for undisturbed and is not there as given: try it interned.
     IDENT id = strConvertStringToID(idName);
     if (id == idName) return nullptr;
-    if (preg->r_pmNames.TryFind(id, pv)) return (CDataType *)pv;
+    if (ppm->TryFind(id, pv)) return (CDataType *)pv;
   }
   CSyncLock sl(&_md_smMeta);
   Registry &reg = Reg();

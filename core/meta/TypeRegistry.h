@@ -1,8 +1,10 @@
 #pragma once
 // The registry of type descriptors: every descriptor of the program by name (and structures by
 // alias), the check that completes them once a batch is registered, derived-class queries, named
-// data instances and the declared modules. Everything here takes the meta mutex.
+// data instances and the declared modules. Everything here takes the meta mutex, but for a
+// look-up of a registered name.
 #include "core/memory/DynamicContainer.h"
+#include "core/memory/PointerMap.h"
 #include "core/meta/DataTypeKinds.h"
 
 namespace QuennelEngine {
@@ -22,9 +24,24 @@ CORE_API void mdRegister(CDataType *pdt);
 // other registered descriptors forgets its pointer and keeps its name, so nothing points into a
 // module that unloads; a type registered again under the name is found again.
 CORE_API void mdUnregister(CDataType *pdt);
+// The registry's name table, which mdFindByName searches in the caller without a lock (null
+// before the first registration); for that search only.
+CORE_API extern const CPointerMap *_md_ppmTypeNames;
+// mdFindByName's way when the name is not an identifier of a registered type or a change to the
+// registry was under way (`bSettled`: the name's own search was undisturbed).
+CORE_API CDataType *mdFindByNameRest(IDENT idName, bool bSettled);
+
 // The descriptor of a name, or null (also for null or empty text). An identifier and a text are
-// both `const char *`; either may be passed (an identifier is found without interning).
-CORE_API CDataType *mdFindByName(IDENT idName);
+// both `const char *`; either may be passed (an identifier is found without interning). Inline:
+// a look-up of a registered identifier is a probe of the name table, without a call or a lock.
+inline CDataType *mdFindByName(IDENT idName)
+{
+  const CPointerMap *ppm = __atomic_load_n(&_md_ppmTypeNames, __ATOMIC_ACQUIRE);
+  void *pv = nullptr;
+  const bool bSettled = ppm != nullptr && ppm->TryFind(idName, pv);
+  if (bSettled && pv != nullptr && idName[0] != 0) return (CDataType *)pv;
+  return mdFindByNameRest(idName, bSettled);
+}
 // The structure with that alias, or null.
 CORE_API CDataType *mdFindStructByAlias(IDENT idAlias);
 // How many slots the name and alias look-ups have visited and entries they have compared so far,
