@@ -18,6 +18,8 @@ namespace QuennelEngine {
 
 namespace {
 
+// The object a reference of the file names (null for -1). The target counts as reached only once
+// the reference is stored: one that is skipped or refused keeps nothing alive.
 MetaReadObject *ObjectAtIn_t(CMetaReadContext &rc, long iObject)
 {
   if (iObject == -1) return nullptr;
@@ -25,9 +27,7 @@ MetaReadObject *ObjectAtIn_t(CMetaReadContext &rc, long iObject)
     Error_t(
         strFormat("Invalid object index %1 at offset %2.", iObject, rc.mrc_pstrm->GetPosition()));
   }
-  MetaReadObject &mro = rc.mrc_aObjects[iObject];
-  mdNoteReadReference(rc, iObject);
-  return &mro;
+  return &rc.mrc_aObjects[iObject];
 }
 
 MetaReadObject *ObjectAt_t(long iObject)
@@ -108,6 +108,7 @@ void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
   CDataType *pdtTarget =
       static_cast<CDataType_Targeted *>(mpSlot.mp_pdtType)->dtt_tidTarget.Resolve();
   if (pmro->mro_iDeferredFile >= 0) {
+    mdNoteReadReference(rc, iObject);
     mdRef_Assign(mpSlot, nullptr);
     Deferred().Push(
         DeferredReference{rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName,
@@ -123,6 +124,7 @@ void AssignReference(CMetaReadContext &rc, CMetaPointer mpSlot, long iObject)
     mdRef_Assign(mpSlot, nullptr);
     return;
   }
+  mdNoteReadReference(rc, iObject);
   mdRef_Assign(mpSlot, pmro->mro_mp.mp_pvObject);
 }
 
@@ -425,6 +427,7 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
       mr.ReadInt_t("Ptr", iObject);
       MetaReadObject *pmro = ObjectAtIn_t(rc, iObject);
       if (pmro != nullptr && pmro->mro_iDeferredFile >= 0) {
+        mdNoteReadReference(rc, iObject);
         Deferred().Push(DeferredReference{
             rc.mrc_iSerial, rc.mrc_aFiles[pmro->mro_iDeferredFile].mrf_strName, pmro->mro_iResID,
             pdtElementM, mpContainer, mdContainer_Count(mpContainer), rc.mrc_pvReadingOwner});
@@ -436,6 +439,7 @@ void ReadDefaultIn(CMetaReadContext &rc, CMetaFrame &mf)
         ReportMismatch(*pmro, pdtElementM);
         pvTarget = nullptr;
       }
+      if (pvTarget != nullptr) mdNoteReadReference(rc, iObject);
       if (pvTarget != nullptr || (mf.mf_ulFlags & SMF_KEEPNULLS))
         mdDynamicContainer_Add(mpContainer, pvTarget);
     }

@@ -64,8 +64,11 @@ CDataType *FindProgramType(const CString &strName)
   return pdt;
 }
 
+// One record of the file's internal types; `abExternal` marks the indices the external types
+// took (an unknown one leaves its index without a descriptor, but taken all the same).
 CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
-                            CStaticStackArray<FileTypeRecord> &aRecords)
+                            CStaticStackArray<FileTypeRecord> &aRecords,
+                            const CStaticStackArray<bool> &abExternal)
 {
   mr.ReadBlockStart_t("DataType", "DTTY");
   long iType;
@@ -78,7 +81,8 @@ CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
   mr.ReadKind_t("Type", dtt);
   if (iType < 0 || iType >= rc.mrc_apdtTypes.Count())
     Error_t(strFormat("Invalid type index %1.", iType));
-  if (rc.mrc_apdtTypes[iType] != nullptr) Error_t(strFormat("Type index %1 is used twice.", iType));
+  if (rc.mrc_apdtTypes[iType] != nullptr || abExternal[iType])
+    Error_t(strFormat("Type index %1 is used twice.", iType));
   const char *strN = strName;
   CDataType *pdt = nullptr;
   FileTypeRecord &ftr = aRecords.Push();
@@ -195,6 +199,8 @@ CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
                           : DTT_UNKNOWN;
     break;
   }
+  // Owned by the read from here on, so that a bad end of the record does not leave it behind.
+  rc.mrc_apdtFileTypes.Push() = pdt;
   mr.ReadBlockEnd_t();
   pdt->dt_iFormat = iFormat;
   pdt->dt_ulFlags = DTF_FROMFILE;
@@ -203,7 +209,6 @@ CDataType *ReadTypeRecord_t(CMetaReadContext &rc, CMetaReader &mr,
   pdt->dt_aulReserved[RES_MINBYTES] = 0;
   pdt->dt_pdtCounterpart = nullptr;
   ftr.ftr_pdt = pdt;
-  rc.mrc_apdtFileTypes.Push() = pdt;
   rc.mrc_apdtTypes[iType] = pdt;
   return pdt;
 }
@@ -473,10 +478,7 @@ void ReadTypes_t(CMetaReadContext &rc, CMetaReader &mr, long ctTypes)
   if (ctExternal + ctInternal != ctTypes) Error_t("Inconsistent number of datatypes");
   CStaticStackArray<FileTypeRecord> aRecords;
   for (long i = 0; i < ctInternal; i++) {
-    CDataType *pdt = ReadTypeRecord_t(rc, mr, aRecords);
-    const long iType = rc.mrc_apdtTypes.Count(); // (only to keep the loop readable)
-    (void)iType;
-    LinkToProgram(pdt);
+    LinkToProgram(ReadTypeRecord_t(rc, mr, aRecords, abExternal));
   }
   mr.ReadListEnd_t();
   ResolveIndices_t(rc, aRecords);

@@ -54,6 +54,28 @@ struct SEvoWideEnum {
   long ev_e = 0;
 };
 
+// A target whose instances are counted, and a class unrelated to it.
+long _ctEvoTargets = 0;
+class CEvoTarget : public CObject {
+  MD_DECLARE_CLASS(CEvoTarget)
+public:
+  CEvoTarget() { _ctEvoTargets++; }
+  ~CEvoTarget() { _ctEvoTargets--; }
+  long et_i = 0;
+};
+class CEvoOther : public CObject {
+  MD_DECLARE_CLASS(CEvoOther)
+  long eo_i = 0;
+};
+struct SEvoTargetAndNumber {
+  CEvoTarget *ev_p = nullptr;
+  long ev_x = 0;
+};
+struct SEvoOtherAndNumber {
+  CEvoOther *ev_p = nullptr;
+  long ev_x = 0;
+};
+
 // One declaration of "CEvoThing" (and of its enum, where it has one), freed with the object.
 class CEvoType {
 public:
@@ -90,6 +112,13 @@ public:
   CDataType *et_pdtEnum = nullptr;
   CMetaClassDecl *et_pmcd = nullptr;
 };
+
+MD_CLASS_BEGIN(CEvoTarget, CObject, 1)
+MD_MEMBER(et_i, 0, "Value")
+MD_CLASS_END()
+MD_CLASS_BEGIN(CEvoOther, CObject, 1)
+MD_MEMBER(eo_i, 0, "Value")
+MD_CLASS_END()
 
 CTypeID Slong()
 {
@@ -404,4 +433,63 @@ TEST_F(MetaEvolution, AFixedArrayThatIsGoneIsSkippedWhole)
   ASSERT_EQ(Load(strm, mp), "");
   EXPECT_EQ(((SEvoNumberAlone *)mp.mp_pvObject)->ev_x, 4242);
   mdDelete(mp);
+}
+
+TEST_F(MetaEvolution, AnObjectReachedOnlyThroughAGoneOrRefusedReferenceIsDeleted)
+{
+  enum { KEPT, GONE, REFUSED };
+  for (int iCase : {KEPT, GONE, REFUSED}) {
+    SCOPED_TRACE(iCase);
+    CStream strm;
+    {
+      CEvoType et;
+      et.Begin<SEvoTargetAndNumber>(1);
+      et.Member(MetaDeclare::TypeOf<CEvoTarget *>::Get(), "ev_p",
+                offsetof(SEvoTargetAndNumber, ev_p));
+      et.Member(Slong(), "ev_x", offsetof(SEvoTargetAndNumber, ev_x));
+      et.End();
+      CEvoTarget target;
+      SEvoTargetAndNumber obj;
+      obj.ev_p = &target;
+      obj.ev_x = 31;
+      Save(strm, et.et_pdt, obj);
+    }
+    ASSERT_EQ(_ctEvoTargets, 0);
+    CEvoType et;
+    if (iCase == KEPT) {
+      et.Begin<SEvoTargetAndNumber>(1);
+      et.Member(MetaDeclare::TypeOf<CEvoTarget *>::Get(), "ev_p",
+                offsetof(SEvoTargetAndNumber, ev_p));
+      et.Member(Slong(), "ev_x", offsetof(SEvoTargetAndNumber, ev_x));
+    } else if (iCase == GONE) {
+      et.Begin<SEvoNumberAlone>(2);
+      et.Member(Slong(), "ev_x", offsetof(SEvoNumberAlone, ev_x));
+    } else {
+      et.Begin<SEvoOtherAndNumber>(2);
+      et.Member(MetaDeclare::TypeOf<CEvoOther *>::Get(), "ev_p",
+                offsetof(SEvoOtherAndNumber, ev_p));
+      et.Member(Slong(), "ev_x", offsetof(SEvoOtherAndNumber, ev_x));
+    }
+    et.End();
+    CMetaPointer mp;
+    ASSERT_EQ(Load(strm, mp), "");
+    if (iCase == KEPT) {
+      // The control: a reference that is read keeps its target, which the caller now holds.
+      SEvoTargetAndNumber *p = (SEvoTargetAndNumber *)mp.mp_pvObject;
+      EXPECT_EQ(p->ev_x, 31);
+      ASSERT_NE(p->ev_p, nullptr);
+      EXPECT_EQ(_ctEvoTargets, 1);
+      delete p->ev_p;
+    } else {
+      // Nothing the program holds refers to the target: it goes with the other unused objects.
+      EXPECT_EQ(iCase == GONE ? ((SEvoNumberAlone *)mp.mp_pvObject)->ev_x
+                              : ((SEvoOtherAndNumber *)mp.mp_pvObject)->ev_x,
+                31);
+      if (iCase == REFUSED) {
+        EXPECT_EQ(((SEvoOtherAndNumber *)mp.mp_pvObject)->ev_p, nullptr);
+      }
+      EXPECT_EQ(_ctEvoTargets, 0);
+    }
+    mdDelete(mp);
+  }
 }

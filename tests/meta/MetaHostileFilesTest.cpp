@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -413,4 +414,23 @@ TEST_F(MetaHostileFiles, DataNestedBeyondTheLimitIsRefusedByWriterAndReader)
     const ReadResult rr = Read(TreeFile(ct));
     EXPECT_TRUE(Refused(rr, "Object data is nested more than 512 levels deep.")) << rr.rr_strError;
   }
+}
+
+TEST_F(MetaHostileFiles, ATypeIndexNamedExternalIsNotTakenAgainByARecord)
+{
+  // Type 2 is external and unknown to the program; the root's record claims index 2 as well, so
+  // index 3 is left without a type.
+  std::vector<char> ab =
+      MakeFile({"SLONG", "CObject", "CHfNoSuchType"},
+               {TypeRecord{"CHfRoot", 1, KIND_STRUCT, 1, {{"hr_iValue", 0}}}}, 2, Number(42));
+  const char achChunk[] = "DTTY";
+  auto it = std::search(ab.begin(), ab.end(), achChunk, achChunk + 4);
+  ASSERT_NE(it, ab.end());
+  long iIndex = 3;
+  ASSERT_EQ(memcmp(&*(it + 4), &iIndex, 4), 0);
+  iIndex = 2;
+  memcpy(&*(it + 4), &iIndex, 4);
+  const ReadResult rr = Read(ab);
+  EXPECT_FALSE(rr.rr_bRead);
+  EXPECT_EQ(rr.rr_strError, "<memory stream>: Type index 2 is used twice.");
 }

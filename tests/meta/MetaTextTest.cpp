@@ -525,3 +525,22 @@ TEST_F(MetaText, FilesAreLaidOutAsDocumentedAndTheEarlierLayoutStillLoads)
   ExpectSameGraph(*(CFlGraph *)mp.mp_pvObject);
   TakeApart(mp);
 }
+
+TEST_F(MetaText, ATypeRecordWithABadEndIsRefusedWithoutLeavingItsDescriptor)
+{
+  // A line too many before the end of the FLOAT record: the record is read whole, its end is not.
+  const std::string strBad = Replace(ValueFile(false), "      LBE: 4\r\n    }\r\n",
+                                     "      LBE: 4\r\n      Extra: 1\r\n    }\r\n");
+  ASSERT_NE(strBad, ValueFile(false));
+  auto UsedBlocks = [] { return memGetMemSizeInfo().msi_mhsGeneral.mhs_ctUsedBlocks; };
+  std::string strError;
+  EXPECT_FALSE(Load(strBad, strError).IsValid()); // once, for what is made once and kept
+  EXPECT_NE(strError, "");
+  const long ctBefore = UsedBlocks();
+  for (int i = 0; i < 20; i++) {
+    strError.clear();
+    EXPECT_FALSE(Load(strBad, strError).IsValid());
+    EXPECT_NE(strError, "");
+  }
+  EXPECT_EQ(UsedBlocks(), ctBefore);
+}
