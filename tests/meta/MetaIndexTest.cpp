@@ -1,5 +1,6 @@
 // The meta index: positions of addresses packed at every density, from every byte of a buffer to
-// blocks far apart, and contexts that start empty however large the one before them grew.
+// blocks far apart, look-ups between adds while the index grows, and contexts that start empty
+// however large the one before them grew.
 #include "MetaTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,35 @@ TEST_F(MetaIndex, AddressesOfEveryDensityFindTheirPositions)
   mdSetObject(3, At(&achDense[5]));
   EXPECT_EQ(mdObjectToIndex(At(&achDense[5])), 3);
   EXPECT_EQ(mdIndexToObject(iSparse).mp_pvObject, apvSparse[0]);
+  mdCleanupMetaIndex();
+}
+
+TEST_F(MetaIndex, LookUpsBetweenAddsStayRightWhileTheIndexGrows)
+{
+  CMetaContextScope mcs;
+  mdSetupMetaIndex();
+  // One address on each of 1,500 pages (the page directory grows several times), each add
+  // followed by look-ups on the first page and on the page just added, so that the page found
+  // last is always one the next growth moves.
+  const long ctPages = 1500;
+  std::vector<char> ach((size_t)(ctPages + 1) * 4096);
+  char *pchFirst = (char *)(((size_t)ach.data() + 4095) & ~(size_t)4095);
+  for (long i = 0; i < ctPages; i++) {
+    ASSERT_EQ(mdAddObject(At(pchFirst + i * 4096 + 8)), i);
+    ASSERT_EQ(mdObjectToIndex(At(pchFirst + 8)), 0) << i;
+    ASSERT_EQ(mdObjectToIndex(At(pchFirst + i * 4096 + 8)), i);
+    ASSERT_EQ(mdObjectToIndex(At(pchFirst + i * 4096 + 16)), -1);
+  }
+  for (long i = ctPages - 1; i >= 0; i--) {
+    ASSERT_EQ(mdObjectToIndex(At(pchFirst + i * 4096 + 8)), i) << i;
+  }
+  mdCleanupMetaIndex();
+  // The next index starts empty, also on the page it found last.
+  mdSetupMetaIndex();
+  EXPECT_EQ(mdObjectToIndex(At(pchFirst + 8)), -1);
+  EXPECT_EQ(mdAddObject(At(pchFirst + 16)), 0);
+  EXPECT_EQ(mdObjectToIndex(At(pchFirst + 16)), 0);
+  EXPECT_EQ(mdObjectToIndex(At(pchFirst + 8)), -1);
   mdCleanupMetaIndex();
 }
 
