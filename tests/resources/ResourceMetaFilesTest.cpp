@@ -23,6 +23,18 @@ MD_MEMBER(eh_iEditValue, SMF_EDIT, "Edit value")
 MD_MEMBER(eh_iValue, 0, "Value")
 MD_CLASS_END()
 
+// A resource with a reference to any resource and one to a CTsConcreteA only.
+class CRfNarrow : public CResource {
+  MD_DECLARE_CLASS(CRfNarrow)
+  Ptr<CResource> rn_pAny;
+  Ptr<CTsConcreteA> rn_pA;
+};
+
+MD_CLASS_BEGIN(CRfNarrow, CResource, 1)
+MD_MEMBER(rn_pAny, 0, "Any")
+MD_MEMBER(rn_pA, 0, "A")
+MD_CLASS_END()
+
 // Restores the editor switches, whatever a test set.
 class CEditorSwitches {
 public:
@@ -146,6 +158,53 @@ TEST_F(ResourceMetaFiles, FilesThatReferToEachOtherLoad)
   prsPong->tr_pNext = nullptr;
   delete prfPong;
   delete prfPing;
+}
+
+TEST_F(ResourceMetaFiles, AReferenceBoundLaterThatDoesNotFitIsLeftNullAndSaidSo)
+{
+  // Tick's resource 1 was a CTsConcreteA when Tock was saved with a reference to it; Tick was
+  // saved again with a CRfNarrow as resource 1, referring to Tock.
+  {
+    CResourceFile *prfTick = new CResourceFile;
+    prfTick->SetFileName("Data/Tick.rsc");
+    CTsConcreteA *pA = new CTsConcreteA;
+    prfTick->RegisterResource(pA);
+    CResourceFile *prfTock = new CResourceFile;
+    prfTock->SetFileName("Data/Tock.rsc");
+    CRfNarrow *pTock = new CRfNarrow;
+    prfTock->RegisterResource(pTock);
+    pTock->rn_pA = pA;
+    prfTock->SaveFile_t();
+    pTock->rn_pA = nullptr;
+    delete prfTick;
+    CResourceFile *prfNewTick = new CResourceFile;
+    prfNewTick->SetFileName("Data/Tick.rsc");
+    CRfNarrow *pTick = new CRfNarrow;
+    prfNewTick->RegisterResource(pTick);
+    pTick->rn_pAny = pTock;
+    prfNewTick->SaveFile_t();
+    pTick->rn_pAny = nullptr;
+    delete prfNewTick;
+    delete prfTock;
+  }
+  // Loading Tick loads Tock, whose reference back into Tick is bound when Tick completes.
+  CConsoleLines cl;
+  CResourceFile *prfTick = resObtainFileInternal_t("Data/Tick.rsc");
+  CString strResolved;
+  CResourceFile *prfTock = resFindFileInStock("Data/Tock.rsc", strResolved);
+  ASSERT_NE(prfTock, nullptr);
+  CRfNarrow *pTick = static_cast<CRfNarrow *>((CResource *)prfTick->FindResourceByID(1));
+  CRfNarrow *pTock = static_cast<CRfNarrow *>((CResource *)prfTock->FindResourceByID(1));
+  ASSERT_NE(pTick, nullptr);
+  ASSERT_NE(pTock, nullptr);
+  EXPECT_EQ((CResource *)pTick->rn_pAny, pTock);
+  EXPECT_EQ((CResource *)pTock->rn_pA, nullptr);
+  EXPECT_TRUE(cl.Has("Wrong type of external object. Resource Data/Tick.rsc:1 (CRfNarrow) should "
+                     "have been CTsConcreteA."))
+      << cl.Text();
+  pTick->rn_pAny = nullptr;
+  delete prfTock;
+  delete prfTick;
 }
 
 TEST_F(ResourceMetaFiles, AMissingFileGetsAReplacementAndAMissingResourceADefault)
