@@ -277,9 +277,21 @@ void MeasureProxies(void)
   Report("resFreeUnusedProxies of 10,000", Summarise(a), "ms");
 }
 
+// Whether the measure was asked for: all of them without arguments, else those named.
+bool Wanted(int argc, char **argv, const char *strMeasure)
+{
+  if (argc < 2) return true;
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], strMeasure) == 0) return true;
+  }
+  return false;
+}
+
 } // namespace
 
-int main()
+// Arguments name the measures to run (requests, throughput, wake, update, proxies); none runs
+// them all.
+int main(int argc, char **argv)
 {
   CLockOutputs lo;
   mdUpdateTypeTables();
@@ -287,11 +299,11 @@ int main()
   thrStartMultiThreadingSystem();
   mlStartResourceLoader();
   filCreateDirectoryPath("Bench/Loader/x");
-  MeasureRequests();
-  MeasureThroughput();
-  MeasureWakeUp();
-  MeasureUpdateLoader();
-  MeasureProxies();
+  if (Wanted(argc, argv, "requests")) MeasureRequests();
+  if (Wanted(argc, argv, "throughput")) MeasureThroughput();
+  if (Wanted(argc, argv, "wake")) MeasureWakeUp();
+  if (Wanted(argc, argv, "update")) MeasureUpdateLoader();
+  if (Wanted(argc, argv, "proxies")) MeasureProxies();
   mlStopResourceLoader();
   thrStopMultiThreadingSystem();
   thrStopMultiThreading();

@@ -62,14 +62,14 @@ void CLoadResourceTask::ReleaseProxy(void)
 {
   CResourceProxy *prp = lrt_prpProxy;
   if (prp == nullptr) return;
+  // A task that never bound (cancelled, or deleted unrun) still releases the waiters. Only this
+  // task binds while the proxy names it, so the look and the binding need not share a hold.
+  bool bBound;
   {
-    // A task that never bound (cancelled, or deleted unrun) still releases the waiters.
     CSyncLock sl(&prp->rp_smBind);
-    if (prp->rp_ptskLoad == this) {
-      prp->rp_strError = CancelledText();
-      prp->BindLoadedResource(nullptr);
-    }
+    bBound = prp->rp_ptskLoad != this;
   }
+  if (!bBound) prp->BindLoadedResource(nullptr, CancelledText());
   lrt_prpProxy = nullptr;
 }
 
@@ -119,10 +119,8 @@ void CLoadResourceTask::OnExecute(CTaskPool *)
     strError = DescribeCurrentException();
     if (lr.lr_bReportErrors) conError("%1\n", strError);
   }
-  CSyncLock sl(&prp->rp_smBind);
-  prp->rp_strError = strError;
-  prp->BindLoadedResource(prs);
   lrt_ulRunningThread = 0;
+  prp->BindLoadedResource(prs, strError);
 }
 
 void CLoadResourceTask::OnCancel(void)

@@ -76,12 +76,18 @@ void mlWakeMainThread(void)
   if (_ml_bMainWaiting && _ml_seMainWake.IsInitialized()) _ml_seMainWake.SetEvent();
 }
 
+void mlWakeLoadWaiters(CSyncEvent *pse)
+{
+  // The done flag's store comes before the waiter checks are read.
+  __sync_synchronize();
+  if (pse != nullptr && pse->IsInitialized()) pse->SetEvent();
+  mlWakeMainThread();
+}
+
 void mlSignalLoadDone(long volatile &bDone, CSyncEvent *pse)
 {
   bDone = 1;
-  // The store comes before the waiter checks are read (mlWakeMainThread fences).
-  if (pse != nullptr && pse->IsInitialized()) pse->SetEvent();
-  mlWakeMainThread();
+  mlWakeLoadWaiters(pse);
 }
 
 namespace {

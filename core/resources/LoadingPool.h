@@ -28,6 +28,9 @@ CORE_API void mlPostLoadingTask(CBaseTask *ptsk, int bInsert);
 // A load's end, as its waiters see it: `bDone` is set, then the event (if one was made for a
 // waiter) is signalled, and the main thread woken if it waits for loads.
 CORE_API void mlSignalLoadDone(long volatile &bDone, CSyncEvent *pse);
+// The second half of mlSignalLoadDone, for a caller that set its done flag itself (under a lock
+// that waiters take once woken, released before this is called).
+CORE_API void mlWakeLoadWaiters(CSyncEvent *pse);
 // Wakes the main thread if it waits for loads: there is post-load work for it.
 CORE_API void mlWakeMainThread(void);
 // Waits until `bDone` is set by mlSignalLoadDone. The main thread runs the post-load tasks that

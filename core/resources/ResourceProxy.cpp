@@ -174,12 +174,17 @@ void CResourceProxy::CreateLoadingTask(int bInsert)
   mlPostLoadingTask(ptsk, bInsert);
 }
 
-void CResourceProxy::BindLoadedResource(CResource *prs)
+void CResourceProxy::BindLoadedResource(CResource *prs, const CString &strError)
 {
-  CSyncLock sl(&rp_smBind);
-  rp_ptskLoad = nullptr;
-  rp_prsLoaded = prs;
-  mlSignalLoadDone(rp_bLoaded, &rp_seLoaded);
+  {
+    CSyncLock sl(&rp_smBind);
+    rp_ptskLoad = nullptr;
+    rp_prsLoaded = prs;
+    rp_strError = strError;
+    rp_bLoaded = 1;
+  }
+  // Woken after the mutex is let go: the first thing a waiter does is take it.
+  mlWakeLoadWaiters(&rp_seLoaded);
 }
 
 CSyncEvent &CResourceProxy::LoadedEventForWaiting(void)

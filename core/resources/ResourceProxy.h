@@ -36,8 +36,9 @@ class CORE_API CResourceProxy : public CResource {
   // Queues a load task for the proxy, at the head of the loading queue with `bInsert`, else at
   // the tail. Without a loading pool the task runs at once on the calling thread.
   void CreateLoadingTask(int bInsert);
-  // The load's result (null when it failed); releases the waiters.
-  void BindLoadedResource(CResource *prs);
+  // The load's result (null when it failed) and its error text; releases the waiters. The
+  // caller must not hold the bind mutex, or the waiters would wake only to wait for it.
+  void BindLoadedResource(CResource *prs, const CString &strError);
 
   // A proxy is freed only by resFreeUnusedProxies.
   void DeleteSelf(void) override;

@@ -16,6 +16,7 @@ namespace {
 // loading thread before it makes the file's one resource "Main":
 //   plain            nothing more
 //   gate             waits for the gate to open
+//   gate-throw       waits for the gate to open, then throws a library exception
 //   obtain:PATH      obtains PATH's "Main" (ROM_LOADFIRST) into Main's tr_pNext
 //   self             asks for its own "Main", which is being loaded right here
 //   postload:PATH    queues a post-load task that obtains PATH's "Main" into tr_pNext
@@ -65,9 +66,10 @@ class CLdFileType : public CResourceFileType {
     __atomic_add_fetch(&_ld_lr.lr_ctLoads, 1, __ATOMIC_SEQ_CST);
     _ld_lr.lr_ulThread = thrGetCurrentThreadID();
     Ptr<CResource> prsNext;
-    if (strCommand == "gate") {
+    if (strCommand == "gate" || strCommand == "gate-throw") {
       _ld_seAtGate.SetEvent();
       _ld_seGate.WaitEvent(10000);
+      if (strCommand == "gate-throw") ThrowFormat_t("Library says no");
     } else if (strCommand.compare(0, 7, "obtain:") == 0) {
       prsNext = resObtainResource(CTsResource::md_pdtDataType, ROM_LOADFIRST, 0, 0,
                                   strCommand.substr(7).c_str(), "Main");
@@ -407,6 +409,52 @@ TEST_F(Loader, WhateverALoadThrowsBindsNullWithATextAndTheWorkerGoesOn)
             "Library says no");
   EXPECT_NE(resObtainResource_t(CTsResource::md_pdtDataType, "L/Fine.ld", "Main"), nullptr);
   EXPECT_EQ(_ld_lr.lr_ulThread, LoadingThread());
+}
+
+TEST_F(Loader, TheEndOfALoadWakesTheMainThreadAndOutsideWaitersWithItsResultOrFailure)
+{
+  CWatchdog wd("Waiters woken by a load's end", 60000);
+  for (int iRound = 0; iRound < 6; iRound++) {
+    const bool bFails = iRound % 2 == 1;
+    const CString strPath = strFormat("L/Wait%1.ld", iRound);
+    WriteLd(strPath, bFails ? "gate-throw" : "gate");
+    _ld_seGate.ResetEvent();
+    _ld_seAtGate.ResetEvent();
+    Ptr<CResource> prsProxy =
+        resObtainResource(CTsResource::md_pdtDataType, ROM_LOADLAST, 0, 0, strPath, "Main");
+    ASSERT_TRUE(_ld_seAtGate.WaitEvent(10000));
+    // A thread the library did not create waits through the obtain function, the main thread
+    // through the proxy; the gate opens only once the outside thread has started waiting.
+    Ptr<CResource> prsOutside;
+    std::string strOutsideError;
+    CSyncEvent seStarted;
+    seStarted.InitEvent(CSyncEvent::SEF_MANUALRESET);
+    COutsideThread th(iRound / 2 == 1, [&] {
+      seStarted.SetEvent();
+      strOutsideError = ThrownBy(
+          [&] { prsOutside = resObtainResource_t(CTsResource::md_pdtDataType, strPath, "Main"); });
+    });
+    ASSERT_TRUE(seStarted.WaitEvent(10000));
+    sysSleep(iRound / 2 == 2 ? 0 : 5);
+    _ld_seGate.SetEvent();
+    Ptr<CResource> prsMain = resAcquire(prsProxy);
+    // Woken with the file closed: the waiter may write it at once.
+    EXPECT_EQ(ThrownBy([&] { WriteLd(strPath, "plain"); }), "") << "round " << iRound;
+    th.Join();
+    if (bFails) {
+      EXPECT_EQ(prsMain.Get(), nullptr) << "round " << iRound;
+      EXPECT_EQ(prsOutside.Get(), nullptr) << "round " << iRound;
+      EXPECT_EQ(strOutsideError, "Library says no") << "round " << iRound;
+      EXPECT_STREQ(AsProxy(prsProxy)->GetErrorText(), "Library says no") << "round " << iRound;
+    } else {
+      ASSERT_NE(prsMain, nullptr) << "round " << iRound;
+      EXPECT_STREQ(prsMain->GetFileName(), strPath);
+      EXPECT_EQ(prsOutside.Get(), prsMain.Get()) << "round " << iRound;
+      EXPECT_EQ(strOutsideError, "") << "round " << iRound;
+    }
+    EXPECT_TRUE(prsProxy->IsReplacementReady());
+  }
+  EXPECT_EQ(_ld_lr.lr_ctLoads, 6) << "one load per file, whoever waits for it";
 }
 
 TEST_F(Loader, PreloadLinesTakeAWeightOnlyBeforeAColonThatEndsAnInteger)
