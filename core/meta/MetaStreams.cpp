@@ -14,6 +14,21 @@ CMetaWriter::~CMetaWriter(void)
 {
 }
 
+void CMetaWriter::WriteRawMember_t(const char *strMember, const char *strName, const void *pv,
+                                   long slSize)
+{
+  WriteBlockStart_t(strMember, nullptr);
+  WriteRaw_t(strName, pv, slSize);
+  WriteBlockEnd_t();
+}
+
+void CMetaWriter::WriteIntMember_t(const char *strMember, const char *strName, long sl)
+{
+  WriteBlockStart_t(strMember, nullptr);
+  WriteInt_t(strName, sl);
+  WriteBlockEnd_t();
+}
+
 const CString &CMetaWriter::GetProgramVersionText(void) const
 {
   return mw_bVersionSet ? mw_strVersion : mdGetProgramVersionText();

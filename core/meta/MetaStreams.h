@@ -30,6 +30,11 @@ public:
   virtual void WriteBlockEnd_t(void) = 0;
   virtual void WriteListStart_t(const char *strName, const char *strChunk, long ct) = 0;
   virtual void WriteListEnd_t(void) = 0;
+  // A structure member's block holding one raw run or one integer: the block's start, the item
+  // and the block's end, as the three calls write them (a form may make them in one piece).
+  virtual void WriteRawMember_t(const char *strMember, const char *strName, const void *pv,
+                                long slSize);
+  virtual void WriteIntMember_t(const char *strMember, const char *strName, long sl);
 
   // The binary form writes plain runs as one raw block.
   virtual int IsBinary(void) const { return 0; }

@@ -91,6 +91,132 @@ bool ParseInt(const char *pch, const char *pchEnd, long &sl)
   return true;
 }
 
+// The writer's pieces. Names come from the file writer as plain C texts; a null one is empty.
+const char _md_achBlanks[MAX_INDENT + 1] = "                                        ";
+// "-2147483648"
+const long MAX_INT_CHARS = 11;
+
+inline long NameLength(const char *str)
+{
+  return str != nullptr ? (long)strlen(str) : 0;
+}
+
+inline char *PutName(char *pch, const char *str, long ct)
+{
+  memcpy(pch, str, ct);
+  return pch + ct;
+}
+
+// The two digits of 0 to 99, for decimals made two digits a step.
+struct DigitPairs {
+  char dp_ach[200];
+  constexpr DigitPairs() : dp_ach()
+  {
+    for (int i = 0; i < 100; i++) {
+      dp_ach[i * 2] = (char)('0' + i / 10);
+      dp_ach[i * 2 + 1] = (char)('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs _md_dpDigits;
+
+// A signed decimal, as the earlier digit-by-digit loop wrote it: no leading zeros or plus.
+inline char *PutDecimal(char *pch, long sl)
+{
+  unsigned long ul = (unsigned long)sl;
+  if (sl < 0) {
+    *pch++ = '-';
+    ul = 0UL - ul;
+  }
+  long ctDigits = 1;
+  for (unsigned long ulLimit = 10; ctDigits < 10 && ul >= ulLimit; ulLimit *= 10) ctDigits++;
+  char *pchEnd = pch + ctDigits;
+  char *pchDigit = pchEnd;
+  while (ul >= 100) {
+    const unsigned long ulPair = ul % 100;
+    ul /= 100;
+    pchDigit -= 2;
+    memcpy(pchDigit, _md_dpDigits.dp_ach + ulPair * 2, 2);
+  }
+  if (ul >= 10) {
+    pchDigit -= 2;
+    memcpy(pchDigit, _md_dpDigits.dp_ach + ul * 2, 2);
+  } else {
+    pchDigit[-1] = (char)('0' + ul);
+  }
+  return pchEnd;
+}
+
+// Each byte as two lower-case hex digits and a blank ("00 00 80 3f "), four bytes apart so that
+// each goes as one word (the fourth lands where the next byte or the line end goes).
+struct HexTriples {
+  char ht_ach[256 * 4];
+  constexpr HexTriples() : ht_ach()
+  {
+    const char achHex[] = "0123456789abcdef";
+    for (int i = 0; i < 256; i++) {
+      ht_ach[i * 4] = achHex[i >> 4];
+      ht_ach[i * 4 + 1] = achHex[i & 15];
+      ht_ach[i * 4 + 2] = ' ';
+      ht_ach[i * 4 + 3] = ' ';
+    }
+  }
+};
+constexpr HexTriples _md_htHex;
+
+inline char *PutHexRun(char *pch, const unsigned char *pub, long ct)
+{
+  for (long i = 0; i < ct; i++) {
+    memcpy(pch, _md_htHex.ht_ach + pub[i] * 4, 4);
+    pch += 3;
+  }
+  return pch;
+}
+
+// The value of each character as a hex digit, or -1.
+struct HexValues {
+  signed char hv_ac[256];
+  constexpr HexValues() : hv_ac()
+  {
+    for (int i = 0; i < 256; i++) hv_ac[i] = -1;
+    for (int i = 0; i < 10; i++) hv_ac['0' + i] = (signed char)i;
+    for (int i = 0; i < 6; i++) {
+      hv_ac['a' + i] = (signed char)(10 + i);
+      hv_ac['A' + i] = (signed char)(10 + i);
+    }
+  }
+};
+constexpr HexValues _md_hvHex;
+
+// A run of `ct` bytes as the writer writes them ("00 00 80 3f", the line's blanks trimmed),
+// exactly filling its 3 * ct - 1 characters. Stops at the first fault and answers false; the
+// bytes before it are stored (or none, for a null `pub`).
+inline bool ReadHexRun(const char *pch, unsigned char *pub, long ct)
+{
+  const unsigned char *puch = (const unsigned char *)pch;
+  for (long i = 0; i < ct; i++, puch += 3) {
+    const int iHigh = _md_hvHex.hv_ac[puch[0]];
+    const int iLow = _md_hvHex.hv_ac[puch[1]];
+    if ((iHigh | iLow) < 0 || (i + 1 < ct && puch[2] != ' ')) return false;
+    if (pub != nullptr) pub[i] = (unsigned char)(iHigh * 16 + iLow);
+  }
+  return true;
+}
+
+// The first CR or LF in [pch, pchEnd), or pchEnd. Words with no byte below 14 (no CR, LF or
+// tab) are passed over whole.
+inline const char *FindLineEnd(const char *pch, const char *pchEnd)
+{
+  while (pchEnd - pch >= 4) {
+    unsigned long ul;
+    memcpy(&ul, pch, 4);
+    if (((ul - 0x0E0E0E0EUL) & ~ul & 0x80808080UL) != 0) break;
+    pch += 4;
+  }
+  while (pch < pchEnd && *pch != '\n' && *pch != '\r') pch++;
+  return pch;
+}
+
 bool HasBOM(const char *pch, long ct)
 {
   return ct >= 3 && (unsigned char)pch[0] == 0xEF && (unsigned char)pch[1] == 0xBB &&
@@ -150,30 +276,23 @@ void CTextMetaWriter::Flush_t(void)
   mw_pstrm->Write_t(tw_pchBuffer, ct);
 }
 
-inline void CTextMetaWriter::Put(const char *pch, long ct)
+// Every line is made in place: room for all of it is taken once, then its pieces are copied in
+// without a check each (a line's pieces are few and small, the hex of a raw block aside).
+inline char *CTextMetaWriter::StartLine_t(long ctMost)
 {
-  Reserve_t(ct);
-  memcpy(tw_pchBuffer + tw_ctUsed, pch, ct);
-  tw_ctUsed += ct;
+  long ctIndent = tw_iLevel * 2;
+  if (ctIndent > MAX_INDENT) ctIndent = MAX_INDENT;
+  Reserve_t(ctIndent + ctMost + 2);
+  char *pch = tw_pchBuffer + tw_ctUsed;
+  memcpy(pch, _md_achBlanks, ctIndent);
+  return pch + ctIndent;
 }
 
-inline void CTextMetaWriter::PutText(const char *str)
+inline void CTextMetaWriter::EndLine_t(char *pch)
 {
-  if (str != nullptr) Put(str, (long)strlen(str));
-}
-
-void CTextMetaWriter::Indent(void)
-{
-  long ct = tw_iLevel * 2;
-  if (ct > MAX_INDENT) ct = MAX_INDENT;
-  Reserve_t(ct);
-  memset(tw_pchBuffer + tw_ctUsed, ' ', ct);
-  tw_ctUsed += ct;
-}
-
-void CTextMetaWriter::EndLine_t(void)
-{
-  Put("\r\n", 2);
+  pch[0] = '\r';
+  pch[1] = '\n';
+  tw_ctUsed = (long)(pch + 2 - tw_pchBuffer);
   if (tw_ctUsed >= WRITE_PIECE) Flush_t();
 }
 
@@ -193,113 +312,162 @@ void CTextMetaWriter::Close_t(void)
 
 void CTextMetaWriter::WriteInt_t(const char *strName, long sl)
 {
-  Indent();
-  PutText(strName);
-  char ach[16];
-  char *pch = ach + sizeof(ach);
-  unsigned long ul = sl < 0 ? 0UL - (unsigned long)sl : (unsigned long)sl;
-  do {
-    *--pch = (char)('0' + ul % 10);
-    ul /= 10;
-  } while (ul != 0);
-  if (sl < 0) *--pch = '-';
-  *--pch = ' ';
-  *--pch = ':';
-  Put(pch, (long)(ach + sizeof(ach) - pch));
-  EndLine_t();
+  const long ctName = NameLength(strName);
+  char *pch = StartLine_t(ctName + 2 + MAX_INT_CHARS);
+  pch = PutName(pch, strName, ctName);
+  pch[0] = ':';
+  pch[1] = ' ';
+  pch = PutDecimal(pch + 2, sl);
+  EndLine_t(pch);
 }
 
 void CTextMetaWriter::WriteRaw_t(const char *strName, const void *pv, long slSize)
 {
-  static const char achHex[] = "0123456789abcdef";
-  Indent();
-  PutText(strName);
-  Put(": ", 2);
-  if (slSize > 0) {
-    Reserve_t(slSize * 3);
-    const unsigned char *pub = (const unsigned char *)pv;
-    char *pch = tw_pchBuffer + tw_ctUsed;
-    for (long i = 0; i < slSize; i++) {
-      *pch++ = achHex[pub[i] >> 4];
-      *pch++ = achHex[pub[i] & 15];
-      *pch++ = ' ';
-    }
-    tw_ctUsed += slSize * 3;
-  }
-  EndLine_t();
+  const long ctName = NameLength(strName);
+  const long ctHex = slSize > 0 ? slSize * 3 : 0;
+  char *pch = StartLine_t(ctName + 2 + ctHex);
+  pch = PutName(pch, strName, ctName);
+  pch[0] = ':';
+  pch[1] = ' ';
+  pch = PutHexRun(pch + 2, (const unsigned char *)pv, slSize);
+  EndLine_t(pch);
 }
 
 void CTextMetaWriter::WriteKind_t(const char *strName, DataTypeType dtt)
 {
-  Indent();
-  PutText(strName);
-  Put(": ", 2);
-  PutText(mdKindKeyword(dtt));
-  EndLine_t();
+  const char *strKeyword = mdKindKeyword(dtt);
+  const long ctName = NameLength(strName);
+  const long ctKeyword = (long)strlen(strKeyword);
+  char *pch = StartLine_t(ctName + 2 + ctKeyword);
+  pch = PutName(pch, strName, ctName);
+  pch[0] = ':';
+  pch[1] = ' ';
+  pch = PutName(pch + 2, strKeyword, ctKeyword);
+  EndLine_t(pch);
 }
 
 void CTextMetaWriter::WriteString_t(const char *strName, const CString &str)
 {
-  Indent();
-  PutText(strName);
-  Put(": \"", 3);
-  const char *pch = str;
-  const char *pchRun = pch;
-  for (;; pch++) {
-    const char ch = *pch;
+  const long ctName = NameLength(strName);
+  char *pch = StartLine_t(ctName + 3);
+  pch = PutName(pch, strName, ctName);
+  memcpy(pch, ": \"", 3);
+  tw_ctUsed = (long)(pch + 3 - tw_pchBuffer);
+  const char *pchText = str;
+  const char *pchRun = pchText;
+  for (;; pchText++) {
+    const char ch = *pchText;
     if (ch != 0 && ch != '\n' && ch != '\r' && ch != '"' && ch != '\\') continue;
-    Put(pchRun, (long)(pch - pchRun));
-    pchRun = pch + 1;
+    // The run, its escape and the closing quote and line end.
+    const long ctRun = (long)(pchText - pchRun);
+    Reserve_t(ctRun + 5);
+    pch = tw_pchBuffer + tw_ctUsed;
+    memcpy(pch, pchRun, ctRun);
+    pch += ctRun;
+    pchRun = pchText + 1;
     if (ch == 0) break;
+    pch[0] = '\\';
     if (ch == '\n') {
       // The text goes on in a line of its own, one level deeper.
-      Put("\\n", 2);
-      EndLine_t();
+      pch[1] = 'n';
+      EndLine_t(pch + 2);
       tw_iLevel++;
-      Indent();
+      pch = StartLine_t(1);
       tw_iLevel--;
-      Put("\"", 1);
-    } else if (ch == '\r') {
-      Put("\\r", 2);
+      *pch++ = '"';
     } else {
-      const char achEscape[2] = {'\\', ch};
-      Put(achEscape, 2);
+      pch[1] = ch == '\r' ? 'r' : ch;
+      pch += 2;
     }
+    tw_ctUsed = (long)(pch - tw_pchBuffer);
   }
-  Put("\"", 1);
-  EndLine_t();
+  *pch++ = '"';
+  EndLine_t(pch);
 }
 
 void CTextMetaWriter::WriteBlockStart_t(const char *strName, const char *)
 {
-  Indent();
-  if (strName != nullptr && strName[0] != 0) {
-    PutText(strName);
-    Put(" {", 2);
-  } else {
-    Put("{", 1);
+  const long ctName = NameLength(strName);
+  char *pch = StartLine_t(ctName + 2);
+  if (ctName > 0) {
+    pch = PutName(pch, strName, ctName);
+    *pch++ = ' ';
   }
-  EndLine_t();
+  *pch++ = '{';
+  EndLine_t(pch);
   tw_iLevel++;
 }
 
 void CTextMetaWriter::WriteBlockEnd_t(void)
 {
   if (tw_iLevel > 0) tw_iLevel--;
-  Indent();
-  Put("}", 1);
-  EndLine_t();
+  char *pch = StartLine_t(1);
+  *pch++ = '}';
+  EndLine_t(pch);
 }
 
 void CTextMetaWriter::WriteListStart_t(const char *strName, const char *, long ct)
 {
-  Indent();
-  PutText(strName);
-  char ach[32];
-  const int ctChars = snprintf(ach, sizeof(ach), " %ld {", ct);
-  Put(ach, ctChars);
-  EndLine_t();
+  const long ctName = NameLength(strName);
+  char *pch = StartLine_t(ctName + 1 + MAX_INT_CHARS + 2);
+  pch = PutName(pch, strName, ctName);
+  *pch++ = ' ';
+  pch = PutDecimal(pch, ct);
+  pch[0] = ' ';
+  pch[1] = '{';
+  EndLine_t(pch + 2);
   tw_iLevel++;
+}
+
+// The three lines of a member go into one reservation: "name {", the item one level deeper, "}".
+char *CTextMetaWriter::StartMember_t(const char *strMember, const char *strName, long ctItem)
+{
+  const long ctMember = NameLength(strMember);
+  const long ctName = NameLength(strName);
+  long ctIndent = tw_iLevel * 2;
+  if (ctIndent > MAX_INDENT) ctIndent = MAX_INDENT;
+  long ctInner = (tw_iLevel + 1) * 2;
+  if (ctInner > MAX_INDENT) ctInner = MAX_INDENT;
+  Reserve_t(ctIndent + ctMember + 4 + ctInner + ctName + 2 + ctItem + 2 + ctIndent + 3);
+  char *pch = tw_pchBuffer + tw_ctUsed;
+  memcpy(pch, _md_achBlanks, ctIndent);
+  pch += ctIndent;
+  if (ctMember > 0) {
+    pch = PutName(pch, strMember, ctMember);
+    *pch++ = ' ';
+  }
+  memcpy(pch, "{\r\n", 3);
+  pch += 3;
+  memcpy(pch, _md_achBlanks, ctInner);
+  pch = PutName(pch + ctInner, strName, ctName);
+  pch[0] = ':';
+  pch[1] = ' ';
+  return pch + 2;
+}
+
+void CTextMetaWriter::EndMember_t(char *pch)
+{
+  long ctIndent = tw_iLevel * 2;
+  if (ctIndent > MAX_INDENT) ctIndent = MAX_INDENT;
+  memcpy(pch, "\r\n", 2);
+  memcpy(pch + 2, _md_achBlanks, ctIndent);
+  pch += 2 + ctIndent;
+  *pch++ = '}';
+  EndLine_t(pch);
+}
+
+void CTextMetaWriter::WriteRawMember_t(const char *strMember, const char *strName, const void *pv,
+                                       long slSize)
+{
+  const long ctHex = slSize > 0 ? slSize * 3 : 0;
+  char *pch = StartMember_t(strMember, strName, ctHex);
+  EndMember_t(PutHexRun(pch, (const unsigned char *)pv, slSize));
+}
+
+void CTextMetaWriter::WriteIntMember_t(const char *strMember, const char *strName, long sl)
+{
+  char *pch = StartMember_t(strMember, strName, MAX_INT_CHARS);
+  EndMember_t(PutDecimal(pch, sl));
 }
 
 void CTextMetaWriter::WriteListEnd_t(void)
@@ -382,7 +550,7 @@ bool CTextMetaReader::NextLine_t(void)
     for (;;) {
       const char *pch = tr_pchBuffer + i;
       const char *pchEnd = tr_pchBuffer + tr_iEnd;
-      while (pch < pchEnd && *pch != '\n' && *pch != '\r') pch++;
+      pch = FindLineEnd(pch, pchEnd);
       i = (long)(pch - tr_pchBuffer);
       if (i < tr_iEnd) {
         // A CR at the end of what is there may be the first half of CR LF.
@@ -409,6 +577,10 @@ bool CTextMetaReader::NextLine_t(void)
     const char *pchFirst = tr_pchBuffer + tr_iStart;
     const char *pchLast = tr_pchBuffer + iLineEnd;
     tr_iStart = iNext;
+    // (indentation is taken four blanks a step)
+    unsigned long ulWord;
+    while (pchLast - pchFirst >= 4 && (memcpy(&ulWord, pchFirst, 4), ulWord == 0x20202020UL))
+      pchFirst += 4;
     while (pchFirst < pchLast && IsBlank(*pchFirst)) pchFirst++;
     while (pchLast > pchFirst && IsBlank(pchLast[-1])) pchLast--;
     if (pchFirst == pchLast) continue;
@@ -533,6 +705,9 @@ void CTextMetaReader::ReadRawLine_t(const char *strName, unsigned char *pub, lon
   MustNextLine_t();
   const char *pchEnd = tr_pchLine + tr_ctLine;
   const char *pch = AfterNameAndColon_t(strName, "Expected data for simple type");
+  if (slSize > 0 && pchEnd - pch == slSize * 3 - 1 && ReadHexRun(pch, pub, slSize)) return;
+  // Anything else is read digit by digit, for the message at the first fault (the bytes before
+  // it are stored as the run read stored them).
   for (long i = 0; i < slSize; i++) {
     if (i > 0) {
       if (pch >= pchEnd || *pch != ' ' || (pch + 1 < pchEnd && pch[1] == ' '))
@@ -571,6 +746,13 @@ void CTextMetaReader::ReadString_t(const char *strName, CString &str)
   pch = SkipBlanks(pch + 1, pchEnd);
   if (pch >= pchEnd || *pch != '"') Error_t("Quote (\") expected");
   pch++;
+  // Most texts are one line without escapes: taken from the line as they stand.
+  const char *pchPlain = pch;
+  while (pchPlain < pchEnd && *pchPlain != '"' && *pchPlain != '\\') pchPlain++;
+  if (pchPlain + 1 == pchEnd && *pchPlain == '"') {
+    str = pchPlain == pch ? CString() : CString(pch, (int)(pchPlain - pch));
+    return;
+  }
   long ct = 0;
   auto Add = [this, &ct](char ch) {
     if (ct + 1 >= tr_ctScratch) {

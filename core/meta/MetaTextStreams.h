@@ -41,12 +41,20 @@ public:
   void WriteBlockEnd_t(void) override;
   void WriteListStart_t(const char *strName, const char *strChunk, long ct) override;
   void WriteListEnd_t(void) override;
+  void WriteRawMember_t(const char *strMember, const char *strName, const void *pv,
+                        long slSize) override;
+  void WriteIntMember_t(const char *strMember, const char *strName, long sl) override;
 
 private:
-  void Indent(void);
-  void EndLine_t(void);
-  void Put(const char *pch, long ct);
-  void PutText(const char *str);
+  // The member's start line, and the place where its item goes on the next line (room for
+  // `ctItem` characters after its name and ": ", and for the end line, is taken too).
+  char *StartMember_t(const char *strMember, const char *strName, long ctItem);
+  // Ends the item's line at `pch` and writes the member's end line.
+  void EndMember_t(char *pch);
+  // Room for the current indentation and `ctMost` characters and a line end; the indentation
+  // is put and the place after it returned. EndLine_t ends the line where `pch` stands.
+  char *StartLine_t(long ctMost);
+  void EndLine_t(char *pch);
   void Reserve_t(long ct);
   void Flush_t(void);
 

@@ -298,6 +298,41 @@ void WriteElementsIn(const WriteState &ws, CDataType *pdtElement, char *pchEleme
   }
 }
 
+// Members that the default walk writes as one raw run or one reference index, at a depth the
+// walk takes: the writer gets the member's block and its item in one call.
+inline bool WritesAsOneItem(const WriteState &ws, CDataType *pdt)
+{
+  const DataTypeType dtt = pdt->dt_dttKind;
+  return (dtt == DTT_SIMPLE || dtt == DTT_VALUEFIELD || dtt == DTT_POINTER || dtt == DTT_HANDLE ||
+          dtt == DTT_SMARTPOINTER) &&
+         ws.ws_pmc->mc_iWriteNesting < MD_MAX_NESTING &&
+         pdt->GetFunction(CDataTypeFunctions::DTFS_WRITE) == nullptr;
+}
+
+// What WriteDefaultIn writes for such a member, inside the member's block.
+void WriteMemberItem_t(const WriteState &ws, const char *strMember, CDataType *pdt, void *pv)
+{
+  CMetaWriter &mw = *ws.ws_pmw;
+  switch (pdt->dt_dttKind) {
+  case DTT_POINTER:
+  case DTT_SMARTPOINTER:
+    mw.WriteIntMember_t(
+        strMember, pdt->dt_dttKind == DTT_POINTER ? "Ptr" : "SmartPtr",
+        TargetIndexIn(ws.ws_pmc, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
+                      *(void **)pv));
+    return;
+  case DTT_HANDLE:
+    mw.WriteIntMember_t(
+        strMember, "Ptr",
+        TargetIndexIn(ws.ws_pmc, static_cast<CDataType_Targeted *>(pdt)->dtt_tidTarget.Resolve(),
+                      hvHandleToPointer(*(unsigned long *)pv)));
+    return;
+  default:
+    mw.WriteRawMember_t(strMember, pdt->GetName(), pv, pdt->dt_slSize);
+    return;
+  }
+}
+
 void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf)
 {
   CDataType *pdt = mf.mf_pdtType;
@@ -337,8 +372,12 @@ void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf)
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
       if (!IsSavedMember(sm, bKeepEdit)) continue;
       // Exactly the members the type record lists, under the name it holds.
-      mw.WriteBlockStart_t(SavedMemberName(sm), nullptr);
       CDataType *pdtMember = sm.sm_tidType.Resolve();
+      if (pdtMember != nullptr && WritesAsOneItem(ws, pdtMember)) {
+        WriteMemberItem_t(ws, SavedMemberName(sm), pdtMember, (char *)pv + sm.sm_slOffset);
+        continue;
+      }
+      mw.WriteBlockStart_t(SavedMemberName(sm), nullptr);
       if (pdtMember != nullptr) {
         CMetaFrame mfMember(pdtMember, (char *)pv + sm.sm_slOffset, sm.sm_ulFlags & ~SMF_EDIT);
         WriteIn(ws, mfMember);

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <stddef.h>
+#include <stdio.h>
 #include <string.h>
 
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -310,6 +312,189 @@ TEST_F(MetaText, PrimitivesWriteTheirLinesAndReadThemBack)
     ADD_FAILURE() << "read past the end";
   } catch (CException &ex) {
     EXPECT_NE(strstr(ex.GetDescription(), "Unexpected end of file."), nullptr);
+  }
+}
+
+// Numbers and raw runs are made and taken without the general formatter: every magnitude, sign
+// and edge value must come out as printf writes it and read back exactly, also a raw run of
+// floats that are no ordinary numbers.
+TEST_F(MetaText, NumbersAndHexRunsLookAsPrintfWritesThemAndReadBackExactly)
+{
+  std::vector<long> aslValues = {0, 1, -1, 2147483647, -2147483647 - 1, (long)0xFFFFFFFFUL};
+  for (long slPower = 1; slPower <= 1000000000L; slPower *= 10) {
+    for (long sl : {slPower - 1, slPower, slPower + 1}) {
+      aslValues.push_back(sl);
+      aslValues.push_back(-sl);
+    }
+  }
+  std::mt19937 rng(20261209);
+  for (int i = 0; i < 200; i++) aslValues.push_back((long)rng());
+  const float afOdd[] = {std::numeric_limits<float>::denorm_min(),
+                         -0.0f,
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(),
+                         std::numeric_limits<float>::quiet_NaN(),
+                         1e-40f,
+                         3.4028235e38f};
+  std::vector<std::vector<unsigned char>> aaubRuns;
+  for (long ct : {1L, 2L, 3L, 5L, 7L, 255L, 256L, 1001L}) {
+    std::vector<unsigned char> aub((size_t)ct);
+    for (long i = 0; i < ct; i++) aub[(size_t)i] = (unsigned char)(i * 37 + ct);
+    aaubRuns.push_back(aub);
+  }
+  aaubRuns.emplace_back((const unsigned char *)afOdd, (const unsigned char *)afOdd + sizeof(afOdd));
+
+  CStream strm;
+  strm.CreateMemoryStream();
+  {
+    CTextMetaWriter mw(strm);
+    mw.Open_t();
+    for (long sl : aslValues) mw.WriteInt_t("N", sl);
+    for (long sl : aslValues) {
+      mw.WriteListStart_t("L", nullptr, sl);
+      mw.WriteListEnd_t();
+    }
+    for (const std::vector<unsigned char> &aub : aaubRuns)
+      mw.WriteRaw_t("R", aub.data(), (long)aub.size());
+    mw.WriteRaw_t("Empty", nullptr, 0);
+    mw.Close_t();
+  }
+  std::string strExpected = "QuennelEngine2 MetaData Version 8 {\r\n";
+  char ach[32];
+  for (long sl : aslValues) {
+    snprintf(ach, sizeof(ach), "  N: %ld\r\n", sl);
+    strExpected += ach;
+  }
+  for (long sl : aslValues) {
+    snprintf(ach, sizeof(ach), "  L %ld {\r\n  }\r\n", sl);
+    strExpected += ach;
+  }
+  for (const std::vector<unsigned char> &aub : aaubRuns) {
+    strExpected += "  R: ";
+    for (unsigned char ub : aub) {
+      snprintf(ach, sizeof(ach), "%02x ", ub);
+      strExpected += ach;
+    }
+    strExpected += "\r\n";
+  }
+  strExpected += "  Empty: \r\n}\r\n";
+  ASSERT_EQ(Bytes(strm), strExpected);
+
+  CTextMetaReader mr(strm);
+  EXPECT_EQ(mr.Open_t(), 8);
+  for (long sl : aslValues) {
+    long slRead = 12345;
+    mr.ReadInt_t("N", slRead);
+    EXPECT_EQ(slRead, sl);
+  }
+  for (long sl : aslValues) {
+    if (sl < 0) {
+      // A negative count is refused as it always was.
+      long ct;
+      EXPECT_THROW(mr.ReadListStart_t("L", nullptr, ct), CException);
+      mr.ReadListEnd_t();
+      continue;
+    }
+    long ct = -5;
+    mr.ReadListStart_t("L", nullptr, ct);
+    EXPECT_EQ(ct, sl);
+    mr.ReadListEnd_t();
+  }
+  for (size_t i = 0; i < aaubRuns.size(); i++) {
+    const std::vector<unsigned char> &aub = aaubRuns[i];
+    if (i == 1) {
+      mr.SkipRaw_t("R", (long)aub.size());
+      continue;
+    }
+    std::vector<unsigned char> aubRead(aub.size(), 0xCD);
+    mr.ReadRaw_t("R", aubRead.data(), (long)aubRead.size());
+    EXPECT_EQ(aubRead, aub) << aub.size();
+  }
+  mr.ReadRaw_t("Empty", nullptr, 0);
+  mr.Close_t();
+}
+
+// A member's block and item written in one piece are the very lines the three calls write, at
+// every depth (indentation stops growing at 40) and for an unnamed member too.
+TEST_F(MetaText, MembersInOnePieceAreTheLinesOfTheirThreeCalls)
+{
+  const unsigned char aub[9] = {0x00, 0x01, 0x7f, 0x80, 0xff, 0x10, 0x3f, 0xc0, 0x0a};
+  auto WriteAll = [&aub](bool bOnePiece) {
+    CStream strm;
+    strm.CreateMemoryStream();
+    CTextMetaWriter mw(strm);
+    mw.Open_t();
+    for (int iLevel = 0; iLevel < 24; iLevel++) {
+      for (const char *strMember : {"mn_iValue", "", "m"}) {
+        for (long slSize : {0L, 1L, 4L, 9L}) {
+          if (bOnePiece) {
+            mw.WriteRawMember_t(strMember, "SLONG", aub, slSize);
+          } else {
+            mw.CMetaWriter::WriteRawMember_t(strMember, "SLONG", aub, slSize);
+          }
+        }
+        for (long sl : {0L, -1L, 7L, 2147483647L, -2147483647L - 1}) {
+          if (bOnePiece) {
+            mw.WriteIntMember_t(strMember, "Ptr", sl);
+          } else {
+            mw.CMetaWriter::WriteIntMember_t(strMember, "Ptr", sl);
+          }
+        }
+      }
+      mw.WriteBlockStart_t("Deeper", nullptr);
+    }
+    for (int iLevel = 0; iLevel < 24; iLevel++) mw.WriteBlockEnd_t();
+    mw.Close_t();
+    return Bytes(strm);
+  };
+  const std::string strOnePiece = WriteAll(true);
+  EXPECT_NE(strOnePiece.find("\r\n  mn_iValue {\r\n    SLONG: 00 01 7f 80 \r\n  }\r\n"),
+            std::string::npos);
+  EXPECT_NE(strOnePiece.find("\r\n  {\r\n    Ptr: -2147483648\r\n  }\r\n"), std::string::npos);
+  EXPECT_EQ(strOnePiece, WriteAll(false));
+}
+
+// Hex runs that are not as the writer writes them: upper-case digits are taken, everything else
+// is refused with the message of the first fault, and the bytes before it are stored.
+TEST_F(MetaText, HexRunsOtherThanTheWritersAreReadDigitByDigit)
+{
+  struct Case {
+    const char *strLine, *strMessage; // a null message: read as 01 ab 3f 80
+    long ctStored;                    // the bytes stored before the fault
+  };
+  const Case acases[] = {
+      {"R: 01 AB 3F 80", nullptr, 4},
+      {"R:01 aB 3f 80", nullptr, 4},
+      {"R: 01 ab 3g 80", "Invalid hex digit 'g'", 2},
+      {"R: 01 ab x3 80", "Invalid hex digit 'x'", 2},
+      {"R: 01 ab 3f 8", "Invalid data for simple type", 3},
+      {"R: 01 ab 3f80 ", "Invalid data for simple type", 3},
+      {"R: 01 ab 3f 80 00", "Invalid data for simple type", 4},
+      {"R: 01 ab  3f 80", "Invalid data for simple type", 2},
+      {"R: 01 ab\t3f 80", "Invalid data for simple type", 2},
+      {"R: 01 ab 3f 8-", "Invalid hex digit '-'", 3},
+      {"R 01 ab 3f 80", "Expected data for simple type", 0},
+  };
+  const unsigned char aubRight[4] = {0x01, 0xAB, 0x3F, 0x80};
+  for (const Case &c : acases) {
+    const std::string strFile =
+        std::string("QuennelEngine2 MetaData Version 8 {\r\n\r\n  ") + c.strLine + "\r\n}\r\n";
+    CStream strm;
+    strm.CreateMemoryStream_t(strFile.data(), (long)strFile.size());
+    CTextMetaReader mr(strm);
+    mr.Open_t();
+    unsigned char aub[4] = {0, 0, 0, 0};
+    try {
+      mr.ReadRaw_t("R", aub, 4);
+      EXPECT_EQ(c.strMessage, nullptr) << c.strLine;
+    } catch (CException &ex) {
+      ASSERT_NE(c.strMessage, nullptr) << c.strLine << ": " << ex.GetDescription();
+      EXPECT_EQ(std::string(ex.GetDescription()),
+                std::string("<memory stream>(3): ") + c.strMessage)
+          << c.strLine;
+    }
+    for (long i = 0; i < 4; i++)
+      EXPECT_EQ(aub[i], i < c.ctStored ? aubRight[i] : 0) << c.strLine << " " << i;
   }
 }
 
