@@ -24,8 +24,9 @@ CStaticStackArray<CMetaPointer> &Unused(void)
   return *_md_psaUnused;
 }
 
-// Sets every reference inside an object null without deleting what it referred to (smart
-// pointers release theirs), so that objects of a failed read can be deleted one by one.
+// Sets every reference inside an object that a read may have stored null without deleting what it
+// referred to (smart pointers release theirs), so that objects of a read can be deleted one by
+// one.
 void DetachReferences(CDataType *pdt, void *pv, int iDepth)
 {
   if (pdt == nullptr || pv == nullptr || iDepth > 2 * MD_MAX_NESTING) return;
@@ -57,6 +58,9 @@ void DetachReferences(CDataType *pdt, void *pv, int iDepth)
     DetachReferences(pdtst->dtst_tidBase.Resolve(), pv, iDepth + 1);
     for (long i = 0; i < pdtst->dtst_ctMembers; i++) {
       CDataType_StructMember &sm = pdtst->dtst_asmMembers[i];
+      // What a member that is never saved holds, the read did not put there: the object's own
+      // destructor deals with it (and may need it).
+      if (sm.sm_ulFlags & SMF_NOSAVE) continue;
       DetachReferences(sm.sm_tidType.Resolve(), (char *)pv + sm.sm_slOffset, iDepth + 1);
     }
     return;

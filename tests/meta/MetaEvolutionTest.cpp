@@ -6,6 +6,8 @@
 
 #include <stddef.h>
 
+#include <vector>
+
 using namespace QuennelEngine;
 using namespace QuennelEngine::Test;
 
@@ -67,6 +69,20 @@ class CEvoOther : public CObject {
   MD_DECLARE_CLASS(CEvoOther)
   long eo_i = 0;
 };
+// A class that makes a target of its own when constructed, keeps it in a member that is never
+// saved, and deletes it with itself.
+class CEvoKeeper : public CObject {
+  MD_DECLARE_CLASS(CEvoKeeper)
+public:
+  CEvoKeeper() : ek_pOwn(new CEvoTarget) {}
+  ~CEvoKeeper() { delete ek_pOwn; }
+  CEvoTarget *ek_pOwn;
+  long ek_i = 0;
+};
+struct SEvoKeeperAndNumber {
+  CEvoKeeper *ev_p = nullptr;
+  long ev_x = 0;
+};
 struct SEvoTargetAndNumber {
   CEvoTarget *ev_p = nullptr;
   long ev_x = 0;
@@ -115,6 +131,10 @@ public:
 
 MD_CLASS_BEGIN(CEvoTarget, CObject, 1)
 MD_MEMBER(et_i, 0, "Value")
+MD_CLASS_END()
+MD_CLASS_BEGIN(CEvoKeeper, CObject, 1)
+MD_MEMBER(ek_pOwn, SMF_NOSAVE, "Own")
+MD_MEMBER(ek_i, 0, "Value")
 MD_CLASS_END()
 MD_CLASS_BEGIN(CEvoOther, CObject, 1)
 MD_MEMBER(eo_i, 0, "Value")
@@ -492,4 +512,51 @@ TEST_F(MetaEvolution, AnObjectReachedOnlyThroughAGoneOrRefusedReferenceIsDeleted
     }
     mdDelete(mp);
   }
+}
+
+TEST_F(MetaEvolution, AnUnusedObjectIsDeletedWithWhatItsUnsavedMembersHold)
+{
+  // The keeper is reached only through a member that is gone: it is deleted as unused, and its
+  // own destructor must still find the target it made.
+  CStream strm;
+  {
+    CEvoType et;
+    et.Begin<SEvoKeeperAndNumber>(1);
+    et.Member(MetaDeclare::TypeOf<CEvoKeeper *>::Get(), "ev_p",
+              offsetof(SEvoKeeperAndNumber, ev_p));
+    et.Member(Slong(), "ev_x", offsetof(SEvoKeeperAndNumber, ev_x));
+    et.End();
+    CEvoKeeper keeper;
+    SEvoKeeperAndNumber obj;
+    obj.ev_p = &keeper;
+    obj.ev_x = 8;
+    Save(strm, et.et_pdt, obj);
+  }
+  ASSERT_EQ(_ctEvoTargets, 0);
+  CEvoType et;
+  et.Begin<SEvoNumberAlone>(2);
+  et.Member(Slong(), "ev_x", offsetof(SEvoNumberAlone, ev_x));
+  et.End();
+  CMetaPointer mp;
+  ASSERT_EQ(Load(strm, mp), "");
+  EXPECT_EQ(((SEvoNumberAlone *)mp.mp_pvObject)->ev_x, 8);
+  EXPECT_EQ(_ctEvoTargets, 0);
+  mdDelete(mp);
+
+  // A read that fails, after the keeper was made or before, deletes it the same way.
+  std::vector<char> ab(strm.GetSize());
+  strm.SeekBeg_t(0);
+  strm.Read_t(ab.data(), (long)ab.size());
+  long ctFailed = 0;
+  for (long sl = (long)ab.size() - 1; sl > 0; sl--) {
+    CStream strmCut;
+    strmCut.CreateMemoryStream_t(ab.data(), sl);
+    if (Load(strmCut, mp) == "") {
+      mdDelete(mp);
+    } else {
+      ctFailed++;
+    }
+    ASSERT_EQ(_ctEvoTargets, 0) << sl;
+  }
+  EXPECT_GT(ctFailed, (long)ab.size() / 2);
 }
