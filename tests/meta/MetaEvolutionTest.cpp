@@ -182,6 +182,34 @@ std::string Load(CStream &strm, CMetaPointer &mp)
   return "";
 }
 
+// "CEvoThing" as S: a pointer to T named "ev_p" and a number named "ev_x".
+template <class S, class T> void DeclarePointerAndNumber(CEvoType &et, long iFormat)
+{
+  et.Begin<S>(iFormat);
+  et.Member(MetaDeclare::TypeOf<T *>::Get(), "ev_p", offsetof(S, ev_p));
+  et.Member(Slong(), "ev_x", offsetof(S, ev_x));
+  et.End();
+}
+
+// "CEvoThing" as a number named "ev_x" alone.
+void DeclareNumberAlone(CEvoType &et, long iFormat)
+{
+  et.Begin<SEvoNumberAlone>(iFormat);
+  et.Member(Slong(), "ev_x", offsetof(SEvoNumberAlone, ev_x));
+  et.End();
+}
+
+// Saves an S pointing to `pTarget` and holding `iX`, declared in format 1.
+template <class S, class T> void SavePointerAndNumber(CStream &strm, T *pTarget, long iX)
+{
+  CEvoType et;
+  DeclarePointerAndNumber<S, T>(et, 1);
+  S obj;
+  obj.ev_p = pTarget;
+  obj.ev_x = iX;
+  Save(strm, et.et_pdt, obj);
+}
+
 class MetaEvolution : public ::testing::Test {
 protected:
   void SetUp() override { mdUpdateTypeTables(); }
@@ -462,35 +490,18 @@ TEST_F(MetaEvolution, AnObjectReachedOnlyThroughAGoneOrRefusedReferenceIsDeleted
     SCOPED_TRACE(iCase);
     CStream strm;
     {
-      CEvoType et;
-      et.Begin<SEvoTargetAndNumber>(1);
-      et.Member(MetaDeclare::TypeOf<CEvoTarget *>::Get(), "ev_p",
-                offsetof(SEvoTargetAndNumber, ev_p));
-      et.Member(Slong(), "ev_x", offsetof(SEvoTargetAndNumber, ev_x));
-      et.End();
       CEvoTarget target;
-      SEvoTargetAndNumber obj;
-      obj.ev_p = &target;
-      obj.ev_x = 31;
-      Save(strm, et.et_pdt, obj);
+      SavePointerAndNumber<SEvoTargetAndNumber>(strm, &target, 31);
     }
     ASSERT_EQ(_ctEvoTargets, 0);
     CEvoType et;
     if (iCase == KEPT) {
-      et.Begin<SEvoTargetAndNumber>(1);
-      et.Member(MetaDeclare::TypeOf<CEvoTarget *>::Get(), "ev_p",
-                offsetof(SEvoTargetAndNumber, ev_p));
-      et.Member(Slong(), "ev_x", offsetof(SEvoTargetAndNumber, ev_x));
+      DeclarePointerAndNumber<SEvoTargetAndNumber, CEvoTarget>(et, 1);
     } else if (iCase == GONE) {
-      et.Begin<SEvoNumberAlone>(2);
-      et.Member(Slong(), "ev_x", offsetof(SEvoNumberAlone, ev_x));
+      DeclareNumberAlone(et, 2);
     } else {
-      et.Begin<SEvoOtherAndNumber>(2);
-      et.Member(MetaDeclare::TypeOf<CEvoOther *>::Get(), "ev_p",
-                offsetof(SEvoOtherAndNumber, ev_p));
-      et.Member(Slong(), "ev_x", offsetof(SEvoOtherAndNumber, ev_x));
+      DeclarePointerAndNumber<SEvoOtherAndNumber, CEvoOther>(et, 2);
     }
-    et.End();
     CMetaPointer mp;
     ASSERT_EQ(Load(strm, mp), "");
     if (iCase == KEPT) {
@@ -520,23 +531,12 @@ TEST_F(MetaEvolution, AnUnusedObjectIsDeletedWithWhatItsUnsavedMembersHold)
   // own destructor must still find the target it made.
   CStream strm;
   {
-    CEvoType et;
-    et.Begin<SEvoKeeperAndNumber>(1);
-    et.Member(MetaDeclare::TypeOf<CEvoKeeper *>::Get(), "ev_p",
-              offsetof(SEvoKeeperAndNumber, ev_p));
-    et.Member(Slong(), "ev_x", offsetof(SEvoKeeperAndNumber, ev_x));
-    et.End();
     CEvoKeeper keeper;
-    SEvoKeeperAndNumber obj;
-    obj.ev_p = &keeper;
-    obj.ev_x = 8;
-    Save(strm, et.et_pdt, obj);
+    SavePointerAndNumber<SEvoKeeperAndNumber>(strm, &keeper, 8);
   }
   ASSERT_EQ(_ctEvoTargets, 0);
   CEvoType et;
-  et.Begin<SEvoNumberAlone>(2);
-  et.Member(Slong(), "ev_x", offsetof(SEvoNumberAlone, ev_x));
-  et.End();
+  DeclareNumberAlone(et, 2);
   CMetaPointer mp;
   ASSERT_EQ(Load(strm, mp), "");
   EXPECT_EQ(((SEvoNumberAlone *)mp.mp_pvObject)->ev_x, 8);
