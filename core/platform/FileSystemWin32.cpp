@@ -86,6 +86,9 @@ CStaticStackArray<CString> filSysGetDrives(void)
 {
   CStaticStackArray<CString> astr;
   DWORD dwDrives = GetLogicalDrives();
+  // Some hosts answer with no drives at all when their mount service is not up, though paths on
+  // the drives still open: then every letter is asked for its root instead.
+  if (dwDrives == 0) dwDrives = 0x03FFFFFF;
   for (int i = 0; i < 26; i++) {
     if (!(dwDrives & (1UL << i))) continue;
     char strRoot[4] = {(char)('A' + i), ':', '\\', 0};
