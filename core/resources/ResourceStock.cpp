@@ -1,8 +1,7 @@
 // The stock list and its name index. The index has 1024 buckets, chosen by the top bits of the
-// name's hash times a Fibonacci constant: the hash adds characters four bits apart, so names that
-// differ only in a few digits (File0001 ... File9999) would crowd into few buckets of its low
-// bits. A bucket keeps its entries in an array sorted by the full hash, searched by halving, and
-// compares names only among equal hashes. A found entry moves to the head of its run of equal
+// name's own hash (StockHash) times a Fibonacci constant. A bucket keeps its entries in an array
+// sorted by the full hash, searched by halving, and compares names only among equal hashes and
+// lengths. A found entry moves to the head of its run of equal
 // hashes. Files with equal names may coexist (a replacement made while the original is still
 // there): a lookup finds the one that entered or was found last, and leaving removes the file's own
 // entry.
@@ -17,9 +16,12 @@
 #include "core/resources/ResourceMeta.h"
 #include "core/resources/ResourcesPrivate.h"
 #include "core/streams/ReplaceHistory.h"
-#include "core/text/Hash.h"
+#include "core/text/Compare.h"
+#include "core/text/StringAlloc.h"
 #include "core/text/Translation.h"
 #include "core/threads/SyncLock.h"
+
+#include <string.h>
 
 namespace QuennelEngine {
 
@@ -31,6 +33,8 @@ const unsigned long STOCK_BUCKETS = 1UL << STOCK_BUCKET_BITS;
 struct StockEntry {
   unsigned long se_ulHash;
   CResourceFile *se_prf;
+  int se_ctLength; // of the file's name
+  char *se_strName; // the stock's own copy: a look-up need not reach into the file
 };
 typedef CStaticStackArray<StockEntry> StockBucket;
 
@@ -42,6 +46,51 @@ struct Stock {
 StockBucket &BucketOf(Stock &st, unsigned long ulHash)
 {
   return st.st_asbBuckets[(ulHash * 0x9E3779B1UL) >> (32 - STOCK_BUCKET_BITS)];
+}
+
+// Mixes a group of four characters into the hash. Bit 5 of each byte is dropped: it is what
+// tells ASCII's cases apart, the only ones that name comparisons fold.
+inline unsigned long MixGroup(unsigned long ulHash, unsigned long ulGroup)
+{
+  return (((ulHash << 5) | (ulHash >> 27)) ^ (ulGroup & 0xDFDFDFDFUL)) * 0x9E3779B1UL;
+}
+
+// The hash of a name by groups of four characters from its start, and its length. Words are
+// read only at aligned addresses, which never reach past the page of the terminating zero.
+unsigned long StockHash(const char *strName, int &ctLength)
+{
+  const unsigned char *pub = (const unsigned char *)strName;
+  unsigned long ulHash = 0;
+  unsigned long ulGroup = 0;
+  int iShift = 0; // of the next character in the group
+  for (;; pub++) {
+    if (((unsigned long)pub & 3) == 0) {
+      unsigned long ulWord;
+      memcpy(&ulWord, pub, 4);
+      if (((ulWord - 0x01010101UL) & ~ulWord & 0x80808080UL) == 0) {
+        // Four characters, none the end: they finish this group and start the next.
+        if (iShift == 0) {
+          ulHash = MixGroup(ulHash, ulWord);
+        } else {
+          ulHash = MixGroup(ulHash, ulGroup | (ulWord << iShift));
+          ulGroup = ulWord >> (32 - iShift);
+        }
+        pub += 3;
+        continue;
+      }
+    }
+    if (*pub == 0) break;
+    ulGroup |= (unsigned long)*pub << iShift;
+    iShift += 8;
+    if (iShift == 32) {
+      ulHash = MixGroup(ulHash, ulGroup);
+      ulGroup = 0;
+      iShift = 0;
+    }
+  }
+  if (iShift != 0) ulHash = MixGroup(ulHash, ulGroup);
+  ctLength = (int)(pub - (const unsigned char *)strName);
+  return ulHash;
 }
 
 Stock &TheStock(void)
@@ -85,13 +134,14 @@ void EnterStock(CResourceFile *prf)
     st.st_asbBuckets = new StockBucket[STOCK_BUCKETS];
     for (unsigned long i = 0; i < STOCK_BUCKETS; i++) st.st_asbBuckets[i].SetAllocationStep(4);
   }
-  const unsigned long ulHash = strGetHash(prf->GetFileName());
+  int ctLength;
+  const unsigned long ulHash = StockHash(prf->GetFileName(), ctLength);
   StockBucket &sb = BucketOf(st, ulHash);
   // At the head of its run of equal hashes: the newest is found first.
   const long iAt = FirstAtOrAbove(sb, ulHash);
   sb.Push();
   for (long i = sb.Count() - 1; i > iAt; i--) sb[i] = sb[i - 1];
-  sb[iAt] = StockEntry{ulHash, prf};
+  sb[iAt] = StockEntry{ulHash, prf, ctLength, strDuplicate(prf->GetFileName())};
 }
 
 void LeaveStock(CResourceFile *prf)
@@ -100,10 +150,12 @@ void LeaveStock(CResourceFile *prf)
   Stock &st = TheStock();
   st.st_dcFiles.Remove(prf);
   if (st.st_asbBuckets == nullptr) return;
-  const unsigned long ulHash = strGetHash(prf->GetFileName());
+  int ctLength;
+  const unsigned long ulHash = StockHash(prf->GetFileName(), ctLength);
   StockBucket &sb = BucketOf(st, ulHash);
   for (long i = FirstAtOrAbove(sb, ulHash); i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
     if (sb[i].se_prf != prf) continue;
+    strFree(sb[i].se_strName);
     sb.Delete(i);
     return;
   }
@@ -116,18 +168,42 @@ const CDynamicContainer<CResourceFile> &StockFiles(void)
 
 } // namespace ResourcesPrivate
 
+// Names of the stock compare as equal bytes almost always: four at a time while they are (both
+// texts are `ct` characters long), folding only after a difference.
+static inline bool SameName(const char *strA, const char *strB, int ct)
+{
+  int i = 0;
+  for (; i + 4 <= ct; i += 4) {
+    unsigned long ulA, ulB;
+    memcpy(&ulA, strA + i, 4);
+    memcpy(&ulB, strB + i, 4);
+    if (ulA != ulB) break;
+  }
+  return strCompare(strA + i, strB + i) == 0;
+}
+
 CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
 {
   CSyncLock sl(resGetFileStockMutex());
-  strResolved = filFileReplaceHistory(strPath);
+  // Most names are their own resolved names: they are looked up as they are, and copied over
+  // the caller's string (which keeps its buffer when the length is the same).
+  int ctLength;
+  unsigned long ulHash = StockHash(strPath, ctLength);
+  if (filReplaceHistoryKeeps(strPath, ctLength)) {
+    strResolved = strPath;
+  } else {
+    strResolved = filFileReplaceHistory(strPath);
+    ulHash = StockHash(strResolved, ctLength);
+  }
   Stock &st = TheStock();
   if (st.st_asbBuckets == nullptr) return nullptr;
-  const unsigned long ulHash = strGetHash(strResolved);
   StockBucket &sb = BucketOf(st, ulHash);
   const long iRun = FirstAtOrAbove(sb, ulHash);
   for (long i = iRun; i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
     const StockEntry se = sb[i];
-    if (!(se.se_prf->GetFileName() == strResolved)) continue;
+    if (se.se_ctLength != ctLength || !SameName(se.se_strName, strResolved, ctLength)) {
+      continue;
+    }
     for (long j = i; j > iRun; j--) sb[j] = sb[j - 1];
     sb[iRun] = se;
     return se.se_prf;

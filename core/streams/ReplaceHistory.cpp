@@ -115,10 +115,16 @@ static CString PrefixBeforeStar(const CString &str)
 }
 
 // A name whose extension is ".wld" ends so: most names are ruled out without splitting them.
-static bool MayBeWorld(const char *strName)
+static bool MayBeWorld(const char *strName, int ct = -1)
 {
-  const size_t ct = strlen(strName);
-  return ct >= 4 && strCompare(strName + ct - 4, ".wld") == 0;
+  if (ct < 0) ct = (int)strlen(strName);
+  return ct >= 4 && strName[ct - 4] == '.' && strCompare(strName + ct - 3, "wld") == 0;
+}
+
+bool filReplaceHistoryKeeps(const char *strName, int ctLength)
+{
+  if (Pairs().rp_astrOld.Count() > 0) return false;
+  return !(md_bAllowRawLoading && strName != nullptr && MayBeWorld(strName, ctLength));
 }
 
 CString filFileReplaceHistory(const char *strName)

@@ -16,5 +16,9 @@ CORE_API long filGetReplaceHistoryCount(void);
 // The name after every applicable pair, in file order; a ".wld" name becomes ".tex" when raw
 // loading is allowed and that file exists.
 CORE_API CString filFileReplaceHistory(const char *strName);
+// True when filFileReplaceHistory would give the name back unchanged for certain (no pairs are
+// loaded, and it is no world name that raw loading may turn); look-ups then skip the copy.
+// `ctLength` is the name's length when the caller knows it (-1: measured here).
+CORE_API bool filReplaceHistoryKeeps(const char *strName, int ctLength = -1);
 
 } // namespace QuennelEngine

@@ -50,6 +50,11 @@ template <bool bCaseSensitive> static int CompareText(const char *pa, const char
   pa = Checked(pa);
   pb = Checked(pb);
   for (;; pa++, pb++) {
+    // Equal texts, the usual case of a look-up, need no folding.
+    if (*pa == *pb) {
+      if (*pa == 0) return 0;
+      continue;
+    }
     signed char ca = (signed char)Folding<char, bCaseSensitive>::Fold(*pa);
     signed char cb = (signed char)Folding<char, bCaseSensitive>::Fold(*pb);
     if (ca != cb) return ca > cb ? 1 : -1;

@@ -82,7 +82,13 @@ template <class CH> CH *CopyOf(const CH *p, int ct)
 // Replaces the buffer held in `p` by a copy of `pText`; safe when pText points into the old buffer.
 template <class CH> void Assign(CH *&p, const CH *pText)
 {
-  CH *pNew = CopyOf(pText, TextLength(pText));
+  const int ct = TextLength(pText);
+  // A text as long as the one held is copied over it: strings assigned in a loop allocate once.
+  if (ct > 0 && TextLength(p) == ct) {
+    memmove(p, pText, ct * sizeof(CH));
+    return;
+  }
+  CH *pNew = CopyOf(pText, ct);
   TextTraits<CH>::Free(p);
   p = pNew;
 }

@@ -308,6 +308,64 @@ TEST_F(ResourceFile, EqualNamesAndEqualHashesKeepApart)
   EXPECT_EQ(resFindFileInStock("Data/AB.tst", strResolved), nullptr);
   EXPECT_EQ(resFindFileInStock("Data/@R.tst", strResolved), prfAt);
   delete prfAt;
+
+  // Names that differ only in bit 5 of a character that is no letter ('@' and '`', '1' and
+  // 0x11) are different names, though the index may hash them alike.
+  const char *astrNames[] = {"Data/@1.tst", "Data/`1.tst", "Data/@\x11.tst", "data/`\x11.TST"};
+  CResourceFile *aprf[4];
+  for (int i = 0; i < 4; i++) {
+    aprf[i] = new CResourceFile;
+    aprf[i]->SetFileName(astrNames[i]);
+  }
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(resFindFileInStock(astrNames[i], strResolved), aprf[i]) << i;
+    EXPECT_STREQ(strResolved, astrNames[i]);
+  }
+  for (int i = 0; i < 4; i++) delete aprf[i];
+}
+
+TEST_F(ResourceFile, NamesAreFoundWhateverTheirLengthPlaceInMemoryAndCase)
+{
+  // Every length around the four-character steps of the index's hash and comparison, the looked
+  // up text at every alignment, with its letters' case turned and with one character changed.
+  CStaticStackArray<CResourceFile *> saFiles;
+  CStaticStackArray<CString> saNames;
+  for (int ct = 1; ct <= 23; ct++) {
+    char achName[24] = {};
+    for (int i = 0; i < ct; i++) achName[i] = "aB3/x_Zq.9"[(i * 7 + ct) % 10];
+    const CString str(achName);
+    CResourceFile *prf = new CResourceFile;
+    prf->SetFileName(str);
+    saFiles.Push(prf);
+    saNames.Push(str);
+  }
+  CString strResolved;
+  char achBuffer[40];
+  for (long iName = 0; iName < saNames.Count(); iName++) {
+    const CString &strName = saNames[iName];
+    const int ct = strName.Length();
+    for (int iOffset = 0; iOffset < 4; iOffset++) {
+      char *pch = achBuffer + iOffset;
+      for (int i = 0; i <= ct; i++) pch[i] = chToUpper(strName[i]);
+      EXPECT_EQ(resFindFileInStock(pch, strResolved), saFiles[iName]) << pch;
+      EXPECT_STREQ(strResolved, pch);
+      for (int i = 0; i < ct; i++) {
+        const char chWas = pch[i];
+        pch[i] = '#';
+        EXPECT_EQ(resFindFileInStock(pch, strResolved), nullptr) << pch;
+        pch[i] = chWas;
+      }
+      // One character more or less is another name.
+      pch[ct] = 'k';
+      pch[ct + 1] = 0;
+      EXPECT_EQ(resFindFileInStock(pch, strResolved), nullptr) << pch;
+      pch[ct - 1] = 0;
+      if (ct > 1) {
+        EXPECT_NE(resFindFileInStock(pch, strResolved), saFiles[iName]) << pch;
+      }
+    }
+  }
+  for (long i = 0; i < saFiles.Count(); i++) delete saFiles[i];
 }
 
 TEST_F(ResourceFile, SharedResourcesLiveWithTheFileAndFreeOnesWithTheirReferences)

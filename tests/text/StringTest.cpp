@@ -102,6 +102,27 @@ TEST(String, ConstructionAssignmentAndIndexing)
   EXPECT_STREQ(str, "");
   str = std::move(strMoved);
   EXPECT_STREQ(str, "llo");
+  // A text of the same length is copied over the buffer; any other length gets its own, and
+  // the shared empty array is never written.
+  char *pchBefore = str.str_String;
+  str = "abc";
+  EXPECT_EQ(str.str_String, pchBefore);
+  EXPECT_STREQ(str, "abc");
+  str = "abcd";
+  EXPECT_STREQ(str, "abcd");
+  EXPECT_EQ(str[4], 0);
+  str = "ab";
+  EXPECT_STREQ(str, "ab");
+  EXPECT_EQ(str[2], 0);
+  str = "";
+  EXPECT_TRUE(strIsSharedEmpty(str.str_String));
+  str = "";
+  EXPECT_TRUE(strIsSharedEmpty(str.str_String));
+  str = "xy";
+  strCopy = str;
+  EXPECT_NE(strCopy.str_String, str.str_String);
+  strCopy.str_String[0] = 'q';
+  EXPECT_STREQ(str, "xy");
 
   CWString wstr(u"grüße");
   EXPECT_EQ(wstr.Length(), 5);
