@@ -547,9 +547,17 @@ bool CTextMetaReader::NextLine_t(void)
   for (;;) {
     long i = tr_iStart;
     long iLineEnd = -1, iNext = -1;
+    // The indentation, four blanks at a time, is passed once: the search for the line's end
+    // starts after it, and the trimming below goes on from there.
+    long ctIndent = -1;
     for (;;) {
       const char *pch = tr_pchBuffer + i;
       const char *pchEnd = tr_pchBuffer + tr_iEnd;
+      if (ctIndent < 0) {
+        unsigned long ulWord;
+        while (pchEnd - pch >= 4 && (memcpy(&ulWord, pch, 4), ulWord == 0x20202020UL)) pch += 4;
+        ctIndent = (long)(pch - tr_pchBuffer) - tr_iStart;
+      }
       pch = FindLineEnd(pch, pchEnd);
       i = (long)(pch - tr_pchBuffer);
       if (i < tr_iEnd) {
@@ -574,13 +582,10 @@ bool CTextMetaReader::NextLine_t(void)
       iLineEnd = iNext = tr_iEnd;
     }
     tr_iLine++;
-    const char *pchFirst = tr_pchBuffer + tr_iStart;
+    const char *pchFirst = tr_pchBuffer + tr_iStart + ctIndent;
     const char *pchLast = tr_pchBuffer + iLineEnd;
     tr_iStart = iNext;
-    // (indentation is taken four blanks a step)
-    unsigned long ulWord;
-    while (pchLast - pchFirst >= 4 && (memcpy(&ulWord, pchFirst, 4), ulWord == 0x20202020UL))
-      pchFirst += 4;
+    if (pchFirst > pchLast) pchFirst = pchLast;
     while (pchFirst < pchLast && IsBlank(*pchFirst)) pchFirst++;
     while (pchLast > pchFirst && IsBlank(pchLast[-1])) pchLast--;
     if (pchFirst == pchLast) continue;
@@ -625,13 +630,14 @@ void CTextMetaReader::MustNextLine_t(void)
 
 const char *CTextMetaReader::AfterName(const char *strName) const
 {
-  if (strName == nullptr || strName[0] == 0) return tr_pchLine;
-  const long ct = (long)strlen(strName);
-  if (ct > tr_ctLine) return nullptr;
-  for (long i = 0; i < ct; i++) {
+  if (strName == nullptr) return tr_pchLine;
+  // One pass: the name ends the comparison, a line too short fails it.
+  long i = 0;
+  for (; strName[i] != 0; i++) {
+    if (i == tr_ctLine) return nullptr;
     if (tr_pchLine[i] != strName[i] && Lower(tr_pchLine[i]) != Lower(strName[i])) return nullptr;
   }
-  return tr_pchLine + ct;
+  return tr_pchLine + i;
 }
 
 // The current line after its name and a colon, and the blanks after them.

@@ -570,6 +570,39 @@ TEST_F(MetaText, AByteOrderMarkAndOtherLineEndsAreAccepted)
       << strError;
 }
 
+TEST_F(MetaText, AnyIndentationAndPiecesEndingAnywhereInALineAreRead)
+{
+  // Every line indented anew (0 to 8 blanks, some with tabs among them), and a blank line after
+  // the header long enough that the reader's first piece of the stream ends at each of 48
+  // places in the lines after it: in indentation, in a name, between CR and LF.
+  const std::string strText = Write(Root(), true);
+  std::string strIndented;
+  long iLine = 0;
+  for (size_t i = 0; i < strText.size();) {
+    size_t iEnd = strText.find('\n', i);
+    iEnd = iEnd == std::string::npos ? strText.size() : iEnd + 1;
+    size_t iFirst = i;
+    while (iFirst < iEnd && strText[iFirst] == ' ') iFirst++;
+    std::string strIndent(iLine % 9, ' ');
+    if (iLine % 7 == 3) strIndent += "\t  ";
+    strIndented += strIndent + strText.substr(iFirst, iEnd - iFirst);
+    i = iEnd;
+    iLine++;
+  }
+  const size_t iAfterHeader = strIndented.find('\n') + 1;
+  for (long iCut = 0; iCut < 48; iCut++) {
+    SCOPED_TRACE(iCut);
+    const long ctBlank = 64 * 1024 - (long)iAfterHeader - 2 - iCut;
+    const std::string str = strIndented.substr(0, iAfterHeader) + std::string(ctBlank, ' ') +
+                            "\r\n" + strIndented.substr(iAfterHeader);
+    std::string strError;
+    CMetaPointer mp = Load(str, strError);
+    ASSERT_TRUE(mp.IsValid()) << strError;
+    ExpectSameGraph(*(CFlGraph *)mp.mp_pvObject);
+    TakeApart(mp);
+  }
+}
+
 TEST_F(MetaText, SavingUnderTheSwitchWritesTextAndMembersLoadByNameOrAlias)
 {
   CFlLeaf leaf;
