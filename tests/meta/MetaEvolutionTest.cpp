@@ -474,9 +474,7 @@ TEST_F(MetaEvolution, AFixedArrayThatIsGoneIsSkippedWhole)
     Save(strm, et.et_pdt, obj);
   }
   CEvoType et;
-  et.Begin<SEvoNumberAlone>(2);
-  et.Member(CTypeID("SLONG"), "ev_x", offsetof(SEvoNumberAlone, ev_x));
-  et.End();
+  DeclareNumberAlone(et, 2);
   CMetaPointer mp;
   ASSERT_EQ(Load(strm, mp), "");
   EXPECT_EQ(((SEvoNumberAlone *)mp.mp_pvObject)->ev_x, 4242);

@@ -160,27 +160,31 @@ TEST_F(ResourceMetaFiles, FilesThatReferToEachOtherLoad)
   delete prfPing;
 }
 
+// A new file of that name holding one new resource of type T.
+template <class T> CResourceFile *NewFileWith(const char *strName, T *&prs)
+{
+  CResourceFile *prf = new CResourceFile;
+  prf->SetFileName(strName);
+  prs = new T;
+  prf->RegisterResource(prs);
+  return prf;
+}
+
 TEST_F(ResourceMetaFiles, AReferenceBoundLaterThatDoesNotFitIsLeftNullAndSaidSo)
 {
   // Tick's resource 1 was a CTsConcreteA when Tock was saved with a reference to it; Tick was
   // saved again with a CRfNarrow as resource 1, referring to Tock.
   {
-    CResourceFile *prfTick = new CResourceFile;
-    prfTick->SetFileName("Data/Tick.rsc");
-    CTsConcreteA *pA = new CTsConcreteA;
-    prfTick->RegisterResource(pA);
-    CResourceFile *prfTock = new CResourceFile;
-    prfTock->SetFileName("Data/Tock.rsc");
-    CRfNarrow *pTock = new CRfNarrow;
-    prfTock->RegisterResource(pTock);
+    CTsConcreteA *pA;
+    CResourceFile *prfTick = NewFileWith("Data/Tick.rsc", pA);
+    CRfNarrow *pTock;
+    CResourceFile *prfTock = NewFileWith("Data/Tock.rsc", pTock);
     pTock->rn_pA = pA;
     prfTock->SaveFile_t();
     pTock->rn_pA = nullptr;
     delete prfTick;
-    CResourceFile *prfNewTick = new CResourceFile;
-    prfNewTick->SetFileName("Data/Tick.rsc");
-    CRfNarrow *pTick = new CRfNarrow;
-    prfNewTick->RegisterResource(pTick);
+    CRfNarrow *pTick;
+    CResourceFile *prfNewTick = NewFileWith("Data/Tick.rsc", pTick);
     pTick->rn_pAny = pTock;
     prfNewTick->SaveFile_t();
     pTick->rn_pAny = nullptr;
