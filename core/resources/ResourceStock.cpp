@@ -1,10 +1,8 @@
-// The stock list and its name index. The index has 1024 buckets, chosen by the top bits of the
-// name's own hash (StockHash) times a Fibonacci constant. A bucket keeps its entries in an array
-// sorted by the full hash, searched by halving, and compares names only among equal hashes and
-// lengths. A found entry moves to the head of its run of equal
-// hashes. Files with equal names may coexist (a replacement made while the original is still
-// there): a lookup finds the one that entered or was found last, and leaving removes the file's own
-// entry.
+// The stock list and its name index. The index is one open-addressed table of entries that
+// carry each name's own hash (StockHash), length and copy, probed linearly from the top bits of
+// the hash times a Fibonacci constant, at most half full. A look-up thus reads one run of slots
+// and one name. Files with equal names may coexist (a replacement made while the original is
+// still there): a look-up finds the newest, and leaving removes the file's own entry.
 #include "core/resources/ResourceStock.h"
 
 #include "core/frame/Console.h"
@@ -27,26 +25,23 @@ namespace QuennelEngine {
 
 namespace {
 
-const int STOCK_BUCKET_BITS = 10;
-const unsigned long STOCK_BUCKETS = 1UL << STOCK_BUCKET_BITS;
-
-struct StockEntry {
-  unsigned long se_ulHash;
-  CResourceFile *se_prf;
-  int se_ctLength; // of the file's name
-  char *se_strName; // the stock's own copy: a look-up need not reach into the file
+// One entry of the name index; a free slot has no file.
+struct StockSlot {
+  unsigned long ss_ulHash;
+  int ss_ctLength;          // of the file's name
+  CResourceFile *ss_prf;
+  char *ss_strName;         // the stock's own copy: a look-up need not reach into the file
+  unsigned long ss_ulEntry; // the order of entering: of equal names, the newest is found first
 };
-typedef CStaticStackArray<StockEntry> StockBucket;
 
 struct Stock {
   CDynamicContainer<CResourceFile> st_dcFiles;
-  StockBucket *st_asbBuckets = nullptr; // made on the first insertion
+  StockSlot *st_ass = nullptr; // made on the first insertion
+  unsigned long st_ulMask = 0;
+  int st_iShift = 32; // 32 - log2 of the slot count
+  long st_ctUsed = 0;
+  unsigned long st_ulEntries = 0;
 };
-
-StockBucket &BucketOf(Stock &st, unsigned long ulHash)
-{
-  return st.st_asbBuckets[(ulHash * 0x9E3779B1UL) >> (32 - STOCK_BUCKET_BITS)];
-}
 
 // Mixes a group of four characters into the hash. Bit 5 of each byte is dropped: it is what
 // tells ASCII's cases apart, the only ones that name comparisons fold.
@@ -99,20 +94,88 @@ Stock &TheStock(void)
   return *_pst;
 }
 
-// The first entry of the bucket whose hash is not below `ulHash`.
-long FirstAtOrAbove(const StockBucket &sb, unsigned long ulHash)
+inline unsigned long HomeOf(const Stock &st, unsigned long ulHash)
 {
-  long iLow = 0;
-  long iHigh = sb.Count();
-  while (iLow < iHigh) {
-    const long iMiddle = (iLow + iHigh) / 2;
-    if (sb[iMiddle].se_ulHash < ulHash) {
-      iLow = iMiddle + 1;
-    } else {
-      iHigh = iMiddle;
+  return (ulHash * 0x9E3779B1UL) >> st.st_iShift;
+}
+
+// Names of the stock compare as equal bytes almost always: four at a time while they are (both
+// texts are `ct` characters long), folding only after a difference.
+inline bool SameName(const char *strA, const char *strB, int ct)
+{
+  int i = 0;
+  for (; i + 4 <= ct; i += 4) {
+    unsigned long ulA, ulB;
+    memcpy(&ulA, strA + i, 4);
+    memcpy(&ulB, strB + i, 4);
+    if (ulA != ulB) break;
+  }
+  for (int j = i; j < ct; j++) {
+    if (strA[j] != strB[j]) return strCompare(strA + j, strB + j) == 0;
+  }
+  return true;
+}
+
+inline bool SameName(const StockSlot &ssA, const StockSlot &ssB)
+{
+  return ssA.ss_ulHash == ssB.ss_ulHash && ssA.ss_ctLength == ssB.ss_ctLength &&
+         SameName(ssA.ss_strName, ssB.ss_strName, ssA.ss_ctLength);
+}
+
+// Places an entry by linear probing. An entry of the same name that entered earlier gives its
+// slot to the newer one and is placed further on, so probes meet equal names newest first.
+void Place(Stock &st, StockSlot ss)
+{
+  for (unsigned long ul = HomeOf(st, ss.ss_ulHash);; ul = (ul + 1) & st.st_ulMask) {
+    StockSlot &ssAt = st.st_ass[ul];
+    if (ssAt.ss_prf == nullptr) {
+      ssAt = ss;
+      return;
+    }
+    if (ssAt.ss_ulEntry < ss.ss_ulEntry && SameName(ssAt, ss)) {
+      const StockSlot ssOlder = ssAt;
+      ssAt = ss;
+      ss = ssOlder;
     }
   }
-  return iLow;
+}
+
+// Doubles the table (or makes its first one) while it is half full or more.
+void MakeRoom(Stock &st)
+{
+  const unsigned long ctSlots = st.st_ass == nullptr ? 0 : st.st_ulMask + 1;
+  if ((unsigned long)(st.st_ctUsed + 1) * 2 <= ctSlots) return;
+  const unsigned long ctNew = ctSlots == 0 ? 1024 : ctSlots * 2;
+  StockSlot *assOld = st.st_ass;
+  st.st_ass = new StockSlot[ctNew]();
+  st.st_ulMask = ctNew - 1;
+  st.st_iShift = 32;
+  for (unsigned long ul = ctNew; ul > 1; ul >>= 1) st.st_iShift--;
+  for (unsigned long ul = 0; ul < ctSlots; ul++) {
+    if (assOld[ul].ss_prf != nullptr) Place(st, assOld[ul]);
+  }
+  delete[] assOld;
+}
+
+// Empties a slot and moves later entries of its probe run back into the gap, as linear probing
+// needs; entries of one home keep their order.
+void Remove(Stock &st, unsigned long ulGap)
+{
+  strFree(st.st_ass[ulGap].ss_strName);
+  st.st_ass[ulGap] = StockSlot();
+  st.st_ctUsed--;
+  for (unsigned long ul = (ulGap + 1) & st.st_ulMask;; ul = (ul + 1) & st.st_ulMask) {
+    StockSlot &ss = st.st_ass[ul];
+    if (ss.ss_prf == nullptr) return;
+    // The entry may move back unless its home lies after the gap, up to where it stands.
+    const unsigned long ulHome = HomeOf(st, ss.ss_ulHash);
+    const bool bHomeAfterGap = ulGap <= ul ? (ulGap < ulHome && ulHome <= ul)
+                                           : (ulGap < ulHome || ulHome <= ul);
+    if (bHomeAfterGap) continue;
+    st.st_ass[ulGap] = ss;
+    ss = StockSlot();
+    ulGap = ul;
+  }
 }
 
 } // namespace
@@ -130,18 +193,14 @@ void EnterStock(CResourceFile *prf)
   CSyncLock sl(resGetFileStockMutex());
   Stock &st = TheStock();
   st.st_dcFiles.Add(prf);
-  if (st.st_asbBuckets == nullptr) {
-    st.st_asbBuckets = new StockBucket[STOCK_BUCKETS];
-    for (unsigned long i = 0; i < STOCK_BUCKETS; i++) st.st_asbBuckets[i].SetAllocationStep(4);
-  }
-  int ctLength;
-  const unsigned long ulHash = StockHash(prf->GetFileName(), ctLength);
-  StockBucket &sb = BucketOf(st, ulHash);
-  // At the head of its run of equal hashes: the newest is found first.
-  const long iAt = FirstAtOrAbove(sb, ulHash);
-  sb.Push();
-  for (long i = sb.Count() - 1; i > iAt; i--) sb[i] = sb[i - 1];
-  sb[iAt] = StockEntry{ulHash, prf, ctLength, strDuplicate(prf->GetFileName())};
+  MakeRoom(st);
+  StockSlot ss;
+  ss.ss_ulHash = StockHash(prf->GetFileName(), ss.ss_ctLength);
+  ss.ss_prf = prf;
+  ss.ss_strName = strDuplicate(prf->GetFileName());
+  ss.ss_ulEntry = ++st.st_ulEntries;
+  Place(st, ss);
+  st.st_ctUsed++;
 }
 
 void LeaveStock(CResourceFile *prf)
@@ -149,15 +208,16 @@ void LeaveStock(CResourceFile *prf)
   CSyncLock sl(resGetFileStockMutex());
   Stock &st = TheStock();
   st.st_dcFiles.Remove(prf);
-  if (st.st_asbBuckets == nullptr) return;
+  if (st.st_ass == nullptr) return;
   int ctLength;
   const unsigned long ulHash = StockHash(prf->GetFileName(), ctLength);
-  StockBucket &sb = BucketOf(st, ulHash);
-  for (long i = FirstAtOrAbove(sb, ulHash); i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
-    if (sb[i].se_prf != prf) continue;
-    strFree(sb[i].se_strName);
-    sb.Delete(i);
-    return;
+  for (unsigned long ul = HomeOf(st, ulHash);; ul = (ul + 1) & st.st_ulMask) {
+    const StockSlot &ss = st.st_ass[ul];
+    if (ss.ss_prf == nullptr) return;
+    if (ss.ss_prf == prf) {
+      Remove(st, ul);
+      return;
+    }
   }
 }
 
@@ -167,20 +227,6 @@ const CDynamicContainer<CResourceFile> &StockFiles(void)
 }
 
 } // namespace ResourcesPrivate
-
-// Names of the stock compare as equal bytes almost always: four at a time while they are (both
-// texts are `ct` characters long), folding only after a difference.
-static inline bool SameName(const char *strA, const char *strB, int ct)
-{
-  int i = 0;
-  for (; i + 4 <= ct; i += 4) {
-    unsigned long ulA, ulB;
-    memcpy(&ulA, strA + i, 4);
-    memcpy(&ulB, strB + i, 4);
-    if (ulA != ulB) break;
-  }
-  return strCompare(strA + i, strB + i) == 0;
-}
 
 CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
 {
@@ -195,20 +241,16 @@ CResourceFile *resFindFileInStock(const CString &strPath, CString &strResolved)
     strResolved = filFileReplaceHistory(strPath);
     ulHash = StockHash(strResolved, ctLength);
   }
-  Stock &st = TheStock();
-  if (st.st_asbBuckets == nullptr) return nullptr;
-  StockBucket &sb = BucketOf(st, ulHash);
-  const long iRun = FirstAtOrAbove(sb, ulHash);
-  for (long i = iRun; i < sb.Count() && sb[i].se_ulHash == ulHash; i++) {
-    const StockEntry se = sb[i];
-    if (se.se_ctLength != ctLength || !SameName(se.se_strName, strResolved, ctLength)) {
-      continue;
+  const Stock &st = TheStock();
+  if (st.st_ass == nullptr) return nullptr;
+  for (unsigned long ul = HomeOf(st, ulHash);; ul = (ul + 1) & st.st_ulMask) {
+    const StockSlot &ss = st.st_ass[ul];
+    if (ss.ss_prf == nullptr) return nullptr;
+    if (ss.ss_ulHash == ulHash && ss.ss_ctLength == ctLength &&
+        SameName(ss.ss_strName, strResolved, ctLength)) {
+      return ss.ss_prf;
     }
-    for (long j = i; j > iRun; j--) sb[j] = sb[j - 1];
-    sb[iRun] = se;
-    return se.se_prf;
   }
-  return nullptr;
 }
 
 CDynamicContainer<CResourceFile> resListResourceFiles(void)

@@ -118,7 +118,9 @@ static CString PrefixBeforeStar(const CString &str)
 static bool MayBeWorld(const char *strName, int ct = -1)
 {
   if (ct < 0) ct = (int)strlen(strName);
-  return ct >= 4 && strName[ct - 4] == '.' && strCompare(strName + ct - 3, "wld") == 0;
+  // (the case of ASCII letters is bit 5, and only 'W', 'L' and 'D' turn into these so)
+  return ct >= 4 && strName[ct - 4] == '.' && (strName[ct - 3] | 0x20) == 'w' &&
+         (strName[ct - 2] | 0x20) == 'l' && (strName[ct - 1] | 0x20) == 'd';
 }
 
 bool filReplaceHistoryKeeps(const char *strName, int ctLength)

@@ -324,6 +324,42 @@ TEST_F(ResourceFile, EqualNamesAndEqualHashesKeepApart)
   for (int i = 0; i < 4; i++) delete aprf[i];
 }
 
+TEST_F(ResourceFile, OfEqualNamesTheNewestIsFoundWhileTheStockGrowsAndShrinks)
+{
+  // Three files of one name enter between thousands of others (the index grows meanwhile);
+  // then the others go in an order that moves entries around, and the equal names leave.
+  CStaticStackArray<CResourceFile *> saOthers;
+  CResourceFile *aprfSame[3];
+  CString strResolved;
+  for (int i = 0; i < 4500; i++) {
+    if (i % 1500 == 0) {
+      aprfSame[i / 1500] = new CResourceFile;
+      aprfSame[i / 1500]->SetFileName(i == 1500 ? "data/SAME.tst" : "Data/Same.tst");
+      EXPECT_EQ(resFindFileInStock("Data/Same.tst", strResolved), aprfSame[i / 1500]);
+    }
+    CResourceFile *prf = new CResourceFile;
+    prf->SetFileName(strFormat("Data/Other%1.tst", i));
+    saOthers.Push(prf);
+  }
+  EXPECT_EQ(resFindFileInStock("DATA/same.tst", strResolved), aprfSame[2]);
+  for (long i = 0; i < saOthers.Count(); i += 3) {
+    delete saOthers[i];
+    saOthers[i] = nullptr;
+  }
+  for (long i = 0; i < saOthers.Count(); i++) {
+    CResourceFile *prf = resFindFileInStock(strFormat("Data/Other%1.tst", i), strResolved);
+    ASSERT_EQ(prf, saOthers[i]) << i;
+  }
+  delete aprfSame[2];
+  EXPECT_EQ(resFindFileInStock("Data/Same.tst", strResolved), aprfSame[1]);
+  delete aprfSame[0];
+  EXPECT_EQ(resFindFileInStock("Data/Same.tst", strResolved), aprfSame[1]);
+  delete aprfSame[1];
+  EXPECT_EQ(resFindFileInStock("Data/Same.tst", strResolved), nullptr);
+  for (long i = 0; i < saOthers.Count(); i++) delete saOthers[i];
+  EXPECT_EQ(resFindFileInStock("Data/Other1.tst", strResolved), nullptr);
+}
+
 TEST_F(ResourceFile, NamesAreFoundWhateverTheirLengthPlaceInMemoryAndCase)
 {
   // Every length around the four-character steps of the index's hash and comparison, the looked

@@ -489,6 +489,23 @@ TEST_F(FileSystem, ReplaceHistory)
   EXPECT_STREQ(filFileReplaceHistory("Levels/a.wld"), "Levels/a.wld");
   WriteFile("Levels/a.tex", "raw");
   EXPECT_STREQ(filFileReplaceHistory("Levels/a.wld"), "Levels/a.tex");
+  EXPECT_STREQ(filFileReplaceHistory("Levels/A.WLD"), "Levels/A.tex");
+  // The shortcut of look-ups agrees: only loaded pairs, or a world's name while raw loading is
+  // allowed, may change a name.
+  EXPECT_FALSE(filReplaceHistoryKeeps("Other.tex"));
+  filClearReplaceHistory();
+  EXPECT_TRUE(filReplaceHistoryKeeps("Other.tex"));
+  for (const char *str : {"Levels/a.wld", "Levels/A.WLD", "x.wLd"}) {
+    EXPECT_FALSE(filReplaceHistoryKeeps(str)) << str;
+    EXPECT_FALSE(filReplaceHistoryKeeps(str, (int)strlen(str))) << str;
+  }
+  for (const char *str : {"Levels/awld", "a.wlx", "wld", ".wl", "a.w1d", "a.wl", ""}) {
+    EXPECT_TRUE(filReplaceHistoryKeeps(str)) << str;
+  }
+  const int bRaw = md_bAllowRawLoading;
+  md_bAllowRawLoading = 0;
+  EXPECT_TRUE(filReplaceHistoryKeeps("Levels/a.wld"));
+  md_bAllowRawLoading = bRaw;
   filClearReplaceHistory();
 }
 
