@@ -139,11 +139,16 @@ static inline const void *KeyOf(const void *pvKey)
   return *(const void *const *)pvKey;
 }
 
-static unsigned long HashAddress(const void *pvKey)
+static inline unsigned long HashOfAddress(const void *pv)
 {
   // Blocks are 8-byte aligned: the low bits carry nothing.
-  unsigned long ul = (unsigned long)((uintptr_t)KeyOf(pvKey) >> 3) * 2654435761UL;
+  unsigned long ul = (unsigned long)((uintptr_t)pv >> 3) * 2654435761UL;
   return ul ^ (ul >> 15);
+}
+
+static unsigned long HashAddress(const void *pvKey)
+{
+  return HashOfAddress(KeyOf(pvKey));
 }
 
 static int CompareAddress(long slValue, const void *pvKey)
@@ -155,6 +160,26 @@ static int CompareBlock(long slValue, const void *pvKey)
 {
   const HandleBinding &hb = Binding(slValue);
   return hb.hb_pvBlock == KeyOf(pvKey) && hb.hb_iBlockPrev == -1;
+}
+
+// The head of a marked block's chain, or -1: the block map's own search (FindObject with
+// CompareBlock) with the hash and the comparison inline, as every free of a marked block asks.
+static long FindBlockHead(const void *pBlock)
+{
+  const CSimpleHashTable &sht = *_hv_pshtBlocks;
+  if (sht.count <= 0) return -1;
+  long iCompartment = (long)(HashOfAddress(pBlock) % (unsigned long)sht.count);
+  for (long i = 0; i < sht.count; i++) {
+    const long *psl = sht.compartments[iCompartment].shc_aslValues;
+    for (int iSlot = 0; iSlot < SHT_SLOTS; iSlot++) {
+      const long slValue = psl[iSlot];
+      if (slValue == -1) return -1;
+      const HandleBinding &hb = Binding(slValue);
+      if (hb.hb_pvBlock == pBlock && hb.hb_iBlockPrev == -1) return slValue;
+    }
+    if (++iCompartment == sht.count) iCompartment = 0;
+  }
+  return -1;
 }
 
 static void RefillAddresses(void)
@@ -254,7 +279,7 @@ static void LinkToBlock(long iBinding, void *pBlock)
   hb.hb_iBlockNext = hb.hb_iBlockPrev = -1;
   if (pBlock == nullptr) return;
   if (!(iBinding & HV_OVERFLOW)) _hv_ctOutsideBlocks--;
-  long iHead = _hv_pshtBlocks->FindObject(&pBlock);
+  long iHead = FindBlockHead(pBlock);
   if (iHead < 0) {
     AddBlockEntry(pBlock, iBinding);
     hb.hb_pvBlock = pBlock;
@@ -435,7 +460,7 @@ static void DismissBlock(void *p)
 {
   TableLock tl;
   if (_hv_bGrowing || _hv_pshtAddresses == nullptr) return;
-  long iBinding = _hv_pshtBlocks->FindObject(&p);
+  long iBinding = FindBlockHead(p);
   if (iBinding >= 0) _hv_ctBlocksLive--;
   while (iBinding >= 0) {
     HandleBinding &hb = Binding(iBinding);
