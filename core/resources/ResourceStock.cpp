@@ -28,7 +28,7 @@ namespace {
 // One entry of the name index; a free slot has no file.
 struct StockSlot {
   unsigned long ss_ulHash;
-  int ss_ctLength;          // of the file's name
+  int ss_ctLength; // of the file's name
   CResourceFile *ss_prf;
   char *ss_strName;         // the stock's own copy: a look-up need not reach into the file
   unsigned long ss_ulEntry; // the order of entering: of equal names, the newest is found first
@@ -169,8 +169,8 @@ void Remove(Stock &st, unsigned long ulGap)
     if (ss.ss_prf == nullptr) return;
     // The entry may move back unless its home lies after the gap, up to where it stands.
     const unsigned long ulHome = HomeOf(st, ss.ss_ulHash);
-    const bool bHomeAfterGap = ulGap <= ul ? (ulGap < ulHome && ulHome <= ul)
-                                           : (ulGap < ulHome || ulHome <= ul);
+    const bool bHomeAfterGap =
+        ulGap <= ul ? (ulGap < ulHome && ulHome <= ul) : (ulGap < ulHome || ulHome <= ul);
     if (bHomeAfterGap) continue;
     st.st_ass[ulGap] = ss;
     ss = StockSlot();
