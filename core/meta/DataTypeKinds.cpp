@@ -280,7 +280,8 @@ CDataType_Container::CDataType_Container(DataTypeType dtt, const char *strName, 
 CDataType_Struct::CDataType_Struct(void)
     : dtst_idEditorName(mdInvalidIdent()), dtst_idAlias(mdInvalidIdent()), dtst_ctMembers(0),
       dtst_asmMembers(nullptr), dtst_ctOtherTypes(0), dtst_atidOtherTypes(nullptr),
-      dtst_ulClassFlags(0), dtst_ctHints(0), dtst_adthHints(nullptr), dtst_apdiInstances(nullptr)
+      dtst_ulClassFlags(0), dtst_ulNoDerivedAt(0), dtst_ctHints(0), dtst_adthHints(nullptr),
+      dtst_apdiInstances(nullptr)
 {
   dt_dttKind = DTT_STRUCT;
 }
@@ -298,7 +299,8 @@ CDataType_Struct::CDataType_Struct(const char *strName, long iFormat,
       dtst_asmMembers(CopyRecords(asm_, ctMembers)),
       dtst_ctOtherTypes(atidOtherTypes == nullptr || ctOtherTypes < 0 ? 0 : ctOtherTypes),
       dtst_atidOtherTypes(CopyRecords(atidOtherTypes, ctOtherTypes)),
-      dtst_ulClassFlags(ulClassFlags), dtst_ctHints(adth == nullptr || ctHints < 0 ? 0 : ctHints),
+      dtst_ulClassFlags(ulClassFlags), dtst_ulNoDerivedAt(0),
+      dtst_ctHints(adth == nullptr || ctHints < 0 ? 0 : ctHints),
       dtst_adthHints(CopyRecords(adth, ctHints)), dtst_apdiInstances(apdiInstances)
 {
 }
@@ -309,7 +311,7 @@ CDataType_Struct::CDataType_Struct(const CDataType_Struct &dt)
       dtst_asmMembers(CopyRecords(dt.dtst_asmMembers, dt.dtst_ctMembers)),
       dtst_ctOtherTypes(dt.dtst_ctOtherTypes),
       dtst_atidOtherTypes(CopyRecords(dt.dtst_atidOtherTypes, dt.dtst_ctOtherTypes)),
-      dtst_ulClassFlags(dt.dtst_ulClassFlags), dtst_ctHints(dt.dtst_ctHints),
+      dtst_ulClassFlags(dt.dtst_ulClassFlags), dtst_ulNoDerivedAt(0), dtst_ctHints(dt.dtst_ctHints),
       dtst_adthHints(CopyRecords(dt.dtst_adthHints, dt.dtst_ctHints)),
       dtst_apdiInstances(dt.dtst_apdiInstances)
 {
@@ -333,6 +335,7 @@ CDataType_Struct &CDataType_Struct::operator=(const CDataType_Struct &dt)
   dtst_ctOtherTypes = dt.dtst_ctOtherTypes;
   dtst_atidOtherTypes = atid;
   dtst_ulClassFlags = dt.dtst_ulClassFlags;
+  dtst_ulNoDerivedAt = 0;
   dtst_ctHints = dt.dtst_ctHints;
   dtst_adthHints = adth;
   dtst_apdiInstances = dt.dtst_apdiInstances;

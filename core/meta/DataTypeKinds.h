@@ -237,6 +237,9 @@ public:
   long dtst_ctOtherTypes;
   CTypeID *dtst_atidOtherTypes;
   unsigned long dtst_ulClassFlags; // DTCF_...
+  // The registry's generation at which no registered class derived from this one (0: not known;
+  // a copy starts at 0).
+  unsigned long dtst_ulNoDerivedAt;
   long dtst_ctHints;
   CDataType_Hint *dtst_adthHints;
   CDataInstance **dtst_apdiInstances; // not owned

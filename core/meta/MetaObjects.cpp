@@ -10,6 +10,7 @@
 #include "core/meta/MetaFiles.h"
 #include "core/meta/Object.h"
 #include "core/meta/TypeRegistry.h"
+#include "core/meta/TypeRegistryPrivate.h"
 #include "core/streams/FileSystem.h"
 #include "core/streams/Stream.h"
 #include "core/text/FormatArgs.h"
@@ -146,7 +147,8 @@ CMetaPointer mdNewArray(CTypeID tid, long ctCount)
 CDataType *mdGetDynamicType(CDataType *pdt, void *pv)
 {
   if (pdt == nullptr || pv == nullptr || pdt->dt_dttKind != DTT_STRUCT ||
-      !(static_cast<CDataType_Struct *>(pdt)->dtst_ulClassFlags & DTCF_HASGETDATATYPE)) {
+      !(static_cast<CDataType_Struct *>(pdt)->dtst_ulClassFlags & DTCF_HASGETDATATYPE) ||
+      mdHasNoDerivedClass(static_cast<CDataType_Struct *>(pdt))) {
     return pdt;
   }
   CDataType *pdtReal = static_cast<CObject *>(pv)->mdGetDataType();

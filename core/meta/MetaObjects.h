@@ -52,7 +52,8 @@ CORE_API MetaFunction mdFindFunction(CDataType *pdt, int iSlot);
 CORE_API int mdHasHookInParts(CDataType *pdt, int iSlot);
 
 // The descriptor the object really has: a reflected class's own (through its mdGetDataType()),
-// else `pdt`.
+// else `pdt`. A class that no registered class derives from (as of the last mdUpdateTypeTables,
+// with nothing registered or removed since) is its objects' type without the virtual call.
 CORE_API CDataType *mdGetDynamicType(CDataType *pdt, void *pv);
 
 // The object this one stands for (the type's GetFinalObject operation), or `mp` itself.

@@ -1,4 +1,5 @@
 #include "core/meta/TypeRegistry.h"
+#include "core/meta/TypeRegistryPrivate.h"
 
 #include "core/frame/CodeGuard.h"
 #include "core/frame/Console.h"
@@ -19,6 +20,16 @@ namespace QuennelEngine {
 
 static CSyncMutex _md_smMeta;
 const CPointerMap *_md_ppmTypeNames = nullptr;
+unsigned long _md_ulTypeGeneration = 1;
+
+// Moves the registry's generation on (under the meta mutex): what the last update found about
+// derived classes no longer holds.
+static void ChangeGeneration(void)
+{
+  unsigned long ul = _md_ulTypeGeneration + 1;
+  if (ul == 0) ul = 1;
+  __atomic_store_n(&_md_ulTypeGeneration, ul, __ATOMIC_RELEASE);
+}
 
 CSyncMutex *mdGetMetaMutex(void)
 {
@@ -153,6 +164,7 @@ void mdRegister(CDataType *pdt)
   reg.r_dcTypes.Add(pdt);
   AddToTables(reg.r_dcTypes.Count() - 1);
   _md_ctPending++;
+  ChangeGeneration();
 }
 
 long mdGetPendingTypesCount(void)
@@ -218,6 +230,7 @@ void mdUnregister(CDataType *pdt)
   CSyncLock sl(&_md_smMeta);
   Registry &reg = RegRaw();
   if (!reg.r_dcTypes.Remove(pdt)) return;
+  ChangeGeneration();
   // Positions moved: the tables are rebuilt before the next lookup, once for a whole module's
   // types.
   reg.r_bStale = true;
@@ -512,6 +525,27 @@ bool CheckUnique(CDataType *pdt)
 
 } // namespace
 
+// Records which structures no registered class derives from, for the next generation, and only
+// then makes that generation current: a reader without the mutex sees either no marks or all.
+static void MarkClassesWithoutDerived(Registry &reg)
+{
+  unsigned long ulNext = _md_ulTypeGeneration + 1;
+  if (ulNext == 0) ulNext = 1;
+  for (CDataType *pdt : reg.r_dcTypes) {
+    if (pdt->dt_dttKind == DTT_STRUCT)
+      __atomic_store_n(&static_cast<CDataType_Struct *>(pdt)->dtst_ulNoDerivedAt, ulNext,
+                       __ATOMIC_RELAXED);
+  }
+  for (CDataType *pdt : reg.r_dcTypes) {
+    if (pdt->dt_dttKind != DTT_STRUCT) continue;
+    CDataType_Struct *pdtstBase =
+        mdAsStruct(static_cast<CDataType_Struct *>(pdt)->dtst_tidBase.Resolve());
+    if (pdtstBase != nullptr)
+      __atomic_store_n(&pdtstBase->dtst_ulNoDerivedAt, 0UL, __ATOMIC_RELAXED);
+  }
+  __atomic_store_n(&_md_ulTypeGeneration, ulNext, __ATOMIC_RELEASE);
+}
+
 long mdUpdateTypeTables(void)
 {
   CSyncLock sl(&_md_smMeta);
@@ -536,6 +570,7 @@ long mdUpdateTypeTables(void)
       ctFailed++;
     }
   }
+  MarkClassesWithoutDerived(reg);
   return ctFailed;
 }
 

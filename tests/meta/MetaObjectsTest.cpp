@@ -90,6 +90,24 @@ MD_CLASS_END()
 
 MD_TYPEDEF(CMoTestCountedAlias, "CMoTestCounted")
 
+// A class that nothing registered derives from, and a C++ class derived from it whose objects
+// name a descriptor that a test registers and removes, as a library that loads and unloads.
+class CMoTestLeaf : public CObject {
+  MD_DECLARE_CLASS(CMoTestLeaf)
+  long ml_iValue = 0;
+};
+
+MD_CLASS_BEGIN(CMoTestLeaf, CObject, 1)
+MD_MEMBER(ml_iValue, 0, "Value")
+MD_CLASS_END()
+
+CDataType *_pdtMoTestLate = nullptr;
+
+class CMoTestLate : public CMoTestLeaf {
+public:
+  CDataType *mdGetDataType(void) const override { return _pdtMoTestLate; }
+};
+
 class CMoTestAbstract : public CObject {
   MD_DECLARE_CLASS(CMoTestAbstract)
   virtual long Pure(void) const = 0;
@@ -496,6 +514,40 @@ TEST_F(MetaObjects, AnObjectSeenThroughItsBaseIsDeletedAsWhatItIs)
   EXPECT_EQ(1, CMoTestCountedDerived::ctDestroyedDerived);
   spDerived.ExpectBalanced();
   spCounted.ExpectBalanced(0);
+}
+
+// The dynamic type of a class that nothing derives from skips the virtual call; a class
+// registered later must still be seen at once, and one removed no longer.
+TEST_F(MetaObjects, TheDynamicTypeFollowsClassesRegisteredAndRemovedLater)
+{
+  CDataType *pdtLeaf = CMoTestLeaf::md_pdtDataType;
+  CDataType_Struct *pdtLate = new CDataType_Struct(
+      "CMoTestLate", 1, nullptr, CTypeID("CMoTestLeaf"), 0, nullptr, 0, nullptr, 0,
+      DTCF_HASGETDATATYPE, sizeof(CMoTestLate), nullptr, nullptr, 0, nullptr, nullptr);
+  _pdtMoTestLate = pdtLate;
+  CMoTestLeaf oLeaf;
+  CMoTestLate oLate;
+  mdUpdateTypeTables();
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLeaf), pdtLeaf);
+  // (the object names a descriptor that is not registered)
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLate), pdtLeaf);
+
+  mdRegister(pdtLate);
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLate), pdtLate) << "before the type update";
+  mdUpdateTypeTables();
+  EXPECT_TRUE(mdIsDerivedFrom(pdtLate, pdtLeaf));
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLate), pdtLate) << "after the type update";
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLeaf), pdtLeaf);
+  EXPECT_EQ(mdGetDynamicType(pdtLate, &oLate), pdtLate);
+
+  mdUnregister(pdtLate);
+  mdUpdateTypeTables();
+  EXPECT_EQ(mdGetDynamicType(pdtLeaf, &oLate), pdtLeaf);
+  // A copy of a descriptor knows nothing of the registry: it asks the object.
+  CDataType_Struct dtCopy(*static_cast<CDataType_Struct *>(pdtLeaf));
+  EXPECT_EQ(mdGetDynamicType(&dtCopy, &oLate), pdtLate);
+  mdDeleteDeclaredType(pdtLate);
+  _pdtMoTestLate = nullptr;
 }
 
 TEST_F(MetaObjects, ASmartPointerCellReleasesItsTarget)
