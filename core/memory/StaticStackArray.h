@@ -139,10 +139,14 @@ private:
     sa_ctUsed++;
     return *p;
   }
+  // The test inline, the growing out of line: a Push stays small enough to be inlined.
   void Grow(long ct)
   {
-    long ctNeeded = sa_ctUsed + ct;
-    if (ctNeeded <= sa_ctAllocated) return;
+    if (QE_LIKELY(sa_ctUsed + ct <= sa_ctAllocated)) return;
+    GrowFor(sa_ctUsed + ct);
+  }
+  QE_NOINLINE void GrowFor(long ctNeeded)
+  {
     long ctGrown = sa_ctAllocated + (sa_ctStep > sa_ctUsed / 2 ? sa_ctStep : sa_ctUsed / 2);
     Reserve(ctGrown > ctNeeded ? ctGrown : ctNeeded);
   }

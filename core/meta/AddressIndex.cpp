@@ -133,7 +133,7 @@ void CAddressIndex::GrowPage(Page &p)
   FreeSlots(asOld, ctOld);
 }
 
-void CAddressIndex::Add(const void *pv, long i)
+void CAddressIndex::AddSlow(const void *pv, long i)
 {
   Page &p = AddPage(PageOf(pv));
   if ((p.p_ctUsed + 1) * 2 > p.p_ulMask + 1u && p.p_iShift > 0) GrowPage(p);

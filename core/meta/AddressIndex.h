@@ -16,8 +16,23 @@ public:
   ~CAddressIndex(void);
   CAddressIndex(const CAddressIndex &) = delete;
   CAddressIndex &operator=(const CAddressIndex &) = delete;
-  // Stores the position of `pv` (a later one replaces an earlier one).
-  void Add(const void *pv, long i);
+  // Stores the position of `pv` (a later one replaces an earlier one). Inline when the address's
+  // page has a table with room and the address's home slot is free, as it mostly is.
+  void Add(const void *pv, long i)
+  {
+    Page *pp = const_cast<Page *>(FindPage(PageOf(pv)));
+    if (pp != nullptr && (pp->p_ctUsed + 1) * 2 <= pp->p_ulMask + 1u) {
+      Slot &s = pp->p_aSlots[HomeOf(pv, *pp)];
+      if (s.s_pv == nullptr) {
+        s.s_pv = pv;
+        s.s_i = i;
+        pp->p_ctUsed++;
+        ai_ctEntries++;
+        return;
+      }
+    }
+    AddSlow(pv, i);
+  }
   // The position of `pv`, or -1.
   long Find(const void *pv) const
   {
@@ -61,6 +76,7 @@ private:
       if (p.p_ulPage == ulPage) return &p;
     }
   }
+  void AddSlow(const void *pv, long i);
   Page &AddPage(unsigned long ulPage);
   void GrowDirectory(void);
   void GrowPage(Page &p);

@@ -7,6 +7,7 @@
 #include "core/meta/MetaObjects.h"
 #include "core/meta/MetaSettings.h"
 #include "core/meta/Object.h"
+#include "core/meta/TypeRegistryPrivate.h"
 #include "core/text/FormatArgs.h"
 #include "core/text/Translation.h"
 
@@ -68,7 +69,7 @@ static long CollectReference(CMetaContext *pmc, CMetaPointer mp, unsigned long u
 {
   const MetaSwitches &ms = pmc->mc_ms;
   if (mp.mp_pvObject == nullptr || mp.mp_pdtType == nullptr) return -1;
-  mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
+  mp.mp_pdtType = mdDynamicTypeOf(mp.mp_pdtType, mp.mp_pvObject);
   const bool bPlain = IsPlainTarget(pmc, mp.mp_pdtType);
   MetaResourceInfo mri =
       bPlain ? MetaResourceInfo{0, 0, 0, 0, nullptr, nullptr} : mdInspectResource(mp);
@@ -77,7 +78,7 @@ static long CollectReference(CMetaContext *pmc, CMetaPointer mp, unsigned long u
     CMetaPointer mpFinal = mdGetFinalObject(mp);
     if (mpFinal.IsValid() && mpFinal != mp) {
       mp = mpFinal;
-      mp.mp_pdtType = mdGetDynamicType(mp.mp_pdtType, mp.mp_pvObject);
+      mp.mp_pdtType = mdDynamicTypeOf(mp.mp_pdtType, mp.mp_pvObject);
       mri = mdInspectResource(mp);
     }
   }

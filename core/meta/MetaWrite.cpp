@@ -206,15 +206,18 @@ WriteState CurrentWriteState_t(void)
 
 // The object index of a reference target: by its address, else by what it stands for (the
 // collection indexes final objects).
-long TargetIndexIn(const CMetaContext *pmc, CDataType *pdtTarget, void *pv)
+QE_NOINLINE long FinalTargetIndexIn(const CMetaContext *pmc, CDataType *pdtTarget, void *pv)
+{
+  if (pdtTarget == nullptr) return -1;
+  CMetaPointer mpFinal = mdGetFinalObject(CMetaPointer(pdtTarget, pv));
+  return mpFinal.mp_pvObject != pv ? mdIndexOfObjectIn(pmc, mpFinal.mp_pvObject) : -1;
+}
+// (inline: it runs once for every reference written)
+inline long TargetIndexIn(const CMetaContext *pmc, CDataType *pdtTarget, void *pv)
 {
   if (pv == nullptr) return -1;
-  long i = mdIndexOfObjectIn(pmc, pv);
-  if (i < 0 && pdtTarget != nullptr) {
-    CMetaPointer mpFinal = mdGetFinalObject(CMetaPointer(pdtTarget, pv));
-    if (mpFinal.mp_pvObject != pv) i = mdIndexOfObjectIn(pmc, mpFinal.mp_pvObject);
-  }
-  return i;
+  const long i = mdIndexOfObjectIn(pmc, pv);
+  return i >= 0 ? i : FinalTargetIndexIn(pmc, pdtTarget, pv);
 }
 
 void WriteDefaultIn(const WriteState &ws, CMetaFrame &mf);

@@ -1,6 +1,7 @@
 #pragma once
 // What Core's own hot paths read of the registry without the meta mutex.
 #include "core/meta/DataTypeKinds.h"
+#include "core/meta/MetaObjects.h"
 
 namespace QuennelEngine {
 
@@ -14,6 +15,16 @@ inline bool mdHasNoDerivedClass(const CDataType_Struct *pdtst)
 {
   const unsigned long ul = __atomic_load_n(&pdtst->dtst_ulNoDerivedAt, __ATOMIC_RELAXED);
   return ul != 0 && ul == __atomic_load_n(&_md_ulTypeGeneration, __ATOMIC_ACQUIRE);
+}
+
+// mdGetDynamicType with the common case inline: a class that nothing derives from.
+inline CDataType *mdDynamicTypeOf(CDataType *pdt, void *pv)
+{
+  if (pdt != nullptr && pdt->dt_dttKind == DTT_STRUCT &&
+      mdHasNoDerivedClass(static_cast<CDataType_Struct *>(pdt))) {
+    return pdt;
+  }
+  return mdGetDynamicType(pdt, pv);
 }
 
 } // namespace QuennelEngine
