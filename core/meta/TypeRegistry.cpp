@@ -22,13 +22,17 @@ static CSyncMutex _md_smMeta;
 const CPointerMap *_md_ppmTypeNames = nullptr;
 unsigned long _md_ulTypeGeneration = 1;
 
+// The registry's next generation (never 0, which marks nothing).
+static unsigned long NextGeneration(void)
+{
+  return _md_ulTypeGeneration + 1 == 0 ? 1 : _md_ulTypeGeneration + 1;
+}
+
 // Moves the registry's generation on (under the meta mutex): what the last update found about
 // derived classes no longer holds.
 static void ChangeGeneration(void)
 {
-  unsigned long ul = _md_ulTypeGeneration + 1;
-  if (ul == 0) ul = 1;
-  __atomic_store_n(&_md_ulTypeGeneration, ul, __ATOMIC_RELEASE);
+  __atomic_store_n(&_md_ulTypeGeneration, NextGeneration(), __ATOMIC_RELEASE);
 }
 
 CSyncMutex *mdGetMetaMutex(void)
@@ -529,8 +533,7 @@ bool CheckUnique(CDataType *pdt)
 // then makes that generation current: a reader without the mutex sees either no marks or all.
 static void MarkClassesWithoutDerived(Registry &reg)
 {
-  unsigned long ulNext = _md_ulTypeGeneration + 1;
-  if (ulNext == 0) ulNext = 1;
+  const unsigned long ulNext = NextGeneration();
   for (CDataType *pdt : reg.r_dcTypes) {
     if (pdt->dt_dttKind == DTT_STRUCT)
       __atomic_store_n(&static_cast<CDataType_Struct *>(pdt)->dtst_ulNoDerivedAt, ulNext,

@@ -13,8 +13,10 @@ extern unsigned long _md_ulTypeGeneration;
 // nothing registered or removed since): then its objects' dynamic type is the structure itself.
 inline bool mdHasNoDerivedClass(const CDataType_Struct *pdtst)
 {
-  const unsigned long ul = __atomic_load_n(&pdtst->dtst_ulNoDerivedAt, __ATOMIC_RELAXED);
-  return ul != 0 && ul == __atomic_load_n(&_md_ulTypeGeneration, __ATOMIC_ACQUIRE);
+  // The generation first: once it is seen, so are all the marks of the update that made it,
+  // where a mark read first could be one that the update was about to clear.
+  const unsigned long ulGeneration = __atomic_load_n(&_md_ulTypeGeneration, __ATOMIC_ACQUIRE);
+  return __atomic_load_n(&pdtst->dtst_ulNoDerivedAt, __ATOMIC_RELAXED) == ulGeneration;
 }
 
 // mdGetDynamicType with the common case inline: a class that nothing derives from.
