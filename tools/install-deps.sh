@@ -30,8 +30,27 @@ if [ ${#missing[@]} -ne 0 ]; then
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails the update now and then: try again, and let the install itself
+  # decide whether the indexes it got are enough.
+  for attempt in 1 2 3; do
+    apt-get update -qq && break
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    [ $attempt -lt 3 ] && sleep 20
+  done
+  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    # Seen: the security suite's i386 index stale on the mirror, so no i386 library could match
+    # the version of its amd64 twin. The release's own suites alone are consistent.
+    echo "Installing from the release's suites without the security suite" >&2
+    plain=$(mktemp -d)
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -e "$f" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/debian-security/' "$f" > "$plain/$(basename "$f")"
+    done
+    [ -f /etc/apt/sources.list ] && grep -v 'debian-security' /etc/apt/sources.list > "$plain/main.list" || true
+    opts=(-o Dir::Etc::SourceParts="$plain" -o Dir::Etc::SourceList=/dev/null)
+    apt-get "${opts[@]}" update -qq
+    apt-get "${opts[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+    rm -rf "$plain"
+  fi
 fi
 
 if [ $need_vm -eq 1 ] && [ ! -f "$vm_cache/vmlinuz" ]; then
