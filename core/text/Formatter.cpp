@@ -419,7 +419,7 @@ template <class CH, class SINK> bool PutFloat(SINK &sink, const Spec &spec, doub
   float f = (float)dValue; // printed in single precision
   unsigned int ulBits;
   memcpy(&ulBits, &f, sizeof(ulBits));
-  char achHead[1];
+  char achHead[1] = {0}; // a sign at most
   unsigned long ulFlags = spec.ulFlags;
   bool bNegative = (ulBits >> 31) != 0;
   if ((ulBits & 0x7F800000u) == 0x7F800000u && (ulBits & 0x7FFFFFu) != 0) {
