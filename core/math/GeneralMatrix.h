@@ -136,11 +136,13 @@ CORE_API Matrix33f mthGetSubMatrixM33(const CMatrix &m, long iRow, long iColumn)
 // Writes the 3 x 3 block, or the whole of mBlock, starting at (iRow, iColumn).
 CORE_API void mthSetSubMatrix(CMatrix &m, long iRow, long iColumn, const Matrix33f &m33);
 CORE_API void mthSetSubMatrix(CMatrix &m, long iRow, long iColumn, const CMatrix &mBlock);
-// The three elements of row iRow from column iColumn on; zero when they do not fit.
+// The three elements of row iRow from column iColumn on; zero when they do not fit. Set writes
+// them and Add adds to them; both are guard breaches when they do not fit.
 CORE_API Vector3f mthGetRowV3f(const CMatrix &m, long iRow, long iColumn);
 CORE_API void mthSetRowV3f(CMatrix &m, long iRow, long iColumn, const Vector3f &v3);
 CORE_API void mthAddRowV3f(CMatrix &m, long iRow, long iColumn, const Vector3f &v3);
-// The elements i, i + 1, i + 2 of the vector; zero when they do not fit.
+// The elements i, i + 1, i + 2 of the vector; zero when they do not fit. Set writes them and Add
+// adds to them; both are guard breaches when they do not fit.
 CORE_API Vector3f mthGetV3f(const CVector &v, long i);
 CORE_API void mthSetV3f(CVector &v, long i, const Vector3f &v3);
 CORE_API void mthAddV3f(CVector &v, long i, const Vector3f &v3);
@@ -159,6 +161,7 @@ CORE_API void mthAddSystemMatrixBlock(CMatrix &m, long iRow, long iColumn, const
 // A placement stored in a row as seven elements from iColumn on: the quaternion's x, y, z, w,
 // then the translation's x, y, z. The identity placement when they do not fit.
 CORE_API QuatVect mthGetQuatVectFromMatrixRow(const CMatrix &m, long iRow, long iColumn);
+// Writes the placement in that form; a guard breach when the seven elements do not fit.
 CORE_API void mthSetQuatVectToMatrixRow(CMatrix &m, long iRow, long iColumn, const QuatVect &qv);
 
 // ---- Files ----

@@ -163,6 +163,7 @@ inline bool operator!=(const Matrix44f &mA, const Matrix44f &mB)
   return !(mA == mB);
 }
 
+// The transpose: rows become columns.
 CORE_API Matrix33f mthTranspose(const Matrix33f &m);
 CORE_API Matrix44f mthTranspose(const Matrix44f &m);
 

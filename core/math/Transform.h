@@ -36,6 +36,7 @@ CORE_API Vector3f mthReflectDirectionVectorByPlane(const Vector3f &v, const Plan
 // Every row of `m` mirrored as a direction: m H, H the reflection (I - 2 n n^T for a unit normal).
 CORE_API Matrix33f mthReflectRotationMatrixByPlaneRows(const Matrix33f &m, const Plane4f &pl);
 // Every column of `m` mirrored as a direction: H m, the mirrored placement's axes.
+// For both, a zero normal leaves `m` unchanged.
 CORE_API Matrix33f mthReflectRotationMatrixByPlaneCols(const Matrix33f &m, const Plane4f &pl);
 
 // Two unit vectors `vU`, `vV` perpendicular to `vNormal` and to each other, with u x v the

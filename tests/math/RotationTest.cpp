@@ -143,6 +143,18 @@ TEST(MathRotation, QuaternionsAndMatricesRoundTripIncludingHalfTurns)
     ASSERT_LE(vAxisAngle.w, PI + 1e-6f);
     ASSERT_NEAR(mthLength(Vector3f(vAxisAngle.x, vAxisAngle.y, vAxisAngle.z)), 1.0f, 1e-5f);
     ASSERT_TRUE(NearMatrix(mthAxisAngleToMatrix(vAxisAngle), m, 1e-5f));
+    // Quaternion to axis-angle: GLM's angle and axis (its arc cosine holds the digits only
+    // away from no turn), and back to the same rotation everywhere.
+    const Vector4f vQuatAxisAngle = mthQuaternionToAxisAngle(q);
+    ASSERT_GE(vQuatAxisAngle.w, 0.0f);
+    ASSERT_LE(vQuatAxisAngle.w, 2 * PI + 1e-5f);
+    ASSERT_TRUE(SameRotation(mthAxisAngleToQuaternion(vQuatAxisAngle), q, 2e-6f));
+    if (fabsf(q.w) < 0.99f) {
+      const glm::vec3 gAxis = glm::axis(ToGlm(q));
+      ASSERT_NEAR(vQuatAxisAngle.w, glm::angle(ToGlm(q)), 1e-5f);
+      ASSERT_TRUE(NearVector(Vector3f(vQuatAxisAngle.x, vQuatAxisAngle.y, vQuatAxisAngle.z),
+                             Vector3f(gAxis.x, gAxis.y, gAxis.z), 1e-5f));
+    }
     // And as a placement with its translation.
     const QuatVect qv = mthMatrixToQuatVect(Matrix34f(m, Vector3f(1, -2, 3)));
     ASSERT_TRUE(SameRotation(qv.qRotation, q, 2e-6f));
@@ -162,6 +174,7 @@ TEST(MathRotation, DegenerateRotationsGiveDefinedAnswers)
   EXPECT_EQ(mthAxisAngleToEuler(Vector4f(0, 0, 0, 3.0f)), Vector3f(0.0f));
   // The zero quaternion has no rotation in it; a long one is normalised.
   EXPECT_EQ(mthQuaternionToEuler(Quaternion4f(0.0f)), Vector3f(0.0f));
+  EXPECT_EQ(mthQuaternionToMatrix(Quaternion4f(0.0f)), mthIdentityM33f());
   EXPECT_TRUE(
       NearVector(mthQuaternionToEuler(mthEulerToQuaternion(Vector3f(0.1f, 0.2f, 0.3f)) * 3.0f),
                  Vector3f(0.1f, 0.2f, 0.3f), 1e-5f));

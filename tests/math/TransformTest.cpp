@@ -121,9 +121,10 @@ TEST(MathTransform, TransformedBoxesAreTheBoxesAroundTheTransformedCorners)
   const Matrix34f m = rnd.Placement(10);
   const Box3f boxPoint = mthTransformBoxM34f(Box3f(Vector3f(1, 2, 3)), m);
   EXPECT_TRUE(NearBox(boxPoint, Box3f(m * Vector3f(1, 2, 3)), 1e-5f));
-  EXPECT_TRUE(mthTransformBoxM34f(Box3f::Empty(), m).IsEmpty());
-  EXPECT_TRUE(mthTransformBoxM34f(Box3f(0, 0, 0, -1, 1, 1), m).IsEmpty());
-  EXPECT_TRUE(mthBackTransformRTBoxM34f(Box3f::Empty(), m).IsEmpty());
+  // Empty boxes come back as the one empty box, so that a later union starts from nothing.
+  EXPECT_EQ(mthTransformBoxM34f(Box3f::Empty(), m), Box3f::Empty());
+  EXPECT_EQ(mthTransformBoxM34f(Box3f(0, 0, 0, -1, 1, 1), m), Box3f::Empty());
+  EXPECT_EQ(mthBackTransformRTBoxM34f(Box3f::Empty(), m), Box3f::Empty());
   const Box3f boxAll(-FLT_MAX, -FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX);
   EXPECT_FALSE(mthTransformBoxM34f(boxAll, mthIdentityM34f()).IsEmpty());
   EXPECT_EQ(mthTransformBoxM34f(boxAll, mthIdentityM34f()), boxAll);
@@ -188,7 +189,9 @@ TEST(MathTransform, ReflectionsMirrorPointsDirectionsAndFrames)
   const Plane4f plZero(0, 0, 0, 4);
   EXPECT_EQ(mthReflectPositionVectorByPlane(Vector3f(1, 2, 3), plZero), Vector3f(1, 2, 3));
   EXPECT_EQ(mthReflectDirectionVectorByPlane(Vector3f(1, 2, 3), plZero), Vector3f(1, 2, 3));
-  EXPECT_EQ(mthReflectRotationMatrixByPlaneRows(mthIdentityM33f(), plZero), mthIdentityM33f());
+  const Matrix33f mTurn = mthQuaternionToMatrix(rnd.Rotation());
+  EXPECT_EQ(mthReflectRotationMatrixByPlaneRows(mTurn, plZero), mTurn);
+  EXPECT_EQ(mthReflectRotationMatrixByPlaneCols(mTurn, plZero), mTurn);
 }
 
 TEST(MathTransform, PlaneSpaceVectorsAreAnOrthonormalRightHandedFrame)
