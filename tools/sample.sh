@@ -7,7 +7,7 @@
 # Without a model it takes 2CylinderEngine.glb of Debian's assimp-testmodels. Installs what is
 # missing and builds Core, the engine stand-in, the backend, the importer and the host first.
 # The archive is cached as build/Imported/NAME.gro and imported again only when the model or the
-# importer is newer. It leaves build/Temp/SampleHost.log, build/Temp/Screenshot.png and
+# importer is newer, or when NAME.gro was imported from another model of the same name. It leaves build/Temp/SampleHost.log, build/Temp/Screenshot.png and
 # build/Temp/Scene.bwld.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,8 +23,10 @@ cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target SampleHost qeimport
 mkdir -p "$build/Imported"
 archive=$build/Imported/$name.gro
+source=$build/Imported/$name.source
 import=0
-if [ ! -f "$archive" ] || [ "$model" -nt "$archive" ] || [ "$build/bin/qeimport.exe" -nt "$archive" ]; then
+if [ ! -f "$archive" ] || [ "$model" -nt "$archive" ] || [ "$build/bin/qeimport.exe" -nt "$archive" ] ||
+   [ "$(cat "$source" 2>/dev/null)" != "$model" ]; then
   import=1
 else
   echo "== $archive is up to date"
@@ -38,6 +40,7 @@ bash "$root/tools/on-wine.sh" bash -c '
   fi
   echo "== Drawing it"
   "$3/tools/wine-run" ./SampleHost.exe "$4"' sample "$import" "$model" "$root" "../Imported/$name.gro"
+[ $import -eq 0 ] || printf '%s\n' "$model" > "$source"
 echo
 echo "== The log it left: $build/Temp/SampleHost.log"
 cat "$build/Temp/SampleHost.log"

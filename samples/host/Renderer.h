@@ -40,8 +40,8 @@ public:
   long GetHeight(void) const { return sr_iHeight; }
   // Triangles the backend reports drawn since start (0 while its drawing does nothing).
   long CountTriangles(void) const { return gfx_ctTriangles; }
-  // What the last frame asked of the backend: draw calls, and state changes (programs, textures,
-  // culling and the constants of a draw).
+  // What the last frame asked of the backend: draw calls, and state changes (programs, textures
+  // and culling; the constants that every draw sets are not counted).
   long CountDrawCalls(void) const { return sr_ctDrawCalls; }
   long CountStateChanges(void) const { return sr_ctStateChanges; }
   // What Upload found: meshes to draw (one per node that holds it), and what it skipped.

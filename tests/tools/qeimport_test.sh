@@ -125,6 +125,30 @@ cp Box.gro Kept.gro
 q "$models/MissingBin/BoxTextured.gltf" Kept.gro
 [ "$rc" = 1 ] && cmp -s Box.gro Kept.gro || fail "a refused model changed the existing archive"
 
+# Meshes that all read one large accessor: each is small in the file, the converted whole is not.
+# The importer refuses the model once its content would pass its bound, before allocating it.
+python3 - <<'PY' || fail "the shared-accessor model could not be made"
+import json, os
+n = 3 * 349525  # whole triangles, about a million vertices: 36 MiB once converted
+os.makedirs("Shared", exist_ok=True)
+with open("Shared/big.bin", "wb") as f:
+    f.write(bytes(12 * n))
+doc = {"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": list(range(40))}],
+       "nodes": [{"mesh": i} for i in range(40)],
+       "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]} for _ in range(40)],
+       "accessors": [{"bufferView": 0, "componentType": 5126, "count": n, "type": "VEC3",
+                      "min": [0, 0, 0], "max": [0, 0, 0]}],
+       "bufferViews": [{"buffer": 0, "byteLength": 12 * n}],
+       "buffers": [{"uri": "big.bin", "byteLength": 12 * n}]}
+with open("Shared/Shared.gltf", "w") as f:
+    json.dump(doc, f)
+PY
+q Shared/Shared.gltf Shared.gro --quiet
+[ "$rc" = 1 ] || fail "a model whose meshes share one large accessor: exit $rc: $err"
+case "$err" in "Shared/Shared.gltf: mesh "*"past 512 MiB"*) ;; *) fail "the shared accessor: $err" ;; esac
+[ -e Shared.gro ] || [ -e Shared.gro.importing ] && fail "the shared accessor left an archive"
+rm -rf Shared
+
 q
 [ "$rc" = 2 ] || fail "no arguments exit $rc"
 case "$out" in *"usage: qeimport MODEL ARCHIVE"*"exit codes:"*) ;; *) fail "the usage: $out" ;; esac

@@ -22,18 +22,24 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace QuennelEngine {
 
 namespace {
 
 // Limits that keep a hostile model from allocating without bound: the model file and each file it
-// refers to, elements of one accessor, the pixels of one image, and how deep nodes nest (the
-// host's walk stops there too).
+// refers to, elements of one accessor, the pixels of one image and of all images together, the
+// converted content as a whole (accessors and images may be shared, so many small references can
+// ask for much), and how deep nodes nest (the host's walk stops there too).
 const long long _llMaxFileSize = 512LL << 20;
 const long _ctMaxElements = 1L << 24;
 const long _iMaxImageSize = 8192;
 const long _ctMaxPixels = 4096L * 4096L;
+const long long _ctMaxModelPixels = 4LL * _ctMaxPixels;
+const long long _llMaxContentBytes = 512LL << 20;
 
 CString Text(const std::string &str)
 {
@@ -91,8 +97,9 @@ bool ReadReferencedFile(std::vector<unsigned char> *paub, std::string *pstrError
 // tinygltf's callback for images: the size is read from the header and checked before anything
 // is decoded; every image becomes 8-bit RGBA.
 bool LoadImage(tinygltf::Image *pimg, const int iImage, std::string *pstrError, std::string *, int,
-               int, const unsigned char *pub, int ctBytes, void *)
+               int, const unsigned char *pub, int ctBytes, void *pvPixelsSoFar)
 {
+  long long &ctPixelsSoFar = *(long long *)pvPixelsSoFar;
   int iWidth = 0, iHeight = 0, ctComponents = 0;
   std::string strWhy;
   if (!stbi_info_from_memory(pub, ctBytes, &iWidth, &iHeight, &ctComponents)) {
@@ -101,7 +108,11 @@ bool LoadImage(tinygltf::Image *pimg, const int iImage, std::string *pstrError, 
              (long long)iWidth * iHeight > _ctMaxPixels) {
     strWhy = "is " + std::to_string(iWidth) + "x" + std::to_string(iHeight) +
              ", more than the importer takes";
+  } else if (ctPixelsSoFar + (long long)iWidth * iHeight > _ctMaxModelPixels) {
+    strWhy = "takes the model's images past " + std::to_string(_ctMaxModelPixels) +
+             " pixels, more than the importer takes";
   } else {
+    ctPixelsSoFar += (long long)iWidth * iHeight;
     int iW = 0, iH = 0, ct = 0;
     unsigned char *pubPixels = stbi_load_from_memory(pub, ctBytes, &iW, &iH, &ct, 4);
     if (pubPixels == nullptr || iW != iWidth || iH != iHeight) {
@@ -149,6 +160,28 @@ CString FileNameOf(const char *strPath)
     if (*pch == '/' || *pch == '\\') pchStart = pch + 1;
   }
   return pchStart;
+}
+
+// Puts the new archive in the old one's place in one step, so that a failure leaves the old one
+// as it was; an empty text on success, else why not.
+std::string ReplaceArchive(const char *strNew, const char *strArchive)
+{
+#ifdef _WIN32
+  if (MoveFileExA(strNew, strArchive, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return "";
+  const DWORD dwError = GetLastError();
+  char achMessage[256] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
+                 achMessage, sizeof(achMessage), nullptr);
+  std::string str = achMessage;
+  while (!str.empty() &&
+         (str.back() == '\n' || str.back() == '\r' || str.back() == ' ' || str.back() == '.')) {
+    str.pop_back();
+  }
+  return str.empty() ? "error " + std::to_string(dwError) : str;
+#else
+  return rename(strNew, strArchive) == 0 ? "" : strerror(errno);
+#endif
 }
 
 bool IsFinite(double d)
@@ -202,6 +235,7 @@ private:
   CSampleCamera *CameraOf_t(int iCamera);
   Matrix34f NodeTransform_t(const tinygltf::Node &node, int iNode);
   void Progress(void);
+  void Spend_t(long long llBytes, const char *strWhat);
   void Register(CResourceFile *prf, CResource *prs, const std::string &strName,
                 const std::string &strFallback);
 
@@ -217,6 +251,7 @@ private:
   long cv_ctPrimitives = 0;
   long cv_ctPrimitivesDone = 0;
   long cv_iShownQuarter = 0;
+  long long cv_llContentBytes = 0;
   std::map<CResourceFile *, std::set<std::string>> cv_mapNames;
 };
 
@@ -233,6 +268,16 @@ void CConversion::Register(CResourceFile *prf, CResource *prs, const std::string
   setNames.insert(str);
   prs->SetName(Text(str));
   prf->RegisterResource(prs);
+}
+
+// Books what the converted content is about to take, before it is allocated.
+void CConversion::Spend_t(long long llBytes, const char *strWhat)
+{
+  cv_llContentBytes += llBytes;
+  if (cv_llContentBytes > _llMaxContentBytes) {
+    ThrowFormat_t("%1 takes the converted content past %2 MiB, more than the importer takes",
+                  strWhat, (long)(_llMaxContentBytes >> 20));
+  }
 }
 
 CConversion::Accessor CConversion::CheckAccessor_t(int iAccessor, const char *strWhat)
@@ -311,6 +356,7 @@ void CConversion::ReadFloats_t(int iAccessor, const char *strWhat, int ctCompone
                   bFloatOnly ? "floats" : "floats or normalized unsigned bytes or shorts");
   }
   af.PopAll();
+  Spend_t((long long)a.a_ctElements * ctComponents * sizeof(float), strWhat);
   af.Reserve(a.a_ctElements * ctComponents);
   for (long i = 0; i < a.a_ctElements; i++) {
     const unsigned char *pub = a.a_pub + (size_t)i * a.a_slStride;
@@ -345,6 +391,7 @@ void CConversion::ReadIndices_t(int iAccessor, const char *strWhat, long ctVerti
                   strWhat);
   }
   ai.PopAll();
+  Spend_t((long long)a.a_ctElements * sizeof(long), strWhat);
   ai.Reserve(a.a_ctElements);
   for (long i = 0; i < a.a_ctElements; i++) {
     const unsigned char *pub = a.a_pub + (size_t)i * a.a_slStride;
@@ -497,6 +544,7 @@ CSampleTexture *CConversion::TextureOf_t(int iTexture)
     ptex->st_iWidth = img.width;
     ptex->st_iHeight = img.height;
     const long ctPixels = (long)img.width * img.height;
+    Spend_t((long long)ctPixels * 4, strFormat("image %1", iImage));
     ptex->st_aulPixels.Reserve(ctPixels);
     const unsigned char *pub = img.image.data();
     for (long i = 0; i < ctPixels; i++, pub += 4) {
@@ -632,6 +680,7 @@ CSampleMesh *CConversion::MakeMesh_t(int iMesh, int iPrimitive)
     ReadFloats_t(itTexCoord->second, strWhere + " " + Text(itTexCoord->first), 2, false,
                  psm->sm_afTexCoords);
   } else {
+    Spend_t((long long)ctVertices * 2 * sizeof(float), strWhere + " TEXCOORD");
     psm->sm_afTexCoords.Push(2 * ctVertices); // zeros: the texture's corner, or white
   }
   // The triangles, from a list, a strip or a fan of the indices or of the vertices in order.
@@ -639,6 +688,7 @@ CSampleMesh *CConversion::MakeMesh_t(int iMesh, int iPrimitive)
   if (prim.indices >= 0) {
     ReadIndices_t(prim.indices, strWhere + " indices", ctVertices, ai);
   } else {
+    Spend_t((long long)ctVertices * sizeof(long), strWhere + " indices");
     ai.Reserve(ctVertices);
     for (long i = 0; i < ctVertices; i++) ai.Push() = i;
   }
@@ -647,6 +697,7 @@ CSampleMesh *CConversion::MakeMesh_t(int iMesh, int iPrimitive)
     if (ct % 3 != 0) ThrowFormat_t("%1 has %2 indices, which are no whole triangles", strWhere, ct);
     psm->sm_aiIndices = std::move(ai);
   } else {
+    Spend_t((long long)(ct > 2 ? 3 * (ct - 2) : 0) * sizeof(long), strWhere + " triangles");
     psm->sm_aiIndices.Reserve(ct > 2 ? 3 * (ct - 2) : 0);
     for (long i = 0; i + 2 < ct; i++) {
       long aiTriangle[3];
@@ -665,6 +716,7 @@ CSampleMesh *CConversion::MakeMesh_t(int iMesh, int iPrimitive)
   if (itNormal != prim.attributes.end()) {
     ReadFloats_t(itNormal->second, strWhere + " NORMAL", 3, true, psm->sm_afNormals);
   } else {
+    Spend_t((long long)ctVertices * 3 * sizeof(float), strWhere + " NORMAL");
     MakeNormals(psm);
   }
   cv_gi.gi_ctMeshes++;
@@ -862,9 +914,10 @@ void CGltfImporter::Import_t(const char *strModel, const char *strArchive)
     fflush(stdout);
   }
   tinygltf::Model model;
+  long long ctPixelsDecoded = 0;
   {
     tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(LoadImage, nullptr);
+    loader.SetImageLoader(LoadImage, &ctPixelsDecoded);
     tinygltf::FsCallbacks fs = {tinygltf::FileExists, tinygltf::ExpandFilePath, ReadReferencedFile,
                                 tinygltf::WriteWholeFile, nullptr};
     loader.SetFsCallbacks(fs);
@@ -945,12 +998,14 @@ void CGltfImporter::Import_t(const char *strModel, const char *strArchive)
   } catch (CException &ex) {
     zw.Abandon();
     ThrowFormat_t("%1: %2", strArchive, ex.GetDescription());
+  } catch (...) {
+    zw.Abandon(); // no half-written archive, whatever went wrong
+    throw;
   }
-  remove(strArchive);
-  if (rename(strTemporary, strArchive) != 0) {
-    const CString strError = strerror(errno);
+  const std::string strWhyNot = ReplaceArchive(strTemporary, strArchive);
+  if (!strWhyNot.empty()) {
     remove(strTemporary);
-    ThrowFormat_t("%1: cannot be written: %2", strArchive, strError);
+    ThrowFormat_t("%1: cannot be written: %2", strArchive, Text(strWhyNot));
   }
   FILE *pf = fopen(strArchive, "rb");
   if (pf != nullptr) {

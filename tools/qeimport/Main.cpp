@@ -3,6 +3,7 @@
 // when it was refused (the reason names the file), 2 when the command line was not understood.
 #include "GltfImporter.h"
 
+#include <exception>
 #include <stdio.h>
 #include <string.h>
 
@@ -72,6 +73,10 @@ int Run(void)
     gi.Import_t(astrFiles[0], astrFiles[1]);
   } catch (CException &ex) {
     fprintf(stderr, "%s\n", (const char *)ex.GetDescription());
+    return EXIT_FAILED;
+  } catch (std::exception &ex) {
+    // The standard containers the conversion uses throw these (bad_alloc above all).
+    fprintf(stderr, "%s: cannot be imported: %s\n", (const char *)astrFiles[0], ex.what());
     return EXIT_FAILED;
   }
   if (!bQuiet) {
