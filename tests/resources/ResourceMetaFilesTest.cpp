@@ -160,6 +160,77 @@ TEST_F(ResourceMetaFiles, FilesThatReferToEachOtherLoad)
   delete prfPing;
 }
 
+// The text form of the earlier layout: every entry of the list `strList` in a block of its own
+// named `strWrapper`. An entry starts at each line of the list that names `strFirstKey`.
+std::string WrapEntries(const std::string &strText, const char *strList, const char *strWrapper,
+                        const char *strFirstKey)
+{
+  const size_t iList = strText.find(std::string("  ") + strList + " ");
+  if (iList == std::string::npos) return strText;
+  size_t i = strText.find('\n', iList) + 1;
+  const size_t iEnd = strText.find("\n  }\r\n", i - 1) + 1;
+  const std::string strEntryStart = std::string("    ") + strFirstKey + ": ";
+  std::string strOut = strText.substr(0, i);
+  bool bOpen = false;
+  for (; i < iEnd;) {
+    const size_t iLineEnd = strText.find('\n', i) + 1;
+    const std::string strLine = strText.substr(i, iLineEnd - i);
+    if (strLine.compare(0, strEntryStart.size(), strEntryStart) == 0) {
+      if (bOpen) strOut += "    }\r\n";
+      strOut += std::string("    ") + strWrapper + " {\r\n";
+      bOpen = true;
+    }
+    strOut += "  " + strLine;
+    i = iLineEnd;
+  }
+  if (bOpen) strOut += "    }\r\n";
+  return strOut + strText.substr(iEnd);
+}
+
+TEST_F(ResourceMetaFiles, ReferencesIntoOtherFilesLoadFromTheEarlierTextLayout)
+{
+  // The earlier layout wrapped each entry of the tables of other files, their types and their
+  // objects in a block; files written so still load, and find what they refer to.
+  // The referring file holds no resource of the target's type, so the type is external too.
+  CResourceFile *prfA = MakeFile("Data/Older.rsc", 2);
+  CResourceFile *prfB = new CResourceFile;
+  prfB->SetFileName("Data/Newer.rsc");
+  CRfNarrow *prn = new CRfNarrow;
+  prfB->RegisterResource(prn);
+  prn->rn_pAny = ResourceByID(prfA, 2);
+  prfA->SaveFile_t();
+  md_bSaveTextFiles = 1;
+  try {
+    prfB->SaveFile_t();
+  } catch (CException &) {
+    md_bSaveTextFiles = 0;
+    throw;
+  }
+  md_bSaveTextFiles = 0;
+  delete prfB;
+  delete prfA;
+  const std::string strText = ReadFile("Data/Newer.rsc");
+  std::string strEarlier = WrapEntries(strText, "ResourceFiles", "File", "File");
+  strEarlier = WrapEntries(strEarlier, "ExternalTypes", "ExternalType", "Type");
+  strEarlier = WrapEntries(strEarlier, "ExternalObjects", "ExternalObject", "Object");
+  for (const char *strWrapper : {"    File {", "    ExternalType {", "    ExternalObject {"}) {
+    ASSERT_NE(strEarlier.find(strWrapper), std::string::npos) << strWrapper << "\n" << strText;
+  }
+  WriteFile("Data/Newer.rsc", strEarlier);
+
+  CResourceFile *prfLoaded = resObtainFileInternal_t("Data/Newer.rsc");
+  CString strResolved;
+  CResourceFile *prfOlder = resFindFileInStock("Data/Older.rsc", strResolved);
+  ASSERT_NE(prfOlder, nullptr);
+  Ptr<CResource> prs = prfLoaded->FindResourceByID(1);
+  ASSERT_NE(prs, nullptr);
+  EXPECT_EQ((CResource *)static_cast<CRfNarrow *>((CResource *)prs)->rn_pAny,
+            ResourceByID(prfOlder, 2));
+  prs = nullptr;
+  delete prfLoaded;
+  delete prfOlder;
+}
+
 // A new file of that name holding one new resource of type T.
 template <class T> CResourceFile *NewFileWith(const char *strName, T *&prs)
 {

@@ -24,6 +24,9 @@ q() {
 expect() { # expect TEXT: the last output holds TEXT
   case "$out" in *"$1"*) ;; *) fail "expected '$1' in: $out" ;; esac
 }
+internal_path() { # internal_path COMMAND: the last output names no file by an internal path
+  case "$out" in *'$'* | *'Z:'* | *'\'*) fail "$1 names a file by an internal path: $out" ;; esac
+}
 
 "$run" "$samples" || { echo "FAIL: the samples were not written"; exit 1; }
 [ -s Sample.mtb ] && [ -s Sample.txt ] || { echo "FAIL: no samples"; exit 1; }
@@ -66,12 +69,22 @@ expect "Missing.txt: cannot be opened: there is no such file"
 expect "4 of 5 files failed"
 # Every file under the name it was given, and the report in the order of the files (errors and
 # summary on one stream, each line out before the next).
-case "$out" in *'$'* | *'Z:'* | *'\'*) fail "a file named by an internal path: $out" ;; esac
+internal_path "check"
 order=$(printf '%s\n' "$out" | grep -o -E '^(Sample.mtb|Bad.txt|Cut.mtb|Notes.txt|Missing.txt|4 of)' | tr '\n' ' ')
 [ "$order" = "Sample.mtb Bad.txt Cut.mtb Notes.txt Missing.txt 4 of " ] || fail "report out of order: $order"
 q convert Bad.txt Never.mtb
 [ "$rc" = 1 ] || fail "convert of a bad file exit $rc"
 [ -e Never.mtb ] && fail "a failed conversion left its output"
+expect "Bad.txt($line): Invalid integer ': 12x'"
+# The other commands name files as typed too.
+internal_path "convert"
+q info Cut.mtb
+[ "$rc" = 1 ] || fail "info of a cut file exit $rc"
+expect "Cut.mtb: "
+internal_path "info"
+q convert Notes.txt Never.mtb
+expect "Notes.txt: This is not a metadata file."
+internal_path "convert"
 
 q
 [ "$rc" = 2 ] || fail "no arguments exit $rc"
