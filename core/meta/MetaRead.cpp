@@ -313,7 +313,15 @@ CMetaPointer ReadFile_t(CMetaReadContext &rc, CMetaReader &mr, LoadInProgress *p
     ReadObjects_t(rc, mr, "EditObjects", "EDOB", ctEdit, "Inconsistent number of edit objects",
                   plip);
     mr.Close_t();
-  } else if (bEditor) {
+  } else if (bEditor || rc.mrc_iVersion < 4) {
+    mr.Close_t();
+  } else if (ctEdit == 0) {
+    // The file's end is read too when nothing is left out before it: a stream that checks its
+    // bytes (an archive entry's CRC-32) checks them once they have all been read.
+    long ct;
+    mr.ReadListStart_t("EditObjects", "EDOB", ct);
+    if (ct != 0) Error_t("Inconsistent number of edit objects");
+    mr.ReadListEnd_t();
     mr.Close_t();
   }
   if (ctObjects == 0) Error_t("File with no objects");

@@ -1,10 +1,13 @@
 // CZipStream: an entry of a group archive as a read-only stream, opened through
-// CStream::CreateZipStream. Deflated entries inflate on the fly straight into the caller's
-// buffer; going forwards skips by inflating. Going backwards by a little (a line reader's
-// read-ahead, a peek) is served from the inflater's own window, the last 32 KiB it produced: it
-// is copied out only when a read goes back, so reading forwards costs nothing extra. Going back
-// further starts again from the entry's start. The entry's CRC-32 is checked once a read reaches
-// its end after everything before was produced in order; an entry that passed is not checked
+// CStream::CreateZipStream. Stored entries are read through a buffer of 64 KiB, so that a reader
+// of many small values (a metadata file) takes the archive's lock once a buffer, not once a
+// value; reads as large as the buffer go straight to the caller. Deflated entries inflate on the
+// fly straight into the caller's buffer; going forwards skips by inflating. Going backwards by a
+// little (a line reader's read-ahead, a peek) is served from the inflater's own window, the last
+// 32 KiB it produced: it is copied out only when a read goes back, so reading forwards costs
+// nothing extra. Going back further starts again from the entry's start. The entry's CRC-32 is
+// checked once a read reaches its end after everything before was produced in order (for a
+// stored entry that fits in the buffer: at its first read); an entry that passed is not checked
 // again while it is mounted.
 //
 // The streams of one archive share its file: every seek-and-read of it holds the archive's own
@@ -65,6 +68,9 @@ private:
   [[noreturn]] void ThrowFile_t(const char *strMessage);
   void SetPosition_t(__int64 llPosition);
   void ReadStored_t(unsigned char *pub, long slPosition, long slSize);
+  // Reads the stored bytes at `slPosition` into the caller's buffer, or into the read buffer
+  // when `pub` is null.
+  void ReadStoredPiece_t(unsigned char *pub, long slPosition, long slSize);
   void ReadDeflated_t(unsigned char *pub, long slPosition, long slSize);
   // Inflates the next `slSize` bytes of the entry into `pub` (null: dropped).
   void Inflate_t(unsigned char *pub, long slSize, const char *strError);
@@ -93,6 +99,11 @@ private:
   unsigned char *zs_pubHistory;
   long zs_slHistoryStart;
   long zs_slHistoryEnd;
+  // A stored entry's bytes from zs_slBufferStart to zs_slBufferEnd (allocated on the first
+  // small read).
+  unsigned char *zs_pubBuffer;
+  long zs_slBufferStart;
+  long zs_slBufferEnd;
 };
 
 // Compressed input is fetched in large pieces: each piece costs a read of the archive under its
@@ -123,7 +134,8 @@ CZipStream::CZipStream()
     : zs_bOpen(false), zs_pza(nullptr), zs_ze(), zs_zstrm(), zs_pubInput(nullptr),
       zs_slInputSize(0), zs_slPosition(0), zs_slInputOffset(0), zs_slInflated(0),
       zs_bInflateEnded(false), zs_ulCRC(0xFFFFFFFFUL), zs_slCRCEnd(0), zs_bCRCVerified(false),
-      zs_pubHistory(nullptr), zs_slHistoryStart(0), zs_slHistoryEnd(0)
+      zs_pubHistory(nullptr), zs_slHistoryStart(0), zs_slHistoryEnd(0), zs_pubBuffer(nullptr),
+      zs_slBufferStart(0), zs_slBufferEnd(0)
 {
 }
 
@@ -134,6 +146,7 @@ CZipStream::~CZipStream()
     memFree(zs_pubInput);
   }
   memFree(zs_pubHistory);
+  memFree(zs_pubBuffer);
   if (zs_pza != nullptr) {
     CSyncLock sl(filGetSyncMutex());
     filReleaseZipArchive(zs_pza);
@@ -208,6 +221,41 @@ void CZipStream::Peek_t(void *pvBuffer, long slSize)
 
 void CZipStream::ReadStored_t(unsigned char *pub, long slPosition, long slSize)
 {
+  while (slSize > 0) {
+    if (slPosition >= zs_slBufferStart && slPosition < zs_slBufferEnd) {
+      long slTake = zs_slBufferEnd - slPosition;
+      if (slTake > slSize) slTake = slSize;
+      memcpy(pub, zs_pubBuffer + (slPosition - zs_slBufferStart), slTake);
+      pub += slTake;
+      slPosition += slTake;
+      slSize -= slTake;
+      continue;
+    }
+    if (slSize >= _slInputSize) {
+      ReadStoredPiece_t(pub, slPosition, slSize);
+      return;
+    }
+    long slFill = zs_ze.ze_slSize - slPosition;
+    if (slFill > _slInputSize) slFill = _slInputSize;
+    ReadStoredPiece_t(nullptr, slPosition, slFill);
+  }
+}
+
+void CZipStream::ReadStoredPiece_t(unsigned char *pub, long slPosition, long slSize)
+{
+  if (pub == nullptr) {
+    if (zs_pubBuffer == nullptr) {
+      const long slBuffer = zs_ze.ze_slSize < _slInputSize ? zs_ze.ze_slSize : _slInputSize;
+      zs_pubBuffer = (unsigned char *)memMAlloc(slBuffer > 0 ? slBuffer : 1);
+    }
+    // Nothing of the buffer counts until it is filled and checked.
+    zs_slBufferStart = zs_slBufferEnd = 0;
+    filReadZipArchive_t(*zs_pza, zs_ze.ze_slOffset + slPosition, zs_pubBuffer, slSize);
+    CheckCRC_t(zs_pubBuffer, slPosition, slSize);
+    zs_slBufferStart = slPosition;
+    zs_slBufferEnd = slPosition + slSize;
+    return;
+  }
   filReadZipArchive_t(*zs_pza, zs_ze.ze_slOffset + slPosition, pub, slSize);
   CheckCRC_t(pub, slPosition, slSize);
 }

@@ -8,6 +8,16 @@ namespace {
 
 const std::string _strReadme = "line one\r\nline two\r\nline three";
 
+// A value saved as a metadata file, to be read from archives.
+struct SZsValues {
+  MD_DECLARE_STRUCT(SZsValues)
+  float af[64] = {};
+};
+
+MD_CLASS_BEGIN(SZsValues, void, 1)
+MD_MEMBER(af, 0, "Values")
+MD_CLASS_END()
+
 class ZipStream : public ArchiveRoot {
 protected:
   void SetUp() override
@@ -63,35 +73,47 @@ TEST_F(ZipStream, ReadingAtTheEntrysEndDeliversWhatIsThere)
   }
 }
 
-TEST_F(ZipStream, SeekingBothWaysInADeflatedEntry)
+TEST_F(ZipStream, SeekingBothWaysInAnEntry)
 {
-  Mount("py_deflated.zip", "test.gro");
-  CStream strm;
-  strm.OpenFile_t("Data/big.bin", "r");
-  std::string strHalf(150000, '\0');
-  strm.Read_t(&strHalf[0], 150000);
-  EXPECT_EQ(strHalf, zs_strBig.substr(0, 150000));
-  // Back to the start: inflation starts again and yields the same bytes.
-  strm.SeekBeg_t(0);
-  std::string strAgain(150000, '\0');
-  strm.Read_t(&strAgain[0], 150000);
-  EXPECT_EQ(strAgain, strHalf);
-  // Forwards past unread data, then back a little.
-  char ach[1000];
-  strm.SeekBeg_t(250000);
-  strm.Read_t(ach, 1000);
-  EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(250000, 1000));
-  strm.SeekCur_t(-1500);
-  strm.Read_t(ach, 1000);
-  EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(249500, 1000));
-  strm.SeekEnd_t(1000);
-  strm.Read_t(ach, 1000);
-  EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(299000));
-  // Reading to the end in pieces, as a read-until-end loop does.
-  strm.SeekBeg_t(0);
-  EXPECT_EQ(ReadToEnd(strm, 4096), zs_strBig);
-  strm.SeekBeg_t(123);
-  EXPECT_EQ(ReadToEnd(strm, 7777), zs_strBig.substr(123));
+  // Deflated: inflation starts again or runs on; stored: reads are served through the stream's
+  // buffer, or straight when large, across the buffer's edges.
+  for (const char *strArchive : {"py_deflated.zip", "py_stored.zip"}) {
+    SCOPED_TRACE(strArchive);
+    Mount(strArchive, "test.gro");
+    CStream strm;
+    strm.OpenFile_t("Data/big.bin", "r");
+    std::string strHalf(150000, '\0');
+    strm.Read_t(&strHalf[0], 150000);
+    EXPECT_EQ(strHalf, zs_strBig.substr(0, 150000));
+    // Back to the start: the same bytes again.
+    strm.SeekBeg_t(0);
+    std::string strAgain(150000, '\0');
+    strm.Read_t(&strAgain[0], 150000);
+    EXPECT_EQ(strAgain, strHalf);
+    // Forwards past unread data, then back a little.
+    char ach[1000];
+    strm.SeekBeg_t(250000);
+    strm.Read_t(ach, 1000);
+    EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(250000, 1000));
+    strm.SeekCur_t(-1500);
+    strm.Read_t(ach, 1000);
+    EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(249500, 1000));
+    strm.SeekEnd_t(1000);
+    strm.Read_t(ach, 1000);
+    EXPECT_EQ(std::string(ach, 1000), zs_strBig.substr(299000));
+    // Reading to the end in pieces, as a read-until-end loop does, small values among them.
+    strm.SeekBeg_t(0);
+    EXPECT_EQ(ReadToEnd(strm, 4096), zs_strBig);
+    strm.SeekBeg_t(123);
+    EXPECT_EQ(ReadToEnd(strm, 7777), zs_strBig.substr(123));
+    strm.SeekBeg_t(65530);
+    long sl = 0;
+    strm.ReadValue_t(sl);
+    EXPECT_EQ(memcmp(&sl, zs_strBig.data() + 65530, 4), 0);
+    strm.Read_t(&strAgain[0], 70000);
+    EXPECT_EQ(strAgain.substr(0, 70000), zs_strBig.substr(65534, 70000));
+    filClearArchives();
+  }
 }
 
 TEST_F(ZipStream, PeeksAndTextLines)
@@ -130,12 +152,20 @@ TEST_F(ZipStream, DamagedEntriesAreReportedNotHandedOn)
     strm.OpenFile_t(strEntry, "r");
     long slSize = strm.GetSize();
     std::string str(slSize, 'x');
-    // Part of the entry cannot be checked yet.
-    strm.Read_t(&str[0], slSize - 1);
     std::string strMessage =
         std::string("damaged.gro/") + strEntry + ": Damaged entry (CRC-32 mismatch)";
-    EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], 1); }), strMessage);
-    EXPECT_EQ(str[0], 0);
+    if (strcmp(strEntry, "crc_stored.bin") == 0) {
+      // Stored entries are read through a buffer: one that fits in it is checked at its first
+      // read.
+      EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], 1); }), strMessage);
+      EXPECT_EQ(str[0], 0);
+      EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], 1); }), strMessage);
+    } else {
+      // Inflated on the fly: part of the entry cannot be checked yet.
+      strm.Read_t(&str[0], slSize - 1);
+      EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], 1); }), strMessage);
+      EXPECT_EQ(str[0], 0);
+    }
     // Reading it again from the start finds the damage again.
     strm.SeekBeg_t(0);
     EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], slSize); }), strMessage);
@@ -151,6 +181,45 @@ TEST_F(ZipStream, DamagedEntriesAreReportedNotHandedOn)
     strm.SeekEnd_t(1);
     EXPECT_EQ(ThrownBy([&] { strm.Read_t(&str[0], 1); }), "Error seeking in zip");
   }
+}
+
+TEST_F(ZipStream, AMetadataFileReadFromAnArchiveHasItsEntryChecked)
+{
+  // The reader reads a file to its end, so the entry's CRC-32 is checked, whether the entry is
+  // stored or inflated on the fly.
+  SZsValues v;
+  for (int i = 0; i < 64; i++) v.af[i] = i * 0.5f;
+  CStream strmFile;
+  strmFile.CreateMemoryStream();
+  mdInternalWrite_t(strmFile, CMetaPointer(SZsValues::md_pdtDataType, &v));
+  std::string strFile(strmFile.GetSize(), '\0');
+  strmFile.SeekBeg_t(0);
+  strmFile.Read_t(&strFile[0], (long)strFile.size());
+  for (bool bDeflate : {true, false}) {
+    SCOPED_TRACE(bDeflate ? "deflated" : "stored");
+    ZipBuilder zb;
+    zb.Add("good.mtb", strFile, bDeflate).Add("bad.mtb", strFile, bDeflate).Build();
+    // The data is whole, the CRC-32 the archive states for it is not.
+    zb.Set32(zb.zb_aslCentral[1] + 16, GetZip32(zb.zb_strBytes, zb.zb_aslCentral[1] + 16) ^ 1);
+    filClearArchives();
+    WriteRootFile("values.gro", zb.zb_strBytes);
+    {
+      CLockOutputs lo;
+      filAddArchive("values.gro");
+    }
+    CStream strm;
+    strm.OpenFile_t("good.mtb", "r");
+    CMetaPointer mp = mdInternalRead_t(strm);
+    ASSERT_TRUE(mp.IsValid());
+    EXPECT_EQ(((SZsValues *)mp.mp_pvObject)->af[63], 31.5f);
+    mdDelete(mp);
+    EXPECT_TRUE(strm.IsAtEOF_t());
+    strm.Close();
+    strm.OpenFile_t("bad.mtb", "r");
+    EXPECT_EQ(ThrownBy([&] { mdInternalRead_t(strm); }),
+              "values.gro/bad.mtb: Damaged entry (CRC-32 mismatch)");
+  }
+  filClearArchives();
 }
 
 TEST_F(ZipStream, OnlyDeliveredBytesCountAsEffective)
