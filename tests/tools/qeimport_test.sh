@@ -112,13 +112,17 @@ z = zipfile.ZipFile(sys.argv[1])
 for name in ("Content/Box/Scene.wld", "Content/Box/Meshes.rsc", "Content/Box/Textures.rsc"):
     assert z.read(name).lstrip(b"\xef\xbb\xbf").startswith(b"QuennelE"), name
 PY
-# --store: every entry stored as it is, the archive still whole.
-q "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb" Stored.gro --store --quiet
-[ "$rc" = 0 ] || fail "the engine stored: exit $rc: $err"
-check_archive Stored.gro
-python3 - Stored.gro <<'PY' || fail "--store deflated entries"
+# Entries are stored as they are (Engine.gro above), deflated with --deflate; both archives
+# whole.
+q "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb" Deflated.gro --deflate --quiet
+[ "$rc" = 0 ] || fail "the engine deflated: exit $rc: $err"
+check_archive Deflated.gro
+python3 - Engine.gro Deflated.gro <<'PY' || fail "the entries' compression"
 import sys, zipfile
 assert all(i.compress_type == zipfile.ZIP_STORED for i in zipfile.ZipFile(sys.argv[1]).infolist())
+# (an entry that deflating would not shrink, as the short preload list, stays stored)
+assert all(i.compress_type == zipfile.ZIP_DEFLATED
+           for i in zipfile.ZipFile(sys.argv[2]).infolist() if i.file_size > 1000)
 PY
 # An existing archive is replaced whole, and a refused model leaves it as it was.
 cp Box.gro Kept.gro

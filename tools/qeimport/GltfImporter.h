@@ -23,8 +23,9 @@ public:
   int gi_bTextForm = 0;
   // Progress lines on the console while a large model is converted.
   int gi_bProgress = 1;
-  // The archive's entries stored, not deflated (loading skips inflating them).
-  int gi_bStore = 0;
+  // The archive's entries stored, not deflated: loading reads them as they are, where inflating
+  // alone would take longer than making the content (0: deflated, smaller).
+  int gi_bStore = 1;
 
   // Imports the model `strModel` into the archive `strArchive` (paths of the host, as given);
   // an existing archive is replaced. Throws what is wrong with the model or the archive, naming

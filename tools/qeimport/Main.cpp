@@ -19,7 +19,7 @@ enum {
 };
 
 const char *const USAGE =
-    "usage: qeimport MODEL ARCHIVE [--text] [--store] [--quiet]\n"
+    "usage: qeimport MODEL ARCHIVE [--text] [--deflate] [--quiet]\n"
     "\n"
     "  imports the glTF 2.0 model MODEL (.gltf with its buffers and images, or .glb) into the\n"
     "  group archive ARCHIVE (replaced when it exists): meshes, materials with their base colour\n"
@@ -28,9 +28,10 @@ const char *const USAGE =
     "  list of the scene Content/NAME/Scene.wld. Animations, skins and morph targets are left\n"
     "  out. A model with a fault is refused whole and nothing is written.\n"
     "\n"
-    "  --text   resource files in the text form (the binary form otherwise)\n"
-    "  --store  the archive's entries stored, not deflated (larger, read faster)\n"
-    "  --quiet  no progress and no summary\n"
+    "  --text     resource files in the text form (the binary form otherwise)\n"
+    "  --deflate  the archive's entries deflated (smaller; loading inflates them, which takes\n"
+    "           longer than reading the content); stored as they are otherwise (--store)\n"
+    "  --quiet    no progress and no summary\n"
     "\n"
     "exit codes: 0 imported; 1 the model was refused or the archive could not be written;\n"
     "2 the command line was not understood\n";
@@ -59,6 +60,8 @@ int Run(void)
       gi.gi_bTextForm = 1;
     } else if (strcmp(str, "--store") == 0) {
       gi.gi_bStore = 1;
+    } else if (strcmp(str, "--deflate") == 0) {
+      gi.gi_bStore = 0;
     } else if (strcmp(str, "--quiet") == 0) {
       bQuiet = 1;
     } else if (strncmp(str, "--", 2) == 0) {
