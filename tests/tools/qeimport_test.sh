@@ -152,6 +152,28 @@ q Shared/Shared.gltf Shared.gro --quiet
 case "$err" in "Shared/Shared.gltf: mesh "*"past 512 MiB"*) ;; *) fail "the shared accessor: $err" ;; esac
 [ -e Shared.gro ] || [ -e Shared.gro.importing ] && fail "the shared accessor left an archive"
 rm -rf Shared
+# Images are bounded in all too: five of the largest size the importer takes, one file named five
+# times, are refused at the fifth.
+python3 - <<'PY' || fail "the many-images model could not be made"
+import json, os, struct, zlib
+os.makedirs("Images", exist_ok=True)
+side = 4096
+row = b"\0" + bytes(3 * side)
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0))
+png += chunk(b"IDAT", zlib.compress(row * side, 9)) + chunk(b"IEND", b"")
+with open("Images/big.png", "wb") as f:
+    f.write(png)
+doc = {"asset": {"version": "2.0"}, "images": [{"uri": "big.png"} for _ in range(5)]}
+with open("Images/Images.gltf", "w") as f:
+    json.dump(doc, f)
+PY
+q Images/Images.gltf Images.gro --quiet
+[ "$rc" = 1 ] || fail "five of the largest images: exit $rc: $err"
+case "$err" in "Images/Images.gltf: "*"image 4 takes the model's images past"*) ;; *) fail "the images: $err" ;; esac
+[ -e Images.gro ] && fail "the images left an archive"
+rm -rf Images
 
 q
 [ "$rc" = 2 ] || fail "no arguments exit $rc"
