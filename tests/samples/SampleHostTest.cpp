@@ -1,7 +1,8 @@
 // Runs the sample host as a program of its own and checks what it leaves: the log's account of
-// the run and a screenshot that shows the scene where the camera puts it. Three runs: the small
+// the run and a screenshot that shows the scene where the camera puts it. The runs: the small
 // scene the build packs, a real model brought in by the importer (a glTF file of Debian's
-// assimp-testmodels), and content damaged after it was written.
+// assimp-testmodels), content damaged after it was written, and an imported archive damaged
+// after the import.
 #include "TestSupport.h"
 #include "samples/scene/Content.h"
 
@@ -341,6 +342,122 @@ TEST_F(DamagedContent, HostSkipsWhatItCannotDrawAndDrawsTheRest)
   ASSERT_TRUE(hr.hr_bShot) << hr.hr_strLog;
   EXPECT_FALSE(hr.hr_bDrewNothing);
   EXPECT_NE(hr.hr_ss.At(hr.hr_iX, hr.hr_iY), hr.hr_uClear) << "the good cube is not drawn";
+}
+
+// An imported archive damaged afterwards, as a disk or a download may leave it: the host reports
+// what it cannot load and ends normally.
+class DamagedArchive : public testing::Test {
+public:
+  // The offsets of an entry's local header and central header in the archive's bytes (the local
+  // headers come first and the central directory last).
+  static bool FindEntry(const std::string &strZip, const std::string &strName, size_t &slLocal,
+                        size_t &slCentral)
+  {
+    const size_t slFirst = strZip.find(strName);
+    // (the name also stands in other entries' data: the scene's and the preload list's)
+    const size_t slSecond = strZip.rfind(strName);
+    if (slFirst == std::string::npos || slSecond == slFirst || slFirst < 30) return false;
+    slLocal = slFirst - 30;
+    slCentral = slSecond - 46;
+    return strZip.compare(slLocal, 4, "PK\x03\x04") == 0 &&
+           strZip.compare(slCentral, 4, "PK\x01\x02") == 0;
+  }
+  static unsigned long Get(const std::string &str, size_t sl, int ct)
+  {
+    unsigned long ul = 0;
+    for (int i = ct - 1; i >= 0; i--) ul = ul << 8 | (unsigned char)str[sl + i];
+    return ul;
+  }
+  static void Put32(std::string &str, size_t sl, unsigned long ul)
+  {
+    for (int i = 0; i < 4; i++) str[sl + i] = (char)(ul >> (8 * i));
+  }
+  // Imports the textured box once; its archive's bytes.
+  static const std::string &Imported(void)
+  {
+    static std::string str;
+    if (str.empty()) {
+      CreateDirectoryA("../Temp", nullptr);
+      remove("../Temp/Box.gro");
+      RunProgram(std::string("qeimport.exe ") + _strBoxModel + " ../Temp/Box.gro --quiet");
+      str = ReadHostFile("Temp/Box.gro");
+    }
+    return str;
+  }
+  static const char *const _strBoxModel;
+};
+const char *const DamagedArchive::_strBoxModel =
+    "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+
+// The two damaged copies of the imported box and the host's runs on them, made once for every
+// repetition of the test.
+struct DamagedRuns {
+  std::string dr_strProblem; // why the copies could not be made ("" when they were)
+  HostRun dr_hrFlipped;
+  HostRun dr_hrOverwritten;
+};
+
+const DamagedRuns &Damaged(void)
+{
+  static DamagedRuns dr;
+  static bool bRan = false;
+  if (bRan) return dr;
+  bRan = true;
+  const std::string &strGood = DamagedArchive::Imported();
+  size_t slLocal = 0, slCentral = 0;
+  if (!DamagedArchive::FindEntry(strGood, "Content/Box/Meshes.rsc", slLocal, slCentral)) {
+    dr.dr_strProblem = "no meshes file in the imported archive";
+    return dr;
+  }
+  const size_t slData = slLocal + 30 + DamagedArchive::Get(strGood, slLocal + 26, 2) +
+                        DamagedArchive::Get(strGood, slLocal + 28, 2);
+  const long slSize = (long)DamagedArchive::Get(strGood, slLocal + 22, 4);
+  if (DamagedArchive::Get(strGood, slLocal + 8, 2) != 0 || slSize < 400) {
+    dr.dr_strProblem = "the meshes file is not stored, or short";
+    return dr;
+  }
+  // A byte changed under its CRC-32.
+  std::string strFlipped = strGood;
+  strFlipped[slData + slSize / 2] ^= 0x10;
+  WriteHostFile("Temp/Flipped.gro", strFlipped);
+  dr.dr_hrFlipped.Run("--frames 2 ../Temp/Flipped.gro");
+  // Counts and references overwritten with a CRC-32 to match, so that the reader sees them:
+  // every 24th word of the meshes file's second half made huge.
+  std::string strDamaged = strGood;
+  for (long sl = slSize / 2; sl + 4 <= slSize; sl += 96) {
+    DamagedArchive::Put32(strDamaged, slData + sl, 0x7FFFFFF0);
+  }
+  const unsigned long ulCRC = crcCalculate(strDamaged.data() + slData, slSize);
+  DamagedArchive::Put32(strDamaged, slLocal + 14, ulCRC);
+  DamagedArchive::Put32(strDamaged, slCentral + 16, ulCRC);
+  WriteHostFile("Temp/Overwritten.gro", strDamaged);
+  dr.dr_hrOverwritten.Run("--frames 2 ../Temp/Overwritten.gro");
+  return dr;
+}
+
+TEST_F(DamagedArchive, HostReportsWhatItCannotLoadAndEndsNormally)
+{
+  const DamagedRuns &dr = Damaged();
+  ASSERT_EQ(dr.dr_strProblem, "");
+  // The flipped byte: the archive says so, and the stock stands a replacement in for the meshes
+  // file, so nothing is drawn of it.
+  const HostRun &hrFlipped = dr.dr_hrFlipped;
+  EXPECT_EQ(hrFlipped.hr_iExitCode, 0) << hrFlipped.hr_strLog;
+  for (const char *str :
+       {"Flipped.gro/Content/Box/Meshes.rsc: Damaged entry (CRC-32 mismatch)",
+        "(Content/Box/Meshes.rsc). Creating replacement file.", "0 mesh draw(s), 1 skipped",
+        "Services in 'Group.Application' runlevel '0' stopped."}) {
+    EXPECT_TRUE(hrFlipped.Logged(str)) << str << "\n" << hrFlipped.hr_strLog;
+  }
+  // The overwritten counts and references reach the reader: refused whole, or drawn without what
+  // does not hold together.
+  const HostRun &hrDamaged = dr.dr_hrOverwritten;
+  EXPECT_EQ(hrDamaged.hr_iExitCode, 0) << hrDamaged.hr_strLog;
+  EXPECT_FALSE(hrDamaged.Logged("CRC-32")) << hrDamaged.hr_strLog;
+  EXPECT_TRUE(hrDamaged.Logged("Services in 'Group.Application' runlevel '0' stopped."))
+      << hrDamaged.hr_strLog;
+  EXPECT_TRUE(hrDamaged.Logged("the scene did not load") || hrDamaged.Logged("mesh draw(s)"))
+      << hrDamaged.hr_strLog;
 }
 
 } // namespace
