@@ -219,16 +219,24 @@ void CZipStream::Peek_t(void *pvBuffer, long slSize)
   zs_slPosition = slPosition;
 }
 
+// Copies what a window holding the entry's bytes from slStart to slEnd has from slPosition on
+// (slPosition lies in it), and moves the caller's buffer, position and count past it.
+static void TakeFromWindow(const unsigned char *pubWindow, long slStart, long slEnd,
+                           unsigned char *&pub, long &slPosition, long &slSize)
+{
+  long slTake = slEnd - slPosition;
+  if (slTake > slSize) slTake = slSize;
+  memcpy(pub, pubWindow + (slPosition - slStart), slTake);
+  pub += slTake;
+  slPosition += slTake;
+  slSize -= slTake;
+}
+
 void CZipStream::ReadStored_t(unsigned char *pub, long slPosition, long slSize)
 {
   while (slSize > 0) {
     if (slPosition >= zs_slBufferStart && slPosition < zs_slBufferEnd) {
-      long slTake = zs_slBufferEnd - slPosition;
-      if (slTake > slSize) slTake = slSize;
-      memcpy(pub, zs_pubBuffer + (slPosition - zs_slBufferStart), slTake);
-      pub += slTake;
-      slPosition += slTake;
-      slSize -= slTake;
+      TakeFromWindow(zs_pubBuffer, zs_slBufferStart, zs_slBufferEnd, pub, slPosition, slSize);
       continue;
     }
     if (slSize >= _slInputSize) {
@@ -267,12 +275,7 @@ void CZipStream::ReadDeflated_t(unsigned char *pub, long slPosition, long slSize
     if (slPosition < zs_slHistoryStart || slPosition >= zs_slHistoryEnd) {
       if (!TakeHistory(slPosition)) break;
     }
-    long slTake = zs_slHistoryEnd - slPosition;
-    if (slTake > slSize) slTake = slSize;
-    memcpy(pub, zs_pubHistory + (slPosition - zs_slHistoryStart), slTake);
-    pub += slTake;
-    slPosition += slTake;
-    slSize -= slTake;
+    TakeFromWindow(zs_pubHistory, zs_slHistoryStart, zs_slHistoryEnd, pub, slPosition, slSize);
   }
   if (slSize == 0) return;
   if (slPosition < zs_slInflated) RestartInflation();
